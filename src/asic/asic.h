@@ -1,0 +1,9 @@
+// Placeholder Plus ASIC until its issue lands.
+#pragma once
+#include <cstdint>
+
+class asicCPC {
+public:
+    void reset() {}
+    void clock() {}
+};

@@ -1,0 +1,4 @@
+// Plus cartridge (CPR) loading from the file open in the file layer.
+#pragma once
+
+bool fileCPR();

@@ -1,0 +1,3 @@
+#include "disk/floppy_drive.h"
+
+void MakeMFMEnDecodeTable() {}

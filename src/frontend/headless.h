@@ -1,0 +1,19 @@
+// Options of the headless mode, the way tests, benchmarks and scripts drive
+// the emulator: no window, no audio device, frames back to back.
+#pragma once
+#include <string>
+
+struct HeadlessOptions {
+    bool enabled = false;
+    int frames = 250;
+    std::string screenshotFile;
+    bool bench = false;
+};
+
+// Takes the headless options out of argv (they are not getopt options of the
+// machine) and returns what they asked for; argc is updated. False with a
+// message when one of them is malformed.
+bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options);
+
+// Runs the frames of a headless session; returns the process exit code.
+int runHeadlessFrames(const HeadlessOptions& options);

@@ -1,0 +1,4 @@
+// The main thread's loop: presentation and event dispatch until the end.
+#pragma once
+
+void runMainLoop();

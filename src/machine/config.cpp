@@ -1,0 +1,225 @@
+#include "machine/config.h"
+
+#include <SDL.h>
+#include <getopt.h>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <cstring>
+#include <strings.h>
+
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/file_reader.h"
+#include "machine/text_buffers.h"
+
+namespace {
+
+constexpr int64_t kMaxConfigFileSize = 16384;
+uint8_t nextUromSlot = 0;
+
+const char* const kUsageLines[] = {
+    "  -h, --help - see this text ;-)",
+    "  -f, --fullscreen",
+    "  -w, --windowx - set horizontal x position of principal window",
+    "  -z, --windowy - set vertical y position of principal window",
+    "  -n, --nosound - disable sound",
+    "  -d, --digiblaster - enable digiblaster",
+    "  -v, --volsound - volume of the sound (0 (nosound) -> 128 (max volume))",
+    "  -j, --joystick - enable joystick",
+    "  -x, --scanlines - enable CTM monitor scanlines",
+    "  -c, --cpc=464, 664, 6128, 464+, 6128+ or gx4000",
+    "  -t, --crtc=0,1,2 or 4",
+    "  -m, --mem=memory to allocate in Kilo Bytes",
+    "  -0, --dsk0=dsk, hfe, raw or ipf fileName to load in floppy drive unit 0",
+    "  -1, --dsk1=dsk, hfe, raw or ipf fileName to load in floppy drive unit 1",
+    "  -k, --tape=cdt, csw or wave file to load as k7 in tape player",
+    "  -p, --cpr=cartridge file to load for cpc plus or gx4000",
+    "  -s, --sna=sna or --snr=snr file to load in memory",
+    "  -u, --urom=rom number select",
+    "  -r, --rom=rom file to load in rom number selected",
+    "  -l, --lrom=rom file to load in low rom (OS)",
+    "  -e, --autotape - autoload tape",
+    "  -a, --auto=name of the file to autoload",
+    "  -g, --gunstick to activate MHT gunStick",
+};
+
+const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
+
+const option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},       {"fullscreen", no_argument, nullptr, 'f'},
+    {"windowx", required_argument, nullptr, 'w'}, {"windowy", required_argument, nullptr, 'z'},
+    {"nosound", no_argument, nullptr, 'n'},    {"digiblaster", no_argument, nullptr, 'd'},
+    {"volsound", required_argument, nullptr, 'v'}, {"joystick", no_argument, nullptr, 'j'},
+    {"scanlines", no_argument, nullptr, 'x'},  {"cpc", required_argument, nullptr, 'c'},
+    {"crtc", required_argument, nullptr, 't'}, {"mem", required_argument, nullptr, 'm'},
+    {"dsk0", required_argument, nullptr, '0'}, {"dsk1", required_argument, nullptr, '1'},
+    {"tape", required_argument, nullptr, 'k'}, {"cpr", required_argument, nullptr, 'p'},
+    {"sna", required_argument, nullptr, 's'},  {"snr", required_argument, nullptr, 's'},
+    {"urom", required_argument, nullptr, 'u'}, {"rom", required_argument, nullptr, 'r'},
+    {"lrom", required_argument, nullptr, 'l'}, {"autotape", no_argument, nullptr, 'e'},
+    {"auto", required_argument, nullptr, 'a'}, {"gunstick", no_argument, nullptr, 'g'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Options whose subsystems exist; the rest are refused like unknown ones.
+bool optionAvailable(int c) { return std::strchr("hctmurl", c) != nullptr; }
+
+void loadUrom(const char* file) {
+    readFileUrom(file, nextUromSlot);
+    nextUromSlot = 0;
+}
+
+bool startsWithNoCase(const char* text, const char* prefix) {
+    return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+void applyConfigLine(char* line, bool& skipping) {
+    while (*line == ' ') ++line;
+    if (!*line || *line == ';' || *line == '[') return;
+    char* eq = std::strrchr(line, '=');
+    if (!eq) return;
+    const char* value = eq + 1;
+    if (startsWithNoCase(line, "default")) {
+        skipping = *value && (value[0] == 'y' || value[0] == 'Y');
+        return;
+    }
+    if (skipping || !*value) return;
+    char first = static_cast<char>(value[0] | 0x20);
+    if (startsWithNoCase(line, "cpc")) chooseCPCType(value);
+    if (startsWithNoCase(line, "lang")) {
+        uint8_t lang = LangUK;
+        if (strcasecmp(value, "fr") == 0) lang = LangFrench;
+        else if (strcasecmp(value, "es") == 0) lang = LangSpanish;
+        else if (strcasecmp(value, "dk") == 0) lang = LangDanish;
+        if (lang != cpcLang) {
+            cpcLang = lang;
+            uint8_t type = cpcType;
+            cpcType = NoModel;
+            changeCPCType(type, true);
+        }
+    }
+    if (startsWithNoCase(line, "crtc") && value[0] >= '0' && value[0] <= '2') {
+        crtcType = static_cast<uint8_t>(value[0] - '0');
+        changeCrtcType();
+    }
+    if (startsWithNoCase(line, "mem")) changeCPCMemory(static_cast<uint16_t>(std::atoi(value)));
+    if (startsWithNoCase(line, "nrom")) nextUromSlot = static_cast<uint8_t>(std::atoi(value));
+    if (startsWithNoCase(line, "urom")) loadUrom(value);
+    if (startsWithNoCase(line, "lrom")) SDL_readFileLrom(value);
+    (void)first;
+}
+
+}  // namespace
+
+void printUsage(const char* programName) {
+    SDL_Log("Usage: %s [options]", programName ? programName : "kestrix");
+    SDL_Log("[options] are :");
+    for (const char* line : kUsageLines) SDL_Log("%s", line);
+}
+
+bool applyCrtcTypeText(const char* text) {
+    // The usage text offers 4, so 4 is accepted along with 0..3.
+    if (!text || std::strlen(text) != 1 || text[0] < '0' || text[0] > '4') {
+        SDL_Log(" changeCRTCType: Unknown CRTC %s", text ? text : "");
+        return false;
+    }
+    uint8_t type = static_cast<uint8_t>(text[0] - '0');
+    // Type 3 exists only on the Plus and the Plus takes no other.
+    if (isPlusModel(cpcType)) type = 3;
+    else if (type == 3) type = 4;
+    crtcType = type;
+    changeCrtcType();
+    return true;
+}
+
+bool parseMainConfigFile() {
+    nextUromSlot = 0;
+    char path[kTextBufferSize];
+    buildBasePath(path, "", "Kestrix.ini");
+    int64_t length = SDL_OpenFile(path);
+    if (length <= 0) {
+        SDL_CloseFile();
+        return true;
+    }
+    if (length > kMaxConfigFileSize) {
+        SDL_Log("Warning - %s is more than 16kb !!!", path);
+        SDL_CloseFile();
+        return true;
+    }
+    char text[kMaxConfigFileSize + 1];
+    readBlock(text, length);
+    SDL_CloseFile();
+    text[length] = 0;
+
+    bool skipping = false;
+    char line[kTextBufferSize];
+    int64_t pos = 0;
+    while (pos < length) {
+        int64_t end = pos;
+        while (end < length && text[end] != '\r' && text[end] != '\n' && text[end] != 0) ++end;
+        int64_t n = end - pos;
+        if (n > static_cast<int64_t>(kTextBufferSize) - 1) n = kTextBufferSize - 1;
+        std::memcpy(line, text + pos, static_cast<size_t>(n));
+        line[n] = 0;
+        applyConfigLine(line, skipping);
+        pos = end + 1;
+        if (end < length && text[end] == '\r' && pos < length && text[pos] == '\n') ++pos;
+    }
+    return true;
+}
+
+bool parseCommandLine(int argc, char** argv) {
+    nextUromSlot = 0;
+    optind = 1;
+    opterr = 0;
+    for (;;) {
+        int longIndex = -1;
+        int position = optind;
+        int c = getopt_long(argc, argv, kShortOptions, kLongOptions, &longIndex);
+        if (c == -1) return true;
+        if (c != '?' && c != ':' && !optionAvailable(c)) c = '?';
+        if (c == '?' || c == ':') {
+            const char* word = position < argc ? argv[position] : "";
+            if (std::strncmp(word, "--", 2) == 0) {
+                const char* name = word + 2;
+                const char* eq = std::strchr(name, '=');
+                std::string_view key(name, eq ? static_cast<size_t>(eq - name) : std::strlen(name));
+                const option* known = nullptr;
+                for (const option* o = kLongOptions; o->name; ++o) {
+                    if (key == o->name) known = o;
+                }
+                if (known && known->has_arg == required_argument && !eq) {
+                    SDL_Log("option --%s requires an argument\n\n", known->name);
+                } else {
+                    SDL_Log("option --%s=%s is invalid - ignored\n\n", std::string(key).c_str(), eq ? eq + 1 : "");
+                }
+            } else if (optopt > 32 && optopt < 127) {
+                SDL_Log("option[%d] -%c is invalid or missing an argument - ignored\n\n", position, optopt);
+            } else {
+                SDL_Log("option[%d] %s is unknown - ignored\n\n", position, word);
+            }
+            printUsage(argv[0]);
+            return false;
+        }
+        if (c == 'h') {
+            printUsage(argv[0]);
+            return false;
+        }
+        const char* arg = optarg;
+        bool needsArgument = std::strchr("wzvctm01kpsurla", c) != nullptr;
+        if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
+            SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
+            return false;
+        }
+        switch (c) {
+            case 'c': chooseCPCType(arg); break;
+            case 't': applyCrtcTypeText(arg); break;
+            case 'm': changeCPCMemory(static_cast<uint16_t>(std::atoi(arg))); break;
+            case 'u': nextUromSlot = static_cast<uint8_t>(std::atoi(arg)); break;
+            case 'r': loadUrom(arg); break;
+            case 'l': SDL_readFileLrom(arg); break;
+            default: break;
+        }
+    }
+}

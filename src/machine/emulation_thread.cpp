@@ -1,0 +1,110 @@
+#include "machine/emulation_thread.h"
+
+#include "machine/cpc.h"
+#include "machine/timed_actions.h"
+#include "machine/ui_hooks.h"
+#include "sound/audio_output.h"
+
+std::atomic<uint8_t> running{0};
+std::atomic<uint8_t> cpcIsRunning{0};
+std::atomic<uint8_t> mainLoopEnd{0};
+std::atomic<uint8_t> freeRunEnable{0};
+bool freerun_keep_CPC_audio_enable = false;
+int frameskip = 0;
+double fpsDisplay = 1000.0 / 60.0;
+double frameLimit = 0.0;
+bool refreshScreen = false;
+bool saveScreenRequest = false;
+bool saveSnapshotRequest = false;
+SDL_Thread* thread = nullptr;
+SDL_threadID threadID = 0;
+bool headlessMode = false;
+
+void runOneFrame() {
+    if (isPlusModel(cpcType)) {
+        as->clock();
+    } else {
+        ga->clock();
+    }
+    advanceEmulatedTime(kFrameMicroseconds);
+}
+
+void run() {
+    if (!running) {
+        running = 1;
+        uiCall(uiHooks.restorePictureModulation);
+        if (freerun_keep_CPC_audio_enable) {
+            freerun_keep_CPC_audio_enable = false;
+            endisable_sound();
+        } else if (CPC_audio_enable) {
+            audioClearQueue();
+            audioPause(false);
+        }
+    }
+    uiCall(uiHooks.redrawRunIcon);
+    refreshScreen = true;
+}
+
+void stopRun() {
+    if (!running) return;
+    running = 0;
+    while (cpcIsRunning) SDL_Delay(19);
+    if (CPC_audio_enable) {
+        audioClearQueue();
+        audioPause(true);
+    }
+    if (freeRunEnable) {
+        freeRunEnable = 0;
+        frameskip = 0;
+        frameLimit = SDL_GetTicks() + fpsDisplay;
+    }
+    uiCall(uiHooks.redrawRunIcon);
+    refreshScreen = true;
+}
+
+void runstop() {
+    if (running) {
+        stopRun();
+        return;
+    }
+    if (!mem->banks) startCPC();
+    if (mem->urom[0]) run();
+}
+
+void pauseRun() {
+    runstop();
+    if (!running) uiCall(uiHooks.showPauseScreen, "\366 The emulation is paused \367");
+    uiCall(uiHooks.releaseMouse);
+}
+
+void freeRun() {
+    if (freeRunEnable) {
+        freerun_keep_CPC_audio_enable = CPC_audio_enable;
+        if (CPC_audio_enable) endisable_sound();
+    } else if (running && freerun_keep_CPC_audio_enable) {
+        freerun_keep_CPC_audio_enable = false;
+        endisable_sound();
+    }
+    frameskip = 0;
+    frameLimit = SDL_GetTicks() + fpsDisplay;
+    uiCall(uiHooks.redrawRunIcon);
+}
+
+int runCPC(void*) {
+    double deadline = SDL_GetTicks() + static_cast<double>(kFramePeriodMs);
+    while (!mainLoopEnd) {
+        if (!running) {
+            SDL_Delay(19);
+            deadline = SDL_GetTicks();
+            continue;
+        }
+        cpcIsRunning = 1;
+        runOneFrame();
+        cpcIsRunning = 0;
+        if (freeRunEnable) continue;
+        double now = SDL_GetTicks();
+        if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));
+        deadline += static_cast<double>(kFramePeriodMs);
+    }
+    return 0;
+}

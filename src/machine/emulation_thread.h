@@ -1,0 +1,35 @@
+// The emulation thread, its frame pacing and the stop protocol with which the
+// main thread gets it out of the way before changing the machine.
+#pragma once
+#include <SDL.h>
+#include <atomic>
+#include <cstdint>
+
+extern std::atomic<uint8_t> running;
+extern std::atomic<uint8_t> cpcIsRunning;
+extern std::atomic<uint8_t> mainLoopEnd;
+extern std::atomic<uint8_t> freeRunEnable;
+extern bool freerun_keep_CPC_audio_enable;
+extern int frameskip;
+extern double fpsDisplay;
+extern double frameLimit;
+extern bool refreshScreen;
+extern bool saveScreenRequest;
+extern bool saveSnapshotRequest;
+extern SDL_Thread* thread;
+extern SDL_threadID threadID;
+
+constexpr float kFramePeriodMs = 19.96805f;
+constexpr uint32_t kFrameMicroseconds = 19968;
+
+// Headless mode runs frames on the calling thread; nothing sleeps or paces.
+extern bool headlessMode;
+
+void run();
+void stopRun();
+void runstop();
+void pauseRun();
+void freeRun();
+int runCPC(void* unused);
+// One video frame of the whole machine, on the clock of the current model.
+void runOneFrame();

@@ -1,0 +1,145 @@
+#include "machine/file_reader.h"
+
+#include <dirent.h>
+#include <cstring>
+
+#include "sound/audio_output.h"
+
+SDL_RWops* cPCFile = nullptr;
+int64_t cPCFileLength = 0;
+int64_t filepos_idx = 0;
+
+namespace {
+
+// The host's file access must not leave stale sound queued behind it.
+void audioQuietBeforeOpen() {
+    if (CPC_audio_enable) {
+        audioClearQueue();
+        audioPause(true);
+    }
+}
+
+void audioResumeAfterOpen() {
+    if (CPC_audio_enable) {
+        audioClearQueue();
+        audioPause(false);
+    }
+}
+
+int64_t openQuiet(const char* path) {
+    cPCFile = path ? SDL_RWFromFile(path, "rb") : nullptr;
+    if (!cPCFile) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, " SDL_OpenFile: file %s not found !", path ? path : "(null)");
+        cPCFileLength = 0;
+        return 0;
+    }
+    int64_t length = SDL_RWseek(cPCFile, 0, RW_SEEK_END);
+    if (length < 0) length = 0;
+    SDL_RWseek(cPCFile, 0, RW_SEEK_SET);
+    cPCFileLength = length;
+    filepos_idx = 0;
+    return length;
+}
+
+}  // namespace
+
+int64_t SDL_OpenFile(const char* path) {
+    audioQuietBeforeOpen();
+    int64_t length = openQuiet(path);
+    audioResumeAfterOpen();
+    return length;
+}
+
+int SDL_ReadFile(const char* path, void* buffer, int64_t size) {
+    audioQuietBeforeOpen();
+    int64_t length = openQuiet(path);
+    int records = 0;
+    if (cPCFile) {
+        if (length != 0 && size > 0 && length >= size) {
+            records = SDL_RWread(cPCFile, buffer, static_cast<size_t>(size), 1) == 1 ? 1 : 0;
+        }
+        SDL_RWclose(cPCFile);
+        cPCFile = nullptr;
+    }
+    cPCFileLength = records;
+    audioResumeAfterOpen();
+    return records;
+}
+
+void SDL_CloseFile() {
+    if (cPCFile) {
+        SDL_RWclose(cPCFile);
+        cPCFile = nullptr;
+    }
+}
+
+void SDL_RewindFile(int64_t offset) {
+    if (!cPCFile) return;
+    int64_t pos = SDL_RWseek(cPCFile, offset, RW_SEEK_SET);
+    if (pos >= 0) filepos_idx = pos;
+}
+
+void SDL_ForwadFile(int64_t count) {
+    if (!cPCFile) return;
+    int64_t pos = SDL_RWseek(cPCFile, filepos_idx + count, RW_SEEK_SET);
+    if (pos >= 0) filepos_idx = pos;
+}
+
+uint8_t readU8() {
+    uint8_t byte = 0;
+    if (cPCFile && SDL_RWread(cPCFile, &byte, 1, 1) != 1) byte = 0;
+    filepos_idx++;
+    return byte;
+}
+
+uint16_t readU16lh() {
+    uint16_t b0 = readU8();
+    uint16_t b1 = readU8();
+    return static_cast<uint16_t>(b0 | (b1 << 8));
+}
+
+uint16_t readU16() {
+    uint16_t b0 = readU8();
+    uint16_t b1 = readU8();
+    return static_cast<uint16_t>((b0 << 8) | b1);
+}
+
+uint32_t readU32lh() {
+    uint32_t lo = readU16lh();
+    uint32_t hi = readU16lh();
+    return lo | (hi << 16);
+}
+
+uint32_t readU32() {
+    uint32_t hi = readU16();
+    uint32_t lo = readU16();
+    return (hi << 16) | lo;
+}
+
+bool headerIdCheck(const char* text) {
+    for (const char* c = text; *c; ++c) {
+        if (readU8() != static_cast<uint8_t>(*c)) return false;
+    }
+    return true;
+}
+
+bool directoryTestExist(const char* path) {
+    if (!path || !*path) return false;
+    DIR* dir = opendir(path);
+    if (!dir) return false;
+    closedir(dir);
+    return true;
+}
+
+int64_t readBlock(void* buffer, int64_t size) {
+    if (size <= 0) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t got = 0;
+    if (cPCFile) {
+        size_t n = SDL_RWread(cPCFile, out, 1, static_cast<size_t>(size));
+        got = static_cast<int64_t>(n);
+    }
+    if (got < size) std::memset(out + got, 0, static_cast<size_t>(size - got));
+    filepos_idx += size;
+    return got;
+}

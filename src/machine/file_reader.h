@@ -1,0 +1,28 @@
+// The one open image file and its byte readers. Every loader reads through
+// these so that short or truncated files behave the same everywhere: reads
+// past the end yield 0 and never touch memory outside the caller's buffer.
+#pragma once
+#include <SDL.h>
+#include <cstdint>
+
+extern SDL_RWops* cPCFile;
+extern int64_t cPCFileLength;
+extern int64_t filepos_idx;
+
+int64_t SDL_OpenFile(const char* path);
+int SDL_ReadFile(const char* path, void* buffer, int64_t size);
+void SDL_CloseFile();
+void SDL_RewindFile(int64_t offset);
+void SDL_ForwadFile(int64_t count);
+
+uint8_t readU8();
+uint16_t readU16lh();
+uint16_t readU16();
+uint32_t readU32lh();
+uint32_t readU32();
+bool headerIdCheck(const char* text);
+bool directoryTestExist(const char* path);
+
+// Reads up to `size` bytes into `buffer` from the current position; bytes past
+// the end of the file are zero. Returns how many bytes came from the file.
+int64_t readBlock(void* buffer, int64_t size);

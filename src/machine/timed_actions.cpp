@@ -1,0 +1,58 @@
+#include "machine/timed_actions.h"
+
+#include <SDL.h>
+
+#include "machine/emulation_thread.h"
+
+namespace {
+
+struct PendingAction {
+    uint64_t dueUs;
+    TimedActionCallback callback;
+    void* param;
+    uint32_t intervalMs;
+};
+
+// Fixed capacity: scheduling happens off the per-microsecond path, but it
+// still should never allocate while frames run.
+constexpr int kMaxPending = 32;
+PendingAction pending[kMaxPending];
+int pendingCount = 0;
+uint64_t nowUs = 0;
+
+}  // namespace
+
+void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param) {
+    if (!callback) return;
+    if (!headlessMode) {
+        SDL_AddTimer(delayMs, reinterpret_cast<SDL_TimerCallback>(callback), param);
+        return;
+    }
+    if (pendingCount == kMaxPending) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "timed actions: too many pending, one dropped");
+        return;
+    }
+    pending[pendingCount++] = {nowUs + uint64_t(delayMs) * 1000, callback, param, delayMs};
+}
+
+void clearTimedActions() { pendingCount = 0; }
+
+uint64_t emulatedTimeMicroseconds() { return nowUs; }
+
+void advanceEmulatedTime(uint32_t microseconds) {
+    nowUs += microseconds;
+    if (!headlessMode) return;
+    for (;;) {
+        int earliest = -1;
+        for (int i = 0; i < pendingCount; ++i) {
+            if (pending[i].dueUs <= nowUs && (earliest < 0 || pending[i].dueUs < pending[earliest].dueUs)) earliest = i;
+        }
+        if (earliest < 0) return;
+        PendingAction action = pending[earliest];
+        pending[earliest] = pending[--pendingCount];
+        uint32_t next = action.callback(action.intervalMs, action.param);
+        if (next && pendingCount < kMaxPending) {
+            pending[pendingCount++] = {action.dueUs + uint64_t(next) * 1000, action.callback, action.param, next};
+        }
+    }
+}

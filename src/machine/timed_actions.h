@@ -1,0 +1,15 @@
+// Timed actions (autorun typing, delayed loads, key releases). In a window they
+// run on SDL timers; in headless mode they follow emulated time, so the same
+// inputs always give the same frames.
+#pragma once
+#include <cstdint>
+
+// Same shape as an SDL timer callback: returns the next interval in ms, or 0 to end.
+using TimedActionCallback = uint32_t (*)(uint32_t intervalMs, void* param);
+
+void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param);
+// Drops every pending action (headless) so a new run starts clean.
+void clearTimedActions();
+// Headless: moves emulated time on and runs the actions that came due.
+void advanceEmulatedTime(uint32_t microseconds);
+uint64_t emulatedTimeMicroseconds();

@@ -1,0 +1,4 @@
+#include "snapshot/snr_replay.h"
+
+void stopSNR() {}
+void clearSNRCounters() {}

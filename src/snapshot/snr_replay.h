@@ -1,0 +1,5 @@
+// SNR input replay.
+#pragma once
+
+void stopSNR();
+void clearSNRCounters();

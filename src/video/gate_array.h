@@ -1,0 +1,9 @@
+// Placeholder gate array: runs an empty frame until the frame clock lands.
+#pragma once
+#include <cstdint>
+
+class gaCPC {
+public:
+    void reset() {}
+    void clock() {}
+};

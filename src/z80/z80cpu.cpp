@@ -1,0 +1,1 @@
+#include "z80/z80cpu.h"
