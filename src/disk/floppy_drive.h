@@ -7,6 +7,7 @@ public:
     uint8_t unit = 0;
     void init(uint8_t u) { unit = u; }
     void start_motor(bool) {}
+    void clock() {}
 };
 
 void MakeMFMEnDecodeTable();

@@ -5,4 +5,5 @@
 class PPIi8255 {
 public:
     void reset() {}
+    void enable() {}
 };

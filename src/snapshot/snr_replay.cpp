@@ -2,3 +2,4 @@
 
 void stopSNR() {}
 void clearSNRCounters() {}
+void playSNR() {}

@@ -3,3 +3,4 @@
 
 void stopSNR();
 void clearSNRCounters();
+void playSNR();

@@ -5,4 +5,6 @@
 class ay8910 {
 public:
     void reset() {}
+    void clock() {}
+    void mixer() {}
 };

@@ -6,6 +6,7 @@ class tapeDrive {
 public:
     void init(bool, bool, bool) {}
     void eject() {}
+    void read() {}
 };
 
 // Positions and texts of the blocks on the tape in the deck.
