@@ -19,6 +19,7 @@ bool saveSnapshotRequest = false;
 SDL_Thread* thread = nullptr;
 SDL_threadID threadID = 0;
 bool headlessMode = false;
+std::atomic<uint32_t> framesEmulated{0};
 
 void runOneFrame() {
     if (isPlusModel(cpcType)) {
@@ -27,6 +28,7 @@ void runOneFrame() {
         ga->clock();
     }
     advanceEmulatedTime(kFrameMicroseconds);
+    framesEmulated.fetch_add(1, std::memory_order_relaxed);
 }
 
 void run() {

@@ -22,6 +22,9 @@ extern SDL_threadID threadID;
 constexpr float kFramePeriodMs = 19.96805f;
 constexpr uint32_t kFrameMicroseconds = 19968;
 
+// Frames emulated since the program started (read by tests and the bench).
+extern std::atomic<uint32_t> framesEmulated;
+
 // Headless mode runs frames on the calling thread; nothing sleeps or paces.
 extern bool headlessMode;
 

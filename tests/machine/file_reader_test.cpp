@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "machine/file_reader.h"
+
+namespace {
+
+class FileReader : public ::testing::Test {
+protected:
+    std::string path;
+    void SetUp() override {
+        path = (std::filesystem::temp_directory_path() /
+                ("kestrix-file-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+                   .string();
+    }
+    void TearDown() override {
+        SDL_CloseFile();
+        std::remove(path.c_str());
+    }
+    void write(const std::vector<uint8_t>& bytes) {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+};
+
+TEST_F(FileReader, WholeRecordReadNeedsTheFullSize) {
+    std::vector<uint8_t> bytes(16384);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+    std::vector<uint8_t> buffer(16384, 0xAA);
+
+    write(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
+    EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16384), 0);
+    EXPECT_EQ(buffer[0], 0xAA) << "a short file must leave the buffer alone";
+    EXPECT_EQ(cPCFileLength, 0);
+
+    write(bytes);
+    EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16384), 1);
+    EXPECT_EQ(buffer, bytes);
+    EXPECT_EQ(cPCFile, nullptr);
+
+    std::vector<uint8_t> longer(bytes);
+    longer.resize(32768, 0x55);
+    write(longer);
+    std::fill(buffer.begin(), buffer.end(), 0);
+    EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16384), 1);
+    EXPECT_EQ(buffer, bytes);
+
+    EXPECT_EQ(SDL_ReadFile((path + ".missing").c_str(), buffer.data(), 16384), 0);
+}
+
+TEST_F(FileReader, IntegersInBothByteOrders) {
+    write({0x43, 0x41, 0x50, 0x53, 0x10, 0x00, 0x00, 0x00, 0x34, 0x12, 0x12, 0x34, 0x7F});
+    ASSERT_EQ(SDL_OpenFile(path.c_str()), 13);
+    EXPECT_EQ(readU32(), 0x43415053u);
+    EXPECT_EQ(readU32lh(), 16u);
+    EXPECT_EQ(readU16lh(), 0x1234);
+    EXPECT_EQ(readU16(), 0x1234);
+    EXPECT_EQ(filepos_idx, 12);
+    EXPECT_EQ(readU8(), 0x7F);
+}
+
+TEST_F(FileReader, ReadsPastTheEndGiveZeroAndKeepCounting) {
+    write({0xFF, 0xFE});
+    ASSERT_EQ(SDL_OpenFile(path.c_str()), 2);
+    EXPECT_EQ(readU16(), 0xFFFE);
+    EXPECT_EQ(readU32lh(), 0u);
+    EXPECT_EQ(readU8(), 0);
+    EXPECT_EQ(filepos_idx, 7);
+    uint8_t block[8];
+    std::fill(std::begin(block), std::end(block), 0x99);
+    SDL_RewindFile(1);
+    EXPECT_EQ(readBlock(block, 8), 1);
+    EXPECT_EQ(block[0], 0xFE);
+    EXPECT_EQ(block[1], 0);
+    EXPECT_EQ(block[7], 0);
+}
+
+TEST_F(FileReader, HeaderCheckConsumesUpToTheFirstDifference) {
+    write({'M', 'V', ' ', '-', ' ', 'S', 'N', 'A'});
+    ASSERT_GT(SDL_OpenFile(path.c_str()), 0);
+    EXPECT_FALSE(headerIdCheck("MV - CPC"));
+    EXPECT_EQ(filepos_idx, 6);
+    SDL_RewindFile(0);
+    EXPECT_EQ(filepos_idx, 0);
+    EXPECT_TRUE(headerIdCheck("MV - SNA"));
+    SDL_RewindFile(2);
+    SDL_ForwadFile(3);
+    EXPECT_EQ(readU8(), 'S');
+}
+
+TEST_F(FileReader, MissingFileAndNoOpenFile) {
+    EXPECT_EQ(SDL_OpenFile((path + ".missing").c_str()), 0);
+    EXPECT_EQ(cPCFile, nullptr);
+    EXPECT_EQ(cPCFileLength, 0);
+    // Seeks and reads without a file do nothing harmful.
+    SDL_RewindFile(10);
+    SDL_ForwadFile(10);
+    EXPECT_EQ(readU8(), 0);
+    EXPECT_TRUE(directoryTestExist(std::filesystem::temp_directory_path().c_str()));
+    EXPECT_FALSE(directoryTestExist((path + ".nodir").c_str()));
+}
+
+}  // namespace

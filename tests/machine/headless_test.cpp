@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include "support/headless_run.h"
+
+namespace {
+
+class Headless : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+    }
+};
+
+TEST_F(Headless, EveryCpcModelStarts) {
+    TempKestrixHome home;
+    for (const char* model : {"464", "664", "6128"}) {
+        HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=50", "-c", model});
+        EXPECT_EQ(r.exitCode, 0) << model << "\n" << r.output;
+        EXPECT_EQ(r.output.find("can't be started"), std::string::npos) << r.output;
+    }
+}
+
+TEST(HeadlessNoRoms, MissingOsRomIsReportedAndEndsWithOne) {
+    TempKestrixHome home(false);
+    HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=5"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find(home.path() + "/ROM/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("main: CPC can't be started!"), std::string::npos) << r.output;
+}
+
+TEST_F(Headless, CommandLineErrorsEndTheProgram) {
+    TempKestrixHome home;
+    HeadlessResult unknown = runKestrixHeadless(home.path(), {"-q"});
+    EXPECT_EQ(unknown.exitCode, 0);
+    EXPECT_NE(unknown.output.find("-q is invalid or missing an argument - ignored"), std::string::npos)
+        << unknown.output;
+    EXPECT_NE(unknown.output.find("Usage: "), std::string::npos);
+
+    HeadlessResult empty = runKestrixHeadless(home.path(), {"--mem="});
+    EXPECT_NE(empty.output.find("is missing an argument"), std::string::npos) << empty.output;
+    EXPECT_EQ(empty.output.find("Usage: "), std::string::npos) << "no usage text for an empty argument";
+
+    HeadlessResult help = runKestrixHeadless(home.path(), {"-h"});
+    EXPECT_NE(help.output.find("  -c, --cpc=464, 664, 6128, 464+, 6128+ or gx4000"), std::string::npos);
+
+    HeadlessResult badFrames = runKestrixHeadless(home.path(), {"--frames=x"});
+    EXPECT_EQ(badFrames.exitCode, 1);
+}
+
+TEST_F(Headless, CrtcTypesOfTheUsageTextAreAccepted) {
+    TempKestrixHome home;
+    for (const char* type : {"0", "1", "2", "3", "4"}) {
+        HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=2", "-t", type});
+        EXPECT_EQ(r.exitCode, 0) << type;
+        EXPECT_EQ(r.output.find("Unknown CRTC"), std::string::npos) << type << "\n" << r.output;
+    }
+    HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=2", "-t", "5"});
+    EXPECT_NE(r.output.find(" changeCRTCType: Unknown CRTC 5"), std::string::npos) << r.output;
+}
+
+TEST_F(Headless, ConfigurationFileAndDefaultSkip) {
+    TempKestrixHome home;
+    home.writeFile("Kestrix.ini", "[default]\ndefault=y\ncpc=zx81\n");
+    HeadlessResult skipped = runKestrixHeadless(home.path(), {"--frames=1"});
+    EXPECT_EQ(skipped.output.find("Unknown CPC"), std::string::npos) << "skipped lines are not applied";
+    home.writeFile("Kestrix.ini", "[default]\r\ndefault=n\r\n\r\ncpc=zx81\r\n");
+    HeadlessResult applied = runKestrixHeadless(home.path(), {"--frames=1"});
+    EXPECT_NE(applied.output.find(" chooseCPCType: Unknown CPC zx81"), std::string::npos) << applied.output;
+    home.writeFile("Kestrix.ini", std::string(16385, ';'));
+    HeadlessResult large = runKestrixHeadless(home.path(), {"--frames=1"});
+    EXPECT_NE(large.output.find("is more than 16kb !!!"), std::string::npos) << large.output;
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "support/headless_run.h"
+
+namespace {
+
+std::vector<uint8_t> romFile(const char* name) {
+    std::ifstream in(sharedPath(std::string("roms/") + name), std::ios::binary);
+    std::vector<uint8_t> bytes(16384);
+    in.read(reinterpret_cast<char*>(bytes.data()), bytes.size());
+    return bytes;
+}
+
+class Models : public ::testing::Test {
+protected:
+    TempKestrixHome home;
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        initBasePath();
+        beginCPC();
+        cpcType = CPC6128;
+        cpcLang = LangUK;
+        crtcType = 0;
+        ASSERT_TRUE(startCPC());
+    }
+    void TearDown() override {
+        running = 0;
+        endCPC();
+        freeBasePath();
+        unsetenv("KESTRIX_HOME");
+    }
+};
+
+TEST_F(Models, EachModelGetsItsRomsRamAndController) {
+    struct Case {
+        const char* name;
+        uint8_t type;
+        uint16_t banks;
+        bool disk;
+    } cases[] = {{"464", CPC464, 4, false}, {"664", CPC664, 4, true}, {"6128", CPC6128, 8, true}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(chooseCPCType(c.name)) << c.name;
+        EXPECT_EQ(cpcType, c.type);
+        EXPECT_EQ(mem->bankCount, c.banks) << c.name;
+        EXPECT_EQ(fdc != nullptr, c.disk) << c.name;
+        ASSERT_NE(mem->lowerRom, nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(mem->lowerRom, mem->lowerRom + 16384), romFile(osRomFileName(c.type, 0)));
+        ASSERT_NE(mem->urom[0], nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(mem->urom[0], mem->urom[0] + 16384), romFile(basicRomFileName(c.type, 0)));
+        if (c.disk) {
+            ASSERT_NE(mem->urom[7], nullptr) << c.name;
+            EXPECT_EQ(std::vector<uint8_t>(mem->urom[7], mem->urom[7] + 16384), romFile("AMSDOS.ROM"));
+        } else {
+            EXPECT_EQ(mem->urom[7], nullptr) << "the 464 has no disk ROM";
+        }
+    }
+}
+
+TEST_F(Models, SameModelDoesNothingButStartRebuilds) {
+    mem->banks[1][0] = 0x42;
+    EXPECT_TRUE(changeCPCType(CPC6128, true));
+    EXPECT_EQ(mem->banks[1][0], 0x42) << "no reset for the model already built";
+    mem->lowerRom[0] = 0x99;  // startCPC reloads the OS ROM
+    ASSERT_TRUE(startCPC());
+    EXPECT_NE(mem->lowerRom[0], 0x99);
+}
+
+TEST_F(Models, UnknownNameBuildsThe464) {
+    EXPECT_TRUE(chooseCPCType("zx81"));
+    EXPECT_EQ(cpcType, CPC464);
+}
+
+TEST_F(Models, The664AndGx4000AreUkOnly) {
+    cpcLang = LangFrench;
+    ASSERT_TRUE(chooseCPCType("664"));
+    EXPECT_EQ(cpcLang, LangUK);
+    cycleLanguage();
+    EXPECT_EQ(cpcLang, LangUK);
+    EXPECT_EQ(cpcType, CPC664);
+    cpcLang = LangSpanish;
+    chooseCPCType("gx4000");
+    EXPECT_EQ(cpcLang, LangUK);
+}
+
+TEST_F(Models, MissingLanguageRomsFailTheBuild) {
+    ASSERT_TRUE(chooseCPCType("6128"));
+    changeCPCLang(LangDanish, true);  // the shared set is UK only
+    EXPECT_EQ(cpcLang, LangDanish);
+    EXPECT_FALSE(startCPC());
+}
+
+TEST_F(Models, CrtcTypeThreeBelongsToThePlus) {
+    crtcType = 1;
+    changeCrtcType();
+    // No system cartridge here, so the build fails, but the CRTC is forced first.
+    EXPECT_FALSE(chooseCPCType("6128+"));
+    EXPECT_EQ(crtcType, 3);
+    EXPECT_TRUE(chooseCPCType("6128"));
+    EXPECT_EQ(crtcType, 4);
+    EXPECT_EQ(crtc->type, 4);
+}
+
+TEST_F(Models, CrtcCycleOrder) {
+    crtcType = 0;
+    std::vector<int> seen;
+    for (int i = 0; i < 5; ++i) {
+        cycleCrtcType();
+        seen.push_back(crtcType);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 2, 4, 0, 1}));
+}
+
+TEST(ModelTable, RomFileNamesPerModelAndLanguage) {
+    EXPECT_STREQ(osRomFileName(CPC464, LangSpanish), "Rom CPC 464 (S) (Rom A) (1984) (OS v1) [UTILITAIRE] [ROM].rom");
+    EXPECT_STREQ(basicRomFileName(CPC464, LangSpanish),
+                 "Rom CPC 464 (UK) (Rom B) (1984) (Basic 1.0) [UTILITAIRE] [ROM].rom");
+    EXPECT_STREQ(basicRomFileName(CPC464, LangDanish),
+                 "Rom CPC 464 (DA) (Rom B) (1984) (Basic 1.0) [UTILITAIRE] [ROM].rom");
+    EXPECT_STREQ(osRomFileName(CPC6128, LangFrench), "Rom CPC 6128 (F) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom");
+    EXPECT_STREQ(basicRomFileName(CPC664, LangUK), "Rom CPC 664 (UK) (Rom B) (1984) (Basic 1.1) [UTILITAIRE] [ROM].rom");
+    EXPECT_STREQ(cartridgeFileName(CPC6128Plus, LangDanish),
+                 "Burnin' Rubber (UK) (1990) & Locomotive Basic (Clavier Qwerty) [Original] [CARTOUCHE].cpr");
+    EXPECT_STREQ(cartridgeFileName(CPC464Plus, LangFrench),
+                 "Burnin' Rubber (UK) (1990) & Locomotive Basic (Clavier Azerty) [Original] [CARTOUCHE].cpr");
+    EXPECT_STREQ(cartridgeFileName(GX4000, LangFrench), "Burnin' Rubber (UK) (1990) [Original] [CARTOUCHE].cpr");
+    EXPECT_EQ(cartridgeFileName(CPC6128, LangUK), nullptr);
+}
+
+}  // namespace

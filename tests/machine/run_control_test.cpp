@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <chrono>
+#include <cstdlib>
+
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "support/headless_run.h"
+
+namespace {
+
+// Waits (bounded) until the emulation thread has emulated `more` frames.
+bool waitForFrames(uint32_t more) {
+    uint32_t target = framesEmulated + more;
+    for (int i = 0; i < 500 && framesEmulated < target; ++i) SDL_Delay(2);
+    return framesEmulated >= target;
+}
+
+class RunControl : public ::testing::Test {
+protected:
+    TempKestrixHome home;
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        initBasePath();
+        beginCPC();
+        cpcType = CPC6128;
+        running = 0;
+        mainLoopEnd = 0;
+        freeRunEnable = 0;
+        ASSERT_TRUE(startCPC());
+        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        ASSERT_NE(thread, nullptr);
+    }
+    void TearDown() override {
+        if (thread) {
+            mainLoopEnd = 1;
+            int value = -1;
+            SDL_WaitThread(thread, &value);
+            EXPECT_EQ(value, 0);
+            thread = nullptr;
+        }
+        running = 0;
+        freeRunEnable = 0;
+        endCPC();
+        freeBasePath();
+        unsetenv("KESTRIX_HOME");
+    }
+};
+
+TEST_F(RunControl, StopsWithinAFrameAndRestarts) {
+    run();
+    ASSERT_TRUE(waitForFrames(3));
+    auto start = std::chrono::steady_clock::now();
+    stopRun();
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(cpcIsRunning, 0);
+    EXPECT_EQ(running, 0);
+    EXPECT_LT(ms, 100.0) << "the stop protocol waits at most for the frame in progress";
+
+    uint32_t stoppedAt = framesEmulated;
+    SDL_Delay(60);
+    EXPECT_EQ(framesEmulated, stoppedAt) << "no frame may run while stopped";
+
+    runstop();
+    EXPECT_EQ(running, 1);
+    EXPECT_TRUE(waitForFrames(2));
+    runstop();
+    EXPECT_EQ(running, 0);
+}
+
+TEST_F(RunControl, PacedFramesFollowTheFramePeriod) {
+    run();
+    ASSERT_TRUE(waitForFrames(1));
+    uint32_t first = framesEmulated;
+    SDL_Delay(400);
+    uint32_t frames = framesEmulated - first;
+    // 400 ms at 19.968 ms a frame is 20 frames; a loaded machine may run fewer, never more.
+    EXPECT_GE(frames, 5u);
+    EXPECT_LE(frames, 22u);
+    stopRun();
+}
+
+TEST_F(RunControl, FreeRunIsUnpacedAndStopEndsIt) {
+    run();
+    freeRunEnable = 1;
+    freeRun();
+    uint32_t first = framesEmulated;
+    SDL_Delay(200);
+    EXPECT_GT(framesEmulated - first, 15u);
+    stopRun();
+    EXPECT_EQ(freeRunEnable, 0) << "a stop ends free run";
+}
+
+TEST_F(RunControl, SoftResetRestartsTheEmulation) {
+    run();
+    ASSERT_TRUE(waitForFrames(1));
+    mem->banks[0][0x100] = 0x42;
+    soft_reset();
+    EXPECT_EQ(running, 1);
+    EXPECT_EQ(mem->banks[0][0x100], 0) << "soft reset clears RAM";
+    stopRun();
+}
+
+}  // namespace
