@@ -86,7 +86,7 @@ int kestrixMain(int argc, char** argv) {
         running = 0;
         mainLoopEnd = 1;
     } else {
-        if (!CPC_audio_enable) endisable_sound();
+        endisable_sound();  // after -n this toggle leaves the sound off
         run();
         frameLimit = SDL_GetTicks() + fpsDisplay;
         if (mainWindow) SDL_ShowWindow(mainWindow);

@@ -12,6 +12,7 @@
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
 #include "machine/text_buffers.h"
+#include "sound/audio_output.h"
 
 namespace {
 
@@ -63,7 +64,13 @@ const option kLongOptions[] = {
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
-bool optionAvailable(int c) { return std::strchr("hctmurl", c) != nullptr; }
+bool optionAvailable(int c) { return std::strchr("hctmurlndv", c) != nullptr; }
+
+// Volume 0..128; anything else (including negative numbers) leaves it as it is.
+void applyVolumeText(const char* text) {
+    int value = std::atoi(text);
+    if (value >= 0 && value <= 128) CPC_audio_volume = static_cast<float>(value) / 128.0f;
+}
 
 void loadUrom(const char* file) {
     readFileUrom(file, nextUromSlot);
@@ -107,7 +114,9 @@ void applyConfigLine(char* line, bool& skipping) {
     if (startsWithNoCase(line, "nrom")) nextUromSlot = static_cast<uint8_t>(std::atoi(value));
     if (startsWithNoCase(line, "urom")) loadUrom(value);
     if (startsWithNoCase(line, "lrom")) SDL_readFileLrom(value);
-    (void)first;
+    if (startsWithNoCase(line, "sound") && first == 'n') endisable_sound();
+    if (startsWithNoCase(line, "digib")) digiBlaster = first == 'y';
+    if (startsWithNoCase(line, "volsound")) applyVolumeText(value);
 }
 
 }  // namespace
@@ -171,7 +180,7 @@ bool parseMainConfigFile() {
 
 bool parseCommandLine(int argc, char** argv) {
     nextUromSlot = 0;
-    optind = 1;
+    optind = 0;  // 0 makes glibc forget the state of an earlier parse
     opterr = 0;
     for (;;) {
         int longIndex = -1;
@@ -219,6 +228,9 @@ bool parseCommandLine(int argc, char** argv) {
             case 'u': nextUromSlot = static_cast<uint8_t>(std::atoi(arg)); break;
             case 'r': loadUrom(arg); break;
             case 'l': SDL_readFileLrom(arg); break;
+            case 'n': endisable_sound(); break;
+            case 'd': digiBlaster = true; break;
+            case 'v': applyVolumeText(arg); break;
             default: break;
         }
     }

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "machine/base_path.h"
+#include "machine/config.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "sound/audio_output.h"
+#include "support/headless_run.h"
+
+namespace {
+
+class Config : public ::testing::Test {
+protected:
+    TempKestrixHome home;
+    std::string rom = (std::filesystem::path(home.path()) / "test.rom").string();
+
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        initBasePath();
+        beginCPC();
+        cpcType = CPC6128;
+        crtcType = 0;
+        ASSERT_TRUE(startCPC());
+        running = 0;
+        CPC_audio_volume = 1.0f;
+        std::vector<char> bytes(16384, 0x5A);
+        std::ofstream(rom, std::ios::binary).write(bytes.data(), bytes.size());
+    }
+    void TearDown() override {
+        running = 0;
+        endCPC();
+        freeBasePath();
+        unsetenv("KESTRIX_HOME");
+    }
+    bool parseArgs(std::vector<std::string> args) {
+        args.insert(args.begin(), "kestrix");
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        return parseCommandLine(static_cast<int>(args.size()), argv.data());
+    }
+};
+
+TEST_F(Config, SlotNumberAppliesToTheNextRomOnly) {
+    home.writeFile("Kestrix.ini", "nrom=5\nurom=" + rom + "\nurom=" + rom + "\n");
+    mem->delete_urom(5);
+    uint8_t basic = mem->urom[0][0];
+    parseMainConfigFile();
+    ASSERT_NE(mem->urom[5], nullptr);
+    EXPECT_EQ(mem->urom[5][0], 0x5A);
+    EXPECT_EQ(mem->urom[0][0], 0x5A) << "the second urom line goes to slot 0";
+    EXPECT_NE(basic, 0x5A);
+}
+
+TEST_F(Config, VolumeAndBlankLines) {
+    home.writeFile("Kestrix.ini", "volsound=200\n\n   volsound=64\r\nvolsound=-3\nvolsound=\n");
+    parseMainConfigFile();
+    EXPECT_FLOAT_EQ(CPC_audio_volume, 0.5f);
+    EXPECT_TRUE(parseArgs({"-v", "128"}));
+    EXPECT_FLOAT_EQ(CPC_audio_volume, 1.0f);
+    EXPECT_TRUE(parseArgs({"--volsound=300"}));
+    EXPECT_FLOAT_EQ(CPC_audio_volume, 1.0f);
+}
+
+TEST_F(Config, SpacesAroundTheEqualsSignSpoilTheValue) {
+    home.writeFile("Kestrix.ini", "; comment\n[section]\n  mem=576\ncpc = 6128\n");
+    parseMainConfigFile();
+    EXPECT_EQ(cpcType, CPC464) << "' 6128' names no model";
+    home.writeFile("Kestrix.ini", "mem=576\n");
+    parseMainConfigFile();
+    EXPECT_EQ(mem->bankCount, 36);
+}
+
+TEST_F(Config, CommandLineOptionsApplyInOrder) {
+    EXPECT_TRUE(parseArgs({"-c", "464", "--mem=128", "-u", "3", "-r", rom, "--crtc=2"}));
+    EXPECT_EQ(cpcType, CPC464);
+    EXPECT_EQ(mem->bankCount, 8);
+    ASSERT_NE(mem->urom[3], nullptr);
+    EXPECT_EQ(mem->urom[3][100], 0x5A);
+    EXPECT_EQ(crtcType, 2);
+    EXPECT_TRUE(parseArgs({"-l", rom}));
+    EXPECT_EQ(mem->lowerRom[0], 0x5A) << "a new OS takes effect at once";
+}
+
+TEST_F(Config, BadOptionsEndTheProgram) {
+    EXPECT_FALSE(parseArgs({"-h"}));
+    EXPECT_FALSE(parseArgs({"-q"}));
+    EXPECT_FALSE(parseArgs({"--mem="}));
+    EXPECT_FALSE(parseArgs({"--nosuch"}));
+    EXPECT_FALSE(parseArgs({"-c"}));
+}
+
+}  // namespace
