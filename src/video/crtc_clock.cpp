@@ -1,0 +1,346 @@
+// The character clock of each CRTC type: one call per microsecond.
+// The five routines share their structure; the helpers below are the steps
+// that two or more types do alike.
+#include "video/crtc6845.h"
+
+namespace {
+constexpr uint16_t kAddressMask = 0x3FFF;  // the 6845 counts 14 address bits
+}
+
+// DISPEN, with the skew of R8 emulated as "one character out of skew + 1".
+void crtc6845::dispenWithSkew() {
+    if (skew == 0) {
+        dispen = hdisp && vdisp;
+    } else if (skew == 3) {
+        dispen = false;
+    } else if (skewCounter) {
+        --skewCounter;
+        dispen = false;
+    } else {
+        skewCounter = skew;
+        dispen = hdisp && vdisp;
+    }
+}
+
+// Width w gives w characters (0 gives one); types 0, 1, 2.
+void crtc6845::hsyncType0() {
+    if (C0 == R2) {
+        hsync = true;
+        C3l = C3l == hsyncWidth ? 0 : (C3l + 1) & 15;
+    } else if (C3l == hsyncWidth) {
+        C3l = 0;
+        hsync = false;
+    } else if (hsync) {
+        C3l = (C3l + 1) & 15;
+    }
+}
+
+// Counts only while active; width w gives w + 1 characters.
+void crtc6845::hsyncType3() {
+    if (hsync) {
+        if (C3l == hsyncWidth) {
+            hsync = false;
+            C3l = 0;
+        } else {
+            C3l = (C3l + 1) & 15;
+        }
+    }
+    if (!hsync && C0 == R2) hsync = true;
+}
+
+// Width test first, then the start; width w gives w + 1 characters.
+void crtc6845::hsyncType4() {
+    if (C3l == hsyncWidth) {
+        hsync = false;
+        C3l = 0;
+    } else if (hsync) {
+        C3l = (C3l + 1) & 15;
+    }
+    if (C0 == R2) hsync = true;
+}
+
+void crtc6845::startAdjustIfLastRow() {
+    if (lastLine && C4 == R4) {
+        inAdjust = true;
+        C5 = 0;
+    }
+}
+
+void crtc6845::newFrame() {
+    inAdjust = false;
+    if (interlace) R9 ^= interlaceVideo;
+    C9 = R9 & interlaceVideo;
+    C4 = 0;
+    vdisp = true;
+    MAstart = static_cast<uint16_t>(R12 << 8 | R13);
+}
+
+// A width of 0 (always so on types 1 and 2) lets the 4-bit counter run 16 lines.
+void crtc6845::vsyncStep(bool mayStart) {
+    if (vsync) {
+        C3h = (C3h + 1) & 15;
+        if (C3h == vsyncWidth) {
+            vsync = false;
+            if (mayStart && C4 == R7) {
+                vsync = true;
+                C3h = 0;
+            }
+        }
+    } else if (mayStart && C4 == R7) {
+        vsync = true;
+        C3h = 0;
+    }
+}
+
+// Row advance of types 3 and 4, only once the half line has been passed.
+void crtc6845::advanceRowType34() {
+    if (!halfLinePassed) return;
+    halfLinePassed = false;
+    MAstart = MAnext;
+    if (lastLine) {
+        C9 = R9 & interlaceVideo;
+        C4 = (C4 + 1) & 0x7F;
+    } else {
+        C9 = (C9 + interlaceVideo + 1) & 31;
+    }
+}
+
+// ---- type 0 --------------------------------------------------------------------
+
+void crtc6845::clock_crtc0() {
+    dispenWithSkew();
+    if (C0 == R0half) {
+        halfLinePassed = true;
+        lastLine = C9 == R9;
+        startAdjustIfLastRow();
+    }
+    if (C0 == R0) {
+        C0 = 0;
+        hdisp = true;
+        if (halfLinePassed) {
+            halfLinePassed = false;
+            MAstart = MAnext;
+            if (C9 == R9) {
+                uint8_t oldC9 = C9;
+                C9 = R9 & interlaceVideo;
+                C4 = (inAdjust && oldC9 < C5) ? 1 : (C4 + 1) & 0x7F;
+            } else {
+                C9 = (C9 + interlaceVideo + 1) & 31;
+                lastLine = C9 == R9;
+            }
+        }
+        if (C4 == R6) vdisp = false;
+        if (inAdjust) {
+            if (adjustEnd || C5 == R5) {
+                newFrame();
+            } else {
+                C5 = (C5 + 1) & 31;
+                if (C4 == 0) vdisp = false;
+            }
+        }
+        if (R0 > 1) lastLine = C9 == R9;
+        startAdjustIfLastRow();
+        adjustEnd = C5 == R5;
+        vsyncStep(true);
+        RA = C9;
+        MAnext = MAstart;
+    } else {
+        ++C0;
+        if (C0 == R0 && R0 > 1) {
+            lastLine = C9 == R9;
+            startAdjustIfLastRow();
+        }
+    }
+    hsyncType0();
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == R1) {
+        hdisp = false;
+        if (lastLine) MAnext = MA;
+    }
+}
+
+// ---- type 1 --------------------------------------------------------------------
+
+void crtc6845::clock_crtc1() {
+    dispen = hdisp && vdisp;
+    if (C0 == R0) {
+        C0 = 0;
+        hdisp = true;
+        if (lastLine || C9 == R9) {
+            MAstart = MAnext;
+            C9 = R9 & interlaceVideo;
+            if (C4 == R4) {
+                inAdjust = true;
+                C5 = 0;
+                if (C4 == 0) vdisp = false;
+            }
+            C4 = (C4 + 1) & 0x7F;
+        } else {
+            C9 = (C9 + interlaceVideo + 1) & 31;
+        }
+        if (inAdjust) {
+            if (C5 == R5) {
+                newFrame();
+            } else {
+                C5 = (C5 + 1) & 31;
+                if (C4 == 0) vdisp = false;
+            }
+        }
+        // Row 0 re-reads the start address on each of its lines.
+        if (C4 == 0) MAstart = static_cast<uint16_t>(R12 << 8 | R13);
+        if (C4 == R6) vdisp = false;
+        lastLine = C9 == R9;
+        adjustEnd = C5 == R5;
+        vsyncStep(true);
+        RA = C9;
+        MAnext = MAstart;
+    } else {
+        ++C0;
+        if (C0 == R0) {
+            lastLine = C9 == R9;
+            if (lastLine && C4 == R4) {
+                inAdjust = true;
+                C5 = 0;
+                C9 = 0;
+            }
+        }
+    }
+    hsyncType0();
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == R1) {
+        hdisp = false;
+        if (lastLine) MAnext = MA;
+    }
+}
+
+// ---- type 2 --------------------------------------------------------------------
+
+void crtc6845::clock_crtc2() {
+    dispen = hdisp && vdisp;
+    if (C0 == R0half) halfLinePassed = true;
+    if (C0 == R0) {
+        C0 = 0;
+        hdisp = true;
+        halfLinePassed = false;
+        if (lastLine) {
+            C4 = (C4 + 1) & 0x7F;
+            C9 = R9 & interlaceVideo;
+            MAstart = MAnext;
+        } else {
+            C9 = (C9 + interlaceVideo + 1) & 31;
+        }
+        if (inAdjust) {
+            if (adjustEnd) {
+                newFrame();
+            } else {
+                C5 = (C5 + 1) & 31;
+                if (C4 == 0) vdisp = false;
+            }
+        }
+        if (C4 == R6) vdisp = false;
+        lastLine = C9 >= R9;
+        startAdjustIfLastRow();
+        adjustEnd = C5 == R5;
+        // A VSYNC position met during HSYNC is missed on this line.
+        vsyncStep(!hsync);
+        RA = C9;
+        MAnext = MAstart;
+    } else {
+        ++C0;
+    }
+    hsyncType0();
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == R1) {
+        hdisp = false;
+        if (lastLine) MAnext = MA;
+    }
+}
+
+// ---- type 3 (Plus ASIC) -------------------------------------------------------------
+
+void crtc6845::clock_crtc3() {
+    dispenWithSkew();
+    if (C0 == R0half) {
+        halfLinePassed = true;
+        lastLine = C9 >= R9;
+    }
+    if (C0 == R0) {
+        C0 = 0;
+        bool frameStart = false;
+        advanceRowType34();
+        if (inAdjust) {
+            if (adjustEnd) {
+                newFrame();
+                C5 = 0;
+                frameStart = true;
+            } else {
+                C5 = (C5 + 1) & 31;
+                if (C4 == 0) vdisp = false;
+            }
+        }
+        if (C4 == R6) vdisp = false;
+        lastLine = C9 >= R9;
+        adjustEnd = C5 == R5;
+        vsyncStep(C9 == (R9 & interlaceVideo));
+        RA = (C9 + plusScrollV) & 7;
+        MAnext = MAstart;
+        plusLineCounter = static_cast<uint16_t>((C9 & 7) + 8 * C4);
+        if (plusLineStart) plusLineStart(frameStart);
+    } else {
+        ++C0;
+        if (C0 == R0) {
+            lastLine = C9 >= R9;
+            if (lastLine && C4 == R4) inAdjust = true;
+        }
+    }
+    hsyncType3();
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == plusDisplayStart) hdisp = true;
+    if (C0 == R1) {
+        if ((R9 & 7) == ((C9 + plusScrollV) & 7)) MAnext = MA;
+        if (plusSplitLine != 0 && plusSplitLine == (plusLineCounter & 0x1FF)) MAnext = plusSplitAddress & kAddressMask;
+    }
+    if (C0 == R1 || R1 == 0) hdisp = false;
+}
+
+// ---- type 4 --------------------------------------------------------------------
+
+void crtc6845::clock_crtc4() {
+    dispenWithSkew();
+    if (C0 == R0half) {
+        halfLinePassed = true;
+        lastLine = C9 >= R9;
+    }
+    if (C0 == R0) {
+        C0 = 0;
+        hdisp = true;
+        advanceRowType34();
+        if (inAdjust) {
+            if (adjustEnd) {
+                newFrame();
+                C5 = 0;
+            } else {
+                C5 = (C5 + 1) & 31;
+                if (C4 == 0) vdisp = false;
+            }
+        }
+        if (C4 == R6) vdisp = false;
+        lastLine = C9 >= R9;
+        adjustEnd = C5 == R5;
+        vsyncStep(true);
+        RA = C9;
+        MAnext = MAstart;
+    } else {
+        ++C0;
+        if (C0 == R0) {
+            lastLine = C9 >= R9;
+            if (lastLine && C4 == R4) inAdjust = true;
+        }
+    }
+    hsyncType4();
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == R1) {
+        hdisp = false;
+        if (lastLine) MAnext = MA;
+    }
+}

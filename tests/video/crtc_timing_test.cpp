@@ -1,0 +1,331 @@
+// CRTC character clock: line and frame timing, sync widths, display window,
+// address generation, per type.
+#include "video/crtc_test_util.h"
+
+using namespace crtctest;
+
+namespace {
+
+class CrtcFirmwareTiming : public ::testing::TestWithParam<int> {
+protected:
+    crtc6845 c;
+    uint8_t type() const { return static_cast<uint8_t>(GetParam()); }
+    void SetUp() override { bootFirmware(c, type()); }
+};
+
+TEST_P(CrtcFirmwareTiming, LinesAre64MicrosecondsAndFramesAre312Lines) {
+    Trace t = record(c, 3 * 19968);
+    auto h = risingEdges(t.hsync);
+    ASSERT_GT(h.size(), 600u);
+    for (size_t i = 1; i < h.size(); ++i) ASSERT_EQ(h[i] - h[i - 1], 64) << "line " << i;
+    auto v = risingEdges(t.vsync);
+    ASSERT_GE(v.size(), 2u);
+    for (size_t i = 1; i < v.size(); ++i) EXPECT_EQ(v[i] - v[i - 1], 19968);
+}
+
+TEST_P(CrtcFirmwareTiming, SyncWidthsFollowTheType) {
+    Trace t = record(c, 2 * 19968);
+    int hsyncWidth = (type() == 3 || type() == 4) ? 15 : 14;
+    for (int edge : risingEdges(t.hsync)) {
+        if (edge + 20 >= static_cast<int>(t.hsync.size())) break;
+        ASSERT_EQ(pulseLength(t.hsync, edge), hsyncWidth);
+    }
+    int vsyncLines = (type() == 1 || type() == 2) ? 16 : 8;
+    auto v = risingEdges(t.vsync);
+    ASSERT_FALSE(v.empty());
+    EXPECT_EQ(pulseLength(t.vsync, v[0]), vsyncLines * 64);
+}
+
+TEST_P(CrtcFirmwareTiming, DisplayIs40CharactersBy200Lines) {
+    runToFrameStart(c);
+    Trace t = record(c, 19968);
+    int displayLines = 0;
+    for (int line = 0; line < 312; ++line) {
+        int chars = 0;
+        for (int i = 0; i < 64; ++i) chars += t.dispen[line * 64 + i];
+        if (chars) {
+            ++displayLines;
+            EXPECT_EQ(chars, 40) << "line " << line;
+        }
+    }
+    EXPECT_EQ(displayLines, 200);
+}
+
+TEST_P(CrtcFirmwareTiming, AddressesRunFromTheStartAddressRowByRow) {
+    runToFrameStart(c);
+    // The frame starts at &3000 (R12 = &30); each row advances by R1 = 40 words,
+    // each of its eight lines repeats the row's addresses with RA = raster.
+    Trace t = record(c, 19968);
+    for (int line = 0; line < 200; ++line) {
+        int row = line / 8;
+        for (int ch = 0; ch < 40; ++ch) {
+            int i = line * 64 + ch;
+            ASSERT_EQ(t.ma[i], 0x3000 + 40 * row + ch) << "line " << line << " char " << ch;
+            ASSERT_EQ(t.ra[i], line % 8) << "line " << line;
+            // DISPEN lags the address by one character, as the video fetch does.
+            ASSERT_TRUE(t.dispen[i + 1]) << "line " << line << " char " << ch;
+        }
+        ASSERT_FALSE(t.dispen[line * 64]) << "line " << line;
+    }
+    // The next frame starts again at &3000.
+    c.crtc_clock();
+    EXPECT_EQ(c.MA, 0x3000);
+}
+
+TEST_P(CrtcFirmwareTiming, VsyncStartsOnRow30) {
+    runToFrameStart(c);
+    Trace t = record(c, 19968);
+    auto v = risingEdges(t.vsync);
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_EQ(v[0], 30 * 8 * 64);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, CrtcFirmwareTiming, ::testing::Values(0, 1, 2, 3, 4),
+                         [](const ::testing::TestParamInfo<int>& p) { return "Type" + std::to_string(p.param); });
+
+// ---- behaviour that differs by type ----------------------------------------------
+
+TEST(CrtcTypes, HsyncWidthZeroGivesOneCharacter) {
+    for (uint8_t type : {0, 3, 4}) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        writeReg(c, 3, 0x80);
+        Trace t = record(c, 19968);
+        auto h = risingEdges(t.hsync);
+        ASSERT_FALSE(h.empty());
+        EXPECT_EQ(pulseLength(t.hsync, h[1]), 1) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, VsyncWidthZeroRuns16LinesOnProgrammableTypes) {
+    for (uint8_t type : {0, 3, 4}) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        writeReg(c, 3, 0x0E);
+        for (int i = 0; i < 19968; ++i) c.crtc_clock();
+        Trace t = record(c, 19968);
+        auto v = risingEdges(t.vsync);
+        ASSERT_EQ(v.size(), 1u);
+        EXPECT_EQ(pulseLength(t.vsync, v[0]), 16 * 64) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, WritingR2AtTheCurrentCharacterStartsHsyncAtOnceOnTypes0And1) {
+    for (uint8_t type = 0; type <= 4; ++type) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        while (c.C0 != 10) c.crtc_clock();
+        ASSERT_FALSE(c.hsync);
+        writeReg(c, 2, 10);
+        EXPECT_EQ(c.hsync, type <= 1) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, WritingR7AtTheCurrentRowStartsVsyncAtOnceOnTypes0And1) {
+    for (uint8_t type = 0; type <= 4; ++type) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        while (c.C4 != 10) c.crtc_clock();
+        ASSERT_FALSE(c.vsync);
+        writeReg(c, 7, 10);
+        EXPECT_EQ(c.vsync, type <= 1) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, Type2MissesAVsyncPositionReachedDuringHsync) {
+    // HSYNC from character 60 over the line end: it is high at every line start.
+    for (uint8_t type : {0, 2}) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        writeReg(c, 2, 60);
+        for (int i = 0; i < 19968; ++i) c.crtc_clock();
+        Trace t = record(c, 2 * 19968);
+        size_t vsyncs = risingEdges(t.vsync).size();
+        if (type == 2)
+            EXPECT_EQ(vsyncs, 0u);
+        else
+            EXPECT_EQ(vsyncs, 2u);
+    }
+}
+
+TEST(CrtcTypes, Type1R6SwitchesTheDisplayOffAndOnAtOnce) {
+    crtc6845 c;
+    bootFirmware(c, 1);
+    runToFrameStart(c);
+    while (c.C4 != 5) c.crtc_clock();
+    writeReg(c, 6, 0);
+    EXPECT_FALSE(c.vdisp);
+    Trace off = record(c, 64 * 8);
+    for (uint8_t d : off.dispen) ASSERT_FALSE(d);
+    writeReg(c, 6, 1);
+    EXPECT_TRUE(c.vdisp);
+    Trace on = record(c, 64 * 2);
+    int chars = 0;
+    for (uint8_t d : on.dispen) chars += d;
+    EXPECT_EQ(chars, 80);
+}
+
+TEST(CrtcTypes, R6WriteOnOtherTypesWaitsForTheRowCount) {
+    for (uint8_t type : {0, 2, 3, 4}) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        runToFrameStart(c);
+        while (c.C4 != 5) c.crtc_clock();
+        writeReg(c, 6, 0);
+        EXPECT_TRUE(c.vdisp) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
+    for (uint8_t type = 0; type <= 4; ++type) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        writeReg(c, 8, 0x10);
+        runToFrameStart(c);
+        Trace t = record(c, 64 * 8);
+        int chars = 0, pairs = 0;
+        for (size_t i = 0; i < t.dispen.size(); ++i) {
+            chars += t.dispen[i];
+            if (i && t.dispen[i] && t.dispen[i - 1]) ++pairs;
+        }
+        if (type == 0 || type == 3 || type == 4) {
+            EXPECT_EQ(chars, 8 * 20) << "type " << int(type);
+            EXPECT_EQ(pairs, 0) << "type " << int(type);
+        } else {
+            EXPECT_EQ(chars, 8 * 40) << "type " << int(type);
+        }
+    }
+}
+
+TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
+    crtc6845 c;
+    bootFirmware(c, 0);
+    writeReg(c, 8, 0x30);
+    Trace t = record(c, 19968);
+    for (uint8_t d : t.dispen) ASSERT_FALSE(d);
+}
+
+TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {
+    for (uint8_t type : {0, 1}) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        runToFrameStart(c);
+        // Halfway through raster 2 of row 0, move the screen to &2000.
+        while (c.C9 != 2 || c.C0 != 20) c.crtc_clock();
+        writeReg(c, 12, 0x20);
+        while (c.C9 != 3 || c.C0 != 0) c.crtc_clock();
+        EXPECT_EQ(c.MA, type == 1 ? 0x2000 : 0x3000) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, VerticalAdjustAddsR5Lines) {
+    for (uint8_t type = 0; type <= 4; ++type) {
+        crtc6845 c;
+        bootFirmware(c, type);
+        writeReg(c, 5, 4);
+        for (int i = 0; i < 2 * 19968; ++i) c.crtc_clock();
+        Trace t = record(c, 3 * 20224);
+        auto v = risingEdges(t.vsync);
+        ASSERT_GE(v.size(), 2u) << "type " << int(type);
+        EXPECT_EQ(v[1] - v[0], 316 * 64) << "type " << int(type);
+    }
+}
+
+TEST(CrtcTypes, ResetRunsOneCharacterLines) {
+    ensureCpu();
+    crtc6845 c;
+    c.reset();
+    EXPECT_EQ(c.type, 0);
+    EXPECT_TRUE(c.hdisp);
+    EXPECT_TRUE(c.vdisp);
+    for (int i = 0; i < 100; ++i) {
+        c.crtc_clock();
+        ASSERT_EQ(c.C0, 0);
+        ASSERT_EQ(c.C4, 0);
+        ASSERT_EQ(c.MA, 0);
+    }
+}
+
+TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
+    crtc6845 c;
+    bootFirmware(c, 0);
+    while (c.C4 != 12 || c.C0 != 33) c.crtc_clock();
+    uint8_t c9 = c.C9;
+    c.setType(2);
+    EXPECT_EQ(c.C0, 33);
+    EXPECT_EQ(c.C4, 12);
+    EXPECT_EQ(c.C9, c9);
+    EXPECT_EQ(c.R0, 63);
+    EXPECT_EQ(c.R0half, 31);  // type 2's half line
+    EXPECT_EQ(c.vsyncWidth, 0);
+    c.setType(9);  // unknown: nothing changes
+    EXPECT_EQ(c.type, 2);
+    c.setType(4);
+    EXPECT_EQ(c.vsyncWidth, 8);
+    EXPECT_EQ(c.hsyncWidth, 14);
+    // Still 64 us lines after the change.
+    Trace t = record(c, 19968);
+    auto h = risingEdges(t.hsync);
+    for (size_t i = 1; i < h.size(); ++i) ASSERT_EQ(h[i] - h[i - 1], 64);
+}
+
+// ---- type 3: the Plus ASIC's inputs ------------------------------------------------
+
+TEST(CrtcPlus, SplitScreenStartsTheLineAfterSplt) {
+    crtc6845 c;
+    bootFirmware(c, 3);
+    c.plusSplitLine = 50;
+    c.plusSplitAddress = 0x2000;
+    runToFrameStart(c);
+    Trace t = record(c, 19968);
+    EXPECT_EQ(t.ma[50 * 64], 0x3000 + 40 * 6);  // line 50 is still row 6
+    EXPECT_EQ(t.ma[51 * 64], 0x2000);
+    EXPECT_EQ(t.ma[56 * 64], 0x2000 + 40);  // and continues row by row from there
+}
+
+TEST(CrtcPlus, VerticalScrollShiftsTheRasterAddress) {
+    crtc6845 c;
+    bootFirmware(c, 3);
+    c.plusScrollV = 3;
+    runToFrameStart(c);
+    Trace t = record(c, 19968);
+    for (int line = 0; line < 16; ++line) ASSERT_EQ(t.ra[line * 64 + 5], (line % 8 + 3) & 7) << "line " << line;
+    // The row address is latched where the scrolled raster reaches R9.
+    EXPECT_EQ(t.ma[5 * 64], 0x3000 + 40);
+}
+
+TEST(CrtcPlus, ExtendedBorderHidesTheFirstCharacter) {
+    crtc6845 c;
+    bootFirmware(c, 3);
+    c.plusDisplayStart = 1;
+    runToFrameStart(c);
+    Trace t = record(c, 64);
+    int chars = 0;
+    for (uint8_t d : t.dispen) chars += d;
+    EXPECT_EQ(chars, 39);
+    EXPECT_FALSE(t.dispen[1]);
+    EXPECT_TRUE(t.dispen[2]);
+}
+
+int linesSeen = 0, framesSeen = 0;
+
+TEST(CrtcPlus, LineHookRunsOncePerLineWithTheLineCounter) {
+    crtc6845 c;
+    bootFirmware(c, 3);
+    runToFrameStart(c);
+    linesSeen = framesSeen = 0;
+    c.plusLineStart = [](bool newFrame) {
+        ++linesSeen;
+        framesSeen += newFrame;
+    };
+    for (int i = 0; i < 64 * 100; ++i) c.crtc_clock();
+    EXPECT_EQ(c.plusLineCounter, 99);
+    for (int i = 64 * 100; i < 19968; ++i) c.crtc_clock();
+    EXPECT_EQ(linesSeen, 312);
+    EXPECT_EQ(framesSeen, 1);
+    EXPECT_EQ(c.plusLineCounter, 311);
+    c.reset();  // the ASIC wiring survives a CRTC reset
+    EXPECT_NE(c.plusLineStart, nullptr);
+}
+
+}  // namespace
