@@ -10,9 +10,15 @@
 
 #include "machine/base_path.h"
 #include "machine/cpc.h"
+#include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_services.h"
 #include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
+#include "video/monitor.h"
+
+FrontendServices frontendServices;
 
 namespace {
 
@@ -64,7 +70,51 @@ const option kLongOptions[] = {
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
-bool optionAvailable(int c) { return std::strchr("hctmurlndv", c) != nullptr; }
+bool optionAvailable(int c) { return std::strchr("hfwzndvxctm01kurlea", c) != nullptr; }
+
+constexpr uint32_t kMediaSettleMs = 500;
+
+// Loads a medium named by a setting; disks make sure a controller with both drives exists.
+void loadMedia(const char* name, int unit, bool disk) {
+    if (disk) changeCPCFdc(true, 2);
+    copyToTextBuffer(fullFileNameStr, name);
+    if (frontendServices.loadMediaFile) frontendServices.loadMediaFile(fullFileNameStr, unit);
+    // A window's timers load the disk meanwhile; headless, they follow emulated time.
+    if (!headlessMode) SDL_Delay(kMediaSettleMs);
+}
+
+// File names in the configuration file are Latin-1: each byte from 80h up
+// becomes a two-byte sequence, except where a C2h already leads one.
+void latin1FileName(const char* in, char* out) {
+    size_t o = 0;
+    for (size_t i = 0; in[i] && o + 2 < kTextBufferSize; ++i) {
+        uint8_t c = static_cast<uint8_t>(in[i]);
+        if (c == 0xC2 && in[i + 1]) {
+            out[o++] = in[i++];
+            out[o++] = in[i];
+        } else {
+            if (c >= 0x80) out[o++] = static_cast<char>(0xC2);
+            out[o++] = static_cast<char>(c);
+        }
+    }
+    out[o] = 0;
+}
+
+void configDirectory(char* target, const char* value) {
+    if (!target) return;
+    copyToTextBuffer(target, value);
+    size_t n = std::strlen(target);
+    if (n > 1 && target[n - 1] != '/' && target[n - 1] != '\\' && n + 1 < kTextBufferSize) {
+        target[n] = '/';
+        target[n + 1] = 0;
+    }
+    if (!directoryTestExist(target)) target[0] = 0;
+}
+
+template <typename F>
+void callService(F* service) {
+    if (service) service();
+}
 
 // Volume 0..128; anything else (including negative numbers) leaves it as it is.
 void applyVolumeText(const char* text) {
@@ -117,6 +167,27 @@ void applyConfigLine(char* line, bool& skipping) {
     if (startsWithNoCase(line, "sound") && first == 'n') endisable_sound();
     if (startsWithNoCase(line, "digib")) digiBlaster = first == 'y';
     if (startsWithNoCase(line, "volsound")) applyVolumeText(value);
+    if (startsWithNoCase(line, "scanl")) {
+        t_scanlines = first != 'y';
+        uiCall(uiHooks.redrawMonitorIcons);
+    }
+    if (startsWithNoCase(line, "fullscreen") && first == 'y') callService(frontendServices.setFullscreen);
+    if (startsWithNoCase(line, "filepathscr")) configDirectory(defaultFilePathSCR, value);
+    if (startsWithNoCase(line, "filepathsna")) configDirectory(defaultFilePathSNA, value);
+    char name[kTextBufferSize];
+    if (startsWithNoCase(line, "dsk0") || startsWithNoCase(line, "dsk1")) {
+        latin1FileName(value, name);
+        loadMedia(name, line[3] == '1' ? 1 : 0, true);
+    }
+    for (const char* key : {"cdt", "sna", "snr", "cpr"}) {
+        if (startsWithNoCase(line, key)) {
+            latin1FileName(value, name);
+            loadMedia(name, 1, false);
+        }
+    }
+    if (startsWithNoCase(line, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
+    if (startsWithNoCase(line, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
+    if (startsWithNoCase(line, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
 }
 
 }  // namespace
@@ -228,6 +299,20 @@ bool parseCommandLine(int argc, char** argv) {
             case 'u': nextUromSlot = static_cast<uint8_t>(std::atoi(arg)); break;
             case 'r': loadUrom(arg); break;
             case 'l': SDL_readFileLrom(arg); break;
+            case 'f': callService(frontendServices.setFullscreen); break;
+            case 'w': if (frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(arg)); break;
+            case 'z': if (frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(arg)); break;
+            case 'x':
+                t_scanlines = !t_scanlines;
+                uiCall(uiHooks.redrawMonitorIcons);
+                break;
+            case '0': loadMedia(arg, 0, true); break;
+            case '1': loadMedia(arg, 1, true); break;
+            case 'k': loadMedia(arg, 1, false); break;
+            case 'e': callService(frontendServices.startTapeAutorun); break;
+            case 'a':
+                if (frontendServices.startTextAutorun) frontendServices.startTextAutorun(arg);
+                break;
             case 'n': endisable_sound(); break;
             case 'd': digiBlaster = true; break;
             case 'v': applyVolumeText(arg); break;
