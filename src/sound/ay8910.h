@@ -1,10 +1,53 @@
-// Placeholder AY-3-8910 until its issue lands.
+// The AY-3-8910 sound generator: three tone channels, noise, envelope and the
+// I/O ports (port A reads the keyboard). Reached only through the PPI.
 #pragma once
 #include <cstdint>
 
 class ay8910 {
 public:
-    void reset() {}
-    void clock() {}
-    void mixer() {}
+    uint8_t bdir = 0, bc1 = 0;
+    uint8_t dataBus = 0xFF;
+    uint8_t prescaler = 0;
+    uint8_t selectedReg = 0;
+    uint8_t regs[16] = {};
+    bool portAOutput = false, portBOutput = false;
+    uint8_t noisePeriod = 0;
+    uint8_t noiseCounter = 0;
+    uint32_t noiseShift = 0x24000;
+    uint8_t noiseOut = 0;
+    uint8_t noiseDisable[3] = {};
+    uint16_t tonePeriod[3] = {};
+    uint16_t toneCounter[3] = {};
+    uint8_t toneDisable[3] = {}, toneOut[3] = {};
+    uint16_t envPeriod = 0;
+    uint16_t envCounter = 0;
+    uint8_t envVolume = 0;
+    uint8_t envStep = 0;
+    uint8_t envDirection = 0;  // kEnvRising, kEnvFalling or kEnvHolding
+    uint8_t level[3] = {};
+    float levelMono[16] = {};
+    float levelStereoFull[16] = {};
+    float levelStereoHalf[16] = {};
+
+    static constexpr uint8_t kEnvFalling = 0;
+    static constexpr uint8_t kEnvRising = 1;
+    static constexpr uint8_t kEnvHolding = 255;
+
+    ay8910() { reset(); }
+
+    void reset();
+    // Bus cycles as BDIR/BC1 ask for them (the PPI calls these).
+    void write();
+    void read();
+    // A register write with all its side effects; also the snapshot loader's way in.
+    void writeRegister(uint8_t reg, uint8_t value);
+    // What a read cycle of `reg` puts on the bus.
+    uint8_t registerValue(uint8_t reg) const;
+
+    void clock();  // one microsecond
+    void mixer();  // fills `level`
+
+private:
+    void envelopeStep();
+    void toneStep(int channel);
 };

@@ -1,0 +1,112 @@
+#include "frontend/autorun.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
+#include "machine/cpc.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+
+uint16_t autorun_dsk_str_idx = 0;
+uint8_t autorun_dsk_key[2] = {0, 0};
+
+namespace {
+
+// Each start of typing gets a new number; a timer carrying an older one has
+// been taken over and ends without touching the keys.
+std::atomic<uintptr_t> typingGeneration{0};
+uint32_t keyPeriodMs = kAutorunKeyPeriodMs;
+bool keyIsDown = false;  // phase of the running timer: release next
+
+void releaseHeldKey() {
+    if (!cPCKeyBoard) return;
+    if (autorun_dsk_key[0] || autorun_dsk_key[1]) {
+        if (autorun_dsk_key[1]) cPCKeyBoard->key_up(kCpcKeyShift);
+        cPCKeyBoard->key_up(autorun_dsk_key[0]);
+    }
+}
+
+// Presses the next character; false when typing ends here.
+bool autorun_dsk_key_down() {
+    if (!cPCKeyBoard || !autorun_dsk_str) return false;
+    const uint8_t character = static_cast<uint8_t>(autorun_dsk_str[autorun_dsk_str_idx]);
+    const uint16_t entry = cPCKeyBoard->mapAutorunKeyToCpcKey(character);
+    const uint8_t code = entry & 0xFF;
+    if (code == 0) {
+        // Nothing on the keyboard types it: drop the rest, so the text does
+        // not stay pending and block later autoruns.
+        SDL_Log("autorun: character %u cannot be typed, %u characters dropped", character, autorun_dsk_str_idx);
+        autorun_dsk_str_idx = 0;
+        autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
+        return false;
+    }
+    const uint8_t shift = (entry >> 8) & 1;
+    if (shift) cPCKeyBoard->key_down(kCpcKeyShift);
+    cPCKeyBoard->key_down(code);
+    autorun_dsk_key[0] = code;
+    autorun_dsk_key[1] = shift;
+    return true;
+}
+
+// Releases the held key; false after the last one (the RETURN at index 0).
+bool autorun_dsk_key_up() {
+    releaseHeldKey();
+    if (autorun_dsk_str_idx > 0) {
+        --autorun_dsk_str_idx;
+        return true;
+    }
+    autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
+    return false;
+}
+
+uint32_t autorunTimer(uint32_t, void* param) {
+    if (reinterpret_cast<uintptr_t>(param) != typingGeneration.load()) return 0;
+    if (!keyIsDown) {
+        if (!autorun_dsk_key_down()) return 0;
+        keyIsDown = true;
+    } else {
+        keyIsDown = false;
+        if (!autorun_dsk_key_up()) return 0;
+    }
+    return keyPeriodMs;
+}
+
+}  // namespace
+
+void setAutorunText(const char* text) {
+    if (!autorun_dsk_str) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "autorun: no text buffer, text ignored");
+        return;
+    }
+    if (!text) text = "";
+    size_t n = std::strlen(text);
+    if (n > kAutorunMaxChars) n = kAutorunMaxChars;
+    autorun_dsk_str[0] = 0x0D;
+    for (size_t i = 0; i < n; ++i) autorun_dsk_str[n - i] = text[i];
+    autorun_dsk_str[n + 1] = 0;
+    autorun_dsk_str_idx = static_cast<uint16_t>(n);
+}
+
+void sendAutorunText(const char* text) { setAutorunText(text); }
+
+void autorun_dsk(uint32_t delayMs, uint32_t periodMs) {
+    const uintptr_t generation = typingGeneration.fetch_add(1) + 1;
+    if (keyIsDown) releaseHeldKey();
+    keyIsDown = false;
+    autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
+    keyPeriodMs = periodMs ? periodMs : kAutorunKeyPeriodMs;
+    scheduleTimedAction(delayMs, autorunTimer, reinterpret_cast<void*>(generation));
+}
+
+bool autorunInProgress() { return autorun_dsk_key[0] || autorun_dsk_key[1] || autorun_dsk_str_idx; }
+
+void autorunCancel() {
+    typingGeneration.fetch_add(1);
+    if (keyIsDown) releaseHeldKey();
+    keyIsDown = false;
+    autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
+    autorun_dsk_str_idx = 0;
+}

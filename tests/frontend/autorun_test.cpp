@@ -1,0 +1,157 @@
+// Autorun typing on emulated time: storage of the text, the key sequence with
+// SHIFT, timing, an untypable character and a second start taking over.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "frontend/autorun.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+
+namespace {
+
+struct Press {
+    uint32_t atMs;  // since the start of the test
+    uint8_t code;
+    bool shift;
+    uint32_t releasedMs = 0;
+};
+
+class Autorun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        allocateTextBuffers();
+        beginCPC();
+        cPCKeyBoard->reset();
+        savedHeadless = headlessMode;
+        headlessMode = true;
+        clearTimedActions();
+        autorunCancel();
+        startUs = emulatedTimeMicroseconds();
+    }
+    void TearDown() override {
+        autorunCancel();
+        clearTimedActions();
+        headlessMode = savedHeadless;
+        endCPC();
+    }
+
+    uint32_t nowMs() const { return static_cast<uint32_t>((emulatedTimeMicroseconds() - startUs) / 1000); }
+
+    // Runs emulated time in 1 ms steps and records every key that goes down.
+    std::vector<Press> record(uint32_t ms) {
+        std::vector<Press> presses;
+        uint8_t before[16];
+        std::memcpy(before, cPCKeyBoard->matrix, 16);
+        for (uint32_t i = 0; i < ms; ++i) {
+            advanceEmulatedTime(1000);
+            const uint8_t* now = cPCKeyBoard->matrix;
+            const bool shift = !(now[2] & 0x20);
+            for (int line = 0; line < 16; ++line) {
+                const uint8_t pressed = before[line] & ~now[line];
+                const uint8_t released = now[line] & ~before[line];
+                for (int bit = 0; bit < 8; ++bit) {
+                    const uint8_t code = static_cast<uint8_t>(line * 16 + bit);
+                    if ((pressed >> bit & 1) && code != kCpcKeyShift) presses.push_back({nowMs(), code, shift});
+                    if (released >> bit & 1) {
+                        for (Press& p : presses)
+                            if (p.code == code && !p.releasedMs) p.releasedMs = nowMs();
+                    }
+                }
+            }
+            std::memcpy(before, now, 16);
+        }
+        return presses;
+    }
+    bool allKeysUp() const {
+        for (int line = 0; line < 16; ++line)
+            if (cPCKeyBoard->matrix[line] != 0xFF) return false;
+        return true;
+    }
+
+    bool savedHeadless = false;
+    uint64_t startUs = 0;
+};
+
+TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
+    setAutorunText("run\"x");
+    EXPECT_EQ(autorun_dsk_str[0], 0x0D);
+    EXPECT_STREQ(autorun_dsk_str + 1, "x\"nur");
+    EXPECT_EQ(autorun_dsk_str_idx, 5);
+    EXPECT_TRUE(autorunInProgress()) << "pending until typed";
+
+    const std::string longText(600, 'k');
+    sendAutorunText(longText.c_str());
+    EXPECT_EQ(autorun_dsk_str_idx, kAutorunMaxChars);
+    EXPECT_EQ(std::strlen(autorun_dsk_str), kAutorunMaxChars + 1u);
+}
+
+TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
+    setAutorunText("aB1");
+    autorun_dsk(kAutorunOptionDelayMs, kAutorunKeyPeriodMs);
+    std::vector<Press> early = record(1999);
+    EXPECT_TRUE(early.empty());
+    EXPECT_TRUE(autorunInProgress());
+
+    // a, B with SHIFT, 1 on the keypad, then RETURN (keypad ENTER), each held 30 ms.
+    std::vector<Press> presses = record(500);
+    ASSERT_EQ(presses.size(), 4u);
+    const uint8_t codes[4] = {0x85, 0x66, 0x15, 0x06};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(presses[i].code, codes[i]) << i;
+        EXPECT_EQ(presses[i].atMs, 2000u + 60u * i) << i;
+        EXPECT_EQ(presses[i].releasedMs, presses[i].atMs + 30u) << i;
+        EXPECT_EQ(presses[i].shift, i == 1) << i;
+    }
+    EXPECT_TRUE(allKeysUp());
+    EXPECT_FALSE(autorunInProgress());
+    EXPECT_EQ(autorun_dsk_key[0], 0);
+}
+
+TEST_F(Autorun, UntypableCharacterEndsTyping) {
+    setAutorunText("a~b");
+    autorun_dsk(0, 30);
+    std::vector<Press> presses = record(1000);
+    ASSERT_EQ(presses.size(), 1u);
+    EXPECT_EQ(presses[0].code, 0x85);
+    EXPECT_TRUE(allKeysUp());
+    EXPECT_FALSE(autorunInProgress()) << "the rest is dropped, so later autoruns are not blocked";
+
+    setAutorunText("c");
+    autorun_dsk(0, 30);
+    presses = record(200);
+    ASSERT_EQ(presses.size(), 2u);
+    EXPECT_EQ(presses[0].code, 0x76);
+}
+
+TEST_F(Autorun, SecondStartTakesOver) {
+    setAutorunText("abc");
+    autorun_dsk(0, 30);
+    record(40);  // 'a' typed, 'b' pending
+    setAutorunText("z");
+    autorun_dsk(10, 30);
+    std::vector<Press> presses = record(500);
+    ASSERT_EQ(presses.size(), 2u) << "only the new text is typed";
+    EXPECT_EQ(presses[0].code, 0x87);
+    EXPECT_EQ(presses[1].code, 0x06);
+    EXPECT_TRUE(allKeysUp());
+}
+
+TEST_F(Autorun, StartWhileAKeyIsHeldReleasesIt) {
+    setAutorunText("x");
+    autorun_dsk(0, 30);
+    advanceEmulatedTime(1000);
+    ASSERT_EQ(cPCKeyBoard->matrix[7], 0x7F);
+    setAutorunText("");
+    autorun_dsk(100, 30);
+    EXPECT_TRUE(allKeysUp());
+    std::vector<Press> presses = record(300);
+    ASSERT_EQ(presses.size(), 1u) << "an empty text types RETURN alone";
+    EXPECT_EQ(presses[0].code, 0x06);
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The key matrix, the host scancode table and the autorun character table.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "machine/keyboard.h"
+
+namespace {
+
+TEST(Keyboard, KeyCodesAreLineAndBit) {
+    keyboard kb;
+    kb.key_down(0x85);
+    EXPECT_EQ(kb.matrix[8], 0xDF);
+    kb.key_down(0x87);
+    EXPECT_EQ(kb.matrix[8], 0x5F);
+    kb.key_up(0x85);
+    EXPECT_EQ(kb.matrix[8], 0x7F);
+    kb.select_line(8);
+    EXPECT_EQ(kb.selectedLineBits(), 0x7F);
+    // Host and virtual keyboard share the bit: the first release frees it.
+    kb.key_down(0x57);
+    kb.key_down(0x57);
+    kb.key_up(0x57);
+    EXPECT_EQ(kb.matrix[5], 0xFF);
+    kb.reset();
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(kb.matrix[line], 0xFF) << "line " << line;
+    EXPECT_EQ(kb.selectedLine, 0);
+}
+
+TEST(Keyboard, CodesOutsideTheMatrixPressNothing) {
+    keyboard kb;
+    kb.key_down(kCpcNoKey);
+    kb.key_down(0xA3);
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(kb.matrix[line], 0xFF) << "line " << line;
+    kb.select_line(0x1C);
+    EXPECT_EQ(kb.selectedLine, 0x0C);
+    EXPECT_EQ(kb.selectedLineBits(), 0xFF);
+}
+
+TEST(Keyboard, HostKeysByPosition) {
+    keyboard kb;
+    const std::map<SDL_Scancode, uint8_t> expected = {
+        {SDL_SCANCODE_UP, 0x00},        {SDL_SCANCODE_KP_ENTER, 0x06}, {SDL_SCANCODE_LALT, 0x11},
+        {SDL_SCANCODE_RETURN, 0x22},    {SDL_SCANCODE_RSHIFT, 0x25},   {SDL_SCANCODE_NONUSBACKSLASH, 0x26},
+        {SDL_SCANCODE_RCTRL, 0x27},     {SDL_SCANCODE_EQUALS, 0x30},   {SDL_SCANCODE_SLASH, 0x36},
+        {SDL_SCANCODE_COMMA, 0x47},     {SDL_SCANCODE_SPACE, 0x57},    {SDL_SCANCODE_V, 0x67},
+        {SDL_SCANCODE_X, 0x77},         {SDL_SCANCODE_Z, 0x87},        {SDL_SCANCODE_BACKSPACE, 0x97},
+        {SDL_SCANCODE_RALT, kCpcNoKey}, {SDL_SCANCODE_F1, kCpcNoKey},  {SDL_SCANCODE_GRAVE, kCpcNoKey},
+    };
+    for (const auto& [scancode, code] : expected)
+        EXPECT_EQ(kb.mapDomKeyToCpcKey(scancode), code) << SDL_GetScancodeName(scancode);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_AUDIOPLAY), kCpcNoKey) << "scancodes above 255";
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(-1), kCpcNoKey);
+
+    int mapped = 0;
+    for (int s = 0; s < 256; ++s) mapped += kb.hostKeyMap[s] != kCpcNoKey;
+    EXPECT_EQ(mapped, 75);
+}
+
+TEST(Keyboard, JoystickEmulationRemapsAndRestores) {
+    keyboard kb;
+    kb.mapJoystick(true);
+    kb.key_down(kb.mapDomKeyToCpcKey(SDL_SCANCODE_UP));
+    EXPECT_EQ(kb.matrix[9], 0xFE);
+    EXPECT_EQ(kb.matrix[0], 0xFF);
+    kb.key_up(kb.mapDomKeyToCpcKey(SDL_SCANCODE_UP));
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_LSHIFT), 0x95);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_RCTRL), 0x94);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_RIGHT), 0x93);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_RALT), 0x96);
+
+    kb.mapJoystick(false);
+    kb.key_down(kb.mapDomKeyToCpcKey(SDL_SCANCODE_UP));
+    EXPECT_EQ(kb.matrix[0], 0xFE);
+    EXPECT_EQ(kb.matrix[9], 0xFF);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_LSHIFT), 0x25);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_LEFT), 0x10);
+    EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_RALT), 0x96) << "fire 3 stays on Right Alt";
+}
+
+TEST(AutorunTable, LettersDigitsAndControls) {
+    keyboard kb;
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('a'), 0x85);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('A'), 0x185);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('z'), 0x87);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('Q'), 0x183);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('0'), 0x17) << "digits come from the keypad";
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('9'), 0x03);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('\r'), 0x06);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey(0x0F), 0x25);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey(0x1B), 0x82);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey(0x7F), 0x97);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('"'), 0x181);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('~'), 0);
+    EXPECT_EQ(kb.mapAutorunKeyToCpcKey('\n'), 0);
+    for (int c = 128; c < 256; ++c) EXPECT_EQ(kb.mapAutorunKeyToCpcKey(static_cast<uint8_t>(c)), 0) << c;
+}
+
+TEST(AutorunTable, EveryTypableCharacterHasItsOwnKeyPress) {
+    keyboard kb;
+    std::map<uint16_t, int> owner;
+    for (int c = 0; c < 128; ++c) {
+        const uint16_t entry = kb.mapAutorunKeyToCpcKey(static_cast<uint8_t>(c));
+        if (!entry) continue;
+        auto [it, fresh] = owner.emplace(entry, c);
+        EXPECT_TRUE(fresh) << "characters " << it->second << " and " << c << " type the same";
+    }
+}
+
+// The firmware's own key translation tables decide what a press gives; the
+// autorun table must type each character as the UK firmware reads it.
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::vector<uint8_t> data;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    return data;
+}
+
+TEST(AutorunTable, TypesWhatTheUkFirmwareReads) {
+    const std::string rom =
+        std::string(KESTRIX_SHARED_DIR) + "/roms/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom";
+    const std::vector<uint8_t> os = readFile(rom);
+    if (os.size() != 16384) GTEST_SKIP() << "6128 OS ROM not found at " << rom;
+    // The normal table starts with cursor up, right, down, f9, f6, f3, ENTER, f.; the shifted one follows.
+    const uint8_t start[] = {0xF0, 0xF3, 0xF1, 0x89, 0x86, 0x83, 0x8B, 0x8A};
+    size_t at = 0;
+    while (at + 160 <= os.size() && !std::equal(start, start + 8, os.begin() + at)) ++at;
+    ASSERT_LE(at + 160, os.size()) << "no key translation table in the ROM";
+    const uint8_t* normal = &os[at];
+    const uint8_t* shifted = &os[at + 80];
+
+    keyboard kb;
+    for (int c = 0; c < 128; ++c) {
+        const uint16_t entry = kb.mapAutorunKeyToCpcKey(static_cast<uint8_t>(c));
+        const uint8_t code = entry & 0xFF;
+        if (!code || (c < 0x20 && c != '\r')) continue;
+        const int firmwareKey = (code >> 4) * 8 + (code & 7);
+        ASSERT_LT(firmwareKey, 80);
+        uint8_t gives = (entry & 0x100) ? shifted[firmwareKey] : normal[firmwareKey];
+        // Keypad keys give the function-key tokens, which expand to digits and RETURN by default.
+        if (gives >= 0x80 && gives <= 0x89) gives = static_cast<uint8_t>('0' + gives - 0x80);
+        if (gives == 0x8B) gives = '\r';
+        EXPECT_EQ(gives, c) << "character " << c << " ('" << char(c) << "') typed as key " << std::hex << entry;
+    }
+}
+
+}  // namespace

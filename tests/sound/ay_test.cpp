@@ -1,0 +1,312 @@
+// The AY-3-8910 on emulated microseconds: tone pitch, envelope shapes, noise,
+// the mixer, register masks and the bus cycles the PPI drives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "machine/cpc.h"
+#include "sound/ay8910.h"
+
+namespace {
+
+void busWrite(ay8910& ay, uint8_t reg, uint8_t value) {
+    ay.bdir = 1;
+    ay.bc1 = 1;
+    ay.dataBus = reg;
+    ay.write();
+    ay.bc1 = 0;
+    ay.dataBus = value;
+    ay.write();
+    ay.bdir = 0;
+}
+
+uint8_t busRead(ay8910& ay, uint8_t reg) {
+    ay.bdir = 1;
+    ay.bc1 = 1;
+    ay.dataBus = reg;
+    ay.write();
+    ay.bdir = 0;
+    ay.dataBus = 0x00;
+    ay.read();
+    ay.bc1 = 0;
+    return ay.dataBus;
+}
+
+// Levels of channel A, one per microsecond, as the audio path samples them.
+std::vector<uint8_t> channelA(ay8910& ay, int microseconds) {
+    std::vector<uint8_t> out(microseconds);
+    for (int i = 0; i < microseconds; ++i) {
+        ay.clock();
+        ay.mixer();
+        out[i] = ay.level[0];
+    }
+    return out;
+}
+
+int risingEdges(const std::vector<uint8_t>& levels) {
+    int n = 0;
+    for (size_t i = 1; i < levels.size(); ++i) n += levels[i - 1] == 0 && levels[i] != 0;
+    return n;
+}
+
+// Envelope levels after each envelope step, with the fastest envelope (one step per 16 us).
+std::vector<int> envelope(ay8910& ay, uint8_t shape, int steps) {
+    ay.writeRegister(11, 1);
+    ay.writeRegister(12, 0);
+    ay.writeRegister(13, shape);
+    std::vector<int> out;
+    for (int s = 0; s < steps; ++s) {
+        for (int i = 0; i < 16; ++i) ay.clock();
+        out.push_back(ay.envVolume);
+    }
+    return out;
+}
+
+TEST(Ay, ToneOf440HzFromPeriod142) {
+    ay8910 ay;
+    busWrite(ay, 7, 0x38);
+    busWrite(ay, 8, 15);
+    busWrite(ay, 0, 142);
+    busWrite(ay, 1, 0);
+    const std::vector<uint8_t> second = channelA(ay, 1000000);
+    EXPECT_EQ(risingEdges(second), 440);
+    for (uint8_t l : second) ASSERT_TRUE(l == 0 || l == 15) << int(l);
+    // A square wave: half of the time high.
+    int high = 0;
+    for (uint8_t l : second) high += l != 0;
+    EXPECT_NEAR(high, 500000, 2272);
+}
+
+TEST(Ay, AllOffPlaysTheVolumeRegister) {
+    ay8910 ay;
+    ay.writeRegister(7, 0x3F);
+    ay.writeRegister(8, 11);
+    for (uint8_t l : channelA(ay, 5000)) ASSERT_EQ(l, 11);
+    ay.writeRegister(8, 3);
+    ay.clock();
+    ay.mixer();
+    EXPECT_EQ(ay.level[0], 3) << "a sample changes the output at once";
+}
+
+TEST(Ay, PeriodZeroHoldsTheToneHigh) {
+    ay8910 ay;
+    ay.writeRegister(7, 0x3E);  // tone A on, noise off
+    ay.writeRegister(8, 9);
+    const std::vector<uint8_t> levels = channelA(ay, 2000);
+    for (size_t i = 16; i < levels.size(); ++i) ASSERT_EQ(levels[i], 9) << i;
+}
+
+TEST(Ay, NoiseRateFollowsItsPeriod) {
+    for (uint8_t period : {1, 8, 31}) {
+        ay8910 ay;
+        ay.writeRegister(7, 0x37);  // noise on A only
+        ay.writeRegister(8, 15);
+        ay.writeRegister(6, static_cast<uint8_t>(0xE0 | period));
+        ASSERT_EQ(ay.noisePeriod, period);
+        const std::vector<uint8_t> levels = channelA(ay, 1000000);
+        int changes = 0, high = 0;
+        for (size_t i = 1; i < levels.size(); ++i) changes += levels[i] != levels[i - 1];
+        for (uint8_t l : levels) high += l != 0;
+        // The shift register steps at 125 kHz / period; the output flips on about half the steps.
+        const double steps = 125000.0 / period;
+        EXPECT_NEAR(changes, steps / 2, steps * 0.05) << "period " << int(period);
+        EXPECT_NEAR(high, 500000, 50000) << "period " << int(period);
+    }
+}
+
+TEST(AyEnvelope, Shape8RepeatsAFallingSawtooth) {
+    ay8910 ay;
+    const std::vector<int> v = envelope(ay, 8, 70);
+    for (size_t i = 1; i < v.size(); ++i) ASSERT_EQ(v[i], (v[i - 1] + 15) % 16) << i;
+}
+
+// Triangle: steps of one, each end held for one step, 32 steps a period.
+void expectTriangle(const std::vector<int>& v) {
+    for (size_t i = 1; i < v.size(); ++i) {
+        const int d = v[i] - v[i - 1];
+        ASSERT_TRUE(d == 1 || d == -1 || (d == 0 && (v[i] == 0 || v[i] == 15))) << "step " << i;
+        if (i >= 32) {
+            ASSERT_EQ(v[i], v[i - 32]) << "step " << i;
+        }
+    }
+}
+
+TEST(AyEnvelope, Shapes10And14AreTriangles) {
+    for (uint8_t shape : {10, 14}) {
+        ay8910 ay;
+        const std::vector<int> v = envelope(ay, shape, 100);
+        SCOPED_TRACE(shape);
+        expectTriangle(v);
+    }
+}
+
+TEST(AyEnvelope, Shape14RisesAfterAHeldEnvelope) {
+    ay8910 ay;
+    envelope(ay, 0, 20);
+    ASSERT_EQ(ay.envDirection, ay8910::kEnvHolding);
+    const std::vector<int> v = envelope(ay, 14, 40);
+    EXPECT_EQ(v[0], 0);
+    EXPECT_EQ(v[1], 1);
+    EXPECT_EQ(v[15], 15);
+    EXPECT_EQ(v[16], 15);
+    EXPECT_EQ(v[17], 14);
+    expectTriangle(v);
+}
+
+TEST(AyEnvelope, Shape11FallsOnceThenStaysHigh) {
+    ay8910 ay;
+    const std::vector<int> v = envelope(ay, 11, 40);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(v[i], 15 - i) << i;
+    for (size_t i = 16; i < v.size(); ++i) EXPECT_EQ(v[i], 15) << i;
+}
+
+TEST(AyEnvelope, Shapes0To3FallOnceThenStayAtZero) {
+    for (uint8_t shape : {0, 1, 2, 3, 9}) {
+        ay8910 ay;
+        const std::vector<int> v = envelope(ay, shape, 40);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(v[i], 15 - i) << "shape " << int(shape) << " step " << i;
+        for (size_t i = 16; i < v.size(); ++i) EXPECT_EQ(v[i], 0) << "shape " << int(shape) << " step " << i;
+    }
+}
+
+TEST(AyEnvelope, RisingShapesHoldHighOrDropToZero) {
+    ay8910 ay;
+    std::vector<int> v = envelope(ay, 13, 40);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(v[i], i);
+    for (size_t i = 16; i < v.size(); ++i) EXPECT_EQ(v[i], 15);
+
+    ay8910 other;
+    v = envelope(other, 4, 40);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(v[i], i);
+    for (size_t i = 16; i < v.size(); ++i) EXPECT_EQ(v[i], 0);
+
+}
+
+TEST(AyEnvelope, SawtoothsRunWhicheverWayTheEnvelopeWasGoing) {
+    ay8910 ay;
+    std::vector<int> v = envelope(ay, 12, 50);  // after reset the envelope is falling
+    for (size_t i = 2; i < v.size(); ++i) ASSERT_EQ(v[i], (v[i - 1] + 1) % 16) << "shape 12, step " << i;
+
+    v = envelope(ay, 8, 50);  // taken over while rising
+    for (size_t i = 2; i < v.size(); ++i) ASSERT_EQ(v[i], (v[i - 1] + 15) % 16) << "shape 8, step " << i;
+
+    v = envelope(ay, 12, 50);
+    for (size_t i = 2; i < v.size(); ++i) ASSERT_EQ(v[i], (v[i - 1] + 1) % 16) << "shape 12 again, step " << i;
+}
+
+TEST(AyEnvelope, RepeatingShapeRewriteDoesNotRestartIt) {
+    ay8910 ay;
+    envelope(ay, 14, 7);
+    const uint8_t step = ay.envStep, direction = ay.envDirection;
+    ay.writeRegister(13, 14);
+    ay.writeRegister(13, 10);
+    EXPECT_EQ(ay.envStep, step);
+    EXPECT_EQ(ay.envDirection, direction);
+}
+
+TEST(AyEnvelope, StepLastsSixteenTimesThePeriod) {
+    ay8910 ay;
+    ay.writeRegister(11, 10);
+    ay.writeRegister(13, 13);  // rising
+    int changes = 0;
+    uint8_t last = ay.envVolume;
+    for (int i = 0; i < 160 * 10; ++i) {
+        ay.clock();
+        changes += ay.envVolume != last;
+        last = ay.envVolume;
+    }
+    EXPECT_EQ(changes, 9) << "one step every 160 us (the first repeats level 0)";
+    EXPECT_EQ(ay.envPeriod, 10);
+}
+
+TEST(AyEnvelope, ChannelFollowsEnvelopeWithBit4) {
+    ay8910 ay;
+    ay.writeRegister(7, 0x3F);
+    ay.writeRegister(9, 0x1F);  // B follows the envelope; the fixed bits are ignored
+    ay.writeRegister(11, 1);
+    ay.writeRegister(13, 8);
+    for (int i = 0; i < 2000; ++i) {
+        ay.clock();
+        ay.mixer();
+        ASSERT_EQ(ay.level[1], ay.envVolume);
+    }
+    ay.writeRegister(9, 0x3F);
+    EXPECT_EQ(ay.regs[9], 0x1F) << "volume registers keep five bits";
+}
+
+TEST(AyRegisters, RewritingR7KeepsEverything) {
+    ay8910 ay;
+    ay.writeRegister(7, 0x38);
+    ay.writeRegister(8, 15);
+    ay.writeRegister(0, 30);
+    channelA(ay, 777);
+    const ay8910 before = ay;
+    ay.writeRegister(7, 0x38);
+    EXPECT_EQ(std::memcmp(before.toneOut, ay.toneOut, sizeof ay.toneOut), 0);
+    EXPECT_EQ(std::memcmp(before.toneCounter, ay.toneCounter, sizeof ay.toneCounter), 0);
+    EXPECT_EQ(std::memcmp(before.toneDisable, ay.toneDisable, sizeof ay.toneDisable), 0);
+    EXPECT_EQ(std::memcmp(before.noiseDisable, ay.noiseDisable, sizeof ay.noiseDisable), 0);
+    EXPECT_EQ(before.noiseOut, ay.noiseOut);
+    EXPECT_EQ(before.noiseShift, ay.noiseShift);
+    ay.writeRegister(7, 0xC9);
+    EXPECT_EQ(ay.toneDisable[0], 1);
+    EXPECT_EQ(ay.toneDisable[1], 0);
+    EXPECT_EQ(ay.noiseDisable[0], 1);
+    EXPECT_EQ(ay.noiseDisable[2], 0);
+    EXPECT_TRUE(ay.portAOutput);
+    EXPECT_TRUE(ay.portBOutput);
+}
+
+TEST(AyRegisters, RegistersAbove15ReadFFAndIgnoreWrites) {
+    ay8910 ay;
+    busWrite(ay, 3, 0x0A);
+    const ay8910 before = ay;
+    busWrite(ay, 16, 0x55);
+    EXPECT_EQ(ay.selectedReg, 16) << "the address latch is not masked";
+    EXPECT_EQ(std::memcmp(before.regs, ay.regs, sizeof ay.regs), 0);
+    EXPECT_EQ(busRead(ay, 16), 0xFF);
+    EXPECT_EQ(busRead(ay, 0x83), 0xFF);
+    EXPECT_EQ(busRead(ay, 3), 0x0A);
+}
+
+TEST(AyRegisters, StoredMasks) {
+    ay8910 ay;
+    const uint8_t expected[14] = {0xFF, 0x0F, 0xFF, 0x0F, 0xFF, 0x0F, 0x1F, 0xFF, 0x1F, 0x1F, 0x1F, 0xFF, 0xFF, 0x0F};
+    for (uint8_t r = 0; r < 14; ++r) {
+        busWrite(ay, r, 0xFF);
+        EXPECT_EQ(busRead(ay, r), expected[r]) << "R" << int(r);
+    }
+    EXPECT_EQ(ay.tonePeriod[2], 0xFFF);
+    EXPECT_EQ(ay.envPeriod, 0xFFFF);
+    EXPECT_EQ(ay.noisePeriod, 31);
+}
+
+class AyKeyboardPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        beginCPC();
+        cPCKeyBoard->reset();
+        ay->reset();
+    }
+    void TearDown() override { endCPC(); }
+};
+
+TEST_F(AyKeyboardPort, PortsReadKeysAndLatches) {
+    cPCKeyBoard->key_down(0x85);
+    cPCKeyBoard->select_line(8);
+    EXPECT_EQ(busRead(*ay, 14), 0xDF) << "port A an input";
+    busWrite(*ay, 14, 0xF0);
+    EXPECT_EQ(busRead(*ay, 14), 0xDF) << "the latch matters only for an output";
+    busWrite(*ay, 7, 0x40);
+    EXPECT_EQ(busRead(*ay, 14), 0xD0) << "output: keys AND latch";
+    cPCKeyBoard->select_line(10);
+    EXPECT_EQ(busRead(*ay, 14), 0xF0);
+
+    busWrite(*ay, 15, 0x12);
+    EXPECT_EQ(busRead(*ay, 15), 0xFF) << "port B an input";
+    busWrite(*ay, 7, 0x80);
+    EXPECT_EQ(busRead(*ay, 15), 0x12);
+}
+
+}  // namespace
