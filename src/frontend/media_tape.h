@@ -1,7 +1,32 @@
-// Tape side of media loading: insert, eject and autorun of tape images.
+// Tape side of media loading: insert, eject, flip and autorun of tape images.
 #pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
 
-// Loads a tape image (cdt, tzx, csw, wav) into the deck; true on success.
+// A tape is in the deck.
+extern bool t_loadeject_cdt;
+
+// Loads a tape image by its extension (cdt and tzx, csw, wav): opens it,
+// replaces the tape, closes it and shows the tape's name or the loader's
+// wrong-format text. Stops the emulation meanwhile and restarts it if it ran.
+// True when the tape is in the deck.
 bool load_tape_file(const char* path);
-void loadeject_cdt();
+// Replaces the tape with the image open in the file layer; kind 'c' CDT/TZX,
+// 'w' WAV, 's' CSW. t_loadeject_cdt tells the result.
+void loadeject_cdt(const char* name, char kind);
 void eject_cdt();
+
+// Tape autorun (Home key, -e): the deck goes into play after delayMs, and
+// 512 ms later the load command is typed. Does nothing while an autorun is
+// in progress (autorunInProgress()).
+void autorun_cdt(uint32_t delayMs);
+// The same as autorunInProgress(): the tape autorun types through it.
+bool autorunTapeInProgress();
+
+// Shift+F3: loads the other side or part of the tape's set ("Side 1" and
+// "Side 2", "Face A" and "Face B", "Disk 1A" and "Disk 1B") from the tape's
+// directory when it exists. Ignored for a second after a flip.
+bool flipTapeSide();
+// Every name the set rules make of a file name, in the order they are tried.
+std::vector<std::string> flipSideNameCandidates(const std::string& name);

@@ -1,17 +1,90 @@
-// Placeholder tape deck until its issue lands.
+// The cassette deck: plays a table of pulses into the PPI's tape input, with
+// a play key, the PPI's motor line and the motor's start and stop inertia.
 #pragma once
 #include <cstdint>
 
-class tapeDrive {
-public:
-    void init(bool, bool, bool) {}
-    void eject() {}
-    void read() {}
+#include "tape/tape_index.h"
+
+// One level held for a time.
+struct tapePulse {
+    uint8_t level;
+    uint32_t duration;  // microseconds, at least 1
 };
 
-// Positions and texts of the blocks on the tape in the deck.
-class tapeBlockIndex {
-public:
-    int count = 0;
-    void clear() { count = 0; }
+// What the deck asks of the front-end; null in tests and headless runs.
+// The deck changes on the emulation and timer threads too, so it only raises
+// notices; tapeDeliverFrontEndNotices() calls these on the main thread.
+struct TapeUiHooks {
+    void (*showBlockText)(uint32_t entry) = nullptr;  // the tape reached this index entry
+    void (*redrawPlayIcon)() = nullptr;    // play key changed
+    void (*redrawRewindIcon)() = nullptr;  // position changed by a rewind
 };
+extern TapeUiHooks tapeUiHooks;
+
+constexpr uint32_t kTapeMotorStartUs = 186000;
+constexpr uint32_t kTapeMotorStopUs = 93000;
+// The on-screen tape counter advances once per this many microseconds of play.
+constexpr uint32_t kTapeCounterStepUs = 2801000;
+
+// The on-screen tape counter: microseconds of play into the current step, and
+// the step (0..999).
+extern uint32_t tapeCounterIndexCount;
+extern uint32_t tapeCounterIndex;
+void resetTapeCounter();
+
+class tapeDrive {
+public:
+    uint8_t writeLevel = 0;  // PPI port C bit 5, kept only
+    uint8_t readLevel = 1;   // PPI port B bit 7
+    bool playKey = false;
+    bool motorLine = false;  // PPI port C bit 4
+    bool moving = false;
+    bool motorTarget = false;  // playKey && motorLine
+    uint32_t inertia = 0;      // microseconds until moving follows motorTarget
+    uint32_t pulseIndex = 0;   // next pulse to play
+    uint32_t pulseCount = 0;
+    uint32_t pulseLeft = 0;    // microseconds left of the pulse playing
+    tapePulse* pulses = nullptr;
+
+    // Notices for the front-end (see TapeUiHooks).
+    volatile uint8_t blockTextNotice = 0;
+    volatile uint8_t playIconNotice = 0;
+    volatile uint8_t rewindIconNotice = 0;
+
+    tapeDrive() = default;
+    ~tapeDrive();
+    tapeDrive(const tapeDrive&) = delete;
+    tapeDrive& operator=(const tapeDrive&) = delete;
+
+    void init(bool playKeyDown, bool motorOn, bool isMoving);
+    void rewind(uint32_t n);
+    void playPause(bool play);
+    void setPlaymotorChange();
+    void eject();
+    // Takes the table built by a loader (owned from now on) and rewinds to its start.
+    void insertPulses(tapePulse* table, uint32_t count);
+
+    // One microsecond.
+    void read() {
+        if (inertia && --inertia == 0) moving = motorTarget;
+        if (!moving) return;
+        if (++tapeCounterIndexCount == kTapeCounterStepUs) advanceCounter();
+        if (pulseLeft) {
+            --pulseLeft;
+            return;
+        }
+        nextPulse();
+    }
+
+private:
+    void nextPulse();
+    static void advanceCounter();
+    void releasePlay();
+    void freePulses();
+};
+
+// Mirrors the deck's read level for the front-end's tape LED.
+extern bool t_led_k7;
+
+// Main thread: hands what the deck raised while frames ran to the front-end.
+void tapeDeliverFrontEndNotices();

@@ -1,0 +1,142 @@
+#include "tape/tape_csw.h"
+
+#include <SDL.h>
+#include <zlib.h>
+
+#include <vector>
+
+#include "machine/cpc.h"
+#include "machine/file_reader.h"
+#include "tape/tape_file_span.h"
+#include "tape/tape_pulse_builder.h"
+
+namespace {
+
+constexpr uint8_t kCompressionRle = 1;
+constexpr uint8_t kCompressionZRle = 2;
+// Deflate cannot expand data by more than this factor (plus a little).
+constexpr uint64_t kDeflateMaxRatio = 1032;
+constexpr uint64_t kMaxCswBytes = 1ull << 30;
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// One pulse per entry: a byte of 1..255 samples, or 0 and a 32-bit count.
+void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
+    double sampleUnits = double(tapeCpcFreq) * 1000000.0 / rate;
+    size_t i = 0;
+    while (i < n) {
+        if (idx >= kMaxTapePulses && tableDataPulseFull()) return;
+        uint32_t samples = data[i++];
+        if (samples == 0) {
+            if (n - i >= 4) {
+                samples = le32(data + i);
+                i += 4;
+            } else {
+                i = n;
+            }
+        }
+        addPulse(currentLevel, samples * sampleUnits);
+        currentLevel ^= 1;
+    }
+}
+
+}  // namespace
+
+bool cswCompressionKnown(uint8_t version, uint8_t compression) {
+    return compression == kCompressionRle || (version != 1 && compression == kCompressionZRle);
+}
+
+bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_t size, uint32_t pulses) {
+    size = tapeClampToFile(size, cPCFileLength);
+    if (size < 0) size = 0;
+    if (uint64_t(size) > kMaxCswBytes) {
+        SDL_Log("CSW: %lld bytes of pulse data is more than this program reads", static_cast<long long>(size));
+        tapeSkip(size, cPCFileLength);
+        return false;
+    }
+    std::vector<uint8_t> raw(static_cast<size_t>(size));
+    readBlock(raw.data(), size);
+
+    if (!cswCompressionKnown(version, compression)) {
+        SDL_Log("CSW: Unknwon compression Type %d", compression);
+        return false;
+    }
+    if (rate == 0) {
+        SDL_Log("CSW: sample rate of 0 Hz");
+        return false;
+    }
+    if (compression == kCompressionRle) {
+        pulsesFromRle(raw.data(), raw.size(), rate);
+        return true;
+    }
+    // The header's pulse count bounds the inflated data: at most five bytes a pulse.
+    uint64_t room = uint64_t(pulses) * 5;
+    uint64_t deflateBound = uint64_t(size) * kDeflateMaxRatio + 64;
+    if (room > deflateBound) room = deflateBound;
+    if (room > kMaxCswBytes) room = kMaxCswBytes;
+    std::vector<uint8_t> inflated(static_cast<size_t>(room ? room : 1));
+    uLongf inflatedLength = static_cast<uLongf>(room);
+    int e = uncompress(inflated.data(), &inflatedLength, raw.data(), static_cast<uLong>(raw.size()));
+    if (e != Z_OK) {
+        SDL_Log("CSW: Zlib decompression failed %d !", e);
+        return false;
+    }
+    pulsesFromRle(inflated.data(), inflatedLength, rate);
+    return true;
+}
+
+int decodeCSW(uint8_t version, uint8_t compression, uint32_t rate, int64_t size, uint32_t pulses) {
+    if (!decodeCSWPulses(version, compression, rate, size, pulses)) {
+        discardTableDataPulse();
+        return 0;
+    }
+    pushEndOfTape("End of Tape !");
+    checkEndTableDataPulse();
+    return 1;
+}
+
+int fileCSW(int64_t length) {
+    if (!headerIdCheck("Compressed Square Wave")) {
+        SDL_Log("CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'");
+        return 0;
+    }
+    tapeCpcFreq = 4.0f;
+    readU8();  // 0x1A
+    uint8_t major = readU8();
+    readU8();  // minor
+    uint32_t rate;
+    uint32_t pulses = 0;
+    uint8_t compression;
+    uint8_t flags;
+    if (major == 1) {
+        rate = readU16lh();
+        compression = readU8();
+        flags = readU8();
+        tapeSkip(3, length);
+    } else {
+        rate = readU32lh();
+        pulses = readU32lh();
+        compression = readU8();
+        flags = readU8();
+        uint8_t extension = readU8();
+        tapeSkip(16, length);  // encoder name
+        tapeSkip(extension, length);
+    }
+    // Refusals that the header already shows leave the tape in the deck.
+    if (!cswCompressionKnown(major, compression)) {
+        SDL_Log("CSW: Unknwon compression Type %d", compression);
+        return 0;
+    }
+    if (rate == 0) {
+        SDL_Log("CSW: sample rate of 0 Hz");
+        return 0;
+    }
+    beginTableDataPulse();
+    currentLevel = flags == 0 ? 1 : 0;
+    tape->eject();
+    addTapeIndex(TapeKindBeginOfTape);
+    addTapeIndex(TapeKindCompressedSquareWave);
+    return decodeCSW(major, compression, rate, tapeFileRemaining(length), pulses);
+}

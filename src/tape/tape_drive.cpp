@@ -1,0 +1,134 @@
+#include "tape/tape_drive.h"
+
+#include <cstdlib>
+
+#include "machine/cpc.h"
+#include "machine/ui_hooks.h"
+
+TapeUiHooks tapeUiHooks;
+bool t_led_k7 = false;
+uint32_t tapeCounterIndexCount = 0;
+uint32_t tapeCounterIndex = 0;
+
+void resetTapeCounter() {
+    tapeCounterIndexCount = 0;
+    tapeCounterIndex = 0;
+}
+
+tapeDrive::~tapeDrive() { freePulses(); }
+
+void tapeDrive::freePulses() {
+    std::free(pulses);
+    pulses = nullptr;
+    pulseCount = 0;
+}
+
+void tapeDrive::init(bool playKeyDown, bool motorOn, bool isMoving) {
+    writeLevel = 0;
+    readLevel = 1;
+    playKey = playKeyDown;
+    motorLine = motorOn;
+    moving = isMoving;
+    motorTarget = playKey && motorLine;
+    inertia = kTapeMotorStopUs;
+    pulseIndex = 0;
+    pulseLeft = 0;
+    freePulses();
+    if (tapeIndex) tapeIndex->clear();
+    k7IndexNextBlock = 0;
+    blockTextNotice = 0;
+}
+
+void tapeDrive::insertPulses(tapePulse* table, uint32_t count) {
+    freePulses();
+    pulses = table;
+    pulseCount = table ? count : 0;
+    rewind(0);
+}
+
+void tapeDrive::rewind(uint32_t n) {
+    if (!pulses) return;
+    pulseLeft = 0;
+    if (n >= pulseCount) {
+        n = pulseCount;
+        readLevel = 0;
+    }
+    pulseIndex = n;
+    // The blocks from here on are announced again as the tape passes them.
+    uint32_t next = 0;
+    if (tapeIndex) {
+        while (next < tapeIndex->cdtNbBlock && tapeIndex->entries[next].pulseIndex < n) ++next;
+    }
+    k7IndexNextBlock = next;
+    rewindIconNotice = 1;
+}
+
+void tapeDrive::releasePlay() {
+    playKey = false;
+    moving = false;
+    motorTarget = false;
+    inertia = kTapeMotorStopUs;
+}
+
+void tapeDrive::playPause(bool play) {
+    if (pulses && pulseIndex < pulseCount) {
+        playKey = play;
+        setPlaymotorChange();
+    } else {
+        releasePlay();
+    }
+    playIconNotice = 1;
+}
+
+void tapeDrive::setPlaymotorChange() {
+    bool target = playKey && motorLine;
+    if (target == motorTarget) return;
+    motorTarget = target;
+    inertia = target ? kTapeMotorStartUs : kTapeMotorStopUs;
+}
+
+void tapeDrive::eject() {
+    releasePlay();
+    init(false, motorLine, false);
+    playIconNotice = 1;
+}
+
+void tapeDrive::advanceCounter() {
+    tapeCounterIndexCount = 0;
+    tapeCounterIndex = tapeCounterIndex >= 999 ? 0 : tapeCounterIndex + 1;
+}
+
+void tapeDrive::nextPulse() {
+    if (pulseIndex < pulseCount) {
+        const tapePulse& p = pulses[pulseIndex++];
+        readLevel = p.level;
+        // This microsecond is the pulse's first.
+        pulseLeft = p.duration ? p.duration - 1 : 0;
+        if (tapeIndex && k7IndexNextBlock < tapeIndex->cdtNbBlock &&
+            tapeIndex->entries[k7IndexNextBlock].pulseIndex < pulseIndex) {
+            ++k7IndexNextBlock;
+            blockTextNotice = 1;
+        }
+    } else {
+        readLevel = 0;
+        releasePlay();
+        playIconNotice = 1;
+    }
+    t_led_k7 = readLevel;
+}
+
+void tapeDeliverFrontEndNotices() {
+    if (!tape) return;
+    if (tape->blockTextNotice) {
+        tape->blockTextNotice = 0;
+        if (tapeUiHooks.showBlockText && k7IndexNextBlock) tapeUiHooks.showBlockText(k7IndexNextBlock - 1);
+    }
+    if (tape->playIconNotice) {
+        tape->playIconNotice = 0;
+        uiCall(tapeUiHooks.redrawPlayIcon);
+    }
+    if (tape->rewindIconNotice) {
+        tape->rewindIconNotice = 0;
+        uiCall(tapeUiHooks.redrawRewindIcon);
+    }
+}

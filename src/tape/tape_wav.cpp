@@ -1,0 +1,147 @@
+#include "tape/tape_wav.h"
+
+#include <SDL.h>
+
+#include <vector>
+
+#include "machine/cpc.h"
+#include "machine/file_reader.h"
+#include "tape/tape_file_span.h"
+#include "tape/tape_pulse_builder.h"
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+constexpr size_t kChunkFrames = 16384;
+
+bool isChunkIdText(const uint8_t id[4]) {
+    for (int i = 0; i < 4; ++i) {
+        if (id[i] < 0x20 || id[i] > 0x7E) return false;
+    }
+    return true;
+}
+
+struct WaveFormat {
+    uint16_t channels = 0;
+    uint32_t rate = 0;
+    uint16_t blockAlign = 0;
+    uint16_t bytesPerSample = 0;
+};
+
+// Reads the format chunk after "WAVEfmt "; false when it is not PCM this
+// loader can level.
+bool readFormat(WaveFormat& f, int64_t length) {
+    uint32_t size = readU32lh();
+    int64_t chunkEnd = filepos_idx + size;
+    uint16_t format = readU16lh();
+    if (size < 16 || (format != kFormatPcm && format != kFormatExtensible)) return false;
+    f.channels = readU16lh();
+    f.rate = readU32lh();
+    readU32lh();  // byte rate
+    f.blockAlign = readU16lh();
+    readU16lh();  // bits per sample: the block align tells the sample width
+    if (format == kFormatExtensible) {
+        if (size < 40) return false;
+        readU16lh();  // extension size
+        readU16lh();  // valid bits
+        readU32lh();  // channel mask
+        if (readU16lh() != kFormatPcm) return false;  // sub-format GUID begins with the format tag
+    }
+    if (filepos_idx < chunkEnd) tapeSkip(chunkEnd - filepos_idx, length);
+    if (f.channels == 0 || f.rate == 0 || f.blockAlign == 0 || f.blockAlign % f.channels) return false;
+    f.bytesPerSample = f.blockAlign / f.channels;
+    return f.bytesPerSample <= 4;
+}
+
+// The levelling state carries over from one data chunk to the next.
+struct Leveller {
+    double sampleUnits = 0;  // one sample period
+    double run = 0;
+    uint8_t previousLevel = 0;
+
+    void frame(const uint8_t* p, const WaveFormat& f) {
+        // Each sample as an unsigned byte: 8-bit samples are unsigned, wider
+        // ones signed little-endian, whose high byte flips to unsigned.
+        uint32_t value = previousLevel;
+        for (uint16_t c = 0; c < f.channels; ++c, p += f.bytesPerSample) {
+            value += f.bytesPerSample == 1 ? p[0] : uint8_t(p[f.bytesPerSample - 1] ^ 0x80);
+        }
+        value /= f.channels;
+        uint8_t level = value <= 0x80 ? 1 : 0;
+        if (level == previousLevel) {
+            run += sampleUnits;
+            return;
+        }
+        addPulse(currentLevel, run);
+        currentLevel ^= 1;
+        run = sampleUnits;
+        previousLevel = level;
+    }
+};
+
+void decodeDataChunk(uint32_t size, const WaveFormat& f, Leveller& leveller, int64_t end) {
+    int64_t bytes = size < end - filepos_idx ? int64_t(size) : end - filepos_idx;
+    int64_t frames = bytes / f.blockAlign;
+    std::vector<uint8_t> chunk(kChunkFrames * f.blockAlign);
+    while (frames > 0 && !tableDataPulseFull()) {
+        int64_t take = frames < int64_t(kChunkFrames) ? frames : int64_t(kChunkFrames);
+        readBlock(chunk.data(), take * f.blockAlign);
+        for (int64_t i = 0; i < take; ++i) leveller.frame(chunk.data() + i * f.blockAlign, f);
+        frames -= take;
+        bytes -= take * f.blockAlign;
+    }
+    tapeSkip(bytes, end);
+    if (size & 1) tapeSkip(1, end);  // chunks are word aligned
+}
+
+}  // namespace
+
+int fileWAVE(const char* name) {
+    tapeCpcFreq = 4.0f;
+    int64_t length = cPCFileLength;
+    if (!headerIdCheck("RIFF")) {
+        SDL_Log("WAVE : This file is not a WAVE - id != 'RIFF'");
+        return 0;
+    }
+    uint32_t riffSize = readU32lh();
+    if (!headerIdCheck("WAVEfmt ")) {
+        SDL_Log("WAVE : This file is not a WAVE - id != 'WAVEfmt '");
+        return 0;
+    }
+    WaveFormat format;
+    if (!readFormat(format, length)) {
+        SDL_Log("WAVE : This file is not in Pulse Code Modulation Format");
+        return 0;
+    }
+    beginTableDataPulse();
+    currentLevel = 0;
+    tape->eject();
+
+    Leveller leveller;
+    leveller.sampleUnits = double(tapeCpcFreq) * 1000000.0 / format.rate;
+    leveller.run = leveller.sampleUnits;
+    // The RIFF size bounds the chunks, and so does the file when it is shorter.
+    int64_t end = int64_t(riffSize) + 8;
+    if (end > length) end = length;
+    while (end - filepos_idx >= 8 && !tableDataPulseFull()) {
+        uint8_t id[4];
+        readBlock(id, 4);
+        uint32_t size = readU32lh();
+        if (id[0] == 'd' && id[1] == 'a' && id[2] == 't' && id[3] == 'a') {
+            addTapeIndex(TapeKindWaveData);
+            decodeDataChunk(size, format, leveller, end);
+        } else if (isChunkIdText(id) && size <= end - filepos_idx) {
+            // Lists, cue points and the like carry no sound.
+            tapeSkip(int64_t(size) + (size & 1), end);
+        } else {
+            SDL_Log("WAVE : PCM Format - no 'data' found or wave not proper end -> extra length is %lu",
+                    static_cast<unsigned long>(end - filepos_idx + 8));
+            break;
+        }
+    }
+    pushEndOfTape("End of Tape !");
+    checkEndTableDataPulse();
+    (void)name;
+    return 1;
+}

@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "machine/cpc.h"
+#include "tape/tape_pulse_builder.h"
+#include "tape/tape_test_support.h"
+
+namespace {
+
+class TapeDeck : public TapeDeckTest {
+protected:
+    // A tape of the given pulses (durations in microseconds, levels alternating from 1).
+    void insert(std::initializer_list<uint32_t> durations) {
+        beginTableDataPulse();
+        tapeCpcFreq = 1.0f;
+        currentLevel = 1;
+        addTapeIndex(TapeKindBeginOfTape);
+        for (uint32_t d : durations) pushPulse(d);
+        checkEndTableDataPulse();
+    }
+    void motorAndPlay() {
+        tape->playPause(true);
+        tape->motorLine = true;
+        tape->setPlaymotorChange();
+    }
+};
+
+TEST_F(TapeDeck, PlayWithoutMotorStaysAndMotorStartsAfterItsInertia) {
+    insert({100, 100, 100});
+    tape->playPause(true);
+    run(500000);
+    EXPECT_FALSE(tape->moving) << "play alone does not turn the motor";
+    EXPECT_EQ(tape->pulseIndex, 0u);
+
+    tape->motorLine = true;
+    tape->setPlaymotorChange();
+    run(kTapeMotorStartUs - 1);
+    EXPECT_FALSE(tape->moving);
+    run(1);
+    EXPECT_TRUE(tape->moving) << "the tape moves 186000 us after the motor came on";
+    EXPECT_EQ(tape->pulseIndex, 1u);
+}
+
+TEST_F(TapeDeck, MotorOffStopsAfterItsInertiaAndKeepsThePosition) {
+    insert({100000, 100000, 100000, 100000, 100000, 100000});
+    motorAndPlay();
+    run(kTapeMotorStartUs + 2500);
+    uint32_t at = tape->pulseIndex;
+    tape->motorLine = false;
+    tape->setPlaymotorChange();
+    run(kTapeMotorStopUs - 1);
+    EXPECT_TRUE(tape->moving) << "the motor runs on for 93000 us";
+    run(1);
+    EXPECT_FALSE(tape->moving);
+    uint32_t stoppedAt = tape->pulseIndex;
+    run(100000);
+    EXPECT_EQ(tape->pulseIndex, stoppedAt);
+    EXPECT_GE(stoppedAt, at);
+    EXPECT_TRUE(tape->playKey) << "the play key stays down";
+}
+
+TEST_F(TapeDeck, EachPulseHoldsItsLevelForItsDuration) {
+    insert({3, 5, 2});
+    motorAndPlay();
+    run(kTapeMotorStartUs - 1);
+    std::string levels;
+    for (int i = 0; i < 12; ++i) {
+        tape->read();
+        levels += char('0' + tape->readLevel);
+    }
+    EXPECT_EQ(levels, "111000001100");
+    EXPECT_FALSE(tape->playKey) << "the end of the tape releases play";
+    EXPECT_EQ(tape->readLevel, 0);
+    EXPECT_TRUE(tape->playIconNotice);
+}
+
+TEST_F(TapeDeck, RewindPastTheEndLeavesTheDeckAtTheEndWithLevelLow) {
+    insert({10, 10, 10});
+    EXPECT_EQ(tape->readLevel, 1);
+    tape->rewind(1000);
+    EXPECT_EQ(tape->pulseIndex, tape->pulseCount);
+    EXPECT_EQ(tape->readLevel, 0);
+    tape->playPause(true);
+    EXPECT_FALSE(tape->playKey) << "nothing left to play";
+    tape->rewind(0);
+    tape->playPause(true);
+    EXPECT_TRUE(tape->playKey);
+}
+
+TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
+    beginTableDataPulse();
+    tapeCpcFreq = 1.0f;
+    addTapeIndex(TapeKindBeginOfTape);
+    pushPulse(10);
+    pushPulse(10);
+    addTapeIndex(0x10);
+    pushPulse(10);
+    checkEndTableDataPulse();
+    std::vector<uint32_t> shown;
+    static std::vector<uint32_t>* sink;
+    sink = &shown;
+    tapeUiHooks.showBlockText = [](uint32_t entry) { sink->push_back(entry); };
+
+    motorAndPlay();
+    run(kTapeMotorStartUs);
+    tapeDeliverFrontEndNotices();
+    run(20);
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(shown, (std::vector<uint32_t>{0, 1}));
+
+    tape->rewind(2);
+    EXPECT_EQ(k7IndexNextBlock, 1u);
+    tape->rewind(0);
+    EXPECT_EQ(k7IndexNextBlock, 0u);
+}
+
+TEST_F(TapeDeck, FrontEndHearsOfTheDeckWhenNoticesAreDelivered) {
+    static int playRedraws, rewindRedraws;
+    playRedraws = rewindRedraws = 0;
+    tapeUiHooks.redrawPlayIcon = [] { ++playRedraws; };
+    tapeUiHooks.redrawRewindIcon = [] { ++rewindRedraws; };
+    insert({10, 10});
+    tapeDeliverFrontEndNotices();
+    rewindRedraws = 0;
+    tape->playPause(true);
+    EXPECT_EQ(playRedraws, 0) << "not from the thread that pressed play";
+    tapeDeliverFrontEndNotices();
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(playRedraws, 1);
+    tape->rewind(1);
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(rewindRedraws, 1);
+}
+
+TEST_F(TapeDeck, CounterAdvancesEvery2801000UsOfPlayAndWrapsAfter999) {
+    insert({4000000000u});
+    motorAndPlay();
+    run(kTapeMotorStartUs - 1);
+    run(kTapeCounterStepUs - 1);
+    EXPECT_EQ(tapeCounterIndex, 0u);
+    run(1);
+    EXPECT_EQ(tapeCounterIndex, 1u);
+    tapeCounterIndex = 999;
+    run(kTapeCounterStepUs);
+    EXPECT_EQ(tapeCounterIndex, 0u);
+}
+
+TEST_F(TapeDeck, EjectEmptiesDeckAndIndex) {
+    insert({10, 10});
+    motorAndPlay();
+    tape->eject();
+    EXPECT_EQ(tape->pulses, nullptr);
+    EXPECT_EQ(tape->pulseCount, 0u);
+    EXPECT_FALSE(tape->playKey);
+    EXPECT_TRUE(tape->motorLine) << "the motor line belongs to the PPI";
+    EXPECT_EQ(tapeIndex->cdtNbBlock, 0u);
+}
+
+TEST(TapePulseBuilder, PausesAndRounding) {
+    if (!tapeIndex) tapeIndex = new tapeBlockIndex();
+    if (!tape) tape = new tapeDrive();
+    beginTableDataPulse();
+    tapeCpcFreq = 3.5f;
+    currentLevel = 0;
+    pushPause(0);
+    EXPECT_EQ(idx, 0u) << "a pause of 0 ms adds nothing";
+    pushPause(5);
+    ASSERT_EQ(idx, 1u);
+    EXPECT_EQ(tableDataPulse[0].level, 0);
+    EXPECT_EQ(tableDataPulse[0].duration, 5000u);
+    EXPECT_EQ(currentLevel, 1);
+    pushPause(2);  // after a high level: a 1 ms high pulse first
+    ASSERT_EQ(idx, 3u);
+    EXPECT_EQ(tableDataPulse[1].level, 1);
+    EXPECT_EQ(tableDataPulse[1].duration, 1000u);
+    EXPECT_EQ(tableDataPulse[2].level, 0);
+    EXPECT_EQ(tableDataPulse[2].duration, 2000u);
+
+    pushPulse(2168);  // 619.4 us
+    pushPulse(1710);  // 488.6 us
+    EXPECT_EQ(tableDataPulse[3].duration, 619u);
+    EXPECT_EQ(tableDataPulse[4].duration, 489u);
+    pushPulse(1);  // too short for the deck: left out, the level still turns
+    EXPECT_EQ(idx, 5u);
+    EXPECT_EQ(currentLevel, 0);
+
+    zeroBitPulseLength = 700;
+    oneBitPulseLength = 1400;
+    pushByte(0xA0);
+    ASSERT_EQ(idx, 21u);
+    EXPECT_EQ(tableDataPulse[5].duration, 400u);
+    EXPECT_EQ(tableDataPulse[6].duration, 400u);
+    EXPECT_EQ(tableDataPulse[7].duration, 200u);
+    EXPECT_EQ(tableDataPulse[5].level, 0);
+    EXPECT_EQ(tableDataPulse[6].level, 1);
+    beginTableDataPulse();
+}
+
+TEST(TapePulseBuilder, TableIsHandedToTheDeckAtItsCount) {
+    if (!tapeIndex) tapeIndex = new tapeBlockIndex();
+    if (!tape) tape = new tapeDrive();
+    tape->init(false, false, false);
+    beginTableDataPulse();
+    tapeCpcFreq = 1.0f;
+    for (int i = 0; i < 70000; ++i) pushPulse(3);
+    EXPECT_GE(maxIdx, 70000u);
+    checkEndTableDataPulse();
+    EXPECT_EQ(tape->pulseCount, 70000u);
+    EXPECT_EQ(tableDataPulse, nullptr);
+    EXPECT_EQ(idx, 0u);
+    EXPECT_EQ(tape->pulseIndex, 0u);
+    tape->init(false, false, false);
+}
+
+}  // namespace
