@@ -1,3 +1,191 @@
 #include "disk/floppy_drive.h"
 
-void MakeMFMEnDecodeTable() {}
+#include "disk/fdc765.h"
+
+floppyDrive::~floppyDrive() {
+    // Whichever of drive and controller goes first unhooks itself from the other.
+    if (unitRecord && unitRecord->controller) {
+        FDCupd765* controller = unitRecord->controller;
+        for (us* unit : controller->units) {
+            if (unit && unit->drive == this) unit->attachFD(nullptr);
+        }
+        if (controller->currentDrive == this) controller->currentDrive = nullptr;
+    }
+    freeTracks();
+}
+
+void floppyDrive::init(uint8_t unit) {
+    freeTracks();
+    headSide = 0;
+    writeGate = false;
+    writeWord = 0;
+    stepLine = stepOutward = false;
+    motorRunning = ready = false;
+    readWord = currentWord = 0;
+    writeProtected = false;
+    indexPulse = false;
+    trackZero = true;
+    cylinder = 0;
+    unitNumber = unit;
+    doubleSided = 0;
+    sideFlipped = motorOn = spinning = diskInserted = false;
+    position = 0;
+    bitCounter = 31;
+    indexWait = 0;
+    spinUpTime = motorTimer = 25000;
+    revolution = 0;
+    lastCylinder = 41;
+    trackBuffer = nullptr;
+    trackLength = copyEnd = 0;
+    trackNibbles = 0;
+    syncWindow = 16;
+    shiftRegister = 0;
+    cellMask = 0x8000;
+}
+
+void floppyDrive::start_motor(bool on) {
+    if (motorOn == on) return;
+    motorOn = on;
+    if (motorTimer == 0) motorTimer = spinUpTime;  // a change under way is not restarted
+    if (!on) indexWait = 0;
+}
+
+void floppyDrive::recomputeReady() {
+    bool now = spinning && indexWait == 0 && diskInserted && trackBuffer != nullptr;
+    if (now == ready) return;
+    ready = now;
+    if (unitRecord) unitRecord->ready_change();
+}
+
+void floppyDrive::change_READY() {
+    recomputeReady();
+    selectTrack();
+}
+
+void floppyDrive::change_track() { change_READY(); }
+
+void floppyDrive::selectTrack() {
+    int index = currentTrackIndex();
+    if (diskInserted && index < trackCount && trackLengths[index].length) {
+        trackBuffer = trackBuffers[index];
+        trackLength = trackLengths[index].length;
+        trackNibbles = trackLengths[index].lastWordNibbles;
+    } else {
+        trackBuffer = nullptr;
+        trackLength = 0;
+        trackNibbles = 0;
+    }
+    copyEnd = trackLength * (revolution + 1u);
+    if (position >= copyEnd) {
+        revolution = 0;
+        copyEnd = trackLength;
+    }
+    position = copyEnd ? position % copyEnd : 0;
+}
+
+void floppyDrive::change_SIDE1_SELECT(bool side) {
+    if (!doubleSided) {
+        headSide = 0;
+        return;
+    }
+    headSide = side ? 1 : 0;
+    selectTrack();
+}
+
+void floppyDrive::clock() {
+    if (stepLine) {
+        if (!stepOutward) {
+            if (cylinder < lastCylinder) ++cylinder;
+        } else if (!trackZero) {
+            --cylinder;
+        }
+        trackZero = cylinder == 0;
+        selectTrack();
+        bitCounter = 0;
+        byteBoundary();
+    } else if (++bitCounter == 32) {
+        bitCounter = 0;
+        byteBoundary();
+    } else if (bitCounter & 1) {
+        shiftCell();
+    }
+
+    if (motorTimer) {
+        --motorTimer;
+        if (motorTimer == spinUpTime / 2) {
+            spinning = motorOn;
+            if (motorOn) indexWait = 2;
+        }
+        if (motorTimer == 0) {
+            motorRunning = motorOn;
+            if (!motorOn) recomputeReady();
+        }
+    }
+}
+
+void floppyDrive::shiftCell() {
+    uint16_t source = writeGate ? writeWord : readWord;
+    shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((source & cellMask) ? 1 : 0));
+    cellMask >>= 1;
+    if (!cellMask) {
+        cellMask = 0x8000;
+        if (motorRunning && trackBuffer && position < copyEnd) {
+            readWord = trackBuffer[position++];
+            // A track whose length is not a whole number of words ends on a short word.
+            if (trackNibbles && position == copyEnd) cellMask = static_cast<uint16_t>(0x8000 >> (16 - 4 * trackNibbles));
+        }
+    }
+    if (unitRecord && unitRecord->hunting) {
+        bool match = shiftRegister == kMfmSyncA1 || shiftRegister == kMfmIndexSyncC2;
+        if (syncWindow) --syncWindow;
+        if (match) {
+            // Realign the byte cells on the mark: the next microsecond ends a byte.
+            bitCounter = 31;
+            syncWindow = 16;
+        }
+    }
+}
+
+void floppyDrive::byteBoundary() {
+    if (position >= copyEnd) {
+        indexPulse = true;
+        if (indexWait && --indexWait == 0) recomputeReady();
+        if (++revolution == kRevolutionsPerTrack) {
+            revolution = 0;
+            position = 0;
+            copyEnd = trackLength;
+        } else {
+            position = copyEnd;
+            copyEnd += trackLength;
+        }
+    } else {
+        indexPulse = false;
+    }
+    if (!diskInserted || !motorRunning) return;
+    if (writeGate) {
+        shiftRegister = writeWord;
+        if (trackBuffer && trackLength) {
+            // The word that has just passed the head sits two words behind the next one to load.
+            uint32_t index = (position % trackLength + trackLength * 2 - 2) % trackLength;
+            for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) trackBuffer[copy * trackLength + index] = writeWord;
+        }
+    }
+    currentWord = shiftRegister;
+}
+
+void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
+    int index = currentTrackIndex();
+    if (!diskInserted || index >= trackCount) return;
+    uint32_t capacity = trackCapacities[index] / kRevolutionsPerTrack;
+    if (length > capacity) length = capacity;
+    if (length > kMaxTrackLength) length = kMaxTrackLength;
+    uint16_t* buffer = trackBuffers[index];
+    for (uint32_t i = 0; i < length * kRevolutionsPerTrack; ++i) buffer[i] = fill;
+    trackLengths[index].length = static_cast<uint16_t>(length);
+    trackLengths[index].lastWordNibbles = 0;
+    position = 0;
+    revolution = 0;
+    bool hadBuffer = trackBuffer != nullptr;
+    selectTrack();
+    if (!hadBuffer) recomputeReady();
+}

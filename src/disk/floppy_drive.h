@@ -1,13 +1,97 @@
-// Placeholder drive until the disk issue lands.
+// One 3-inch drive with the disk in it, held as raw MFM byte cells: every
+// track is five consecutive revolutions of 16-bit words so that weak sectors
+// can differ from turn to turn. Turned once per microsecond by the frame clock.
 #pragma once
 #include <cstdint>
 
-class floppyDrive {
-public:
-    uint8_t unit = 0;
-    void init(uint8_t u) { unit = u; }
-    void start_motor(bool) {}
-    void clock() {}
+#include "disk/mfm_codec.h"
+#include "disk/track_info.h"
+
+struct us;
+
+struct trackLengthRecord {
+    uint16_t length = 0;           // words per revolution, 0 = unformatted
+    uint8_t lastWordNibbles = 0;   // 0..3
 };
 
-void MakeMFMEnDecodeTable();
+constexpr int kRevolutionsPerTrack = 5;
+constexpr uint16_t kMaxTrackLength = 13107;  // five copies still fit 65535 words
+constexpr uint16_t kFormatMaxTrackLength = 6656;
+constexpr uint16_t kFormatMinTrackLength = 6350;
+
+class floppyDrive {
+public:
+    uint8_t headSide = 0;
+    bool writeGate = false;
+    uint16_t writeWord = 0;
+    bool stepLine = false;
+    bool stepOutward = false;
+    bool motorRunning = false;
+    bool ready = false;
+    uint16_t readWord = 0;
+    uint16_t currentWord = 0;
+    bool writeProtected = false;
+    bool indexPulse = false;
+    bool trackZero = true;
+    uint8_t cylinder = 0;
+    uint8_t unitNumber = 0;
+    uint8_t doubleSided = 0;
+    bool sideFlipped = false;
+    bool motorOn = false;
+    bool spinning = false;
+    bool diskInserted = false;
+    uint32_t position = 0;
+    // One record and one buffer per track index ((cylinder << doubleSided) + head).
+    // Every buffer holds room for a formatted track, so FORMAT never allocates.
+    trackLengthRecord* trackLengths = nullptr;
+    uint16_t** trackBuffers = nullptr;
+    uint32_t* trackCapacities = nullptr;  // words each buffer can hold
+    int trackCount = 0;
+    uint8_t bitCounter = 31;
+    uint8_t indexWait = 0;
+    uint16_t spinUpTime = 25000;
+    uint16_t motorTimer = 25000;
+    uint8_t revolution = 0;
+    uint8_t lastCylinder = 41;
+    uint16_t* trackBuffer = nullptr;
+    uint32_t trackLength = 0;
+    uint32_t copyEnd = 0;
+    uint8_t trackNibbles = 0;
+    uint8_t syncWindow = 16;
+    uint16_t shiftRegister = 0;
+    uint16_t cellMask = 0x8000;
+    // The controller's record of the unit this drive is wired to (null when
+    // no controller is connected); it learns of ready changes through it.
+    us* unitRecord = nullptr;
+
+    floppyDrive() = default;
+    ~floppyDrive();
+    floppyDrive(const floppyDrive&) = delete;
+    floppyDrive& operator=(const floppyDrive&) = delete;
+
+    void init(uint8_t unit);
+    void clock();
+    void start_motor(bool on);
+    // Takes over `info` and `buffers` (freed here) built for tracks x (1 + doubleSided).
+    void attach_disk(trackInfo* info, uint16_t** buffers, int tracks, uint8_t doubleSidedDisk, int revolutions);
+    void eject_disk();
+    void flip_side();
+    void change_SIDE1_SELECT(bool side);
+    void change_READY();
+    void change_track();
+    bool signal_WP() const { return diskInserted ? writeProtected : true; }
+    bool signal_TS() const { return diskInserted ? doubleSided != 0 : true; }
+
+    // FORMAT TRACK: the selected track becomes `length` words of `fill` in all
+    // five copies, and the revolution starts again from the index.
+    void replace_track(uint32_t length, uint16_t fill);
+    // Index of the track under the head.
+    int currentTrackIndex() const { return (cylinder << doubleSided) + headSide; }
+
+private:
+    void selectTrack();
+    void byteBoundary();
+    void shiftCell();
+    void recomputeReady();
+    void freeTracks();
+};

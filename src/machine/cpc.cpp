@@ -143,7 +143,7 @@ bool startCPC() {
     SNRBuffer = nullptr;
     clearSNRCounters();
     ppi->reset();
-    tapeIndex->clear();
+    resetTapeCounter();
     tape->eject();
     cpu->reset();
     MakeMFMEnDecodeTable();
@@ -167,7 +167,7 @@ void soft_reset() {
     if (fdc) {
         fd0->start_motor(false);
         fd1->start_motor(false);
-        fdc->reset(fd0, fdc->units[1] ? fd1 : nullptr, nullptr, nullptr, false);
+        fdc->reset(fd0, fdc->units[1]->drive ? fd1 : nullptr, nullptr, nullptr, false);
     }
     cPCKeyBoard->reset();
     uiCall(uiHooks.joystickCheckOnReset);

@@ -1,0 +1,16 @@
+// DSK ("MV - CPC") and Extended DSK images: every track is rebuilt as the MFM
+// stream a uPD765 would have formatted, with the marks left out and the CRCs
+// spoilt where the image's sector status bytes say so.
+#pragma once
+#include <cstdint>
+
+class floppyDrive;
+
+// Reads the image open in the file layer into `drive`; 1 on success, 0 when
+// the file is not a DSK image (the drive is then left as it was).
+int fileDSK(floppyDrive* drive);
+// Moves the file position up to the next multiple of 256.
+void fileDSKSkipUnused();
+// Writes the drive's tracks as one decoded byte per MFM word, five
+// revolutions per track; false when the file cannot be written.
+bool writeDiskTrackDump(floppyDrive* drive, const char* path);

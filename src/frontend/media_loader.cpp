@@ -1,0 +1,328 @@
+#include "frontend/media_loader.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <strings.h>
+
+#include "disk/dsk_image.h"
+#include "frontend/autorun.h"
+#include "frontend/media_tape.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/file_reader.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+#include "machine/ui_hooks.h"
+
+uint8_t t_eject_disk[4] = {};
+bool flipSideInUse = false;
+
+namespace {
+
+constexpr uint32_t kDiskLoadDelayMs = 100;
+constexpr uint32_t kFlipLockMs = 1000;
+constexpr uint32_t kCatDelayMs = 512;
+
+// The directory each drive's disk came from, where its other sides are looked for.
+char diskDirectory[2][kTextBufferSize] = {};
+
+const char* driveLetter(int unit) { return unit ? "B" : "A"; }
+const char* unitDigit(int unit) { return unit ? "1" : "0"; }
+
+char* diskNameBuffer(int unit) { return unit ? fileName_dsk1_str : fileName_dsk0_str; }
+
+floppyDrive* unitDrive(int unit) {
+    if (!fdc || unit < 0 || unit > 1) return nullptr;
+    floppyDrive* drive = unit ? fd1 : fd0;
+    return fdc->units[unit]->drive == drive ? drive : nullptr;
+}
+
+// Position just after the last separator ('/' or '\\'), or the start.
+const char* filePart(const char* path) {
+    const char* part = path;
+    for (const char* c = path; *c; ++c) {
+        if (*c == '/' || *c == '\\') part = c + 1;
+    }
+    return part;
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+void copyBounded(char* dst, const char* src, size_t size) {
+    if (!dst) return;
+    if (!src) src = "";
+    size_t n = std::min(std::strlen(src), size - 1);
+    std::memmove(dst, src, n);
+    dst[n] = 0;
+}
+
+// Runs `change` with the emulation stopped, and restarts it if it ran.
+template <typename Change>
+auto withEmulationStopped(Change change) {
+    bool wasRunning = running;
+    stopRun();
+    auto result = change();
+    if (wasRunning) run();
+    return result;
+}
+
+void showDiskName(int unit, const char* text) {
+    floppyDrive* drive = unitDrive(unit);
+    if (drive && drive->diskInserted && drive->doubleSided) {
+        textShowOSD("%s:\\%s.%s", driveLetter(unit), drive->sideFlipped ? "1" : "0", text);
+    } else {
+        textShowOSD("%s:\\%s", driveLetter(unit), text);
+    }
+}
+
+void redrawDisks() { uiCall(uiHooks.redrawDiskIcons); }
+
+// The eject steps shared by load_dsk and eject_dsk; the caller has stopped the emulation.
+void ejectUnit(int unit, bool forgetName) {
+    if (floppyDrive* drive = unitDrive(unit)) drive->eject_disk();
+    if (unit >= 0 && unit < 4) {
+        t_led_disk[unit] = 0;
+        t_eject_disk[unit] = 0;
+    }
+    if (forgetName && (unit == 0 || unit == 1)) {
+        copyBounded(diskNameBuffer(unit), "", kTextBufferSize);
+        diskDirectory[unit][0] = 0;
+    }
+    redrawDisks();
+    textShowOSD("%s:\\%s", driveLetter(unit), "Disk ejected !");
+}
+
+struct PendingDiskLoad {
+    std::string name;
+    int unit;
+    char kind;
+};
+
+uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
+    auto* pending = static_cast<PendingDiskLoad*>(param);
+    loadeject_dsk(pending->name.c_str(), pending->unit, pending->kind);
+    SDL_CloseFile();
+    delete pending;
+    return 0;
+}
+
+uint32_t flipSideTimeOut(uint32_t, void*) {
+    flipSideInUse = false;
+    return 0;
+}
+
+int readDiskImage(floppyDrive* drive, char kind) {
+    switch (kind) {
+        case 'd': return fileDSK(drive);
+        default:
+            SDL_Log("loadeject_dsk: no reader for disk images of kind '%c' yet", kind);
+            return 0;
+    }
+}
+
+// base + "_NNN.ext" for the first number whose file does not exist.
+char* numberedSaveName(char* buffer, const std::string& base, const char* extension) {
+    for (int number = 0; number < 1000; ++number) {
+        char candidate[kTextBufferSize];
+        int n = std::snprintf(candidate, sizeof candidate, "%s_%03d.%s", base.c_str(), number, extension);
+        if (n < 0 || n >= static_cast<int>(sizeof candidate)) return nullptr;
+        if (!fileExists(candidate)) {
+            std::memcpy(buffer, candidate, static_cast<size_t>(n) + 1);
+            return buffer;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool load_file_snadsk(const char* givenPath, int unit) {
+    // The caller's buffer may be one this function writes (fullFileNameStr).
+    std::string pathCopy = givenPath ? givenPath : "";
+    const char* path = givenPath ? pathCopy.c_str() : nullptr;
+    bool wasRunning = running;
+    stopRun();
+    bool taken = false;
+    if (path) SDL_OpenFile(path);
+    if (!path || !cPCFile) {
+        textShowOSD("\366 %s not found ! \367", path ? path : "");
+        copyBounded(currentFilePath, "", kTextBufferSize);
+        if (wasRunning) run();
+        return false;
+    }
+    const char* name = filePart(path);
+    const char* dot = std::strrchr(name, '.');
+    if (!dot || !dot[1]) {
+        textShowOSD("\366 Warning this file is not recognized (no .extension found) ! \367");
+        SDL_CloseFile();
+        if (wasRunning) run();
+        return false;
+    }
+    if (fullCurrentFilePath) {
+        if (name != path) {
+            size_t length = std::min(static_cast<size_t>(name - path), kTextBufferSize - 1);
+            std::memcpy(fullCurrentFilePath, path, length);
+            fullCurrentFilePath[length] = 0;
+        } else {
+            copyBounded(fullCurrentFilePath, getbasepath, kTextBufferSize);
+        }
+    }
+    const char* extension = dot + 1;
+    char diskKind = 0;
+    if (strcasecmp(extension, "dsk") == 0) diskKind = 'd';
+    else if (strcasecmp(extension, "raw") == 0) diskKind = 'r';
+    else if (strcasecmp(extension, "ipf") == 0) diskKind = 'i';
+    else if (strcasecmp(extension, "hfe") == 0) diskKind = 'h';
+    bool tape = strcasecmp(extension, "cdt") == 0 || strcasecmp(extension, "tzx") == 0 ||
+                strcasecmp(extension, "wav") == 0 || strcasecmp(extension, "csw") == 0;
+    bool notYet = strcasecmp(extension, "sna") == 0 || strcasecmp(extension, "snr") == 0 ||
+                  strcasecmp(extension, "cpr") == 0;
+    SDL_CloseFile();
+    if (!diskKind && !tape && !notYet) {
+        textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
+    } else {
+        if (path != fullFileNameStr) copyBounded(fullFileNameStr, path, kTextBufferSize);
+        if (diskKind) {
+            load_dsk(path, unit, diskKind);
+            textShowOSD("%s", name);
+            taken = true;
+        } else if (tape) {
+            // The tape side opens, loads and names the tape itself.
+            taken = load_tape_file(path);
+        } else {
+            SDL_Log("load_file_snadsk: %s files cannot be loaded yet, %s refused", extension, path);
+        }
+    }
+    if (wasRunning) run();
+    return taken;
+}
+
+void load_dsk(const char* name, int unit, char kind) {
+    if (!name) return;
+    if (fdc) withEmulationStopped([&] {
+        ejectUnit(unit, false);
+        return 0;
+    });
+    scheduleTimedAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
+}
+
+bool loadeject_dsk(const char* name, int unit, char kind) {
+    if (!fdc) {
+        textShowOSD("\366 FDC not active ! \367");
+        return false;
+    }
+    floppyDrive* drive = unitDrive(unit);
+    if (drive && drive->diskInserted) {
+        eject_dsk(unit, true);
+        return false;
+    }
+    return withEmulationStopped([&] {
+        if (!drive) {
+            textShowOSD("\366 FDD%s not active !! \367", unitDigit(unit));
+            ejectUnit(unit, true);
+            textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
+            return false;
+        }
+        int loaded = 0;
+        if (name && SDL_OpenFile(name) > 0) loaded = readDiskImage(drive, kind);
+        SDL_CloseFile();
+        if (!loaded) {
+            drive->eject_disk();
+            t_eject_disk[unit] = 0;
+            t_led_disk[unit] = 0;
+            redrawDisks();
+            textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
+            return false;
+        }
+        t_eject_disk[unit] = 1;
+        const char* part = filePart(name);
+        copyBounded(diskNameBuffer(unit), part, kTextBufferSize);
+        size_t directoryLength = std::min(static_cast<size_t>(part - name), kTextBufferSize - 1);
+        std::memcpy(diskDirectory[unit], name, directoryLength);
+        diskDirectory[unit][directoryLength] = 0;
+        redrawDisks();
+        showDiskName(unit, part);
+        return true;
+    });
+}
+
+void eject_dsk(int unit, bool forgetName) {
+    if (!fdc) return;
+    withEmulationStopped([&] {
+        ejectUnit(unit, forgetName);
+        return 0;
+    });
+}
+
+bool flipSide(uint8_t unit, const char* name) {
+    if (flipSideInUse) return false;
+    if (unit == 255) return flipTapeSide();
+    if (unit > 1) return false;
+    flipSideInUse = true;
+    scheduleTimedAction(kFlipLockMs, flipSideTimeOut, nullptr);
+    floppyDrive* drive = unitDrive(unit);
+    if (drive && drive->diskInserted && drive->doubleSided) {
+        withEmulationStopped([&] {
+            drive->flip_side();
+            return 0;
+        });
+        redrawDisks();
+        const char* shown = diskNameBuffer(unit);
+        showDiskName(unit, shown ? shown : "");
+        return true;
+    }
+    if (!name || !*name) return false;
+    for (const std::string& candidate : flipSideNameCandidates(filePart(name))) {
+        std::string path = std::string(diskDirectory[unit]) + candidate;
+        if (fileExists(path)) return load_file_snadsk(path.c_str(), unit);
+    }
+    return false;
+}
+
+void save_dsk(int unit) {
+    floppyDrive* drive = unitDrive(unit);
+    if (!drive || !drive->trackBuffers) return;
+    withEmulationStopped([&] {
+        const char* disk = diskNameBuffer(unit);
+        std::string base = std::string(diskDirectory[unit]) + (disk && *disk ? disk : "disk.dsk");
+        base = base.size() > 4 ? base.substr(0, base.size() - 4) : std::string("save");
+        char path[kTextBufferSize];
+        if (!numberedSaveName(path, base, "bin")) {
+            textShowOSD("\366 No free name left for %s ! \367", base.c_str());
+            return false;
+        }
+        SDL_Log("save_dsk: writing %s", path);
+        return writeDiskTrackDump(drive, path);
+    });
+}
+
+char* save_find_enum(char* buffer, char kind, const char* directory) {
+    if (!buffer) return nullptr;
+    const char* loaded = fullFileNameStr ? fullFileNameStr : "";
+    std::string base;
+    const char* part = filePart(loaded);
+    if (std::strlen(loaded) < 5) {
+        base = "save";
+    } else if (directory && std::strlen(part) > 4) {
+        base = std::string(directory) + std::string(part, std::strlen(part) - 4);
+    } else {
+        base.assign(loaded, std::strlen(loaded) - 4);
+    }
+    const char* extension = kind == 's' ? "sna" : kind == 'p' ? "png" : kind == 'b' ? "bmp" : "bin";
+    return numberedSaveName(buffer, base, extension);
+}
+
+void autorun_cat() {
+    if (autorunInProgress()) return;
+    setAutorunText(cpcLang == LangFrench ? "cqt" : "cat");
+    autorun_dsk(kCatDelayMs, kAutorunKeyPeriodMs);
+}

@@ -1,0 +1,144 @@
+// End to end: a booted 6128 catalogues a real disk through AMSDOS, and saves
+// and loads a program on a blank image. In-process runs use the loaders
+// directly; the headless-binary runs wait for the -0 option.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "disk_test_support.h"
+#include "frontend/autorun.h"
+#include "frontend/media_loader.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+#include "support/headless_screen.h"
+
+using namespace test_support;
+
+namespace {
+
+class DiskBoot : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found in " << sharedPath("roms");
+        ASSERT_TRUE(font.loadFromOsRom(sharedOsRom("6128")));
+    }
+    void TearDown() override {
+        if (booted) {
+            running = 0;
+            clearTimedActions();
+            endCPC();
+        }
+    }
+    // Builds a 6128 in this process and runs it to the BASIC prompt.
+    void boot() {
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        allocateTextBuffers();
+        initBasePath();
+        headlessMode = true;
+        clearTimedActions();
+        beginCPC();
+        booted = true;
+        cpcType = CPC6128;
+        cpcLang = LangUK;
+        crtcType = 0;
+        running = 0;
+        ASSERT_TRUE(startCPC());
+        run();
+        frames(100);
+    }
+    void frames(int n) {
+        for (int i = 0; i < n; ++i) runOneFrame();
+    }
+    void type(const char* text) {
+        setAutorunText(text);
+        autorun_dsk(0, kAutorunKeyPeriodMs);
+        for (int i = 0; i < 2000 && autorunInProgress(); ++i) runOneFrame();
+    }
+    ScreenText screen() { return readScreenText(framePictureArea(), font); }
+
+    TempKestrixHome home;
+    RomFont font;
+    bool booted = false;
+};
+
+std::vector<uint8_t> blankDataDisk() {
+    std::vector<disk_test::Track> tracks;
+    for (int c = 0; c < 40; ++c) {
+        disk_test::Track t = disk_test::standardTrack(static_cast<uint8_t>(c));
+        t.gap3 = 0x52;
+        for (auto& s : t.sectors) s.data.assign(512, 0xE5);
+        tracks.push_back(t);
+    }
+    return disk_test::buildImage(tracks, 40, 1, false);
+}
+
+}  // namespace
+
+TEST_F(DiskBoot, CatListsTheDiskInDriveA) {
+    std::string disk = sharedPath("media/cpcrogue.dsk");
+    if (!std::filesystem::exists(disk)) GTEST_SKIP() << "shared disk image not found: " << disk;
+    boot();
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    autorun_cat();
+    frames(400);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains("Drive A: user  0")) << text.dump();
+    EXPECT_TRUE(text.contains("CPCROGUE.BIN")) << text.dump();
+    EXPECT_TRUE(text.contains("K free")) << text.dump();
+}
+
+TEST_F(DiskBoot, SaveAndLoadOnABlankImage) {
+    std::string disk = disk_test::writeTempFile("blank.dsk", blankDataDisk());
+    boot();
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    type("10 PRINT 6*7\rSAVE \"T\"\r");
+    frames(300);
+    type("NEW\rLOAD \"T\"\r");
+    frames(300);
+    type("CLS:RUN\r");
+    frames(50);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    EXPECT_FALSE(text.contains("not found")) << text.dump();
+    type("CAT\r");
+    frames(300);
+    text = screen();
+    EXPECT_TRUE(text.contains("T       .BAS")) << text.dump();
+}
+
+struct BinaryCase {
+    const char* model;
+    const char* disk;
+    const char* autorun;
+    int frames;
+    const char* expected;
+};
+
+class DiskBootBinary : public ::testing::TestWithParam<BinaryCase> {};
+
+TEST_P(DiskBootBinary, DiskNamedOnTheCommandLineIsRead) {
+    const BinaryCase& c = GetParam();
+    if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found in " << sharedPath("roms");
+    std::string disk = sharedPath(std::string("media/") + c.disk);
+    if (!std::filesystem::exists(disk)) GTEST_SKIP() << "shared disk image not found: " << disk;
+    if (!commandLineAccepts({"-0", disk}) || !commandLineAccepts({"-a", "cat"}))
+        GTEST_SKIP() << "the command line does not take -0 and -a yet";
+    RomFont font;
+    ASSERT_TRUE(font.loadFromOsRom(sharedOsRom(c.model)));
+    TempKestrixHome home;
+    ScreenRun run = runToScreenshot(home, c.frames, {"-c", c.model, "-0", disk, "-a", c.autorun});
+    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
+    ScreenText text = readScreenText(run.picture, font);
+    EXPECT_TRUE(text.contains(c.expected)) << text.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, DiskBootBinary,
+                         ::testing::Values(BinaryCase{"6128", "cpcrogue.dsk", "cat", 450, "CPCROGUE.BIN"},
+                                           BinaryCase{"664", "rogue.dsk", "cat", 450, "ROGUE   .BAS"},
+                                           BinaryCase{"6128", "cpcrogue.dsk", "run\"cpcrogue", 900,
+                                                      "PRESS ENTER TO START"}));

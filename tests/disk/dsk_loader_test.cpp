@@ -1,0 +1,235 @@
+// DSK and Extended DSK images turned into MFM tracks, and the refusal or safe
+// loading of malformed images.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "disk/dsk_image.h"
+#include "disk_test_support.h"
+
+using namespace disk_test;
+
+namespace {
+
+std::vector<Track> standardTracks(int count) {
+    std::vector<Track> list;
+    for (int c = 0; c < count; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
+    return list;
+}
+
+int countSyncWords(const floppyDrive& drive, int track) {
+    int syncs = 0;
+    for (uint32_t i = 0; i < drive.trackLengths[track].length; ++i) syncs += drive.trackBuffers[track][i] == 0x4489;
+    return syncs;
+}
+
+}  // namespace
+
+TEST(DskLoader, FortyTrackImageGivesFortyTwoTracks) {
+    Bench bench;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(40), 40, 1, false)), 1);
+    ASSERT_EQ(bench.driveA.trackCount, 42);
+    EXPECT_EQ(bench.driveA.lastCylinder, 41);
+    EXPECT_GT(countSyncWords(bench.driveA, 39), 0);
+    EXPECT_EQ(countSyncWords(bench.driveA, 40), 0);
+    EXPECT_EQ(countSyncWords(bench.driveA, 41), 0);
+    EXPECT_EQ(bench.driveA.trackLengths[41].length, 6350);
+
+    // A read on the blank track ends after two index pulses with no data.
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    bench.specify();
+    ASSERT_EQ(bench.seekTo(0, 41), (std::vector<uint8_t>{0x20, 41}));
+    Execution read = bench.run(sectorCommand(0x06, 0, 41, 0, 0xC1, 2, 0xC1));
+    ASSERT_EQ(read.result.size(), 7u);
+    EXPECT_EQ(read.result[0] & 0xC0, 0x40);
+    EXPECT_TRUE(read.result[1] & 0x04);
+    EXPECT_LT(read.microseconds, 3u * 6350 * 32);
+}
+
+TEST(DskLoader, NineSectorTrackHasTheFormattedLayout) {
+    Bench bench;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(1), 1, 1, false)), 1);
+    const uint16_t* words = bench.driveA.trackBuffers[0];
+    EXPECT_EQ(bench.driveA.trackLengths[0].length, 6350);
+    EXPECT_EQ(words[0], 0x9254);
+    EXPECT_EQ(words[92], 0x5224);
+    EXPECT_EQ(words[95], 0x5552);
+    for (int s = 0; s < 9; ++s) {
+        uint32_t at = 146 + s * (62 + 512 + 78);
+        EXPECT_EQ(words[at + 12], 0x4489);
+        EXPECT_EQ(words[at + 15], 0x5554);
+        EXPECT_EQ(mfmdecode[words[at + 18]], 0xC1 + s);
+        EXPECT_EQ(words[at + 15 + 44], 0x5545);
+    }
+    // The last sector's gap 3 ends at word 6014, the 4E fill runs on to 6350.
+    EXPECT_EQ(words[6013], 0x9254);
+    uint32_t lastCrc = 6014 - 78 - 2;
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : {0xA1, 0xA1, 0xA1, 0xFB}) crc = crcUpdate(crc, b);
+    for (uint8_t b : patternData(0, 0xC9, 512)) crc = crcUpdate(crc, b);
+    EXPECT_EQ(mfmdecode[words[lastCrc]], crc >> 8);
+    EXPECT_EQ(mfmdecode[words[lastCrc + 1]], crc & 0xFF);
+    EXPECT_EQ(words[lastCrc - 512 - 1], 0x5545);
+}
+
+TEST(DskLoader, DoubleSidedImageFillsBothSides) {
+    Bench bench;
+    std::vector<Track> tracks;
+    for (int c = 0; c < 3; ++c) {
+        tracks.push_back(standardTrack(static_cast<uint8_t>(c), 0, 9));
+        Track back = standardTrack(static_cast<uint8_t>(c), 1, 4);
+        tracks.push_back(back);
+    }
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, false)), 1);
+    EXPECT_EQ(bench.driveA.doubleSided, 1);
+    EXPECT_EQ(bench.driveA.trackCount, 84);
+    EXPECT_EQ(countSyncWords(bench.driveA, 4), 9 * 6);
+    EXPECT_EQ(countSyncWords(bench.driveA, 5), 4 * 6);
+
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    Execution read = bench.run(sectorCommand(0x06, 0, 0, 1, 0xC4, 2, 0xC4));
+    EXPECT_EQ(read.data, patternData(0, 0xC4, 512));
+    ASSERT_EQ(read.result.size(), 7u);
+    EXPECT_EQ(read.result[0], 0x44);  // head 1
+}
+
+TEST(DskLoader, RefusesWhatIsNotADisk) {
+    floppyDrive drive;
+    drive.init(0);
+    std::vector<uint8_t> junk(4096, 0x41);
+    EXPECT_EQ(loadImage(drive, junk), 0);
+    EXPECT_EQ(loadImage(drive, {}), 0);
+    std::vector<uint8_t> image = buildImage(standardTracks(2), 2, 1, false);
+    image[0x31] = 0;
+    EXPECT_EQ(loadImage(drive, image), 0);
+    image[0x31] = 3;
+    EXPECT_EQ(loadImage(drive, image), 0);
+    EXPECT_FALSE(drive.diskInserted);
+}
+
+TEST(DskLoader, MalformedImagesLoadSafely) {
+    floppyDrive drive;
+    drive.init(0);
+    std::vector<uint8_t> image = buildImage(standardTracks(5), 5, 1, true);
+    // Cut inside the sector data of the third track: the rest reads as zeros.
+    std::vector<uint8_t> truncated(image.begin(), image.begin() + 256 + 2 * 0x1300 + 700);
+    ASSERT_EQ(loadImage(drive, truncated), 1);
+    EXPECT_EQ(drive.trackCount, 42);
+    EXPECT_GT(countSyncWords(drive, 2), 0);
+    EXPECT_EQ(countSyncWords(drive, 3), 0);
+
+    // Header only, counting far more tracks than there are.
+    std::vector<uint8_t> header(image.begin(), image.begin() + 256);
+    header[0x30] = 200;
+    ASSERT_EQ(loadImage(drive, header), 1);
+    EXPECT_EQ(drive.trackCount, 200);
+
+    // Stored lengths far beyond the track and sector counts beyond the block.
+    Track huge;
+    huge.track = 0;
+    for (int i = 0; i < 40; ++i) {
+        Sector s;
+        s.R = static_cast<uint8_t>(i + 1);
+        s.N = 6;
+        s.data = patternData(0, s.R, 5000);
+        huge.sectors.push_back(s);
+    }
+    ASSERT_EQ(loadImage(drive, buildImage({huge}, 1, 1, true)), 1);
+    EXPECT_LE(drive.trackLengths[0].length, kMaxTrackLength);
+
+    // A track number beyond the disk is skipped, the others still load.
+    std::vector<Track> tracks = standardTracks(3);
+    tracks[1].track = 250;
+    ASSERT_EQ(loadImage(drive, buildImage(tracks, 3, 1, true)), 1);
+    EXPECT_GT(countSyncWords(drive, 0), 0);
+    EXPECT_EQ(drive.trackCount, 42);
+}
+
+TEST(DskLoader, StandardImageWithSizeCodeZeroKeeps128ByteSectors) {
+    Bench bench;
+    Track t;
+    for (int i = 0; i < 16; ++i) {
+        Sector s;
+        s.R = static_cast<uint8_t>(i + 1);
+        s.N = 0;
+        s.data = patternData(0, s.R, 128);
+        t.sectors.push_back(s);
+    }
+    t.N = 0;
+    t.gap3 = 0x10;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({t, standardTrack(1)}, 2, 1, false)), 1);
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 5, 0, 5, 0x10, 0x80));
+    EXPECT_EQ(read.data, patternData(0, 5, 128));
+    bench.specify();
+    ASSERT_EQ(bench.seekTo(0, 1), (std::vector<uint8_t>{0x20, 1}));
+    read = bench.run(sectorCommand(0x06, 0, 1, 0, 0xC3, 2, 0xC3));
+    EXPECT_EQ(read.data, patternData(1, 0xC3, 512));  // the next track's data was found where it lies
+}
+
+TEST(DskLoader, TrackDumpHoldsFiveRevolutionsOfEveryTrack) {
+    floppyDrive drive;
+    drive.init(0);
+    ASSERT_EQ(loadImage(drive, buildImage(standardTracks(2), 2, 1, false)), 1);
+    std::string path = writeTempFile("dump.bin", {});
+    ASSERT_TRUE(writeDiskTrackDump(&drive, path.c_str()));
+    uint64_t expected = 0;
+    for (int i = 0; i < drive.trackCount; ++i) expected += drive.trackLengths[i].length * 5u;
+    EXPECT_EQ(std::filesystem::file_size(path), expected);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> first(200);
+    in.read(first.data(), 200);
+    EXPECT_EQ(static_cast<uint8_t>(first[0]), 0x4E);
+    EXPECT_EQ(static_cast<uint8_t>(first[95]), 0xFC);
+}
+
+TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
+    Bench bench;
+    Track t = standardTrack(0, 0, 2);
+    std::vector<uint8_t> withCrc = patternData(0, 0xC1, 512);
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : {0xA1, 0xA1, 0xA1, 0xFB}) crc = crcUpdate(crc, b);
+    for (uint8_t b : withCrc) crc = crcUpdate(crc, b);
+    withCrc.push_back(static_cast<uint8_t>(crc >> 8));
+    withCrc.push_back(static_cast<uint8_t>(crc & 0xFF));
+    t.sectors[0].data = withCrc;  // 514 bytes: the data and the CRC read from the real disk
+    std::vector<uint8_t> badCrc = withCrc;
+    badCrc[513] ^= 0x01;
+    badCrc[0] = withCrc[0];
+    t.sectors[1].R = 0xC2;
+    t.sectors[1].data = badCrc;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({t}, 1, 1, true)), 1);
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    Execution good = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
+    EXPECT_EQ(good.data, patternData(0, 0xC1, 512));
+    EXPECT_EQ(good.result[1], 0x80);
+    Execution bad = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC2, 2, 0xC2));
+    EXPECT_EQ(bad.result[1], 0x20);
+    EXPECT_EQ(bad.result[2], 0x20);
+}
+
+TEST(DskLoader, TrackHoldingASecondCopyOfItsStartEndsBeforeIt) {
+    floppyDrive drive;
+    drive.init(0);
+    Track t;
+    Sector big;
+    big.R = 1;
+    big.N = 6;
+    big.data.assign(6144, 0x4E);
+    // What a read across the index brings back: gap, sync area, index mark, gap 1, sync area.
+    size_t at = 5000;
+    for (int i = 0; i < 12; ++i) big.data[at++] = 0x00;
+    for (int i = 0; i < 3; ++i) big.data[at++] = 0xC2;
+    big.data[at++] = 0xFC;
+    for (int i = 0; i < 50; ++i) big.data[at++] = 0x4E;
+    for (int i = 0; i < 12; ++i) big.data[at++] = 0x00;
+    t.sectors.push_back(big);
+    ASSERT_EQ(loadImage(drive, buildImage({t}, 1, 1, true)), 1);
+    // 146 words of preamble, the ID and data mark take 60, the copy starts 5000 bytes in.
+    uint32_t copyAt = 146 + 60 + 5000;
+    EXPECT_LT(drive.trackLengths[0].length, copyAt);
+    EXPECT_GE(drive.trackLengths[0].length, copyAt - 80);
+}

@@ -1,0 +1,146 @@
+// The drive mechanism: MFM tables, rotation, index, stepping, motor and sides.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "disk_test_support.h"
+
+using namespace disk_test;
+
+TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
+    MakeMFMEnDecodeTable();
+    EXPECT_EQ(mfmencode[0x00], 0xAAAA);
+    EXPECT_EQ(mfmencode[0x4E], 0x9254);
+    EXPECT_EQ(mfmencode[0xE5], 0x5491);
+    EXPECT_EQ(mfmencode[0xFE], 0x5554);
+    EXPECT_EQ(mfmencode[0xFB], 0x5545);
+    EXPECT_EQ(mfmdecode[0x4489], 0xA1);  // the sync words decode whatever their clocks
+    EXPECT_EQ(mfmdecode[0x5224], 0xC2);
+    for (int b = 0; b < 256; ++b) ASSERT_EQ(mfmdecode[mfmencode[b]], b);
+    uint16_t crc = 0xFFFF;
+    for (const char* c = "123456789"; *c; ++c) crc = crcUpdate(crc, static_cast<uint8_t>(*c));
+    EXPECT_EQ(crc, 0x29B1);  // CRC-16-CCITT check value
+}
+
+TEST(FloppyDrive, SignalsWithoutDiskAreHigh) {
+    floppyDrive drive;
+    drive.init(0);
+    EXPECT_TRUE(drive.signal_WP());
+    EXPECT_TRUE(drive.signal_TS());
+    EXPECT_TRUE(drive.trackZero);
+    EXPECT_EQ(drive.lastCylinder, 41);
+}
+
+TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
+    floppyDrive drive;
+    drive.init(0);
+    int pulses = 0;
+    for (int t = 0; t < 32 * 10; ++t) {
+        drive.clock();
+        if (drive.bitCounter == 0 && drive.indexPulse) ++pulses;
+    }
+    EXPECT_EQ(pulses, 10);
+}
+
+TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
+    Bench bench;
+    std::vector<Track> tracks = {standardTrack(0)};
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 1, 1, false)), 1);
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    std::vector<uint64_t> pulses;
+    for (int t = 0; t < 3 * 6350 * 32 + 100; ++t) {
+        bench.tick();
+        if (bench.driveA.bitCounter == 0 && bench.driveA.indexPulse) pulses.push_back(bench.now);
+    }
+    ASSERT_GE(pulses.size(), 3u);
+    EXPECT_EQ(pulses[1] - pulses[0], 6350u * 32);
+    EXPECT_EQ(pulses[2] - pulses[1], 6350u * 32);
+}
+
+TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
+    Bench bench;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
+    bench.driveA.start_motor(true);
+    bench.tick(12400);
+    EXPECT_FALSE(bench.driveA.spinning);
+    bench.tick(200);
+    EXPECT_TRUE(bench.driveA.spinning);
+    EXPECT_FALSE(bench.driveA.ready);
+    uint64_t start = bench.now;
+    while (!bench.driveA.ready && bench.now - start < 1000000) bench.tick();
+    ASSERT_TRUE(bench.driveA.ready);
+    // The disk turns from 25 ms on, and one revolution lasts 203.2 ms.
+    EXPECT_GT(bench.now, 25000u + 6350u * 32);
+    EXPECT_LE(bench.now, 25000u + 2 * 6350u * 32 + 64);
+
+    bench.driveA.start_motor(false);
+    bench.tick(25001);
+    EXPECT_FALSE(bench.driveA.ready);
+    EXPECT_FALSE(bench.driveA.motorRunning);
+}
+
+TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
+    floppyDrive drive;
+    drive.init(0);
+    drive.stepOutward = true;
+    drive.stepLine = true;
+    drive.clock();
+    EXPECT_EQ(drive.cylinder, 0);
+    EXPECT_TRUE(drive.trackZero);
+    drive.stepOutward = false;
+    for (int i = 0; i < 60; ++i) drive.clock();  // step line held: one step per microsecond
+    EXPECT_EQ(drive.cylinder, 41);
+    EXPECT_FALSE(drive.trackZero);
+}
+
+TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {
+    Bench bench;
+    bench.driveA.lastCylinder = 79;
+    bench.driveA.cylinder = 60;
+    bench.driveA.trackZero = false;
+    bench.fdc.units[0]->pcn = 60;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 40, 1, false)), 1);
+    EXPECT_EQ(bench.driveA.cylinder, 0);
+    EXPECT_TRUE(bench.driveA.trackZero);
+    EXPECT_EQ(bench.fdc.units[0]->pcn, 0);
+    EXPECT_EQ(bench.driveA.lastCylinder, 41);
+
+    // A head on a cylinder the new disk has stays where it is.
+    bench.driveA.cylinder = 30;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 40, 1, false)), 1);
+    EXPECT_EQ(bench.driveA.cylinder, 30);
+}
+
+TEST(FloppyDrive, FlippingADoubleSidedDiskSwapsItsSides) {
+    Bench bench;
+    std::vector<Track> tracks;
+    for (int c = 0; c < 2; ++c) {
+        tracks.push_back(standardTrack(static_cast<uint8_t>(c), 0, 9));
+        tracks.push_back(standardTrack(static_cast<uint8_t>(c), 1, 3));
+    }
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 2, 2, false)), 1);
+    ASSERT_EQ(bench.driveA.doubleSided, 1);
+    uint16_t side0 = bench.driveA.trackLengths[0].length;
+    uint16_t* side0Buffer = bench.driveA.trackBuffers[0];
+    bench.driveA.flip_side();
+    EXPECT_TRUE(bench.driveA.sideFlipped);
+    EXPECT_EQ(bench.driveA.trackBuffers[1], side0Buffer);
+    EXPECT_EQ(bench.driveA.trackLengths[1].length, side0);
+    EXPECT_EQ(bench.driveA.headSide, 0);
+    // Single-sided disks only keep head 0.
+    Bench single;
+    ASSERT_EQ(loadImage(single.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
+    single.driveA.change_SIDE1_SELECT(true);
+    EXPECT_EQ(single.driveA.headSide, 0);
+}
+
+TEST(FloppyDrive, EjectLeavesNoTrackAndDropsReady) {
+    Bench bench;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    bench.driveA.eject_disk();
+    EXPECT_FALSE(bench.driveA.ready);
+    EXPECT_FALSE(bench.driveA.diskInserted);
+    EXPECT_EQ(bench.driveA.trackBuffer, nullptr);
+    bench.tick(1000);  // turning an empty drive touches nothing
+}
