@@ -2,49 +2,148 @@
 
 #include <SDL.h>
 #include <png.h>
-#include <cstdio>
-#include <vector>
 
+#include <csetjmp>
+#include <cstring>
+
+#include "frontend/media_loader.h"
+#include "frontend/window.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
 #include "video/monitor.h"
 
 namespace {
-constexpr int kPictureX = 56;
-constexpr int kPictureY = 12;
-constexpr int kPictureWidth = 768;
-constexpr int kPictureHeight = 548;
+
+// Where the window's picture area lies in the frame buffer.
+constexpr int kPictureSourceX = 56;
+constexpr int kPictureSourceY = 12;
+
+struct PngWriteTarget {
+    SDL_RWops* out;
+    bool failed;
+};
+
+[[noreturn]] void pngError(png_structp png, png_const_charp message) {
+    SDL_SetError("libpng: %s\n", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+void pngWrite(png_structp png, png_bytep data, png_size_t length) {
+    auto* target = static_cast<PngWriteTarget*>(png_get_io_ptr(png));
+    if (SDL_RWwrite(target->out, data, 1, length) != length) {
+        target->failed = true;
+        png_error(png, "write failed");
+    }
+}
+
+void pngFlush(png_structp) {}
+
+// The name after the last separator, either kind.
+const char* fileNamePart(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '/' || *p == '\\') name = p + 1;
+    }
+    return name;
+}
+
+// Everything that may be jumped over by libpng's error exit lives in the
+// caller; this only encodes.
+bool encodePng(png_structp png, png_infop info, SDL_Surface* rgba, const char* path) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(rgba->w), static_cast<png_uint_32>(rgba->h), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 9);
+    png_text text[2];
+    std::memset(text, 0, sizeof text);
+    text[0].compression = PNG_TEXT_COMPRESSION_NONE;
+    text[0].key = const_cast<png_charp>("Title");
+    text[0].text = const_cast<png_charp>(fileNamePart(path));
+    text[1].compression = PNG_TEXT_COMPRESSION_NONE;
+    text[1].key = const_cast<png_charp>("Author");
+    text[1].text = const_cast<png_charp>(KestrixVersionText);
+    png_set_text(png, info, text, 2);
+    png_write_info(png, info);
+    for (int y = 0; y < rgba->h; ++y) {
+        png_write_row(png, static_cast<png_bytep>(rgba->pixels) + static_cast<size_t>(y) * rgba->pitch);
+    }
+    png_write_end(png, info);
+    return true;
+}
+
 }  // namespace
 
-bool writeScreenshotPNG(const char* path) {
-    FILE* file = std::fopen(path, "wb");
-    if (!file) {
-        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "screenshot: cannot write %s", path);
+bool SDL_SavePNG(SDL_Surface* surface, const char* path) {
+    if (!surface || !path) {
+        SDL_SetError("libpng: %s\n", "no picture");
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGBA32, 0);
+    if (!rgba) return false;
+    SDL_RWops* out = SDL_RWFromFile(path, "wb");
+    if (!out) {
+        SDL_FreeSurface(rgba);
+        return false;
+    }
+    PngWriteTarget target{out, false};
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "screenshot: libpng failed on %s", path);
+    bool ok = false;
+    if (png && info) {
+        png_set_write_fn(png, &target, pngWrite, pngFlush);
+        if (SDL_LockSurface(rgba) == 0) {
+            ok = encodePng(png, info, rgba, path) && !target.failed;
+            SDL_UnlockSurface(rgba);
+        }
+    } else {
+        SDL_SetError("libpng: %s\n", "out of memory");
+    }
+    png_destroy_write_struct(&png, &info);
+    if (SDL_RWclose(out) != 0) ok = false;
+    SDL_FreeSurface(rgba);
+    return ok;
+}
+
+bool writeScreenshotPNG(const char* path) {
+    // The frame buffer's aBGR words are R, G, B, A bytes in memory.
+    SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
+        &cpcscreenpixels[kPictureSourceY * kFrameWidth + kPictureSourceX], kPictureWidth, kPictureHeight, 32,
+        kFrameWidth * static_cast<int>(sizeof(uint32_t)), SDL_PIXELFORMAT_RGBA32);
+    if (!picture) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "screenshot: %s", SDL_GetError());
         return false;
     }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, kPictureWidth, kPictureHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(kPictureWidth * 3);
-    for (int y = 0; y < kPictureHeight; ++y) {
-        const uint32_t* src = &cpcscreenpixels[(kPictureY + y) * kFrameWidth + kPictureX];
-        for (int x = 0; x < kPictureWidth; ++x) {
-            uint32_t abgr = src[x];
-            row[x * 3 + 0] = static_cast<png_byte>(abgr & 0xFF);
-            row[x * 3 + 1] = static_cast<png_byte>((abgr >> 8) & 0xFF);
-            row[x * 3 + 2] = static_cast<png_byte>((abgr >> 16) & 0xFF);
+    const bool ok = SDL_SavePNG(picture, path);
+    if (!ok) SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "screenshot: cannot write %s: %s", path, SDL_GetError());
+    SDL_FreeSurface(picture);
+    return ok;
+}
+
+void save_scr() {
+    stopRun();
+    const SDL_Rect area = rectdest_xy;
+    SDL_Surface* picture =
+        mRenderer ? SDL_CreateRGBSurfaceWithFormat(0, area.w, area.h, 32, SDL_PIXELFORMAT_ARGB8888) : nullptr;
+    // Read back what the window shows; when that fails nothing is written.
+    if (picture && SDL_RenderReadPixels(mRenderer, &area, SDL_PIXELFORMAT_ARGB8888, picture->pixels, picture->pitch) == 0) {
+        const char* directory = nullptr;
+        if (defaultFilePathSCR && (std::strchr(defaultFilePathSCR, '/') || std::strchr(defaultFilePathSCR, '\\'))) {
+            directory = defaultFilePathSCR;
         }
-        png_write_row(png, row.data());
+        char name[kTextBufferSize];
+        if (!save_find_enum(name, 'p', directory)) {
+            textShowOSD("\366 Error writing PNG image %s ! \367", "(no free name)");
+        } else if (SDL_SavePNG(picture, name)) {
+            textShowOSD("\366 Writing PNG image %s ok ! \367", name);
+        } else {
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "save_scr: %s", SDL_GetError());
+            textShowOSD("\366 Error writing PNG image %s ! \367", name);
+        }
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return true;
+    if (picture) SDL_FreeSurface(picture);
+    run();
 }

@@ -14,6 +14,9 @@ struct UiHooks {
     void (*releaseMouse)() = nullptr;
     void (*joystickCheckOnReset)() = nullptr;
     void (*showOSDText)(const char* text) = nullptr;
+    void (*redrawMonitorIcons)() = nullptr;     // scanline and monitor-colour icons (not in full screen)
+    void (*redrawSoundIcon)() = nullptr;        // sound on or off
+    void (*redrawSoundModeIcon)() = nullptr;    // stereo, mono or Digiblaster
 };
 
 extern UiHooks uiHooks;

@@ -1,9 +1,92 @@
-// Placeholder gate array: runs an empty frame until the frame clock lands.
+// The gate array of the CPC 464/664/6128: master clock of the machine, bus
+// decoder, interrupt generator and pixel serialiser. One call of clock() is
+// one video frame of the whole machine.
 #pragma once
 #include <cstdint>
 
 class gaCPC {
 public:
-    void reset() {}
-    void clock() {}
+    using MonitorRoutine = void (gaCPC::*)();
+
+    MonitorRoutine monitorRoutine = &gaCPC::monitor_update_pixel;
+    uint32_t pixelColor = 0xFF000000u;
+    uint32_t borderColor = 0xFF000000u;
+    bool blank = false;
+    bool vsyncOut = false;
+    bool hsyncOut = false;
+    uint8_t lastIorq = 0;
+    uint8_t penSelect = 0;
+    uint8_t colorValue = 0;
+    uint16_t shiftA = 0;
+    uint16_t shiftB = 0;
+    uint8_t modeRomReg = 0;
+    uint8_t mode = 0;
+    uint8_t intCounter = 0;
+    uint8_t hsyncCounter = 13;
+    uint8_t vsyncIntDelay = 0;
+    uint8_t crtcHsyncLast = 0;
+    uint8_t crtcVsyncLast = 0;
+    bool colorPending = false;
+    uint32_t palettes[3][32] = {};
+    uint32_t pens[17] = {};
+    uint8_t mode0Table[256][2] = {};
+    uint8_t mode1Table[256][4] = {};
+    uint8_t mode2Table[256][16] = {};
+    uint8_t mode3Table[256][2] = {};
+
+    // The eight colours of the half character being serialised, worked out at
+    // ticks 0 and 8 (pens only change between halves, so this is exact).
+    uint32_t halfColours[8] = {};
+
+    gaCPC();
+
+    void reset();
+    // One frame: 19968 steps of one microsecond.
+    void clock();
+    // One microsecond of the whole machine (clock() repeats it).
+    void clockMicrosecond();
+    // One processor T-state and the I/O servicing that follows it.
+    void call_cpu();
+    // The I/O side of call_cpu(), run after every T-state: serves a rising IORQ.
+    void serviceIoEdge();
+    // The memory side of a step: one read or write for the processor's request.
+    void serviceMemory();
+    uint8_t readMemory(uint16_t address) const;
+
+    void change_monitor_update() { monitorRoutine = &gaCPC::monitor_update_pixel; }
+    void change_monitor_pixels() { monitorRoutine = &gaCPC::monitor_update_sync; }
+    bool beamInRetrace() const { return monitorRoutine == &gaCPC::monitor_update_sync; }
+
+    // Beam routines (video/monitor.cpp), one call per 16 MHz tick.
+    void monitor_update_pixel();
+    void monitor_update_sync();
+
+    // Colours of one half character per mode, chosen by `mode` at every half
+    // (no derived state, so a snapshot may write `mode` directly).
+    void half_mode0(uint8_t videoByte);
+    void half_mode1(uint8_t videoByte);
+    void half_mode2(uint8_t videoByte);
+    void half_mode3(uint8_t videoByte);
+
+private:
+    void applyPendingColour();
+    uint8_t videoByte(uint8_t second) const;
+    void startHalf(uint16_t videoByteValue);
+    void tick(int k) {
+        pixelColor = halfColours[k & 7];
+        (this->*monitorRoutine)();
+    }
+    void crtcVsyncEdge();
+    void gateArrayHsync();
+    void crtcHsyncEdge();
+    void ioWrite(uint16_t port, uint8_t data);
+    void produceAudioSample();
+    void buildPixelTables();
 };
+
+extern gaCPC* ga;
+
+extern uint32_t runctr;
+extern uint8_t printerData;
+extern uint8_t digiBlasterData;
+extern uint8_t digiBlasterDataLowFilterCount;

@@ -1,11 +1,44 @@
-// Frame buffer shared with the front-end, and the monitor simulation's reset.
+// The monitor: a beam that turns the gate array's colour and sync signals
+// into the frame buffer, with horizontal and vertical hold, the three
+// palettes and the scanline option.
 #pragma once
 #include <cstdint>
 
 constexpr int kFrameWidth = 832;
 constexpr int kFrameHeight = 640;
-extern uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
+constexpr uint32_t kFramePixels = kFrameWidth * kFrameHeight;
 
-// Puts the beam and sync counters back to power-on, recomputes the palette
-// and clears the frame buffer (done on every model change).
-void resetMonitorSimulation();
+// 832 x 640 aBGR pixels (bytes R, G, B, A in memory); each emulated line is an
+// even row, the odd rows are doubled or blanked when a frame is finished.
+extern uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
+extern uint32_t cpcscreenpixels_xy;
+extern uint32_t cpcscreenpixels_xy_hsync;
+extern uint16_t monitor_nb_lines;
+extern uint32_t monitor_vsync_ctr;
+extern uint8_t monitor_hsync_ctr;
+extern uint32_t monitor_blank_color;
+extern uint32_t monitor_aBGR[32];
+extern bool t_color;
+extern bool t_colorG;
+extern bool t_scanlines;
+// Frames the beam has finished since start (tests and the headless mode
+// use it to know that a whole picture is in the buffer).
+extern uint32_t monitorFinishedFrames;
+
+// Colour, gray and green palettes by hardware colour number, alpha 255.
+extern const uint32_t kMonitorPalettes[3][32];
+
+// Beam and sync counters to power-on, the gate array's drawing routine,
+// the palette choice applied, and the frame buffer cleared.
+void monitor_init();
+inline void resetMonitorSimulation() { monitor_init(); }
+void monitor_color();
+void monitor_change_color();
+void monitor_endisable_scanline();
+
+// Sync inputs. A horizontal pulse arms the flyback only while the beam waits
+// in retrace; a vertical pulse reports whether it started a vertical retrace.
+void monitor_hsync_pulse(bool beamInRetrace);
+bool monitor_vsync_pulse();
+// Doubles or blanks the odd rows of the picture the beam has just finished.
+void monitor_finish_frame();

@@ -1,0 +1,272 @@
+#include "video/gate_array.h"
+
+#include <SDL.h>
+#include <cstring>
+
+#include "machine/cpc.h"
+#include "snapshot/snr_replay.h"
+#include "sound/audio_output.h"
+#include "video/monitor.h"
+
+uint32_t runctr = 0;
+uint8_t printerData = 0;
+uint8_t digiBlasterData = 0;
+uint8_t digiBlasterDataLowFilterCount = 255;
+
+namespace {
+
+constexpr uint32_t kOpaqueBlack = 0xFF000000u;
+constexpr uint32_t kStepsPerFrame = 19968;
+
+using HalfRoutine = void (gaCPC::*)(uint8_t);
+constexpr HalfRoutine kHalfRoutines[4] = {&gaCPC::half_mode0, &gaCPC::half_mode1, &gaCPC::half_mode2,
+                                          &gaCPC::half_mode3};
+
+inline uint8_t bit(unsigned value, int n) { return static_cast<uint8_t>((value >> n) & 1); }
+
+}  // namespace
+
+gaCPC::gaCPC() {
+    buildPixelTables();
+    std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
+    for (auto& pen : pens) pen = kOpaqueBlack;
+}
+
+void gaCPC::buildPixelTables() {
+    for (unsigned b = 0; b < 256; ++b) {
+        mode0Table[b][0] = static_cast<uint8_t>(bit(b, 7) | bit(b, 3) << 1 | bit(b, 5) << 2 | bit(b, 1) << 3);
+        mode0Table[b][1] = static_cast<uint8_t>(bit(b, 6) | bit(b, 2) << 1 | bit(b, 4) << 2 | bit(b, 0) << 3);
+        for (int k = 0; k < 4; ++k) {
+            mode1Table[b][k] = static_cast<uint8_t>(bit(b, 7 - k) | bit(b, 3 - k) << 1);
+        }
+        for (int k = 0; k < 16; ++k) mode2Table[b][k] = k < 8 ? bit(b, 7 - k) : 0;
+        mode3Table[b][0] = static_cast<uint8_t>(bit(b, 7) | bit(b, 3) << 1);
+        mode3Table[b][1] = static_cast<uint8_t>(bit(b, 6) | bit(b, 2) << 1);
+    }
+}
+
+void gaCPC::reset() {
+    std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
+    buildPixelTables();
+    for (auto& pen : pens) pen = kOpaqueBlack;
+    hsyncOut = false;
+    shiftA = 0;
+    shiftB = 0;
+    vsyncOut = false;
+    blank = false;
+    crtcHsyncLast = 0;
+    crtcVsyncLast = 0;
+    intCounter = 0;
+    vsyncIntDelay = 0;
+    modeRomReg = 0;
+    mode = 0;
+    hsyncCounter = 13;
+}
+
+void gaCPC::clock() {
+    runctr = kStepsPerFrame;
+    while (runctr) clockMicrosecond();
+}
+
+inline void gaCPC::applyPendingColour() {
+    if (!colorPending) return;
+    colorPending = false;
+    pens[penSelect] = monitor_aBGR[colorValue];
+    if (penSelect == 16) borderColor = pens[16];
+}
+
+// The video reads the base 64 KB whatever the RAM configuration: bank from
+// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits.
+inline uint8_t gaCPC::videoByte(uint8_t second) const {
+    const uint16_t ma = crtc->MA;
+    const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
+    return mem->banks[(ma >> 12) & 3][offset + second];
+}
+
+inline void gaCPC::startHalf(uint16_t videoByteValue) {
+    if (!crtc->dispen) {
+        const uint32_t c = borderColor;
+        for (auto& h : halfColours) h = c;
+        return;
+    }
+    (this->*kHalfRoutines[mode & 3])(static_cast<uint8_t>(videoByteValue));
+}
+
+void gaCPC::half_mode0(uint8_t b) {
+    const uint32_t p0 = pens[mode0Table[b][0]], p1 = pens[mode0Table[b][1]];
+    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
+    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
+}
+
+void gaCPC::half_mode1(uint8_t b) {
+    for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
+}
+
+void gaCPC::half_mode2(uint8_t b) {
+    for (int k = 0; k < 8; ++k) halfColours[k] = pens[mode2Table[b][k]];
+}
+
+void gaCPC::half_mode3(uint8_t b) {
+    const uint32_t p0 = pens[mode3Table[b][0]], p1 = pens[mode3Table[b][1]];
+    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
+    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
+}
+
+inline void gaCPC::crtcVsyncEdge() {
+    const uint8_t level = crtc->vsync ? 1 : 0;
+    if (level == crtcVsyncLast) return;
+    crtcVsyncLast = level;
+    vsyncOut = level;
+    blank = vsyncOut || hsyncOut;
+    if (level) {
+        monitorRoutine = &gaCPC::monitor_update_sync;
+        vsyncIntDelay = 2;
+    } else if (hsyncOut) {
+        monitor_hsync_pulse(beamInRetrace());
+    }
+}
+
+inline void gaCPC::gateArrayHsync() {
+    if (!crtcHsyncLast) return;
+    if (hsyncCounter == 0) {
+        hsyncOut = false;
+        blank = vsyncOut;
+        return;
+    }
+    --hsyncCounter;
+    // The only place where a new mode takes effect.
+    if (hsyncCounter > 6 && hsyncOut && mode != (modeRomReg & 3)) mode = modeRomReg & 3;
+    if (crtc->hsync) {
+        if (!vsyncOut) monitor_hsync_pulse(beamInRetrace());
+        if (!hsyncOut) {
+            hsyncOut = true;
+            blank = true;
+        }
+    }
+}
+
+inline void gaCPC::crtcHsyncEdge() {
+    const uint8_t level = crtc->hsync ? 1 : 0;
+    if (level == crtcHsyncLast) return;
+    crtcHsyncLast = level;
+    hsyncOut = level;
+    if (level) {
+        hsyncCounter = 13;
+        if (beamInRetrace()) {
+            blank = true;
+        } else {
+            hsyncOut = false;
+            blank = vsyncOut;
+        }
+        return;
+    }
+    if (++intCounter == 52) {
+        intCounter = 0;
+        cpu->intLine = true;
+    }
+    if (vsyncIntDelay && --vsyncIntDelay == 0) {
+        if (intCounter & 0x20) cpu->intLine = true;
+        intCounter = 0;
+        if (vsyncOut) {
+            vsyncOut = false;
+            if (monitor_vsync_pulse()) playSNR();
+        }
+    }
+    blank = vsyncOut;
+}
+
+void gaCPC::clockMicrosecond() {
+    applyPendingColour();
+    shiftB = videoByte(1);
+    crtcVsyncEdge();
+    crtc->crtc_clock();
+    gateArrayHsync();
+
+    cpu->wait = false;
+    startHalf(shiftA);
+    tick(0);
+    call_cpu();
+    crtcHsyncEdge();
+    serviceMemory();
+    tick(1);
+    tick(2);
+    ay->clock();
+    produceAudioSample();
+    tick(3);
+    cpu->wait = true;
+    tick(4);
+    call_cpu();
+    tick(5);
+    tick(6);
+    tick(7);
+
+    applyPendingColour();
+    shiftA = videoByte(0);
+    startHalf(shiftB);
+    tick(8);
+    call_cpu();
+    tick(9);
+    tick(10);
+    tick(11);
+    tick(12);
+    call_cpu();
+    tick(13);
+    tick(14);
+
+    if (fdc) {
+        fdc->clock();
+        fd0->clock();
+        fd1->clock();
+    }
+    tape->read();
+    tick(15);
+    --runctr;
+}
+
+// Audio: one stereo frame each time the accumulator passes the device's
+// microseconds per frame; the full buffer is queued whole.
+inline void gaCPC::produceAudioSample() {
+    if (!CPC_audio_enable) return;
+    CPC_audio_frameCount_timer += 1.0f;
+    if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
+    CPC_audio_frameCount_timer -= CPC_audio_frameCount;
+    ay->mixer();
+    float left, right;
+    const uint8_t a = ay->level[0] & 15, b = ay->level[1] & 15, c = ay->level[2] & 15;
+    if (!CPC_audio_stereo) {
+        float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
+        if (digiBlaster) {
+            bool add;
+            if (printerData != digiBlasterData) {
+                digiBlasterData = printerData;
+                digiBlasterDataLowFilterCount = 255;
+                add = true;
+            } else {
+                if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
+                add = digiBlasterDataLowFilterCount != 0;
+            }
+            if (add) {
+                const int d = digiBlasterData;
+                s += d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
+            }
+        } else if (tape->moving && tape->readLevel) {
+            s += 0.03f;  // tape noise
+        }
+        if (CPC_audio_volume != 1.0f) s *= CPC_audio_volume;
+        left = right = s;
+    } else {
+        left = ay->levelStereoFull[a] + ay->levelStereoHalf[b];
+        right = ay->levelStereoFull[c] + ay->levelStereoHalf[b];
+        if (CPC_audio_volume != 1.0f) {
+            left *= CPC_audio_volume;
+            right *= CPC_audio_volume;
+        }
+    }
+    CPC_audio_buffer[CPC_audio_buffer_length] = left;
+    CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
+    CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
+    if (CPC_audio_buffer_length >= 4096) {
+        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, 16384);
+        CPC_audio_buffer_length = 0;
+    }
+}

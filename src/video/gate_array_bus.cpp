@@ -1,0 +1,98 @@
+// The gate array's side of the processor bus: memory reads with the ROM
+// overlays, writes into RAM, and the I/O decoding by address lines.
+#include "machine/cpc.h"
+#include "video/gate_array.h"
+
+uint8_t gaCPC::readMemory(uint16_t address) const {
+    const unsigned pageIndex = address >> 14;
+    const uint8_t* block = mem->page[pageIndex];
+    // A half-built machine may lack a ROM: the RAM underneath answers then.
+    if (pageIndex == 0) {
+        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
+    } else if (pageIndex == 3) {
+        if (!(modeRomReg & 8)) {
+            const uint8_t* upper = mem->urom[mem->uromSelected];
+            if (upper) block = upper;
+        }
+    }
+    return block[address & 0x3FFF];
+}
+
+void gaCPC::serviceMemory() {
+    if (!cpu->mreq) return;
+    if (cpu->rd) {
+        cpu->dataBus = readMemory(cpu->addressBus);
+    } else if (cpu->wr) {
+        // Writes always reach RAM, also under an enabled ROM.
+        mem->page[cpu->addressBus >> 14][cpu->addressBus & 0x3FFF] = cpu->dataBus;
+    }
+}
+
+void gaCPC::call_cpu() {
+    cpu->clock();
+    serviceIoEdge();
+}
+
+void gaCPC::serviceIoEdge() {
+    const uint8_t level = cpu->iorq ? 1 : 0;
+    if (level == lastIorq) return;
+    lastIorq = level;
+    if (!level) return;
+
+    if (cpu->m1) {  // interrupt acknowledge
+        intCounter &= 0x1F;
+        cpu->intLine = false;
+        cpu->dataBus = 0xFF;
+        return;
+    }
+    const uint16_t port = cpu->addressBus;
+    if (cpu->wr) ioWrite(port, cpu->dataBus);
+
+    if (!(port & 0x4000) && (cpu->rd || cpu->wr)) crtc->crtc_enable();
+    if (!(port & 0x0800)) ppi->enable();
+    if (fdc && !(port & 0x0400) && !(port & 0x0080)) {
+        if (port & 0x0100) {
+            fdc->enable();
+        } else if (cpu->wr) {
+            const bool on = cpu->dataBus != 0;
+            for (int unit = 0; unit < 2; ++unit) {
+                if (fdc->units[unit] && fdc->units[unit]->drive) fdc->units[unit]->drive->start_motor(on);
+            }
+        }
+    }
+}
+
+void gaCPC::ioWrite(uint16_t port, uint8_t data) {
+    bool gateArrayTookIt = false;
+    if ((port & 0xC000) == 0x4000) {
+        switch (data >> 6) {
+            case 0:
+                penSelect = (data & 0x10) ? 16 : (data & 15);
+                gateArrayTookIt = true;
+                break;
+            case 1:
+                colorValue = data & 31;
+                colorPending = true;  // applied at the next half-microsecond point
+                gateArrayTookIt = true;
+                break;
+            case 2:
+                modeRomReg = data & 15;
+                if (data & 0x10) {
+                    intCounter = 0;
+                    cpu->intLine = false;
+                }
+                gateArrayTookIt = true;
+                break;
+            default:
+                break;
+        }
+    }
+    if (!gateArrayTookIt && mem->ramOver64 && (data & 0xC0) == 0xC0 && !(port & 0x8000)) {
+        mem->updateRamConfiguration(static_cast<uint8_t>(port >> 8), data);
+    }
+    if (!(port & 0x2000) && data != mem->uromSelected) {
+        // An empty slot selects slot 0.
+        mem->uromSelected = mem->urom[data] ? data : 0;
+    }
+    if (!(port & 0x1000)) printerData = data;
+}

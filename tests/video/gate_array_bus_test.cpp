@@ -1,0 +1,183 @@
+// The gate array's decoding of the processor's memory and I/O cycles.
+#include <gtest/gtest.h>
+
+#include "support/bare_machine.h"
+#include "video/gate_array.h"
+
+using test_support::BareMachine;
+using test_support::ioCycle;
+
+namespace {
+
+class GateArrayBus : public BareMachine {};
+
+TEST_F(GateArrayBus, PenColourAndModeRegisterFunctions) {
+    ioCycle(0x7F00, 0x03);
+    EXPECT_EQ(ga->penSelect, 3);
+    ioCycle(0x7F00, 0x1F);  // bit 4: the border, whatever the low bits say
+    EXPECT_EQ(ga->penSelect, 16);
+
+    const uint32_t before = ga->pens[16];
+    ioCycle(0x7F00, 0x40 | 0x0B);
+    EXPECT_EQ(ga->colorValue, 11);
+    EXPECT_TRUE(ga->colorPending);
+    EXPECT_EQ(ga->pens[16], before) << "a colour waits for the next half-microsecond point";
+
+    ioCycle(0x7F00, 0x80 | 0x0D);
+    EXPECT_EQ(ga->modeRomReg, 0x0D);
+    EXPECT_EQ(ga->mode, 0) << "the mode changes only at HSYNC";
+
+    ga->intCounter = 40;
+    cpu->intLine = true;
+    ioCycle(0x7F00, 0x80 | 0x10 | 0x01);
+    EXPECT_EQ(ga->intCounter, 0);
+    EXPECT_FALSE(cpu->intLine);
+    EXPECT_EQ(ga->modeRomReg, 0x01);
+}
+
+TEST_F(GateArrayBus, OneServicePerIoCycle) {
+    cpu->addressBus = 0x7F00;
+    cpu->dataBus = 0x05;
+    cpu->wr = true;
+    cpu->iorq = true;
+    ga->serviceIoEdge();
+    EXPECT_EQ(ga->penSelect, 5);
+    cpu->dataBus = 0x07;  // IORQ still high: the same cycle, not served again
+    ga->serviceIoEdge();
+    ga->serviceIoEdge();
+    EXPECT_EQ(ga->penSelect, 5);
+    cpu->iorq = false;
+    ga->serviceIoEdge();
+    cpu->iorq = true;
+    ga->serviceIoEdge();
+    EXPECT_EQ(ga->penSelect, 7);
+}
+
+TEST_F(GateArrayBus, InterruptAcknowledgeClearsOnlyBitFive) {
+    ga->intCounter = 40;
+    cpu->intLine = true;
+    cpu->m1 = true;
+    cpu->iorq = true;
+    cpu->dataBus = 0x12;
+    ga->serviceIoEdge();
+    EXPECT_EQ(ga->intCounter, 8);
+    EXPECT_FALSE(cpu->intLine);
+    EXPECT_EQ(cpu->dataBus, 0xFF);
+}
+
+TEST_F(GateArrayBus, RamConfigurationNeedsMoreThan64K) {
+    ioCycle(0x7F00, 0xC1);
+    EXPECT_EQ(mem->page[3], mem->banks[7]);
+    EXPECT_EQ(mem->ramConfig, 0xC1);
+
+    ioCycle(0x7F00, 0xC0);
+    mem->init(64);
+    mem->updateRamConfiguration(127, 0);
+    ioCycle(0x7F00, 0xC1);
+    EXPECT_EQ(mem->ramConfig, 0);
+    EXPECT_EQ(mem->page[3], mem->banks[3]);
+}
+
+TEST_F(GateArrayBus, RamConfigurationAndCrtcShareA14Low) {
+    // &3Cxx: A15 = 0 selects the RAM configuration, A14 = 0 the CRTC (register select).
+    ioCycle(0x3C00, 0xC1);
+    EXPECT_EQ(mem->page[3], mem->banks[7]);
+    EXPECT_EQ(crtc->selectedReg, 0xC1 & 31);
+    ioCycle(0x3F00, 0xC3);
+    EXPECT_EQ(mem->page[1], mem->banks[3]);
+    // A15 = 1 never reaches the RAM configuration.
+    ioCycle(0xBF00, 0xC2);
+    EXPECT_EQ(mem->ramConfig, 0xC3);
+}
+
+TEST_F(GateArrayBus, GateArrayFunctionsAreNotRamConfiguration) {
+    ioCycle(0x7F00, 0x8C);  // mode/ROM: bits 7-6 are 10
+    EXPECT_EQ(mem->ramConfig, 0);
+    ioCycle(0xFF00, 0xC2);  // A15 = 1
+    EXPECT_EQ(mem->ramConfig, 0);
+}
+
+TEST_F(GateArrayBus, UpperRomSelectFallsBackToSlotZero) {
+    mem->init_urom(0);
+    mem->init_urom(7);
+    ioCycle(0xDF00, 7);
+    EXPECT_EQ(mem->uromSelected, 7);
+    ioCycle(0xDF00, 5);  // empty slot
+    EXPECT_EQ(mem->uromSelected, 0);
+    ioCycle(0xFF00, 7);  // A13 = 1: not the ROM select
+    EXPECT_EQ(mem->uromSelected, 0);
+}
+
+TEST_F(GateArrayBus, RomSelectAndPrinterDecodeTogether) {
+    mem->init_urom(7);
+    ioCycle(0xCF00, 7);  // A13 = 0 and A12 = 0
+    EXPECT_EQ(mem->uromSelected, 7);
+    EXPECT_EQ(printerData, 7);
+    ioCycle(0xEF00, 0x55);  // A12 = 0 only
+    EXPECT_EQ(printerData, 0x55);
+    EXPECT_EQ(mem->uromSelected, 7);
+}
+
+TEST_F(GateArrayBus, CrtcAndPpiBothTakeA14AndA11Low) {
+    // &34xx: A14 = 0 (CRTC, A9-A8 = 00: register select) and A11 = 0 (PPI port A).
+    ioCycle(0x3400, 0x0C);
+    EXPECT_EQ(crtc->selectedReg, 12);
+    EXPECT_EQ(ppi->portA, 0x0C);
+    // Reads go to the CRTC as well: &BFxx returns R12 on type 0.
+    test_support::crtcWrite(12, 0x2A);
+    ioCycle(0xBC00, 12);
+    ioCycle(0xBF00, 0x00, false);
+    EXPECT_EQ(cpu->dataBus, 0x2A);
+}
+
+TEST_F(GateArrayBus, UnansweredReadLeavesTheBus) {
+    ioCycle(0x7F00, 0x99, false);  // the gate array is write-only
+    EXPECT_EQ(cpu->dataBus, 0x99);
+}
+
+TEST_F(GateArrayBus, ReadsSeeEnabledRomsAndWritesReachRam) {
+    mem->initLromData();
+    mem->lowerRom = mem->lowerRomData;
+    mem->lowerRom[0x10] = 0xA1;
+    mem->init_urom(0);
+    mem->urom[0][0x20] = 0xB2;
+    mem->banks[0][0x10] = 0x01;
+    mem->banks[3][0x20] = 0x02;
+    mem->banks[1][0x30] = 0x03;
+
+    EXPECT_EQ(ga->readMemory(0x0010), 0xA1);
+    EXPECT_EQ(ga->readMemory(0xC020), 0xB2);
+    EXPECT_EQ(ga->readMemory(0x4030), 0x03);
+    ga->modeRomReg = 0x04;
+    EXPECT_EQ(ga->readMemory(0x0010), 0x01);
+    EXPECT_EQ(ga->readMemory(0xC020), 0xB2);
+    ga->modeRomReg = 0x08;
+    EXPECT_EQ(ga->readMemory(0x0010), 0xA1);
+    EXPECT_EQ(ga->readMemory(0xC020), 0x02);
+
+    ga->modeRomReg = 0;
+    cpu->mreq = true;
+    cpu->wr = true;
+    cpu->addressBus = 0x0010;
+    cpu->dataBus = 0x77;
+    ga->serviceMemory();
+    EXPECT_EQ(mem->banks[0][0x10], 0x77) << "a write under the lower ROM reaches RAM";
+    EXPECT_EQ(mem->lowerRom[0x10], 0xA1);
+
+    cpu->wr = false;
+    cpu->rd = true;
+    ga->serviceMemory();
+    EXPECT_EQ(cpu->dataBus, 0xA1);
+}
+
+TEST_F(GateArrayBus, MissingRomsReadTheRamUnderneath) {
+    mem->lowerRom = nullptr;
+    mem->delete_urom(0);
+    mem->uromSelected = 0;
+    mem->banks[0][0x0100] = 0x11;
+    mem->banks[3][0x0100] = 0x33;
+    EXPECT_EQ(ga->readMemory(0x0100), 0x11);
+    EXPECT_EQ(ga->readMemory(0xC100), 0x33);
+}
+
+}  // namespace

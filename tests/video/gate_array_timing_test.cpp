@@ -1,0 +1,187 @@
+// When the gate array's outputs change within a frame: interrupts, VSYNC
+// resynchronisation, mode changes and colour writes, with the CRTC running
+// the firmware's screen.
+#include <gtest/gtest.h>
+
+#include "support/bare_machine.h"
+#include "video/gate_array.h"
+
+using test_support::BareMachine;
+using test_support::ioCycle;
+
+namespace {
+
+class GateArrayTiming : public BareMachine {
+protected:
+    void SetUp() override {
+        BareMachine::SetUp();
+        if (!crtcRuns()) GTEST_SKIP() << "the CRTC produces no HSYNC yet";
+    }
+
+    // Steps one microsecond; true when the CRTC's HSYNC fell in it.
+    bool stepSeeingHsyncEnd() {
+        const bool before = crtc->hsync;
+        ga->clockMicrosecond();
+        return before && !crtc->hsync;
+    }
+
+    void acknowledge() {
+        cpu->m1 = true;
+        cpu->iorq = true;
+        ga->serviceIoEdge();
+        cpu->iorq = false;
+        cpu->m1 = false;
+        ga->serviceIoEdge();
+    }
+};
+
+TEST_F(GateArrayTiming, InterruptsEvery52HsyncEnds) {
+    ga->reset();
+    cpu->intLine = false;
+    int ends = 0;
+    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
+    EXPECT_EQ(ends, 52) << "the first interrupt comes at the 52nd HSYNC end";
+
+    // Acknowledged at once: only bit 5 is cleared, so the next one is still
+    // 52 lines after this one.
+    acknowledge();
+    EXPECT_FALSE(cpu->intLine);
+    ends = 0;
+    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
+    EXPECT_EQ(ends, 52);
+}
+
+TEST_F(GateArrayTiming, LateAcknowledgeDelaysByAtMost32Lines) {
+    ga->reset();
+    cpu->intLine = false;
+    int ends = 0;
+    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
+    ASSERT_TRUE(cpu->intLine);
+    // Unacknowledged for 40 lines: the line stays high, the counter runs on.
+    for (int lines = 0; lines < 40;) lines += stepSeeingHsyncEnd();
+    EXPECT_TRUE(cpu->intLine);
+    EXPECT_EQ(ga->intCounter, 40);
+    acknowledge();
+    EXPECT_EQ(ga->intCounter, 8);
+    ends = 0;
+    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
+    EXPECT_EQ(ends, 52 - 8);
+}
+
+TEST_F(GateArrayTiming, VsyncResynchronisesTheCounter) {
+    for (int counterAtVsync : {40, 10}) {
+        SCOPED_TRACE(counterAtVsync);
+        ASSERT_TRUE(stepUntil([] { return ga->vsyncOut; }, 40000));
+        ga->intCounter = static_cast<uint8_t>(counterAtVsync);
+        cpu->intLine = false;
+        int ends = 0;
+        while (ends < 2) ends += stepSeeingHsyncEnd();
+        EXPECT_EQ(cpu->intLine, counterAtVsync + 2 >= 32);
+        EXPECT_EQ(ga->intCounter, 0);
+        EXPECT_FALSE(ga->vsyncOut) << "the gate array ends its VSYNC with the resynchronisation";
+        ASSERT_TRUE(stepUntil([] { return !crtc->vsync; }, 40000));
+    }
+}
+
+TEST_F(GateArrayTiming, SixInterruptsPerFrame) {
+    steps(3 * 19968);
+    acknowledge();  // the one left pending while settling
+    int interrupts = 0;
+    for (int i = 0; i < 19968; ++i) {
+        ga->clockMicrosecond();
+        if (cpu->intLine) {
+            ++interrupts;
+            acknowledge();
+        }
+    }
+    EXPECT_EQ(interrupts, 6);
+}
+
+TEST_F(GateArrayTiming, ModeChangesOnlyAtHsync) {
+    steps(2 * 19968);
+    ASSERT_TRUE(stepUntil([] { return crtc->C0 == 5 && crtc->vdisp; }));
+    ioCycle(0x7F00, 0x80 | 0x02);
+    while (!crtc->hsync) {
+        ga->clockMicrosecond();
+        if (!crtc->hsync) {
+            ASSERT_EQ(ga->mode, 0) << "changed before HSYNC at C0 " << int(crtc->C0);
+        }
+    }
+    int afterStart = 0;
+    while (ga->mode != 2 && afterStart < 20) {
+        ga->clockMicrosecond();
+        ++afterStart;
+    }
+    EXPECT_GE(afterStart, 1);
+    EXPECT_LE(afterStart, 2) << "in the first or second microsecond of HSYNC";
+}
+
+TEST_F(GateArrayTiming, BeamLinesLockElevenAndAHalfMicrosecondsAfterHsync) {
+    steps(3 * 19968);
+    ASSERT_TRUE(stepUntil([] { return crtc->vdisp && crtc->C4 == 10 && crtc->C0 == 30; }));
+    ASSERT_TRUE(stepUntil([] { return crtc->hsync; }));
+    // HSYNC started in the step just run; the flyback starts in the next and
+    // lasts 168 ticks, so the beam draws from tick 8 of the eleventh step.
+    int stepsToDraw = 0;
+    while (ga->beamInRetrace() && stepsToDraw < 64) {
+        ga->clockMicrosecond();
+        ++stepsToDraw;
+    }
+    EXPECT_EQ(stepsToDraw, 11);
+    EXPECT_EQ(cpcscreenpixels_xy % kFrameWidth, 8u);
+}
+
+TEST_F(GateArrayTiming, OneFinishedPicturePerFrame) {
+    steps(3 * 19968);
+    const uint32_t before = monitorFinishedFrames;
+    for (int f = 0; f < 10; ++f) ga->clock();
+    EXPECT_EQ(monitorFinishedFrames - before, 10u);
+}
+
+// A processor loop that flips the border between two colours with the two
+// OUT forms: OUT (C),C completes in the second T-state of its microsecond, so
+// its colour shows from tick 8; OUT (n),A completes in the fourth, so its
+// colour shows from tick 0 of the next microsecond.
+TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
+    const uint8_t program[] = {
+        0x01, 0x10, 0x7F,  // LD BC,&7F10
+        0xED, 0x49,        // OUT (C),C      border selected
+        0x3E, 0x54,        // LD A,&54       colour 20 (black), port &54xx
+        0x0E, 0x4B,        // LD C,&4B       colour 11 (white)
+        0xED, 0x49,        // loop: OUT (C),C
+        0xD3, 0x7F,        // OUT (&7F),A
+        0x18, 0xFA,        // JR loop
+    };
+    for (size_t i = 0; i < sizeof program; ++i) mem->banks[0][i] = program[i];
+    mem->lowerRom = nullptr;
+    cpu->reset();
+    const uint32_t white = monitor_aBGR[11], black = monitor_aBGR[20];
+    steps(2 * 19968);
+
+    int toWhite = 0, toBlack = 0;
+    uint32_t previous = 0;
+    for (int i = 0; i < 19968; ++i) {
+        const uint32_t xy = cpcscreenpixels_xy;
+        const bool border = !crtc->vdisp && !ga->blank && !ga->beamInRetrace() && xy + 16 < cpcscreenpixels_xy_hsync &&
+                            xy < kFramePixels && xy % kFrameWidth != 0;
+        ga->clockMicrosecond();
+        if (!border || ga->blank || crtc->dispen) continue;
+        previous = cpcscreenpixels[xy - 1];
+        for (int k = 0; k < 16; ++k) {
+            const uint32_t c = cpcscreenpixels[xy + k];
+            if (c != previous && c == white) {
+                ++toWhite;
+                EXPECT_EQ(k, 8) << "OUT (C),C colour at tick " << k;
+            }
+            if (c != previous && c == black) {
+                ++toBlack;
+                EXPECT_EQ(k, 0) << "OUT (n),A colour at tick " << k;
+            }
+            previous = c;
+        }
+    }
+    EXPECT_GT(toWhite, 100);
+    EXPECT_GT(toBlack, 100);
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// The monitor's beam: lines, horizontal and vertical hold, frame finishing
+// and the palettes, driven tick by tick without the rest of the machine.
+#include <gtest/gtest.h>
+
+#include "support/bare_machine.h"
+#include "video/gate_array.h"
+#include "video/monitor.h"
+
+using test_support::BareMachine;
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000FFu;
+
+class MonitorBeam : public BareMachine {
+protected:
+    void SetUp() override {
+        BareMachine::SetUp();
+        t_scanlines = false;
+        ga->blank = false;
+        ga->pixelColor = kRed;
+    }
+    void TearDown() override {
+        t_scanlines = false;
+        t_color = true;
+        t_colorG = false;
+        monitor_color();
+        BareMachine::TearDown();
+    }
+
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i) (ga->*ga->monitorRoutine)();
+    }
+    // One whole line as a steady picture gives it: 832 drawn ticks, a wait,
+    // the horizontal pulse and the flyback.
+    void line() {
+        ticks(832 + 24);
+        monitor_hsync_pulse(ga->beamInRetrace());
+        ticks(168);
+    }
+};
+
+TEST_F(MonitorBeam, LineFillsAnEvenRowThenWaitsForHsync) {
+    ticks(832);
+    for (int x = 0; x < kFrameWidth; ++x) ASSERT_EQ(cpcscreenpixels[x], kRed) << x;
+    EXPECT_EQ(cpcscreenpixels[kFrameWidth], 0u) << "the odd row is left to the frame end";
+    EXPECT_TRUE(ga->beamInRetrace());
+    EXPECT_EQ(cpcscreenpixels_xy, 2u * kFrameWidth);
+    EXPECT_EQ(cpcscreenpixels_xy_hsync, 3u * kFrameWidth);
+
+    ticks(5000);  // no pulse, no line end
+    EXPECT_TRUE(ga->beamInRetrace());
+    EXPECT_EQ(monitor_nb_lines, 0);
+
+    monitor_hsync_pulse(true);
+    ticks(167);
+    EXPECT_TRUE(ga->beamInRetrace());
+    ticks(1);
+    EXPECT_FALSE(ga->beamInRetrace());
+    EXPECT_EQ(monitor_nb_lines, 1);
+}
+
+TEST_F(MonitorBeam, HsyncWhileDrawingIsIgnored) {
+    ticks(400);
+    monitor_hsync_pulse(ga->beamInRetrace());
+    EXPECT_EQ(monitor_hsync_ctr, 0);
+    ticks(432);
+    EXPECT_TRUE(ga->beamInRetrace());
+    EXPECT_EQ(cpcscreenpixels_xy, 2u * kFrameWidth);
+}
+
+TEST_F(MonitorBeam, BlankDrawsTheBlankColour) {
+    ga->blank = true;
+    ticks(10);
+    EXPECT_EQ(cpcscreenpixels[5], monitor_blank_color);
+    EXPECT_EQ(monitor_blank_color, monitor_aBGR[20]);
+}
+
+TEST_F(MonitorBeam, RetracesByItselfAfter604Lines) {
+    const uint32_t finished = monitorFinishedFrames;
+    for (int n = 1; n <= 525; ++n) line();
+    EXPECT_EQ(monitor_nb_lines, 525);
+    EXPECT_EQ(monitorFinishedFrames, finished) << "no VSYNC, nothing finished yet";
+    // Lines 526 to 603 are counted in retrace, not drawn.
+    for (int n = 526; n <= 603; ++n) {
+        line();
+        ASSERT_TRUE(ga->beamInRetrace()) << n;
+    }
+    EXPECT_EQ(monitor_nb_lines, 603);
+    line();
+    EXPECT_EQ(monitor_nb_lines, 0);
+    EXPECT_EQ(cpcscreenpixels_xy, 0u);
+    EXPECT_EQ(cpcscreenpixels_xy_hsync, static_cast<uint32_t>(kFrameWidth));
+    EXPECT_EQ(monitorFinishedFrames, finished + 1);
+    EXPECT_GT(monitor_vsync_ctr, 0u);
+}
+
+TEST_F(MonitorBeam, EarlyVsyncDoesNotReturnTheBeam) {
+    for (int n = 0; n < 183; ++n) line();
+    const uint32_t finished = monitorFinishedFrames;
+    const uint32_t xy = cpcscreenpixels_xy;
+    ga->change_monitor_pixels();
+    EXPECT_TRUE(monitor_vsync_pulse()) << "the retrace itself starts";
+    EXPECT_EQ(cpcscreenpixels_xy, xy);
+    EXPECT_EQ(monitor_nb_lines, 183);
+    EXPECT_EQ(monitorFinishedFrames, finished);
+    EXPECT_FALSE(monitor_vsync_pulse()) << "a pulse during a retrace has no effect";
+}
+
+TEST_F(MonitorBeam, VsyncAfter184LinesFinishesTheFrame) {
+    for (int n = 0; n < 184; ++n) line();
+    const uint32_t finished = monitorFinishedFrames;
+    ga->change_monitor_pixels();
+    EXPECT_TRUE(monitor_vsync_pulse());
+    EXPECT_EQ(cpcscreenpixels_xy, 0u);
+    EXPECT_EQ(monitor_nb_lines, 0);
+    EXPECT_EQ(monitorFinishedFrames, finished + 1);
+    // The retrace lasts 24000 ticks; the beam then waits for a line start.
+    ticks(24000);
+    EXPECT_EQ(monitor_vsync_ctr, 0u);
+    monitor_hsync_pulse(ga->beamInRetrace());
+    ticks(168);
+    EXPECT_FALSE(ga->beamInRetrace());
+    ticks(3);
+    EXPECT_EQ(cpcscreenpixels[1], kRed);
+}
+
+TEST_F(MonitorBeam, FinishedFrameDoublesOrBlanksOddRows) {
+    for (int n = 0; n < 200; ++n) line();
+    monitor_finish_frame();
+    EXPECT_EQ(cpcscreenpixels[kFrameWidth + 17], kRed);
+    EXPECT_EQ(cpcscreenpixels[199 * 2 * kFrameWidth + kFrameWidth + 3], kRed);
+
+    t_scanlines = true;
+    monitor_finish_frame();
+    EXPECT_EQ(cpcscreenpixels[kFrameWidth + 17], monitor_blank_color);
+    EXPECT_EQ(cpcscreenpixels[17], kRed);
+
+    t_scanlines = false;
+    monitor_finish_frame();
+    EXPECT_EQ(cpcscreenpixels[kFrameWidth + 17], kRed);
+}
+
+TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
+    ga->pens[3] = monitor_aBGR[4];
+    ga->pens[16] = monitor_aBGR[4];
+    ga->pens[5] = 0x12345678u;  // not a palette colour: left alone
+    EXPECT_EQ(ga->pens[3], 0xFF6B0200u) << "00 02 6B in colour";
+
+    t_color = false;
+    t_colorG = false;
+    monitor_color();
+    EXPECT_EQ(ga->pens[3], 0xFF303030u);
+    EXPECT_EQ(ga->borderColor, 0xFF303030u);
+    EXPECT_EQ(ga->pens[5], 0x12345678u);
+    EXPECT_EQ(monitor_blank_color, 0xFF282828u);
+
+    t_color = true;
+    monitor_change_color();  // colour -> green
+    EXPECT_TRUE(t_colorG);
+    EXPECT_EQ(ga->pens[3], 0xFF115C16u);
+    monitor_change_color();  // green -> gray
+    monitor_change_color();  // gray -> colour
+    EXPECT_TRUE(t_color);
+    EXPECT_EQ(ga->pens[3], 0xFF6B0200u);
+}
+
+TEST_F(MonitorBeam, BeamPastTheBufferWritesNothing) {
+    // 320 lines fill the buffer; further lines must not write past it.
+    cpcscreenpixels_xy = kFramePixels - 4;
+    cpcscreenpixels_xy_hsync = kFramePixels + 100;
+    ticks(104);
+    EXPECT_TRUE(ga->beamInRetrace());
+    EXPECT_EQ(cpcscreenpixels[kFramePixels - 1], kRed);
+}
+
+}  // namespace
