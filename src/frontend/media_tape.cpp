@@ -58,10 +58,7 @@ bool fileExists(const std::string& path) {
 // --- autorun -------------------------------------------------------------
 
 constexpr uint32_t kTypingAfterPlayMs = 512;
-// The firmware takes a key as pressed again only after it was seen up in two
-// of its 20 ms keyboard scans; the RETURNs that answer the tape prompts are
-// the same key again and again, so they are held and spaced longer than text.
-constexpr uint32_t kTapeKeyPeriodMs = 50;
+constexpr uint32_t kTapeKeyPeriodMs = kAutorunKeyPeriodMs;
 // The prompt for play, any key, and spares; the stored text adds one more.
 constexpr int kTapeCommandReturns = 19;
 

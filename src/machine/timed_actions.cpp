@@ -19,6 +19,7 @@ constexpr int kMaxPending = 32;
 PendingAction pending[kMaxPending];
 int pendingCount = 0;
 uint64_t nowUs = 0;
+uint64_t frameStartUs = 0;  // emulated time at the start of the frame in progress
 
 }  // namespace
 
@@ -39,20 +40,46 @@ void clearTimedActions() { pendingCount = 0; }
 
 uint64_t emulatedTimeMicroseconds() { return nowUs; }
 
-void advanceEmulatedTime(uint32_t microseconds) {
-    nowUs += microseconds;
-    if (!headlessMode) return;
-    for (;;) {
-        int earliest = -1;
-        for (int i = 0; i < pendingCount; ++i) {
-            if (pending[i].dueUs <= nowUs && (earliest < 0 || pending[i].dueUs < pending[earliest].dueUs)) earliest = i;
-        }
-        if (earliest < 0) return;
-        PendingAction action = pending[earliest];
-        pending[earliest] = pending[--pendingCount];
+namespace {
+
+int earliestDue(uint64_t until) {
+    int earliest = -1;
+    for (int i = 0; i < pendingCount; ++i) {
+        if (pending[i].dueUs <= until && (earliest < 0 || pending[i].dueUs < pending[earliest].dueUs)) earliest = i;
+    }
+    return earliest;
+}
+
+void runDue() {
+    for (int i = earliestDue(nowUs); i >= 0; i = earliestDue(nowUs)) {
+        PendingAction action = pending[i];
+        pending[i] = pending[--pendingCount];
         uint32_t next = action.callback(action.intervalMs, action.param);
         if (next && pendingCount < kMaxPending) {
             pending[pendingCount++] = {action.dueUs + uint64_t(next) * 1000, action.callback, action.param, next};
         }
     }
+}
+
+}  // namespace
+
+void advanceEmulatedTime(uint32_t microseconds) {
+    frameStartUs += microseconds;
+    nowUs = frameStartUs;
+    if (headlessMode) runDue();
+}
+
+uint32_t timedActionDueRunctr(uint32_t runctr) {
+    if (!headlessMode || pendingCount == 0) return 0;
+    int next = earliestDue(frameStartUs + kFrameMicroseconds - 1);
+    if (next < 0) return 0;
+    uint64_t elapsed = kFrameMicroseconds - runctr;
+    uint64_t offset = pending[next].dueUs > frameStartUs ? pending[next].dueUs - frameStartUs : 0;
+    if (offset <= elapsed) return runctr;
+    return static_cast<uint32_t>(kFrameMicroseconds - offset);
+}
+
+void runTimedActionsDue(uint32_t runctr) {
+    nowUs = frameStartUs + (kFrameMicroseconds - runctr);
+    runDue();
 }

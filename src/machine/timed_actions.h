@@ -10,6 +10,12 @@ using TimedActionCallback = uint32_t (*)(uint32_t intervalMs, void* param);
 void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param);
 // Drops every pending action (headless) so a new run starts clean.
 void clearTimedActions();
-// Headless: moves emulated time on and runs the actions that came due.
+// Headless: moves emulated time on by a whole frame and runs the actions that came due.
 void advanceEmulatedTime(uint32_t microseconds);
+// Headless, inside a frame of kFrameMicroseconds steps counted down by the frame
+// clock's runctr: the runctr value at which the next action falls due, or 0 when
+// none does in this frame (always 0 with a window).
+uint32_t timedActionDueRunctr(uint32_t runctr);
+// Runs the actions due at that point of the frame.
+void runTimedActionsDue(uint32_t runctr);
 uint64_t emulatedTimeMicroseconds();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "machine/cpc.h"
+#include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
 #include "sound/audio_output.h"
 #include "video/monitor.h"
@@ -65,7 +66,12 @@ void gaCPC::reset() {
 
 void gaCPC::clock() {
     runctr = kStepsPerFrame;
-    while (runctr) clockMicrosecond();
+    while (runctr) {
+        // Headless timed actions (autorun keys) fall due at their own microsecond.
+        uint32_t pauseAt = timedActionDueRunctr(runctr);
+        while (runctr > pauseAt) clockMicrosecond();
+        if (runctr) runTimedActionsDue(runctr);
+    }
 }
 
 inline void gaCPC::applyPendingColour() {
