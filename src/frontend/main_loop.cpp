@@ -1,16 +1,300 @@
 #include "frontend/main_loop.h"
 
-#include <SDL.h>
-
+#include "frontend/autorun.h"
+#include "frontend/icons.h"
+#include "frontend/machine_status.h"
+#include "frontend/media_loader.h"
+#include "frontend/media_tape.h"
+#include "frontend/osd.h"
+#include "frontend/screenshot.h"
+#include "frontend/window.h"
+#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
+#include "sound/audio_output.h"
+#include "tape/tape_drive.h"
+#include "video/monitor.h"
+
+int mouseX = 0;
+int button_x = 0;
+int button_y = 0;
+bool mainWindow_drop_mfile = false;
+
+namespace {
+
+constexpr int kFreeRunSkippedPasses = 10;
+constexpr uint8_t kLightGunTrigger = 0x94;
+constexpr uint8_t kNoKey = 0xFF;
+constexpr uint32_t kHomeTapePlayDelayMs = 512;
+
+// The modifiers held when each function key went down.
+uint16_t modifiersAtPress[SDL_NUM_SCANCODES] = {};
+
+bool sdlRaisesWindows() {
+    SDL_version version;
+    SDL_GetVersion(&version);
+    return version.major > 1 && version.patch > 4;
+}
+
+Uint32 windowIdOf(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT: return e.window.windowID;
+        case SDL_KEYDOWN: case SDL_KEYUP: return e.key.windowID;
+        case SDL_MOUSEMOTION: return e.motion.windowID;
+        case SDL_MOUSEBUTTONDOWN: case SDL_MOUSEBUTTONUP: return e.button.windowID;
+        default: return 0;
+    }
+}
+
+bool carriesWindow(Uint32 type) {
+    switch (type) {
+        case SDL_WINDOWEVENT: case SDL_KEYDOWN: case SDL_KEYUP: case SDL_MOUSEMOTION: case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void handleWindowMoved() {
+    SDL_DisplayMode mode;
+    int display = SDL_GetWindowDisplayIndex(mWindow);
+    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.w != mWDRect.w && mode.h != mWDRect.h) {
+        SDL_fullscreen(fullscreen, false);
+    } else {
+        refreshImageAll();
+    }
+}
+
+void leftButtonInMainWindow(int y) {
+    if (y <= kStripTop - 1) {
+        SDL_SetWindowGrab(mWindow, SDL_TRUE);
+        if (SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE) {
+            if (!statusGunStickOn()) SDL_ShowCursor(SDL_DISABLE);
+            if (!running) runstop();
+        }
+    } else if (!fullscreen) {
+        checkClickButton();
+    }
+}
+
+void rightButtonInMainWindow(int x, int y) {
+    if (fullscreen) return;
+    for (int unit = 0; unit < 2; ++unit) {
+        if (clickInside(statusImages[unit ? imgDisk1 : imgDisk0].rect, x, y) && t_eject_disk[unit]) save_dsk(unit);
+    }
+    if (clickInside(statusImages[imgReset].rect, x, y)) {
+        startCPC();
+        soft_reset();
+    }
+    if (clickInside(statusImages[imgKeyboard].rect, x, y) && kWindow) SDL_HideWindow(kWindow);
+}
+
+void mainWindowEvent(const SDL_Event& e) {
+    switch (e.type) {
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+                case SDL_WINDOWEVENT_CLOSE: mainLoopEnd = 1; break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_RESTORED:
+                    if (!fullscreen) refreshImageAll();
+                    break;
+                case SDL_WINDOWEVENT_MOVED: handleWindowMoved(); break;
+                default: break;
+            }
+            break;
+        case SDL_KEYDOWN: {
+            SDL_Scancode key = e.key.keysym.scancode;
+            uint8_t code = hostKeyToCpcKey(key);
+            if (code != kNoKey) {
+                if (cPCKeyBoard) cPCKeyBoard->key_down(code);
+            } else if (key < SDL_NUM_SCANCODES && !e.key.repeat) {
+                modifiersAtPress[key] = e.key.keysym.mod;
+            }
+            break;
+        }
+        case SDL_KEYUP: {
+            SDL_Scancode key = e.key.keysym.scancode;
+            uint8_t code = hostKeyToCpcKey(key);
+            if (code != kNoKey) {
+                if (cPCKeyBoard) cPCKeyBoard->key_up(code);
+            } else if (key < SDL_NUM_SCANCODES) {
+                // Ctrl+F9 means a reset whichever of the two keys is let go first.
+                handleFunctionKey(key, static_cast<uint16_t>(e.key.keysym.mod | modifiersAtPress[key]));
+                modifiersAtPress[key] = 0;
+            }
+            break;
+        }
+        case SDL_MOUSEMOTION: mouseX = e.motion.x; break;
+        case SDL_MOUSEBUTTONDOWN:
+            button_x = e.button.x;
+            button_y = e.button.y;
+            mouseX = e.button.x;
+            if (e.button.button == SDL_BUTTON_LEFT) leftButtonInMainWindow(e.button.y);
+            if (e.button.button == SDL_BUTTON_MIDDLE && running) pauseRun();
+            if (e.button.button == SDL_BUTTON_RIGHT) rightButtonInMainWindow(e.button.x, e.button.y);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button == SDL_BUTTON_LEFT && statusGunStickOn() && cPCKeyBoard) cPCKeyBoard->key_up(kLightGunTrigger);
+            break;
+        default: break;
+    }
+}
+
+void keyboardWindowEvent(const SDL_Event& e) {
+    if (e.type != SDL_WINDOWEVENT) return;
+    switch (e.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_RESTORED:
+            presentKeyboardWindow();
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            if (kWindow) SDL_HideWindow(kWindow);
+            break;
+        default: break;
+    }
+}
+
+void handleDroppedFile(char* file) {
+    if (mainWindow_drop_mfile) {
+        textShowOSD("\366 Warning, Multiple files drop not allowed ! \367");
+    } else {
+        if (sdlRaisesWindows()) mainWindow_drop_mfile = true;
+        SDL_SetWindowFocus(mWindow);
+        if (currentFilePath && file) {
+            copyToTextBuffer(currentFilePath, file);
+            // The right half of the picture is drive B.
+            load_file_snadsk(currentFilePath, mouseX >= rectdest_xy.x + rectdest_xy.w / 2 ? 1 : 0);
+        }
+    }
+    SDL_free(file);
+}
+
+void pace() {
+    double now = SDL_GetTicks();
+    if (!running) {
+        SDL_Delay(static_cast<Uint32>(fpsDisplay));
+        frameLimit = SDL_GetTicks();
+        return;
+    }
+    if (frameLimit > now) SDL_Delay(static_cast<Uint32>(frameLimit - now));
+    frameLimit += fpsDisplay;
+    // After a stall, start the schedule again: a picture is worth presenting once.
+    if (frameLimit < now - 4 * fpsDisplay) frameLimit = now + fpsDisplay;
+}
+
+}  // namespace
+
+uint8_t hostKeyToCpcKey(SDL_Scancode key) { return cPCKeyBoard ? cPCKeyBoard->mapDomKeyToCpcKey(key) : kNoKey; }
+
+void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
+    const bool shift = modifiers & KMOD_SHIFT;
+    const bool ctrl = modifiers & KMOD_CTRL;
+    switch (key) {
+        case SDL_SCANCODE_F1:
+        case SDL_SCANCODE_F2: {
+            const int unit = key == SDL_SCANCODE_F1 ? 0 : 1;
+            const char* name = unit ? fileName_dsk1_str : fileName_dsk0_str;
+            if (ctrl) showDskNameOSD(unit, name);
+            if (shift && !flipSideInUse) flipSide(static_cast<uint8_t>(unit), name);
+            break;
+        }
+        case SDL_SCANCODE_F3:
+            if (ctrl) textShowOSD("%s", fileName_cdt_str ? fileName_cdt_str : "");
+            if (shift) flipTapeSide();
+            break;
+        case SDL_SCANCODE_F4:
+            if (shift) {
+                monitor_endisable_scanline();
+            } else {
+                cycleCrtcType();
+            }
+            break;
+        case SDL_SCANCODE_F5:
+            if (shift) {
+                cycleCPCAudio();
+            } else {
+                endisable_sound();
+            }
+            break;
+        case SDL_SCANCODE_F6: saveSnapshotRequest = true; break;
+        case SDL_SCANCODE_F7: saveScreenRequest = true; break;
+        case SDL_SCANCODE_F8: pauseRun(); break;
+        case SDL_SCANCODE_F9:
+            if (ctrl) soft_reset();
+            break;
+        case SDL_SCANCODE_F10:
+            if (freeRunEnable) {
+                if (running) stopRun();
+                run();
+            } else {
+                freeRunEnable = 1;
+                freeRun();
+            }
+            break;
+        case SDL_SCANCODE_F11: SDL_fullscreen(!fullscreen, shift); break;
+        case SDL_SCANCODE_INSERT: autorun_cat(); break;
+        case SDL_SCANCODE_HOME:
+            if (!autorunInProgress()) autorun_cdt(kHomeTapePlayDelayMs);
+            break;
+        default: break;
+    }
+}
+
+void dispatchEvent(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_QUIT: mainLoopEnd = 1; return;
+        case SDL_DROPBEGIN: mainWindow_drop_mfile = false; return;
+        case SDL_DROPFILE: handleDroppedFile(event.drop.file); return;
+        case SDL_DROPTEXT: SDL_free(event.drop.file); return;
+        default: break;
+    }
+    if (!carriesWindow(event.type)) return;
+    if (windowIdOf(event) == mWindowID) {
+        mainWindowEvent(event);
+    } else {
+        keyboardWindowEvent(event);
+    }
+}
+
+void presentRunningFrame() {
+    if (!mRenderer) return;
+    updateIndicators();
+    renderPictureAndStrip(true);
+    // Screenshots and snapshots are taken here, after the frame they show and
+    // before the on-screen text is drawn over it.
+    if (saveScreenRequest) {
+        saveScreenRequest = false;
+        save_scr();
+    }
+    saveSnapshotRequest = false;
+    drawOSD();
+    refreshScreen = false;
+    SDL_RenderPresent(mRenderer);
+}
 
 void runMainLoop() {
+    SDL_Event event;
     while (!mainLoopEnd) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_QUIT) mainLoopEnd = 1;
-            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) mainLoopEnd = 1;
+        while (SDL_PollEvent(&event)) dispatchEvent(event);
+        tapeDeliverFrontEndNotices();
+        if (mainLoopEnd) break;
+        if (frameskip > 0) {
+            --frameskip;
+        } else {
+            if (freeRunEnable) frameskip = kFreeRunSkippedPasses;
+            if (running) {
+                presentRunningFrame();
+            } else if (refreshScreen) {
+                refreshScreen = false;
+                presentStoppedScreen();
+            } else {
+                SDL_Delay(static_cast<Uint32>(fpsDisplay));
+                frameLimit = SDL_GetTicks();
+                continue;
+            }
         }
-        SDL_Delay(10);
+        pace();
     }
 }

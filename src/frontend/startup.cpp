@@ -2,8 +2,11 @@
 
 #include <SDL.h>
 
+#include "frontend/frontend_services.h"
 #include "frontend/headless.h"
+#include "frontend/icons.h"
 #include "frontend/main_loop.h"
+#include "frontend/osd.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
@@ -11,6 +14,7 @@
 #include "machine/emulation_thread.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
+#include "video/monitor.h"
 
 namespace {
 
@@ -34,17 +38,38 @@ int kestrixMain(int argc, char** argv) {
     headlessMode = headless.enabled;
 
     mainLoopEnd = 0;
+    mainWindow_drop_mfile = false;
+    rect_xy = {56, 12, kPictureWidth, kPictureHeight};
+    rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
+    mouseX = 0;
+    fullscreen = false;
     refreshScreen = false;
     allocateTextBuffers();
     initBasePath();
     beginCPC();
+    // The machine draws through these hooks; without a window they stay empty.
+    if (!headlessMode) installFrontendHooks();
     if (!(headlessMode ? SDL_beginHeadless() : SDL_begin())) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "main: %s - SDL_Error: %s\n", "SDL could not be initialized!",
+                     SDL_GetError());
+        endCPC();
         freeTextBuffers();
         return -1;
     }
+    if (!headlessMode) {
+        SDL_SetWindowFocus(mWindow);
+        SDL_GetWindowPosition(mWindow, &mWindowOldX, &mWindowOldY);
+    }
+    t_led_disk0 = t_led_disk1 = t_led_k7last = false;
+    textDisplayTime = 0;
+    textDisplayAlpha = 255;
+    t_color = true;
+    t_colorG = false;
+    t_scanlines = false;
     cpcType = CPC6128;
     cpcLang = LangUK;
     crtcType = 0;
+    disable_sound();
     running = 0;
     cpcIsRunning = 0;
 
@@ -72,6 +97,7 @@ int kestrixMain(int argc, char** argv) {
             return 0;
         }
     }
+    installFrontendServices();
     parseMainConfigFile();
     if (argc > 1 && !parseCommandLine(argc, argv)) {
         mainLoopEnd = 1;
@@ -89,7 +115,7 @@ int kestrixMain(int argc, char** argv) {
         endisable_sound();  // after -n this toggle leaves the sound off
         run();
         frameLimit = SDL_GetTicks() + fpsDisplay;
-        if (mainWindow) SDL_ShowWindow(mainWindow);
+        if (mWindow) SDL_ShowWindow(mWindow);
         runMainLoop();
         mainLoopEnd = 1;
     }

@@ -1,0 +1,265 @@
+// The program as a person uses it: a real window under Xvfb, looked at with
+// screenshots, typed at and driven with the function keys through xdotool.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "window_test_images.h"
+#include "window_xvfb_session.h"
+
+namespace {
+
+using test_support::RgbaImage;
+using test_support::ScreenText;
+using window_test::KestrixWindow;
+using window_test::XvfbSession;
+
+constexpr int kStripTop = 548;
+
+void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Where an icon stands in the strip of a window screenshot (its x, or -1).
+// Parts other images cover (the padlock on a drive, the flag on the model)
+// are left out of the comparison.
+int findIcon(const RgbaImage& shot, const std::string& name, SDL_Rect covered = {0, 0, 0, 0}, int top = kStripTop) {
+    SDL_Surface* icon = window_test::loadGeneratedImage(name);
+    if (!icon) return -1;
+    int found = -1;
+    for (int y = top; y <= top + 1 && found < 0; ++y) {
+        for (int x = 0; x + icon->w <= shot.width && found < 0; ++x) {
+            bool same = true;
+            for (int j = 0; j < icon->h && same; ++j) {
+                const auto* row = static_cast<const Uint32*>(icon->pixels) + static_cast<size_t>(j) * (icon->pitch / 4);
+                for (int i = 0; i < icon->w && same; ++i) {
+                    SDL_Point p = {i, j};
+                    if (SDL_PointInRect(&p, &covered)) continue;
+                    Uint32 w = row[i];
+                    Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
+                    same = (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture;
+                }
+            }
+            if (same) found = x;
+        }
+    }
+    SDL_FreeSurface(icon);
+    return found;
+}
+
+const std::vector<std::string> kPrint6Times7 = {
+    // '*' is SHIFT with the key right of L (host ';'): keys go by position.
+    "p", "r", "i", "n", "t", "space", "6", "shift+semicolon", "7", "Return"};
+
+class WindowedKestrix : public ::testing::Test {
+protected:
+    std::unique_ptr<XvfbSession> x;
+
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        if (!window_test::generatedImagesPresent())
+            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        if (!XvfbSession::toolsPresent()) GTEST_SKIP() << "xvfb-run, xdotool or ImageMagick missing";
+        x = std::make_unique<XvfbSession>();
+        ASSERT_TRUE(x->ok()) << x->failure();
+    }
+
+    // Starts kestrix and waits for its window; false (with a failure) if none.
+    bool open(KestrixWindow& k, const std::vector<std::string>& args = {}) {
+        EXPECT_TRUE(k.start(args));
+        if (k.waitForWindow().empty()) {
+            ADD_FAILURE() << "no window appeared; log:\n" << k.log();
+            return false;
+        }
+        return true;
+    }
+
+    // Skips the test while the emulated machine does not reach BASIC.
+    void requireBasic(KestrixWindow& k) {
+        ScreenText screen;
+        if (!k.waitForText("Ready", 20, &screen)) {
+            k.requestClose();
+            k.waitForExit();
+            GTEST_SKIP() << "the machine does not reach the BASIC prompt yet; the screen reads:\n" << screen.dump();
+        }
+    }
+
+    void closeAndExpectCleanExit(KestrixWindow& k) {
+        ASSERT_TRUE(k.requestClose());
+        EXPECT_EQ(k.waitForExit(), 0) << k.log();
+    }
+};
+
+TEST_F(WindowedKestrix, ShowsTheBasicScreenAboveTheStatusStrip) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    EXPECT_EQ(k.title(), "Kestrix v2005");
+    int w = 0, h = 0;
+    ASSERT_TRUE(k.geometry(w, h));
+    EXPECT_EQ(w, 768);
+    EXPECT_EQ(h, 582);
+    requireBasic(k);
+    ScreenText screen = k.readScreen();
+    EXPECT_TRUE(screen.contains("BASIC 1.1")) << screen.dump();
+
+    RgbaImage shot;
+    ASSERT_TRUE(k.screenshot(shot));
+    // Run, drives, tape, monitor, sound, input and model, left to right.
+    const int run = findIcon(shot, "play");
+    const int driveA = findIcon(shot, "disk0", {24, 0, 12, 11});
+    const int driveB = findIcon(shot, "disk1", {24, 0, 12, 11});
+    const int tape = findIcon(shot, "minis_k70");
+    const int monitor = findIcon(shot, "color");
+    const int sound = findIcon(shot, "music");
+    const int input = findIcon(shot, "joystick_no");
+    const int model = findIcon(shot, "6128", {32, 16, 24, 16});
+    const int flag = findIcon(shot, "flag_uk", {0, 0, 0, 0}, 564);
+    EXPECT_GE(run, 0);
+    EXPECT_GT(driveA, run);
+    EXPECT_GT(driveB, driveA);
+    EXPECT_GT(tape, driveB);
+    EXPECT_GT(monitor, tape);
+    EXPECT_GT(sound, monitor) << "sound is on after start-up";
+    EXPECT_GT(input, sound);
+    EXPECT_GT(model, input);
+    EXPECT_GT(flag, model);
+
+    // F7: the next presented frame goes to a numbered PNG.
+    ASSERT_TRUE(k.key("F7"));
+    sleepMs(800);
+    const std::string log = k.log();
+    EXPECT_NE(log.find("Writing PNG image"), std::string::npos) << log;
+    EXPECT_NE(log.find(".png ok !"), std::string::npos) << log;
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, TypedLineIsAnsweredByBasic) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    requireBasic(k);
+    ASSERT_TRUE(k.typeKeys(kPrint6Times7));
+    ScreenText screen;
+    EXPECT_TRUE(k.waitForText(" 42", 10, &screen)) << screen.dump();
+    EXPECT_TRUE(screen.contains("print 6*7")) << screen.dump();
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, F8PausesWithThePauseScreenAndResumes) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    requireBasic(k);
+    test_support::RomFont charset;
+    ASSERT_TRUE(window_test::loadCharsetFont(charset));
+
+    ASSERT_TRUE(k.key("F8"));
+    sleepMs(600);
+    RgbaImage shot;
+    ASSERT_TRUE(k.screenshot(shot));
+    ScreenText pause = test_support::readScreenText(window_test::crop(shot, 0, 0, 768, 548), charset);
+    test_support::TextPosition at = pause.find("The emulation is paused");
+    ASSERT_TRUE(at.found()) << pause.dump();
+    // The frame glyphs read as '?' (they are not ASCII).
+    EXPECT_EQ(pause.slice(at.row, at.column - 2, 2), "? ");
+    EXPECT_EQ(pause.slice(at.row, at.column + 23, 2), " ?");
+    EXPECT_GE(findIcon(shot, "stop"), 0) << "the run icon shows the stop state";
+
+    ASSERT_TRUE(k.key("F8"));
+    sleepMs(600);
+    ASSERT_TRUE(k.screenshot(shot));
+    EXPECT_FALSE(test_support::readScreenText(window_test::crop(shot, 0, 0, 768, 548), charset)
+                     .contains("The emulation is paused"));
+    EXPECT_GE(findIcon(shot, "play"), 0);
+    EXPECT_TRUE(k.readScreen().contains("Ready")) << "the picture is bright again";
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, CtrlF9ResetsTheMachine) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    requireBasic(k);
+    ASSERT_TRUE(k.typeKeys(kPrint6Times7));
+    ASSERT_TRUE(k.waitForText(" 42", 10));
+    ASSERT_TRUE(k.key("F9"));
+    sleepMs(500);
+    EXPECT_TRUE(k.readScreen().contains(" 42")) << "F9 without Ctrl does nothing";
+    ASSERT_TRUE(k.key("ctrl+F9"));
+    ScreenText screen;
+    bool reset = false;
+    for (int i = 0; i < 40 && !reset; ++i) {
+        sleepMs(250);
+        screen = k.readScreen();
+        reset = screen.contains("Ready") && !screen.contains("42") && screen.contains("BASIC 1.1");
+    }
+    EXPECT_TRUE(reset) << screen.dump();
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, F10EntersAndLeavesFreeRun) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    requireBasic(k);
+    RgbaImage shot;
+    ASSERT_TRUE(k.key("F10"));
+    sleepMs(800);
+    ASSERT_TRUE(k.screenshot(shot));
+    EXPECT_GE(findIcon(shot, "playfast"), 0) << "the run icon shows free run";
+    EXPECT_TRUE(k.readScreen().contains("Ready")) << "the picture is still presented";
+    ASSERT_TRUE(k.key("F10"));
+    sleepMs(600);
+    ASSERT_TRUE(k.screenshot(shot));
+    EXPECT_GE(findIcon(shot, "play"), 0);
+    EXPECT_LT(findIcon(shot, "playfast"), 0);
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, F11SwitchesToFullScreenAndBack) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    requireBasic(k);
+    ASSERT_TRUE(k.key("F11"));
+    sleepMs(1000);
+    int w = 0, h = 0;
+    ASSERT_TRUE(k.geometry(w, h));
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 1024);
+    RgbaImage root;
+    ASSERT_TRUE(k.screenshotRoot(root));
+    // 1280 x 1024: the picture at 1:1, centred across, from the top.
+    EXPECT_EQ(root.at(100, 300) & 0xFFFFFF, 0u) << "black beside the picture";
+    EXPECT_EQ(root.at(1200, 300) & 0xFFFFFF, 0u);
+    EXPECT_EQ(root.at(256 + 400, 1000) & 0xFFFFFF, 0u) << "no status strip in full screen";
+    EXPECT_NE(root.at(256 + 400, 300) & 0xFFFFFF, 0u) << "the picture";
+    ASSERT_TRUE(k.key("F11"));
+    sleepMs(1000);
+    ASSERT_TRUE(k.geometry(w, h));
+    EXPECT_EQ(w, 768);
+    EXPECT_EQ(h, 582);
+    RgbaImage shot;
+    ASSERT_TRUE(k.screenshot(shot));
+    EXPECT_GE(findIcon(shot, "play"), 0) << "the strip is back";
+    EXPECT_TRUE(k.readScreen().contains("Ready"));
+    closeAndExpectCleanExit(k);
+}
+
+TEST_F(WindowedKestrix, ClosingTheWindowEndsTheProgramCleanly) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    sleepMs(500);
+    closeAndExpectCleanExit(k);
+    EXPECT_NE(k.log().find("Thread returned value: 0"), std::string::npos) << k.log();
+}
+
+TEST_F(WindowedKestrix, WithoutImagesTheStripIsEmptyAndTheMachineRuns) {
+    KestrixWindow k(false);
+    if (!open(k)) return;
+    requireBasic(k);
+    RgbaImage shot;
+    ASSERT_TRUE(k.screenshot(shot));
+    int coloured = 0;
+    for (int y = kStripTop; y < 582; ++y)
+        for (int xx = 0; xx < 768; ++xx) coloured += (shot.at(xx, y) & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_EQ(coloured, 0) << "an empty, white strip";
+    EXPECT_NE(k.log().find("main: SDL_readFileBMP: - SDL_Error:"), std::string::npos) << k.log();
+    closeAndExpectCleanExit(k);
+}
+
+}  // namespace

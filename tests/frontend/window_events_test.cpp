@@ -1,0 +1,213 @@
+// Event dispatch of the main loop against a running machine, without a window.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "frontend/main_loop.h"
+#include "frontend/window.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
+#include "sound/audio_output.h"
+#include "support/headless_run.h"
+
+namespace {
+
+std::vector<std::string> shownTexts;
+void captureText(const char* text) { shownTexts.emplace_back(text); }
+
+bool waitForFrames(uint32_t more) {
+    uint32_t target = framesEmulated + more;
+    for (int i = 0; i < 500 && framesEmulated < target; ++i) SDL_Delay(2);
+    return framesEmulated >= target;
+}
+
+SDL_Event keyEvent(Uint32 type, SDL_Scancode key, Uint16 modifiers = 0, Uint32 window = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = window;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = key;
+    e.key.keysym.mod = modifiers;
+    return e;
+}
+
+void pressAndRelease(SDL_Scancode key, Uint16 modifiers = 0) {
+    dispatchEvent(keyEvent(SDL_KEYDOWN, key, modifiers));
+    dispatchEvent(keyEvent(SDL_KEYUP, key, modifiers));
+}
+
+class EventDispatch : public ::testing::Test {
+protected:
+    TempKestrixHome home;
+
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", (home.path() + "/audio.raw").c_str(), 1);
+        initBasePath();
+        allocateTextBuffers();
+        beginCPC();
+        cpcType = CPC6128;
+        running = 0;
+        mainLoopEnd = 0;
+        freeRunEnable = 0;
+        mWindowID = 0;
+        shownTexts.clear();
+        uiHooks.showOSDText = captureText;
+        ASSERT_TRUE(startCPC());
+        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        ASSERT_NE(thread, nullptr);
+        run();
+        ASSERT_TRUE(waitForFrames(2));
+    }
+    void TearDown() override {
+        if (thread) {
+            mainLoopEnd = 1;
+            SDL_WaitThread(thread, nullptr);
+            thread = nullptr;
+        }
+        uiHooks = UiHooks{};
+        disable_sound();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        running = 0;
+        freeRunEnable = 0;
+        mainLoopEnd = 0;
+        CPC_audio_stereo = false;
+        digiBlaster = false;
+        endCPC();
+        freeTextBuffers();
+        freeBasePath();
+        unsetenv("KESTRIX_HOME");
+        unsetenv("SDL_AUDIODRIVER");
+        unsetenv("SDL_DISKAUDIOFILE");
+    }
+};
+
+TEST_F(EventDispatch, F8PausesAndResumesOnRelease) {
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_F8));
+    EXPECT_EQ(running, 1) << "function keys act when released";
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_F8));
+    EXPECT_EQ(running, 0);
+    EXPECT_EQ(cpcIsRunning, 0);
+    pressAndRelease(SDL_SCANCODE_F8);
+    EXPECT_EQ(running, 1);
+    EXPECT_TRUE(waitForFrames(2));
+}
+
+TEST_F(EventDispatch, OnlyCtrlF9Resets) {
+    stopRun();
+    mem->mWrite(0x4000, 0xA5);
+    run();
+    pressAndRelease(SDL_SCANCODE_F9);
+    stopRun();
+    EXPECT_EQ(mem->mRead(0x4000), 0xA5) << "F9 alone does nothing";
+    run();
+    pressAndRelease(SDL_SCANCODE_F9, KMOD_LCTRL);
+    EXPECT_EQ(running, 1) << "the reset restarts the emulation";
+    stopRun();
+    EXPECT_EQ(mem->mRead(0x4000), 0x00) << "Ctrl+F9 cleared the RAM";
+}
+
+TEST_F(EventDispatch, F10EntersAndLeavesFreeRun) {
+    pressAndRelease(SDL_SCANCODE_F10);
+    EXPECT_EQ(freeRunEnable, 1);
+    EXPECT_EQ(running, 1);
+    uint32_t before = framesEmulated;
+    SDL_Delay(200);
+    // Paced, 200 ms hold 10 frames; unpaced the thread runs far more.
+    EXPECT_GT(framesEmulated - before, 15u) << "free run is not paced";
+    pressAndRelease(SDL_SCANCODE_F10);
+    EXPECT_EQ(freeRunEnable, 0);
+    EXPECT_EQ(running, 1) << "leaving free run restarts paced running";
+    before = framesEmulated;
+    SDL_Delay(200);
+    EXPECT_LE(framesEmulated - before, 12u);
+}
+
+TEST_F(EventDispatch, F5SwitchesSoundAndShiftF5CyclesTheMode) {
+    bool wasOn = CPC_audio_enable;
+    pressAndRelease(SDL_SCANCODE_F5);
+    EXPECT_NE(CPC_audio_enable, wasOn);
+    bool stereo = CPC_audio_stereo, digi = digiBlaster;
+    pressAndRelease(SDL_SCANCODE_F5, KMOD_RSHIFT);
+    EXPECT_TRUE(CPC_audio_stereo != stereo || digiBlaster != digi);
+    pressAndRelease(SDL_SCANCODE_F5);
+    EXPECT_EQ(CPC_audio_enable, wasOn);
+}
+
+TEST_F(EventDispatch, QuitAndClosingTheMainWindowEndTheLoopClosingTheOtherDoesNot) {
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = 42;  // the keyboard window
+    dispatchEvent(close);
+    EXPECT_EQ(mainLoopEnd, 0);
+    close.window.windowID = mWindowID;
+    dispatchEvent(close);
+    EXPECT_EQ(mainLoopEnd, 1);
+    mainLoopEnd = 0;
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    dispatchEvent(quit);
+    EXPECT_EQ(mainLoopEnd, 1);
+    mainLoopEnd = 0;
+}
+
+TEST_F(EventDispatch, MiddleButtonOnlyPauses) {
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_MIDDLE;
+    click.button.windowID = mWindowID;
+    click.button.x = 100;
+    click.button.y = 100;
+    dispatchEvent(click);
+    EXPECT_EQ(running, 0);
+    dispatchEvent(click);
+    EXPECT_EQ(running, 0) << "a second middle click does not resume";
+}
+
+TEST_F(EventDispatch, HostKeysPressAndReleaseTheMatrix) {
+    if (hostKeyToCpcKey(SDL_SCANCODE_A) == 0xFF) GTEST_SKIP() << "the keyboard has no host key table yet";
+    uint8_t code = hostKeyToCpcKey(SDL_SCANCODE_A);
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_A));
+    EXPECT_EQ(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_A));
+    EXPECT_NE(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    EXPECT_EQ(running, 1);
+}
+
+TEST_F(EventDispatch, SecondFileOfOneDropIsRefused) {
+    const std::string warning = "\366 Warning, Multiple files drop not allowed ! \367";
+    auto shown = [](const std::string& text) { return std::count(shownTexts.begin(), shownTexts.end(), text); };
+    SDL_Event begin{};
+    begin.type = SDL_DROPBEGIN;
+    dispatchEvent(begin);
+    SDL_Event drop{};
+    drop.type = SDL_DROPFILE;
+    // Files that do not exist: the loader's answer shows which drops reached it.
+    drop.drop.file = SDL_strdup("/nonexistent/first.dsk");
+    dispatchEvent(drop);
+    EXPECT_EQ(shown("\366 /nonexistent/first.dsk not found ! \367"), 1);
+    EXPECT_EQ(shown(warning), 0);
+    drop.drop.file = SDL_strdup("/nonexistent/second.dsk");
+    dispatchEvent(drop);
+    EXPECT_EQ(shown(warning), 1);
+    EXPECT_EQ(shown("\366 /nonexistent/second.dsk not found ! \367"), 0) << "the second file is not loaded";
+    // A new drop starts afresh.
+    dispatchEvent(begin);
+    drop.drop.file = SDL_strdup("/nonexistent/third.dsk");
+    dispatchEvent(drop);
+    EXPECT_EQ(shown("\366 /nonexistent/third.dsk not found ! \367"), 1);
+    EXPECT_EQ(running, 1) << "a failed load leaves the emulation running";
+}
+
+}  // namespace

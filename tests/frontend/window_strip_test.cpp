@@ -1,0 +1,360 @@
+// The status strip, the pause screen and the on-screen text drawn by SDL's
+// software renderer into plain surfaces: no display needed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "frontend/icons.h"
+#include "frontend/main_loop.h"
+#include "frontend/osd.h"
+#include "frontend/window.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
+#include "sound/audio_output.h"
+#include "support/headless_run.h"
+#include "video/monitor.h"
+#include "window_test_images.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using window_test::loadGeneratedImage;
+using window_test::mismatchedPixels;
+
+class StatusStrip : public ::testing::Test {
+protected:
+    TempKestrixHome home{true};
+    SDL_Surface* window = nullptr;
+    SDL_Surface* keyboardWindow = nullptr;
+
+    void SetUp() override {
+        if (!window_test::generatedImagesPresent())
+            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        std::error_code ec;
+        fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
+        openRenderers();
+    }
+
+    void openRenderers() {
+        setenv("KESTRIX_HOME", home.path().c_str(), 1);
+        initBasePath();
+        allocateTextBuffers();
+        window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
+        keyboardWindow = SDL_CreateRGBSurfaceWithFormat(0, kKeyboardWindowWidth, kKeyboardWindowHeight, 32,
+                                                        SDL_PIXELFORMAT_RGBA8888);
+        mRenderer = SDL_CreateSoftwareRenderer(window);
+        kRenderer = SDL_CreateSoftwareRenderer(keyboardWindow);
+        ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
+        mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth,
+                                     kFrameHeight);
+        mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
+                                         kPictureWidth, kMainWindowHeight);
+        fullscreen = false;
+        rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
+        beginCPC();
+        cpcType = CPC6128;
+        crtcType = 0;
+        running = 0;
+        if (sharedRomsPresent()) startCPC();  // a 6128 with its disk controller
+        installFrontendHooks();
+        loadStatusImages(true);
+        computeIndicatorRects();
+    }
+
+    void TearDown() override {
+        uiHooks = UiHooks{};
+        running = 0;
+        forgetStatusImages(true);
+        if (mTexture) SDL_DestroyTexture(mTexture);
+        if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
+        if (mRenderer) SDL_DestroyRenderer(mRenderer);
+        if (kRenderer) SDL_DestroyRenderer(kRenderer);
+        mTexture = mStatusLayer = nullptr;
+        mRenderer = kRenderer = nullptr;
+        if (window) SDL_FreeSurface(window);
+        if (keyboardWindow) SDL_FreeSurface(keyboardWindow);
+        endCPC();
+        freeTextBuffers();
+        freeBasePath();
+        CPC_audio_stereo = false;
+        digiBlaster = false;
+        unsetenv("KESTRIX_HOME");
+    }
+
+    // The window as the next present shows it.
+    void composeWindow() {
+        renderPictureAndStrip(true);
+        SDL_RenderPresent(mRenderer);
+    }
+
+    int iconMismatch(const char* name, StatusImageId at) {
+        SDL_Surface* image = loadGeneratedImage(name);
+        if (!image) return -2;
+        int bad = mismatchedPixels(window, image, statusImages[at].rect.x, statusImages[at].rect.y);
+        SDL_FreeSurface(image);
+        return bad;
+    }
+
+    // An icon but for the part another image covers (in icon coordinates).
+    int iconMismatchBesides(const char* name, StatusImageId at, const SDL_Rect& covered) {
+        SDL_Surface* icon = loadGeneratedImage(name);
+        if (!icon) return -2;
+        const SDL_Rect& r = statusImages[at].rect;
+        int bad = 0;
+        for (int y = 0; y < icon->h; ++y)
+            for (int x = 0; x < icon->w; ++x) {
+                SDL_Point p = {x, y};
+                if (SDL_PointInRect(&p, &covered)) continue;
+                bad += (static_cast<Uint32*>(icon->pixels)[y * (icon->pitch / 4) + x] | 0xFF) !=
+                       (windowPixel(r.x + x, r.y + y) | 0xFF);
+            }
+        SDL_FreeSurface(icon);
+        return bad;
+    }
+    int modelMismatch(const char* name, StatusImageId at) {
+        const SDL_Rect& r = statusImages[at].rect;
+        return iconMismatchBesides(name, at, {r.w - 24, 16, 24, 16});
+    }
+
+    Uint32 windowPixel(int x, int y) const {
+        return static_cast<const Uint32*>(window->pixels)[static_cast<size_t>(y) * (window->pitch / 4) + x];
+    }
+};
+
+TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
+    for (int id = 0; id < imgCount; ++id) {
+        EXPECT_GT(statusImages[id].rect.w, 0) << "image " << id << " missing";
+        if (id != imgLumarch) {
+            EXPECT_NE(statusImages[id].texture, nullptr) << "image " << id;
+        }
+    }
+    const StatusImageId row[] = {imgReset, imgPlay, imgDisk0, imgDisk1, imgK7, imgK7Play, imgK7Rewind, imgColor,
+                                 imgLines, imgFullscreen, imgMusic, imgStereo, imgJoystick, imgScreenshot,
+                                 imgSnapshot, imgLumarch, imgCrtc0, imgKeyboard};
+    int rightEdge = 0;
+    for (StatusImageId id : row) {
+        const SDL_Rect& r = statusImages[id].rect;
+        EXPECT_GE(r.x, rightEdge) << "icon " << id << " overlaps the one before it";
+        EXPECT_GE(r.y, kStripTop);
+        EXPECT_LE(r.y + r.h, kMainWindowHeight) << "icon " << id << " is taller than the strip";
+        rightEdge = r.x + r.w;
+    }
+    EXPECT_LE(rightEdge, kPictureWidth);
+
+    auto inside = [](const SDL_Rect& inner, const SDL_Rect& outer) {
+        return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+               inner.y + inner.h <= outer.y + outer.h;
+    };
+    EXPECT_TRUE(inside(ledDisk0Rect, statusImages[imgDisk0].rect));
+    EXPECT_TRUE(inside(ledDisk1Rect, statusImages[imgDisk1].rect));
+    EXPECT_TRUE(inside(ledK7Rect, statusImages[imgK7].rect));
+    EXPECT_TRUE(inside(statusImages[imgPadlockOpen1].rect, statusImages[imgDisk1].rect));
+    EXPECT_TRUE(inside(statusImages[imgSideB0].rect, statusImages[imgDisk0].rect));
+    for (int id = imgFlagDa; id <= imgFlagUk; ++id)
+        EXPECT_TRUE(inside(statusImages[id].rect, statusImages[img6128].rect)) << "flag " << id;
+    for (int id = img464; id <= imgGX4000; ++id) {
+        EXPECT_EQ(statusImages[id].rect.x, statusImages[imgLumarch].rect.x);
+        EXPECT_EQ(statusImages[id].rect.w, statusImages[imgLumarch].rect.w);
+    }
+    EXPECT_EQ(statusImages[imgK6128uk].rect.w, kKeyboardWindowWidth);
+    EXPECT_EQ(statusImages[imgK6128uk].rect.h, kKeyboardWindowHeight);
+}
+
+TEST_F(StatusStrip, StripShowsTheMachineState) {
+    running = 1;
+    refreshImageAll();
+    composeWindow();
+    EXPECT_EQ(iconMismatch("reset", imgReset), 0);
+    EXPECT_EQ(iconMismatch("play", imgPlay), 0);
+    if (fdc) {
+        EXPECT_EQ(iconMismatchBesides("disk0", imgDisk0, {24, 0, 12, 11}), 0) << "the drive with its LED off";
+        EXPECT_EQ(iconMismatch("padlock_open", imgPadlockOpen1), 0);
+    } else {
+        EXPECT_EQ(iconMismatch("disk0_no", imgDisk0), 0);
+    }
+    EXPECT_EQ(iconMismatch("minis_k70", imgK7), 0);
+    EXPECT_EQ(iconMismatch("k7_play", imgK7Play), 0);
+    EXPECT_EQ(iconMismatch("color", imgColor), 0);
+    EXPECT_EQ(iconMismatch("lines", imgLines), 0);
+    EXPECT_EQ(iconMismatch("music_no", imgMusic), 0) << "sound is off";
+    EXPECT_EQ(iconMismatch("mono", imgStereo), 0);
+    EXPECT_EQ(iconMismatch("joystick_no", imgJoystick), 0);
+    EXPECT_EQ(modelMismatch("6128", img6128), 0);
+    EXPECT_EQ(iconMismatch("flag_uk", imgFlagUk), 0);
+    EXPECT_EQ(iconMismatch("crtc_0", imgCrtc0), 0);
+    EXPECT_EQ(iconMismatch("keyboard", imgKeyboard), 0);
+
+    // State changes redraw their icon only.
+    freeRunEnable = 1;
+    refreshImageRunStop();
+    cycleCPCAudio();  // mono -> stereo
+    crtcType = 2;
+    refreshImageCrtc();
+    t_scanlines = true;
+    refreshImageMonitor();
+    composeWindow();
+    EXPECT_EQ(iconMismatch("playfast", imgPlay), 0);
+    EXPECT_EQ(iconMismatch("stereo", imgStereo), 0);
+    EXPECT_EQ(iconMismatch("crtc_2", imgCrtc0), 0);
+    EXPECT_EQ(iconMismatch("scanlines", imgLines), 0);
+    freeRunEnable = 0;
+    t_scanlines = false;
+}
+
+TEST_F(StatusStrip, ModelIconCarriesTheFlagAndTheKeyboardWindowFollowsTheModel) {
+    running = 1;
+    cpcType = CPC464;
+    cpcLang = LangFrench;
+    refreshImageCPC();
+    composeWindow();
+    EXPECT_EQ(modelMismatch("464", img464), 0);
+    EXPECT_EQ(iconMismatch("flag_f", imgFlagF), 0);
+
+    SDL_Surface* k464 = loadGeneratedImage("k464uk");
+    ASSERT_NE(k464, nullptr);
+    EXPECT_EQ(mismatchedPixels(keyboardWindow, k464, 0, 0), 0) << "the 464 keyboard, also for a French 464";
+    SDL_FreeSurface(k464);
+    cpcType = CPC6128;
+    cpcLang = LangUK;
+}
+
+TEST_F(StatusStrip, PauseScreenDimsThePictureAndCentresItsText) {
+    for (uint32_t& p : cpcscreenpixels) p = 0xFF804020u;  // aBGR: blue 80h, green 40h, red 20h
+    running = 0;
+    refreshText(kPauseScreenText);
+    ASSERT_TRUE(pauseScreenShown());
+    // RGBA8888 of the dimmed picture: each channel halved.
+    EXPECT_EQ(windowPixel(5, 5) >> 8, (0x10u << 16) | (0x20u << 8) | 0x40u);
+
+    test_support::RomFont font;
+    ASSERT_TRUE(window_test::loadCharsetFont(font));
+    test_support::RgbaImage picture;
+    picture.width = kPictureWidth;
+    picture.height = kPictureHeight;
+    for (int y = 0; y < kPictureHeight; ++y)
+        for (int x = 0; x < kPictureWidth; ++x) {
+            Uint32 p = windowPixel(x, y);
+            picture.pixels.push_back(0xFF000000u | ((p >> 24) & 0xFF) | (((p >> 16) & 0xFF) << 8) | (((p >> 8) & 0xFF) << 16));
+        }
+    test_support::ScreenText text = test_support::readScreenText(picture, font);
+    test_support::TextPosition at = text.find("The emulation is paused");
+    ASSERT_TRUE(at.found()) << text.dump();
+    EXPECT_EQ(text.slice(at.row, at.column - 2, 2), "? ") << "the opening frame glyph";
+    EXPECT_EQ(text.slice(at.row, at.column + 23, 2), " ?") << "the closing frame glyph";
+    const int textLeft = text.originX + (at.column - 2) * 16;
+    EXPECT_NEAR(textLeft, (kPictureWidth - 27 * 16) / 2, 1) << "centred";
+
+    // Running again restores the picture and drops the text.
+    uiHooks.restorePictureModulation();
+    EXPECT_FALSE(pauseScreenShown());
+    composeWindow();
+    EXPECT_EQ(windowPixel(5, 5) >> 8, (0x20u << 16) | (0x40u << 8) | 0x80u);
+}
+
+TEST_F(StatusStrip, OnScreenMessageIsDrawnOverThePictureBottomWhileRunning) {
+    for (uint32_t& p : cpcscreenpixels) p = 0xFF800000u;
+    running = 1;
+    auto whiteInBand = [this]() {
+        int n = 0;
+        for (int y = kPictureHeight - 32; y < kPictureHeight - 24; ++y)
+            for (int x = 0; x < kPictureWidth; ++x) n += (windowPixel(x, y) >> 8) == 0xFFFFFFu;
+        return n;
+    };
+    presentRunningFrame();
+    EXPECT_EQ(whiteInBand(), 0);
+    textShowOSD("%s ready", "Drive A");
+    EXPECT_STREQ(textOSD, "Drive A ready");
+    presentRunningFrame();
+    EXPECT_GT(whiteInBand(), 40);
+    // A stopped emulation keeps the message for later.
+    running = 0;
+    int left = textDisplayTime;
+    presentStoppedScreen();
+    EXPECT_EQ(textDisplayTime, left);
+}
+
+TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
+    auto clickAt = [](int x, int y) {
+        button_x = x;
+        button_y = y;
+        checkClickButton();
+    };
+    auto clickOn = [&clickAt](StatusImageId id) {
+        const SDL_Rect& r = statusImages[id].rect;
+        clickAt(r.x + r.w / 2, r.y + r.h / 2);
+    };
+    running = 1;
+    crtcType = 0;
+    refreshImageAll();
+    clickAt(statusImages[imgCrtc0].rect.x, statusImages[imgCrtc0].rect.y + 10);
+    EXPECT_EQ(crtcType, 0) << "the edge of an icon is not inside it";
+    clickOn(imgCrtc0);
+    EXPECT_EQ(crtcType, 1);
+    clickOn(imgStereo);
+    EXPECT_TRUE(CPC_audio_stereo) << "mono -> stereo";
+    clickOn(imgScreenshot);
+    EXPECT_TRUE(saveScreenRequest);
+    saveScreenRequest = false;
+    bool colour = t_color;
+    clickOn(imgColor);
+    EXPECT_NE(t_color, colour);
+    if (fdc) {
+        const SDL_Rect& lock = statusImages[imgPadlockOpen0].rect;
+        clickAt(lock.x + lock.w / 2, lock.y + lock.h / 2);
+        EXPECT_TRUE(fd0->writeProtected);
+        composeWindow();
+        EXPECT_EQ(iconMismatch("padlock_close", imgPadlockClose0), 0);
+        clickAt(lock.x + lock.w / 2, lock.y + lock.h / 2);
+        EXPECT_FALSE(fd0->writeProtected);
+    }
+    clickOn(imgPlay);
+    EXPECT_EQ(running, 0) << "the run icon pauses";
+    EXPECT_TRUE(pauseScreenShown());
+    composeWindow();
+    EXPECT_EQ(iconMismatch("stop", imgStop), 0);
+    crtcType = 0;
+    t_color = true;
+    t_colorG = false;
+}
+
+TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
+    TempKestrixHome home(false);
+    setenv("KESTRIX_HOME", home.path().c_str(), 1);
+    initBasePath();
+    SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
+    mRenderer = SDL_CreateSoftwareRenderer(window);
+    ASSERT_NE(mRenderer, nullptr);
+    mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
+    mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, kPictureWidth,
+                                     kMainWindowHeight);
+    beginCPC();
+    running = 1;
+    loadStatusImages(true);
+    for (int id = 0; id < imgCount; ++id) EXPECT_EQ(statusImages[id].texture, nullptr);
+    refreshImageAll();
+    textShowOSDInit();
+    presentRunningFrame();
+    int coloured = 0;
+    for (int y = kStripTop; y < kMainWindowHeight; ++y)
+        for (int x = 0; x < kPictureWidth; ++x)
+            coloured += (static_cast<Uint32*>(window->pixels)[y * (window->pitch / 4) + x] >> 8) != 0xFFFFFFu;
+    EXPECT_EQ(coloured, 0);
+    running = 0;
+    forgetStatusImages(true);
+    SDL_DestroyTexture(mTexture);
+    SDL_DestroyTexture(mStatusLayer);
+    SDL_DestroyRenderer(mRenderer);
+    mTexture = mStatusLayer = nullptr;
+    mRenderer = nullptr;
+    SDL_FreeSurface(window);
+    endCPC();
+    freeBasePath();
+    unsetenv("KESTRIX_HOME");
+}
+
+}  // namespace
