@@ -86,10 +86,10 @@ TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
     advanceMs(1);
     EXPECT_TRUE(keyDown(0x62)) << "R, 512 ms after play";
     EXPECT_TRUE(keyDown(0x25)) << "with SHIFT";
-    advanceMs(50);
-    EXPECT_FALSE(keyDown(0x62)) << "held 50 ms: the RETURNs that follow are one key again and again";
+    advanceMs(30);
+    EXPECT_FALSE(keyDown(0x62)) << "held one 30 ms key period";
     EXPECT_FALSE(keyDown(0x25));
-    advanceMs(50);
+    advanceMs(30);
     EXPECT_TRUE(keyDown(0x52)) << "U";
 
     autorun_cdt(0);  // ignored while one runs
@@ -110,7 +110,7 @@ TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
     fdc = new FDCupd765();
     std::vector<uint8_t> typed;
     autorun_cdt(0);
-    for (int ms = 0; ms < 512 + 100 * 4 + 50; ++ms) {
+    for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
         advanceMs(1);
         for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
             if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
@@ -122,7 +122,7 @@ TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
     cpcLang = LangFrench;
     typed.clear();
     autorun_cdt(0);
-    for (int ms = 0; ms < 512 + 100 * 4 + 50; ++ms) {
+    for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
         advanceMs(1);
         for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
             if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
