@@ -11,33 +11,21 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "sound/audio_output.h"
-#include "support/headless_run.h"
+#include "support/built_machine.h"
 
 namespace {
 
-class Config : public ::testing::Test {
+class Config : public test_support::BuiltMachine {
 protected:
-    TempKestrixHome home;
     std::string rom = (std::filesystem::path(home.path()) / "test.rom").string();
 
     void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
-        setenv("KESTRIX_HOME", home.path().c_str(), 1);
-        initBasePath();
-        beginCPC();
-        cpcType = CPC6128;
-        crtcType = 0;
-        ASSERT_TRUE(startCPC());
+        BuiltMachine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         running = 0;
         CPC_audio_volume = 1.0f;
         std::vector<char> bytes(16384, 0x5A);
         std::ofstream(rom, std::ios::binary).write(bytes.data(), bytes.size());
-    }
-    void TearDown() override {
-        running = 0;
-        endCPC();
-        freeBasePath();
-        unsetenv("KESTRIX_HOME");
     }
     bool parseArgs(std::vector<std::string> args) {
         args.insert(args.begin(), "kestrix");

@@ -8,7 +8,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "support/headless_run.h"
+#include "support/built_machine.h"
 
 namespace {
 
@@ -19,26 +19,7 @@ std::vector<uint8_t> romFile(const char* name) {
     return bytes;
 }
 
-class Models : public ::testing::Test {
-protected:
-    TempKestrixHome home;
-    void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
-        setenv("KESTRIX_HOME", home.path().c_str(), 1);
-        initBasePath();
-        beginCPC();
-        cpcType = CPC6128;
-        cpcLang = LangUK;
-        crtcType = 0;
-        ASSERT_TRUE(startCPC());
-    }
-    void TearDown() override {
-        running = 0;
-        endCPC();
-        freeBasePath();
-        unsetenv("KESTRIX_HOME");
-    }
-};
+using Models = test_support::BuiltMachine;
 
 TEST_F(Models, EachModelGetsItsRomsRamAndController) {
     struct Case {

@@ -7,30 +7,17 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "support/headless_run.h"
+#include "support/built_machine.h"
 
 namespace {
 
-// Waits (bounded) until the emulation thread has emulated `more` frames.
-bool waitForFrames(uint32_t more) {
-    uint32_t target = framesEmulated + more;
-    for (int i = 0; i < 500 && framesEmulated < target; ++i) SDL_Delay(2);
-    return framesEmulated >= target;
-}
+using test_support::waitForFrames;
 
-class RunControl : public ::testing::Test {
+class RunControl : public test_support::BuiltMachine {
 protected:
-    TempKestrixHome home;
     void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
-        setenv("KESTRIX_HOME", home.path().c_str(), 1);
-        initBasePath();
-        beginCPC();
-        cpcType = CPC6128;
-        running = 0;
-        mainLoopEnd = 0;
-        freeRunEnable = 0;
-        ASSERT_TRUE(startCPC());
+        BuiltMachine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
         ASSERT_NE(thread, nullptr);
     }
@@ -42,11 +29,7 @@ protected:
             EXPECT_EQ(value, 0);
             thread = nullptr;
         }
-        running = 0;
-        freeRunEnable = 0;
-        endCPC();
-        freeBasePath();
-        unsetenv("KESTRIX_HOME");
+        BuiltMachine::TearDown();
     }
 };
 
