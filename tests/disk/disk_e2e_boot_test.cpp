@@ -141,4 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Machines, DiskBootBinary,
                          ::testing::Values(BinaryCase{"6128", "cpcrogue.dsk", "cat", 450, "CPCROGUE.BIN"},
                                            BinaryCase{"664", "rogue.dsk", "cat", 450, "ROGUE   .BAS"},
                                            BinaryCase{"6128", "cpcrogue.dsk", "run\"cpcrogue", 900,
-                                                      "PRESS ENTER TO START"}));
+                                                      "PRESS ENTER TO START"},
+                                           BinaryCase{"6128", "rogue.dsk", "run\"rogue", 1200, "PRESS ENTER TO START"},
+                                           BinaryCase{"6128", "Slot5Game.dsk", "cat", 450, "SLOT5   .SPR"},
+                                           BinaryCase{"6128", "SinewaveDemo.dsk", "cat", 450, "PINBALL1.SCR"}));
