@@ -1,0 +1,523 @@
+// Arithmetic, logic, rotates, bit operations and the flags they produce,
+// including the undocumented X/Y bits and the SCF/CCF rule.
+#include "z80/z80cpu.h"
+
+namespace {
+
+// S, Y, X from the result, Z from its low byte, H from the carry vector and
+// V from the carries into and out of bit 7.
+inline uint8_t addSubFlags(int r, unsigned cv)
+{
+    return uint8_t((r & (Z80CPU::FlagS | Z80CPU::FlagY | Z80CPU::FlagX)) | ((r & 0xFF) ? 0 : Z80CPU::FlagZ) |
+                   (cv & Z80CPU::FlagH) | (((cv >> 5) ^ (cv >> 6)) & Z80CPU::FlagPV) | ((cv >> 8) & 1));
+}
+
+} // namespace
+
+void Z80CPU::aluop(int kind)
+{
+    const int a = operand, b = dataLatch;
+    const uint8_t f = getF();
+    const int c = f & FlagC;
+    int r;
+    uint8_t nf;
+    switch (kind) {
+    case 0: // ADD
+    case 1: // ADC
+        r = a + b + (kind == 1 ? c : 0);
+        carryVector = uint16_t(a ^ b ^ r);
+        nf = addSubFlags(r, carryVector);
+        break;
+    case 2: // SUB
+    case 3: // SBC
+        r = a - b - (kind == 3 ? c : 0);
+        carryVector = uint16_t((a ^ b ^ r) & 0x1FF);
+        nf = uint8_t(addSubFlags(r, carryVector) | FlagN);
+        break;
+    case 4:
+        r = a & b;
+        nf = uint8_t(szpTable[r] | (r & (FlagY | FlagX)) | FlagH);
+        break;
+    case 5:
+        r = a ^ b;
+        nf = uint8_t(szpTable[r] | (r & (FlagY | FlagX)));
+        break;
+    case 6:
+        r = a | b;
+        nf = uint8_t(szpTable[r] | (r & (FlagY | FlagX)));
+        break;
+    case 7: { // CP: X and Y from the operand
+        int d = a - b;
+        carryVector = uint16_t((a ^ b ^ d) & 0x1FF);
+        nf = uint8_t((addSubFlags(d, carryVector) & ~(FlagY | FlagX)) | (b & (FlagY | FlagX)) | FlagN);
+        r = a;
+        break;
+    }
+    case 8: { // accumulator group, by opY
+        const uint8_t keep = f & (FlagS | FlagZ | FlagPV);
+        switch (opY) {
+        case 0: r = ((a << 1) | (a >> 7)) & 0xFF; nf = uint8_t(keep | (a >> 7)); break;
+        case 1: r = ((a >> 1) | (a << 7)) & 0xFF; nf = uint8_t(keep | (a & 1)); break;
+        case 2: r = ((a << 1) | c) & 0xFF; nf = uint8_t(keep | (a >> 7)); break;
+        case 3: r = (a >> 1) | (c << 7); nf = uint8_t(keep | (a & 1)); break;
+        case 4: { // DAA
+            int corr = 0;
+            uint8_t carry = 0;
+            if ((f & FlagC) || a > 0x99) {
+                corr = 0x60;
+                carry = FlagC;
+            }
+            if ((f & FlagH) || (a & 0x0F) > 9)
+                corr += 0x06;
+            r = (f & FlagN) ? a - corr : a + corr;
+            carryVector = uint16_t((a ^ r ^ corr) & 0x1FF);
+            nf = uint8_t(szpTable[r & 0xFF] | (r & (FlagY | FlagX)) | (carryVector & FlagH) | (f & FlagN) | carry);
+            r &= 0xFF;
+            break;
+        }
+        case 5: // CPL
+            r = ~a & 0xFF;
+            nf = uint8_t((f & (FlagS | FlagZ | FlagPV | FlagC)) | FlagH | FlagN | (r & (FlagY | FlagX)));
+            break;
+        default: { // 6 SCF, 7 CCF
+            // X and Y leak from F unless the previous instruction wrote the flags.
+            const int xy = (flagsTouchedPrev ? a : (a | f)) & (FlagY | FlagX);
+            r = a;
+            if (opY == 6)
+                nf = uint8_t(keep | xy | FlagC);
+            else
+                nf = uint8_t(keep | xy | (c << 4) | (c ^ 1));
+            break;
+        }
+        }
+        if (opY < 4)
+            nf = uint8_t(nf | (r & (FlagY | FlagX)));
+        break;
+    }
+    default: { // 9..16: CB rotates and shifts
+        int carry;
+        switch (kind) {
+        case 9: r = (a << 1) | (a >> 7); carry = a >> 7; break;
+        case 10: r = (a >> 1) | (a << 7); carry = a & 1; break;
+        case 11: r = (a << 1) | c; carry = a >> 7; break;
+        case 12: r = (a >> 1) | (c << 7); carry = a & 1; break;
+        case 13: r = a << 1; carry = a >> 7; break;
+        case 14: r = (a >> 1) | (a & 0x80); carry = a & 1; break;
+        case 15: r = (a << 1) | 1; carry = a >> 7; break;
+        default: r = a >> 1; carry = a & 1; break;
+        }
+        r &= 0xFF;
+        nf = uint8_t(szpTable[r] | (r & (FlagY | FlagX)) | carry);
+        break;
+    }
+    }
+    aluResult = uint16_t(r);
+    setF(nf);
+}
+
+void Z80CPU::aluincdec(bool dec)
+{
+    const int a = operand;
+    const int r = dec ? a - 1 : a + 1;
+    carryVector = uint16_t((a ^ r ^ 1) & 0x1FF);
+    aluResult = uint16_t(r);
+    uint8_t nf = uint8_t((r & (FlagS | FlagY | FlagX)) | ((r & 0xFF) ? 0 : FlagZ) | (carryVector & FlagH) |
+                         (((carryVector >> 5) ^ (carryVector >> 6)) & FlagPV) | (dec ? FlagN : 0) |
+                         (getF() & FlagC));
+    setF(nf);
+}
+
+// ---- 8-bit increment and decrement ----
+
+void Z80CPU::incdec_r()
+{
+    operand = readReg(opY);
+    aluincdec(opcode & 1);
+    writeReg(opY, uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::incdec_hl()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1:
+        operand = dataLatch;
+        aluincdec(opcode & 1);
+        break;
+    case 2: requestWrite(getHL(), uint8_t(aluResult)); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::incdec_ixy()
+{
+    switch (step) {
+    case 0: requestReadPc(); break;
+    case 1: displacementLow(getIndex()); break;
+    case 2: displacementHigh(getIndex()); break;
+    case 3: requestRead(getWZ()); break;
+    case 4:
+        operand = dataLatch;
+        aluincdec(opcode & 1);
+        break;
+    case 5: requestWrite(getWZ(), uint8_t(aluResult)); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::incdec_rr()
+{
+    switch (step) {
+    case 0: init_incdec_reg16(opY & 1, opY >> 1, 0, opY >> 1); break;
+    case 1: break;
+    default: finish(); break;
+    }
+}
+
+// ---- 8-bit ALU with A ----
+
+void Z80CPU::acc_op()
+{
+    operand = getA();
+    aluop(8);
+    setA(uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::op_alu_a_r()
+{
+    operand = getA();
+    dataLatch = readReg(opcode & 7);
+    aluop(opY);
+    setA(uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::op_alu_a_hl()
+{
+    if (step == 0) {
+        requestRead(getHL());
+        return;
+    }
+    operand = getA();
+    aluop(opY);
+    setA(uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::op_alu_a_n()
+{
+    if (step == 0) {
+        requestReadPc();
+        return;
+    }
+    operand = getA();
+    aluop(opY);
+    setA(uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::op_alu_a_ixy()
+{
+    switch (step) {
+    case 0: requestReadPc(); break;
+    case 1: displacementLow(getIndex()); break;
+    case 2: displacementHigh(getIndex()); break;
+    case 3: requestRead(getWZ()); break;
+    case 4: break;
+    default:
+        operand = getA();
+        aluop(opY);
+        setA(uint8_t(aluResult));
+        finish();
+        break;
+    }
+}
+
+void Z80CPU::ed_neg()
+{
+    operand = 0;
+    dataLatch = getA();
+    aluop(2);
+    setA(uint8_t(aluResult));
+    finish();
+}
+
+// ---- 16-bit arithmetic ----
+
+void Z80CPU::add_hl_rr()
+{
+    switch (step) {
+    case 0: setWZ(uint16_t(getHLx() + 1)); break;
+    case 1: { // low bytes; the carry waits in C
+        const unsigned lo = unsigned(regLx()) + uint8_t(getPair(opY >> 1));
+        pairTemp = uint16_t(lo & 0xFF);
+        regF() = uint8_t((getF() & ~FlagC) | (lo >> 8));
+        break;
+    }
+    case 2: break;
+    case 3: { // high bytes with that carry
+        const unsigned hi = regHx(), rhi = getPair(opY >> 1) >> 8, c = getF() & FlagC;
+        const unsigned r = hi + rhi + c;
+        setF(uint8_t((getF() & (FlagS | FlagZ | FlagPV)) | (r & (FlagY | FlagX)) | ((hi ^ rhi ^ r) & FlagH) |
+                     (r >> 8)));
+        pairTemp = uint16_t(pairTemp | ((r & 0xFF) << 8));
+        break;
+    }
+    case 4: setHLx(pairTemp); break;
+    case 5:
+    case 6: break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::ed_sbc_adc()
+{
+    switch (step) {
+    case 0: setWZ(uint16_t(getHL() + 1)); break;
+    case 1: {
+        const uint32_t a = getHL(), b = getPair(opY >> 1), c = getF() & FlagC;
+        uint32_t r;
+        uint8_t nf;
+        if (opY & 1) { // ADC
+            r = a + b + c;
+            nf = uint8_t(((a ^ r) & (b ^ r) & 0x8000) ? FlagPV : 0);
+        } else { // SBC
+            r = a - b - c;
+            nf = uint8_t((((a ^ b) & (a ^ r) & 0x8000) ? FlagPV : 0) | FlagN);
+        }
+        nf = uint8_t(nf | ((r >> 8) & (FlagS | FlagY | FlagX)) | ((r & 0xFFFF) ? 0 : FlagZ) |
+                     (((a ^ b ^ r) >> 8) & FlagH) | ((r >> 16) & 1));
+        pairTemp = uint16_t(r);
+        setF(nf);
+        break;
+    }
+    case 2:
+    case 3: break;
+    case 4: setHL(pairTemp); break;
+    case 5:
+    case 6: break;
+    default: finish(); break;
+    }
+}
+
+// ---- RLD / RRD ----
+
+void Z80CPU::ed_rrd()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1: break;
+    case 2: {
+        const uint8_t v = dataLatch, a = getA();
+        operand = uint8_t((a << 4) | (v >> 4));
+        const uint8_t na = uint8_t((a & 0xF0) | (v & 0x0F));
+        setA(na);
+        setF(uint8_t(szpTable[na] | (na & (FlagY | FlagX)) | (getF() & FlagC)));
+        setWZ(uint16_t(getHL() + 1));
+        break;
+    }
+    case 3: requestWrite(getHL(), operand); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::ed_rld()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1: break;
+    case 2: {
+        const uint8_t v = dataLatch, a = getA();
+        operand = uint8_t((v << 4) | (a & 0x0F));
+        const uint8_t na = uint8_t((a & 0xF0) | (v >> 4));
+        setA(na);
+        setF(uint8_t(szpTable[na] | (na & (FlagY | FlagX)) | (getF() & FlagC)));
+        setWZ(uint16_t(getHL() + 1));
+        break;
+    }
+    case 3: requestWrite(getHL(), operand); break;
+    default: finish(); break;
+    }
+}
+
+// ---- CB: rotates, BIT, RES, SET ----
+
+namespace {
+inline uint8_t bitFlags(uint8_t v, int n, uint8_t xySource, uint8_t f)
+{
+    const uint8_t m = uint8_t(v & (1 << n));
+    return uint8_t((m & Z80CPU::FlagS) | (m ? 0 : (Z80CPU::FlagZ | Z80CPU::FlagPV)) | Z80CPU::FlagH |
+                   (f & Z80CPU::FlagC) | (xySource & (Z80CPU::FlagY | Z80CPU::FlagX)));
+}
+} // namespace
+
+void Z80CPU::cb_rotshift()
+{
+    const int r = opcode & 7;
+    operand = readReg(r);
+    aluop(opY + 9);
+    writeReg(r, uint8_t(aluResult));
+    finish();
+}
+
+void Z80CPU::cb_bit()
+{
+    const uint8_t v = readReg(opcode & 7);
+    setF(bitFlags(v, opY, v, getF()));
+    finish();
+}
+
+void Z80CPU::cb_res()
+{
+    const int r = opcode & 7;
+    operand = uint8_t(readReg(r) & ~(1 << opY));
+    writeReg(r, operand);
+    finish();
+}
+
+void Z80CPU::cb_set()
+{
+    const int r = opcode & 7;
+    operand = uint8_t(readReg(r) | (1 << opY));
+    writeReg(r, operand);
+    prefix = 0xFF;
+    finish();
+}
+
+void Z80CPU::cb_bit_hl()
+{
+    if (step == 0) {
+        requestRead(getHL());
+        return;
+    }
+    setF(bitFlags(dataLatch, opY, getW(), getF()));
+    finish();
+}
+
+void Z80CPU::cb_rotshift_hl()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1:
+        operand = dataLatch;
+        aluop(opY + 9);
+        break;
+    case 2: requestWrite(getHL(), uint8_t(aluResult)); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_res_hl()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
+    case 2: requestWrite(getHL(), operand); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_set_hl()
+{
+    switch (step) {
+    case 0: requestRead(getHL()); break;
+    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
+    case 2: requestWrite(getHL(), operand); break;
+    default: finish(); break;
+    }
+}
+
+// DD CB d op / FD CB d op: WZ already holds IX+d or IY+d.
+
+void Z80CPU::cb_bit_hl_ixy()
+{
+    if (step == 0) {
+        requestRead(getWZ());
+        return;
+    }
+    setF(bitFlags(dataLatch, opY, getW(), getF()));
+    finish();
+}
+
+void Z80CPU::cb_rotshift_hl_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1:
+        operand = dataLatch;
+        aluop(opY + 9);
+        break;
+    case 2: requestWrite(getWZ(), uint8_t(aluResult)); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_rotshift_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1:
+        operand = dataLatch;
+        aluop(opY + 9);
+        break;
+    case 2:
+        ixMode = iyMode = 0;
+        requestWrite(getWZ(), uint8_t(aluResult));
+        setreg8b(opcode & 7, uint8_t(aluResult));
+        break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_res_hl_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
+    case 2: requestWrite(getWZ(), operand); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_res_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
+    case 2:
+        ixMode = iyMode = 0;
+        requestWrite(getWZ(), operand);
+        setreg8b(opcode & 7, operand);
+        break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_set_hl_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
+    case 2: requestWrite(getWZ(), operand); break;
+    default: finish(); break;
+    }
+}
+
+void Z80CPU::cb_set_ixy()
+{
+    switch (step) {
+    case 0: requestRead(getWZ()); break;
+    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
+    case 2:
+        ixMode = iyMode = 0;
+        requestWrite(getWZ(), operand);
+        setreg8b(opcode & 7, operand);
+        break;
+    default:
+        prefix = 0xFF;
+        finish();
+        break;
+    }
+}

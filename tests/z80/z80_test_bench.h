@@ -1,0 +1,139 @@
+// A flat 64 KB memory and a scriptable port space around one Z80CPU,
+// served through the pins the way the gate array serves them. With
+// gateArrayWait the WAIT line is low only in the first of every four calls.
+#pragma once
+#include "z80/z80cpu.h"
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+struct Z80TestBench {
+    struct BusEvent {
+        uint64_t t;    // clock() call index
+        char kind;     // 'W' memory write, 'I' port in, 'O' port out, 'A' interrupt acknowledge
+        uint16_t address;
+        uint8_t data;
+    };
+
+    Z80CPU cpu;
+    uint8_t mem[65536];
+    bool gateArrayWait = false;
+    uint64_t tstates = 0;
+    bool lastIorq = false;
+    uint8_t ackByte = 0xFF;          // data bus during an interrupt acknowledge
+    bool clearIntOnAck = true;
+    unsigned acknowledges = 0;
+    std::function<uint8_t(uint16_t)> portIn;
+    std::function<void(uint16_t, uint8_t)> portOut;
+    std::vector<BusEvent>* events = nullptr;
+
+    Z80TestBench()
+    {
+        std::memset(mem, 0, sizeof mem);
+        cpu.reset();
+    }
+
+    void load(uint16_t address, std::initializer_list<uint8_t> bytes)
+    {
+        for (uint8_t b : bytes)
+            mem[address++] = b;
+    }
+
+    inline void tick()
+    {
+        const bool firstQuarter = !gateArrayWait || (tstates & 3) == 0;
+        cpu.wait = !firstQuarter;
+        cpu.clock();
+        if (firstQuarter && cpu.mreq) {
+            if (cpu.rd) {
+                cpu.dataBus = mem[cpu.addressBus];
+            } else if (cpu.wr) {
+                mem[cpu.addressBus] = cpu.dataBus;
+                if (events)
+                    events->push_back({tstates, 'W', cpu.addressBus, cpu.dataBus});
+            }
+        }
+        if (cpu.iorq != lastIorq) {
+            lastIorq = cpu.iorq;
+            if (lastIorq)
+                serviceIo();
+        }
+        ++tstates;
+    }
+
+    // WAIT always low: runs until stop is set or maxTstates is reached,
+    // checking stop only every few thousand T-states.
+    void runFree(uint64_t maxTstates, const bool& stop)
+    {
+        cpu.wait = 0;
+        bool iorqBefore = lastIorq;
+        uint64_t t = tstates;
+        while (!stop && t < maxTstates) {
+            for (int left = 1024; left; --left) {
+                cpu.clock();
+                // MREQ and IORQ are never active together.
+                if (cpu.mreq) {
+                    iorqBefore = false;
+                    if (cpu.rd)
+                        cpu.dataBus = mem[cpu.addressBus];
+                    else if (cpu.wr)
+                        mem[cpu.addressBus] = cpu.dataBus;
+                } else if (cpu.iorq != iorqBefore) {
+                    iorqBefore = cpu.iorq;
+                    if (iorqBefore) {
+                        tstates = t + 1024 - left; // exact for the port handlers
+                        serviceIo();
+                        if (stop) {
+                            t += 1024 - left + 1;
+                            goto out;
+                        }
+                    }
+                }
+            }
+            t += 1024;
+        }
+    out:
+        tstates = t;
+        lastIorq = iorqBefore;
+    }
+
+    void serviceIo()
+    {
+        if (cpu.m1) {
+            ++acknowledges;
+            if (clearIntOnAck)
+                cpu.intLine = 0;
+            cpu.dataBus = ackByte;
+            if (events)
+                events->push_back({tstates, 'A', cpu.addressBus, ackByte});
+        } else if (cpu.wr) {
+            if (portOut)
+                portOut(cpu.addressBus, cpu.dataBus);
+            if (events)
+                events->push_back({tstates, 'O', cpu.addressBus, cpu.dataBus});
+        } else if (cpu.rd) {
+            cpu.dataBus = portIn ? portIn(cpu.addressBus) : 0xFF;
+            if (events)
+                events->push_back({tstates, 'I', cpu.addressBus, cpu.dataBus});
+        }
+    }
+
+    // Between two instructions (not after a prefix byte, not inside a fetch).
+    bool atBoundary() const { return cpu.fetching && cpu.fetchState == 0 && cpu.prefix == 0; }
+
+    // The T2 of an instruction's first opcode fetch (or of an acknowledge)
+    // has just completed.
+    bool firstFetchDone() const { return cpu.fetching && cpu.fetchState == 4 && cpu.prefix == 0; }
+
+    // Runs one whole instruction, prefixes included; returns its T-states.
+    uint64_t runInstruction(uint64_t limit = 1000)
+    {
+        const uint64_t start = tstates;
+        do {
+            tick();
+        } while (!atBoundary() && tstates - start < limit);
+        return tstates - start;
+    }
+};
