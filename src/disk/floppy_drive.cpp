@@ -92,57 +92,73 @@ void floppyDrive::change_SIDE1_SELECT(bool side) {
     selectTrack();
 }
 
+// One cell every 2 us; the word loads and the sync search are the rare parts.
+inline void floppyDrive::shiftCell() {
+    const uint16_t source = writeGate ? writeWord : readWord;
+    shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((source & cellMask) ? 1 : 0));
+    cellMask >>= 1;
+    if (!cellMask) loadNextWord();
+    if (unitRecord && unitRecord->hunting) huntSync();
+}
+
 void floppyDrive::clock() {
     if (stepLine) {
-        if (!stepOutward) {
-            if (cylinder < lastCylinder) ++cylinder;
-        } else if (!trackZero) {
-            --cylinder;
+        stepHead();
+    } else {
+        const uint8_t count = static_cast<uint8_t>(bitCounter + 1);
+        if (count & 1) {
+            bitCounter = count;
+            shiftCell();
+        } else if (count == 32) {
+            bitCounter = 0;
+            byteBoundary();
+        } else {
+            bitCounter = count;
         }
-        trackZero = cylinder == 0;
-        selectTrack();
-        bitCounter = 0;
-        byteBoundary();
-    } else if (++bitCounter == 32) {
-        bitCounter = 0;
-        byteBoundary();
-    } else if (bitCounter & 1) {
-        shiftCell();
     }
+    if (motorTimer) motorStep();
+}
 
-    if (motorTimer) {
-        --motorTimer;
-        if (motorTimer == spinUpTime / 2) {
-            spinning = motorOn;
-            if (motorOn) indexWait = 2;
-        }
-        if (motorTimer == 0) {
-            motorRunning = motorOn;
-            if (!motorOn) recomputeReady();
-        }
+[[gnu::noinline]] void floppyDrive::stepHead() {
+    if (!stepOutward) {
+        if (cylinder < lastCylinder) ++cylinder;
+    } else if (!trackZero) {
+        --cylinder;
+    }
+    trackZero = cylinder == 0;
+    selectTrack();
+    bitCounter = 0;
+    byteBoundary();
+}
+
+[[gnu::noinline]] void floppyDrive::motorStep() {
+    --motorTimer;
+    if (motorTimer == spinUpTime / 2) {
+        spinning = motorOn;
+        if (motorOn) indexWait = 2;
+    }
+    if (motorTimer == 0) {
+        motorRunning = motorOn;
+        if (!motorOn) recomputeReady();
     }
 }
 
-void floppyDrive::shiftCell() {
-    uint16_t source = writeGate ? writeWord : readWord;
-    shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((source & cellMask) ? 1 : 0));
-    cellMask >>= 1;
-    if (!cellMask) {
-        cellMask = 0x8000;
-        if (motorRunning && trackBuffer && position < copyEnd) {
-            readWord = trackBuffer[position++];
-            // A track whose length is not a whole number of words ends on a short word.
-            if (trackNibbles && position == copyEnd) cellMask = static_cast<uint16_t>(0x8000 >> (16 - 4 * trackNibbles));
-        }
+[[gnu::noinline]] void floppyDrive::loadNextWord() {
+    cellMask = 0x8000;
+    if (motorRunning && trackBuffer && position < copyEnd) {
+        readWord = trackBuffer[position++];
+        // A track whose length is not a whole number of words ends on a short word.
+        if (trackNibbles && position == copyEnd) cellMask = static_cast<uint16_t>(0x8000 >> (16 - 4 * trackNibbles));
     }
-    if (unitRecord && unitRecord->hunting) {
-        bool match = shiftRegister == kMfmSyncA1 || shiftRegister == kMfmIndexSyncC2;
-        if (syncWindow) --syncWindow;
-        if (match) {
-            // Realign the byte cells on the mark: the next microsecond ends a byte.
-            bitCounter = 31;
-            syncWindow = 16;
-        }
+}
+
+[[gnu::noinline]] void floppyDrive::huntSync() {
+    bool match = shiftRegister == kMfmSyncA1 || shiftRegister == kMfmIndexSyncC2;
+    if (syncWindow) --syncWindow;
+    if (match) {
+        // Realign the byte cells on the mark: the next microsecond ends a byte.
+        bitCounter = 31;
+        syncWindow = 16;
     }
 }
 

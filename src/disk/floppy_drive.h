@@ -91,7 +91,11 @@ public:
 private:
     void selectTrack();
     void byteBoundary();
+    void stepHead();
+    void motorStep();
     void shiftCell();
+    void loadNextWord();
+    void huntSync();
     void recomputeReady();
     void freeTracks();
 };

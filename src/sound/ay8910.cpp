@@ -188,11 +188,7 @@ void ay8910::toneStep(int ch) {
     }
 }
 
-void ay8910::clock() {
-    const uint8_t tick = prescaler;
-    prescaler = (tick + 1) & 15;
-    // Tone and noise run at 125 kHz, the envelope at 62.5 kHz.
-    if (tick & 7) return;
+void ay8910::generatorStep(uint8_t tick) {
     if (tick == 0) envelopeStep();
 
     if (++noiseCounter >= noisePeriod) {

@@ -44,10 +44,17 @@ public:
     // What a read cycle of `reg` puts on the bus.
     uint8_t registerValue(uint8_t reg) const;
 
-    void clock();  // one microsecond
+    // One microsecond. Tone and noise run at 125 kHz, the envelope at 62.5 kHz:
+    // seven microseconds out of eight only the prescaler moves.
+    void clock() {
+        const uint8_t tick = prescaler;
+        prescaler = static_cast<uint8_t>((tick + 1) & 15);
+        if (!(tick & 7)) generatorStep(tick);
+    }
     void mixer();  // fills `level`
 
 private:
+    void generatorStep(uint8_t tick);
     void envelopeStep();
     void toneStep(int channel);
 };

@@ -64,16 +64,6 @@ void gaCPC::reset() {
     hsyncCounter = 13;
 }
 
-void gaCPC::clock() {
-    runctr = kStepsPerFrame;
-    while (runctr) {
-        // Headless timed actions (autorun keys) fall due at their own microsecond.
-        uint32_t pauseAt = timedActionDueRunctr(runctr);
-        while (runctr > pauseAt) clockMicrosecond();
-        if (runctr) runTimedActionsDue(runctr);
-    }
-}
-
 inline void gaCPC::applyPendingColour() {
     if (!colorPending) return;
     colorPending = false;
@@ -125,7 +115,7 @@ inline void gaCPC::crtcVsyncEdge() {
     vsyncOut = level;
     blank = vsyncOut || hsyncOut;
     if (level) {
-        monitorRoutine = &gaCPC::monitor_update_sync;
+        change_monitor_pixels();
         vsyncIntDelay = 2;
     } else if (hsyncOut) {
         monitor_hsync_pulse(beamInRetrace());
@@ -181,7 +171,17 @@ inline void gaCPC::crtcHsyncEdge() {
     blank = vsyncOut;
 }
 
-void gaCPC::clockMicrosecond() {
+// Inlined into the step; only an IORQ edge leaves it for the bus decoder.
+[[gnu::always_inline]] inline void gaCPC::cpuTState() {
+    cpu->clock();
+    if ((cpu->iorq ? 1 : 0) != lastIorq) serviceIoEdge();
+}
+
+void gaCPC::call_cpu() { cpuTState(); }
+
+// One microsecond, in the fixed order. Pixel ticks with nothing between them
+// reach the beam as one run; clock() and clockMicrosecond() each inline it.
+[[gnu::always_inline]] inline void gaCPC::step() {
     applyPendingColour();
     shiftB = videoByte(1);
     crtcVsyncEdge();
@@ -190,34 +190,27 @@ void gaCPC::clockMicrosecond() {
 
     cpu->wait = false;
     startHalf(shiftA);
-    tick(0);
-    call_cpu();
+    ticks<1>(0);
+    cpuTState();
     crtcHsyncEdge();
     serviceMemory();
-    tick(1);
-    tick(2);
+    ticks<2>(1);
     ay->clock();
     produceAudioSample();
-    tick(3);
+    ticks<1>(3);
     cpu->wait = true;
-    tick(4);
-    call_cpu();
-    tick(5);
-    tick(6);
-    tick(7);
+    ticks<1>(4);
+    cpuTState();
+    ticks<3>(5);
 
     applyPendingColour();
     shiftA = videoByte(0);
     startHalf(shiftB);
-    tick(8);
-    call_cpu();
-    tick(9);
-    tick(10);
-    tick(11);
-    tick(12);
-    call_cpu();
-    tick(13);
-    tick(14);
+    ticks<1>(8);
+    cpuTState();
+    ticks<4>(9);
+    cpuTState();
+    ticks<2>(13);
 
     if (fdc) {
         fdc->clock();
@@ -225,8 +218,21 @@ void gaCPC::clockMicrosecond() {
         fd1->clock();
     }
     tape->read();
-    tick(15);
+    ticks<1>(15);
+    pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
     --runctr;
+}
+
+void gaCPC::clockMicrosecond() { step(); }
+
+void gaCPC::clock() {
+    runctr = kStepsPerFrame;
+    while (runctr) {
+        // Headless timed actions (autorun keys) fall due at their own microsecond.
+        uint32_t pauseAt = timedActionDueRunctr(runctr);
+        while (runctr > pauseAt) step();
+        if (runctr) runTimedActionsDue(runctr);
+    }
 }
 
 // Audio: one stereo frame each time the accumulator passes the device's

@@ -7,6 +7,7 @@
 class gaCPC {
 public:
     using MonitorRoutine = void (gaCPC::*)();
+    using MonitorRun = void (gaCPC::*)(int firstTick);
 
     MonitorRoutine monitorRoutine = &gaCPC::monitor_update_pixel;
     uint32_t pixelColor = 0xFF000000u;
@@ -37,6 +38,12 @@ public:
     // The eight colours of the half character being serialised, worked out at
     // ticks 0 and 8 (pens only change between halves, so this is exact).
     uint32_t halfColours[8] = {};
+    // The beam routines for runs of 1 to 4 adjacent ticks with nothing between
+    // them, by length - 1: always the partners of monitorRoutine (both are
+    // switched together by the two change_ routines, and by nothing else).
+    static const MonitorRun kMonitorPixelRuns[4];
+    static const MonitorRun kMonitorSyncRuns[4];
+    const MonitorRun* monitorRuns = kMonitorPixelRuns;
 
     gaCPC();
 
@@ -53,13 +60,24 @@ public:
     void serviceMemory();
     uint8_t readMemory(uint16_t address) const;
 
-    void change_monitor_update() { monitorRoutine = &gaCPC::monitor_update_pixel; }
-    void change_monitor_pixels() { monitorRoutine = &gaCPC::monitor_update_sync; }
+    void change_monitor_update() {
+        monitorRoutine = &gaCPC::monitor_update_pixel;
+        monitorRuns = kMonitorPixelRuns;
+    }
+    void change_monitor_pixels() {
+        monitorRoutine = &gaCPC::monitor_update_sync;
+        monitorRuns = kMonitorSyncRuns;
+    }
     bool beamInRetrace() const { return monitorRoutine == &gaCPC::monitor_update_sync; }
 
     // Beam routines (video/monitor.cpp), one call per 16 MHz tick.
     void monitor_update_pixel();
     void monitor_update_sync();
+    // The same for `Count` adjacent ticks from tick `firstTick` of the half;
+    // the colours come from halfColours.
+    template <int Count> void monitor_run_pixel(int firstTick);
+    template <int Count> void monitor_run_sync(int firstTick);
+    void monitor_ticks_one_by_one(int firstTick, int count);
 
     // Colours of one half character per mode, chosen by `mode` at every half
     // (no derived state, so a snapshot may write `mode` directly).
@@ -69,13 +87,15 @@ public:
     void half_mode3(uint8_t videoByte);
 
 private:
+    void step();
+    void cpuTState();
     void applyPendingColour();
     uint8_t videoByte(uint8_t second) const;
     void startHalf(uint16_t videoByteValue);
-    void tick(int k) {
-        pixelColor = halfColours[k & 7];
-        (this->*monitorRoutine)();
-    }
+    // Ticks first..first+Count-1 of the microsecond (within one half), as one
+    // run. The runs take their colours from halfColours; pixelColor is only
+    // needed by the single-tick routines and is brought up to date per step.
+    template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     void crtcVsyncEdge();
     void gateArrayHsync();
     void crtcHsyncEdge();

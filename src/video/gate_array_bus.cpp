@@ -28,11 +28,6 @@ void gaCPC::serviceMemory() {
     }
 }
 
-void gaCPC::call_cpu() {
-    cpu->clock();
-    serviceIoEdge();
-}
-
 void gaCPC::serviceIoEdge() {
     const uint8_t level = cpu->iorq ? 1 : 0;
     if (level == lastIorq) return;

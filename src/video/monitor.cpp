@@ -82,7 +82,7 @@ void gaCPC::monitor_update_pixel() {
     uint32_t xy = cpcscreenpixels_xy;
     if (xy < kFramePixels) cpcscreenpixels[xy] = blank ? monitor_blank_color : pixelColor;
     if (++xy == cpcscreenpixels_xy_hsync) {
-        monitorRoutine = &gaCPC::monitor_update_sync;
+        change_monitor_pixels();
         xy += kRowSkip;
         cpcscreenpixels_xy_hsync += kLineAdvance;
     }
@@ -107,7 +107,7 @@ void gaCPC::monitor_update_sync() {
     if (--monitor_hsync_ctr) return;
     ++monitor_nb_lines;
     if (monitor_nb_lines <= kLastDrawnLine) {
-        monitorRoutine = &gaCPC::monitor_update_pixel;
+        change_monitor_update();
     } else if (monitor_nb_lines > kVerticalHoldLines) {
         // Vertical hold: no VSYNC came in time, the monitor retraces by itself.
         monitor_nb_lines = 0;
@@ -115,6 +115,73 @@ void gaCPC::monitor_update_sync() {
         cpcscreenpixels_xy = 0;
         cpcscreenpixels_xy_hsync = kFrameWidth;
         monitor_finish_frame();
+    }
+}
+
+// Runs of ticks: a run that can reach no row end, buffer limit or counter end
+// is done at once; any other goes tick by tick, so both give the same beam.
+template <int Count>
+void gaCPC::monitor_run_pixel(int first) {
+    constexpr uint32_t n = Count;
+    const uint32_t xy = cpcscreenpixels_xy;
+    if (cpcscreenpixels_xy_hsync - xy > n) {
+        if (xy <= kFramePixels - n) {
+            uint32_t* out = &cpcscreenpixels[xy];
+            if (blank) {
+                const uint32_t c = monitor_blank_color;
+                for (uint32_t i = 0; i < n; ++i) out[i] = c;
+            } else {
+                const uint32_t* colours = &halfColours[first];
+                for (uint32_t i = 0; i < n; ++i) out[i] = colours[i];
+            }
+            cpcscreenpixels_xy = xy + n;
+            return;
+        }
+        if (xy >= kFramePixels) {  // below the buffer: the beam only moves
+            cpcscreenpixels_xy = xy + n;
+            return;
+        }
+    }
+    monitor_ticks_one_by_one(first, Count);
+}
+
+template <int Count>
+void gaCPC::monitor_run_sync(int first) {
+    constexpr uint32_t n = Count;
+    if (monitor_vsync_ctr) {
+        if (monitor_vsync_ctr >= n) {
+            if (!monitor_nb_lines) {
+                monitor_vsync_ctr -= n;
+                return;
+            }
+            const uint32_t xy = cpcscreenpixels_xy;
+            if (cpcscreenpixels_xy_hsync - xy > n && xy <= kRetraceWriteLimit + 1 - n) {
+                monitor_vsync_ctr -= n;
+                const uint32_t c = monitor_blank_color;
+                for (uint32_t i = 0; i < n; ++i) cpcscreenpixels[xy + i] = c;
+                cpcscreenpixels_xy = xy + n;
+                return;
+            }
+        }
+    } else if (!monitor_hsync_ctr) {
+        return;  // waits for a horizontal sync pulse
+    } else if (monitor_hsync_ctr > n) {
+        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - n);
+        return;
+    }
+    monitor_ticks_one_by_one(first, Count);
+}
+
+const gaCPC::MonitorRun gaCPC::kMonitorPixelRuns[4] = {&gaCPC::monitor_run_pixel<1>, &gaCPC::monitor_run_pixel<2>,
+                                                       &gaCPC::monitor_run_pixel<3>, &gaCPC::monitor_run_pixel<4>};
+const gaCPC::MonitorRun gaCPC::kMonitorSyncRuns[4] = {&gaCPC::monitor_run_sync<1>, &gaCPC::monitor_run_sync<2>,
+                                                      &gaCPC::monitor_run_sync<3>, &gaCPC::monitor_run_sync<4>};
+
+// Kept out of line so that the runs stay leaf routines.
+[[gnu::noinline]] void gaCPC::monitor_ticks_one_by_one(int first, int count) {
+    for (int i = 0; i < count; ++i) {
+        pixelColor = halfColours[first + i];
+        (this->*monitorRoutine)();
     }
 }
 

@@ -1,0 +1,166 @@
+// The frame clock hands the beam runs of adjacent ticks. A run must leave the
+// beam and the frame buffer exactly as the same ticks one by one would, also
+// when a row end, the buffer end or a sync counter falls inside the run.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/bare_machine.h"
+#include "video/gate_array.h"
+#include "video/monitor.h"
+
+using test_support::BareMachine;
+
+namespace {
+
+struct BeamState {
+    uint32_t xy, xyHsync, vsyncCtr, finished;
+    uint16_t lines;
+    uint8_t hsyncCtr;
+    bool retrace;
+};
+
+struct Case {
+    const char* name;
+    bool retrace;
+    bool blank;
+    uint32_t xy, xyHsync;
+    uint16_t lines;
+    uint32_t vsyncCtr;
+    uint8_t hsyncCtr;
+};
+
+class MonitorRuns : public BareMachine {
+protected:
+    void SetUp() override {
+        BareMachine::SetUp();
+        t_scanlines = false;
+        for (int i = 0; i < 8; ++i) ga->halfColours[i] = 0xFF000000u | (0x111111u * (i + 1));
+        // A recognisable picture, so that a finished frame copies something.
+        for (uint32_t i = 0; i < kFramePixels; ++i) cpcscreenpixels[i] = 0xFF000000u | (i * 2654435761u >> 8);
+    }
+
+    void load(const Case& c) {
+        if (c.retrace) ga->change_monitor_pixels();
+        else ga->change_monitor_update();
+        ga->blank = c.blank;
+        cpcscreenpixels_xy = c.xy;
+        cpcscreenpixels_xy_hsync = c.xyHsync;
+        monitor_nb_lines = c.lines;
+        monitor_vsync_ctr = c.vsyncCtr;
+        monitor_hsync_ctr = c.hsyncCtr;
+    }
+
+    BeamState state() const {
+        return {cpcscreenpixels_xy, cpcscreenpixels_xy_hsync, monitor_vsync_ctr, monitorFinishedFrames,
+                monitor_nb_lines,   monitor_hsync_ctr,        ga->beamInRetrace()};
+    }
+
+    // Runs `count` ticks from `first` both ways from the same start and
+    // compares beam, routine pairing and buffer.
+    void expectSameAsSingleTicks(const Case& c, int first, int count) {
+        const std::string where = std::string(c.name) + " first " + std::to_string(first) + " count " +
+                                  std::to_string(count);
+        const std::vector<uint32_t> picture(cpcscreenpixels, cpcscreenpixels + kFramePixels);
+        const uint32_t finishedBefore = monitorFinishedFrames;
+
+        load(c);
+        for (int i = 0; i < count; ++i) {
+            ga->pixelColor = ga->halfColours[first + i];
+            (ga->*ga->monitorRoutine)();
+        }
+        const BeamState single = state();
+        const std::vector<uint32_t> singlePicture(cpcscreenpixels, cpcscreenpixels + kFramePixels);
+
+        std::memcpy(cpcscreenpixels, picture.data(), kFramePixels * sizeof(uint32_t));
+        monitorFinishedFrames = finishedBefore;
+        load(c);
+        (ga->*ga->monitorRuns[count - 1])(first);
+        const BeamState run = state();
+
+        EXPECT_EQ(run.xy, single.xy) << where;
+        EXPECT_EQ(run.xyHsync, single.xyHsync) << where;
+        EXPECT_EQ(run.lines, single.lines) << where;
+        EXPECT_EQ(run.vsyncCtr, single.vsyncCtr) << where;
+        EXPECT_EQ(run.hsyncCtr, single.hsyncCtr) << where;
+        EXPECT_EQ(run.retrace, single.retrace) << where;
+        EXPECT_EQ(run.finished, single.finished) << where;
+        EXPECT_EQ(ga->monitorRuns == gaCPC::kMonitorSyncRuns, ga->beamInRetrace()) << where << ": routines apart";
+        size_t differing = 0;
+        for (uint32_t i = 0; i < kFramePixels; ++i) differing += cpcscreenpixels[i] != singlePicture[i];
+        EXPECT_EQ(differing, 0u) << where;
+        std::memcpy(cpcscreenpixels, picture.data(), kFramePixels * sizeof(uint32_t));
+    }
+
+    void checkAllRuns(const Case& c) {
+        for (int count = 1; count <= 4; ++count) {
+            expectSameAsSingleTicks(c, 0, count);
+            expectSameAsSingleTicks(c, 8 - count, count);
+        }
+    }
+};
+
+constexpr uint32_t kRow = kFrameWidth;
+
+TEST_F(MonitorRuns, DrawingRunsMatchSingleTicks) {
+    const uint32_t mid = 100 * 2 * kRow + 300;
+    checkAllRuns({"mid row", false, false, mid, 100 * 2 * kRow + kRow, 100, 0, 0});
+    checkAllRuns({"mid row blank", false, true, mid, 100 * 2 * kRow + kRow, 100, 0, 0});
+    for (uint32_t left = 1; left <= 5; ++left) {
+        const std::string name = "row end in " + std::to_string(left);
+        checkAllRuns({name.c_str(), false, false, 2 * kRow - left, 2 * kRow, 0, 0, 0});
+        checkAllRuns({name.c_str(), false, true, 2 * kRow - left, 2 * kRow, 0, 0, 0});
+    }
+}
+
+TEST_F(MonitorRuns, DrawingRunsAtTheBufferEndMatchSingleTicks) {
+    for (uint32_t left = 0; left <= 5; ++left) {
+        const std::string name = "buffer end in " + std::to_string(left);
+        checkAllRuns({name.c_str(), false, false, kFramePixels - left, kFramePixels + 100, 320, 0, 0});
+    }
+    checkAllRuns({"below the buffer", false, false, kFramePixels + 2000, kFramePixels + 2832, 330, 0, 0});
+    checkAllRuns({"row end below the buffer", false, false, kFramePixels + 2830, kFramePixels + 2832, 330, 0, 0});
+}
+
+TEST_F(MonitorRuns, RetraceRunsMatchSingleTicks) {
+    checkAllRuns({"waiting for hsync", true, false, 4 * kRow, 5 * kRow, 2, 0, 0});
+    for (uint8_t left = 1; left <= 5; ++left) {
+        const std::string name = "flyback ends in " + std::to_string(left);
+        checkAllRuns({name.c_str(), true, false, 4 * kRow, 5 * kRow, 2, 0, left});
+        checkAllRuns({(name + ", line 525").c_str(), true, false, 4 * kRow, 5 * kRow, 525, 0, left});
+        checkAllRuns({(name + ", vertical hold").c_str(), true, false, 4 * kRow, 5 * kRow, 603, 0, left});
+    }
+    checkAllRuns({"flyback running", true, false, 4 * kRow, 5 * kRow, 2, 0, 100});
+}
+
+TEST_F(MonitorRuns, VerticalRetraceRunsMatchSingleTicks) {
+    for (uint32_t left = 1; left <= 5; ++left) {
+        const std::string name = "vertical retrace ends in " + std::to_string(left);
+        checkAllRuns({name.c_str(), true, false, 0, kRow, 0, left, 0});
+        checkAllRuns({(name + ", flyback armed").c_str(), true, false, 0, kRow, 0, left, 3});
+        // A retrace after a short frame keeps the beam moving, blank.
+        checkAllRuns({(name + ", short frame").c_str(), true, false, 60 * kRow + 5, 61 * kRow, 60, left, 0});
+    }
+    checkAllRuns({"short frame, row end", true, false, 61 * kRow - 2, 61 * kRow, 60, 1000, 0});
+    for (uint32_t over = 0; over <= 5; ++over) {
+        const std::string name = "short frame, write limit in " + std::to_string(over);
+        checkAllRuns({name.c_str(), true, false, 475904 - over, 475904 + 500, 300, 1000, 0});
+    }
+}
+
+TEST_F(MonitorRuns, RunRoutinesFollowTheBeamThroughWholeFrames) {
+    if (!crtcRuns()) GTEST_SKIP() << "the CRTC produces no line syncs";
+    int switches = 0;
+    bool wasRetrace = ga->beamInRetrace();
+    for (int us = 0; us < 2 * 19968; ++us) {
+        ga->clockMicrosecond();
+        ASSERT_EQ(ga->monitorRuns == gaCPC::kMonitorSyncRuns, ga->beamInRetrace()) << "microsecond " << us;
+        switches += ga->beamInRetrace() != wasRetrace;
+        wasRetrace = ga->beamInRetrace();
+    }
+    EXPECT_GT(switches, 1000) << "the beam went into and out of retrace on (nearly) every line";
+}
+
+}  // namespace
