@@ -117,19 +117,8 @@ float peakToPeak(const std::vector<float>& s, size_t from, size_t to) {
     return *hi - *lo;
 }
 
-class SoundFromBasic : public ::testing::Test {
+class SoundFromBasic : public window_test::XvfbTest {
 protected:
-    std::unique_ptr<XvfbSession> x;
-
-    void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
-        if (!window_test::generatedImagesPresent())
-            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
-        if (!XvfbSession::toolsPresent()) GTEST_SKIP() << "xvfb-run, xdotool or ImageMagick missing";
-        x = std::make_unique<XvfbSession>();
-        ASSERT_TRUE(x->ok()) << x->failure();
-    }
-
     // Starts kestrix with `args`, plays the tone from BASIC and closes it.
     Capture play(const std::vector<std::string>& args) {
         Capture c;

@@ -50,19 +50,8 @@ const std::vector<std::string> kPrint6Times7 = {
     // '*' is SHIFT with the key right of L (host ';'): keys go by position.
     "p", "r", "i", "n", "t", "space", "6", "shift+semicolon", "7", "Return"};
 
-class WindowedKestrix : public ::testing::Test {
+class WindowedKestrix : public window_test::XvfbTest {
 protected:
-    std::unique_ptr<XvfbSession> x;
-
-    void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
-        if (!window_test::generatedImagesPresent())
-            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
-        if (!XvfbSession::toolsPresent()) GTEST_SKIP() << "xvfb-run, xdotool or ImageMagick missing";
-        x = std::make_unique<XvfbSession>();
-        ASSERT_TRUE(x->ok()) << x->failure();
-    }
-
     // Starts kestrix and waits for its window; false (with a failure) if none.
     bool open(KestrixWindow& k, const std::vector<std::string>& args = {}) {
         EXPECT_TRUE(k.start(args));

@@ -2,13 +2,17 @@
 // xvfb-run, the kestrix process, and what a person does with xdotool and
 // ImageMagick (look, type, press keys, close the window).
 #pragma once
+#include <gtest/gtest.h>
 #include <sys/types.h>
+
+#include <memory>
 
 #include <string>
 #include <vector>
 
 #include "support/headless_run.h"
 #include "support/screen_text.h"
+#include "window_test_images.h"
 
 namespace window_test {
 
@@ -75,5 +79,20 @@ private:
 
 // Runs a command line through the shell; its exit status, output in `out`.
 int runCommand(const std::string& command, std::string* out = nullptr);
+
+// Tests that run the program in a window: they skip without the ROMs, the
+// generated images or the X tools, and get an X server of their own.
+class XvfbTest : public ::testing::Test {
+protected:
+    std::unique_ptr<XvfbSession> x;
+
+    void SetUp() override {
+        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+        if (!generatedImagesPresent()) GTEST_SKIP() << "no generated images in " << generatedImageDir();
+        if (!XvfbSession::toolsPresent()) GTEST_SKIP() << "xvfb-run, xdotool or ImageMagick missing";
+        x = std::make_unique<XvfbSession>();
+        ASSERT_TRUE(x->ok()) << x->failure();
+    }
+};
 
 }  // namespace window_test
