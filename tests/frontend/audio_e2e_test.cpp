@@ -140,27 +140,38 @@ protected:
             c.why = "xdotool failed";
             return c;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2600));
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
         k.requestClose();
         EXPECT_EQ(k.waitForExit(), 0) << k.log();
         c.ran = true;
         c.left = leftChannel(file, &c.bytes);
         return c;
     }
+
+    // Typed keys can be lost on a heavily loaded machine; a few tries tell that from a silent AY.
+    Capture playSounding(const std::vector<std::string>& args) {
+        Capture c;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            c = play(args);
+            auto span = soundingSpan(c.left);
+            if (!c.ran || span.second - span.first > 65536u) break;
+        }
+        return c;
+    }
 };
 
 TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
-    Capture full = play({});
+    Capture full = playSounding({});
     if (!full.ran) GTEST_SKIP() << full.why;
     auto [from, to] = soundingSpan(full.left);
-    if (to == 0) GTEST_SKIP() << "no sound in " << full.bytes << " bytes: the AY does not sound yet";
+    if (to == 0) GTEST_SKIP() << "no sound in " << full.bytes << " bytes after three tries";
     ASSERT_GT(to - from, 65536u) << "the two-second tone is there";
     const size_t n = 32768;
     size_t middle = from + (to - from - n) / 2;
     double f = dominantFrequency(full.left, middle, n);
     EXPECT_NEAR(f, 440.0, 4.4);
 
-    Capture half = play({"-v", "64"});
+    Capture half = playSounding({"-v", "64"});
     ASSERT_TRUE(half.ran) << half.why;
     auto [hFrom, hTo] = soundingSpan(half.left);
     ASSERT_GT(hTo - hFrom, 65536u);
