@@ -106,6 +106,7 @@ private:
     void hsyncType3();
     void hsyncType4();
     void startAdjustIfLastRow();
+    void advanceAddress();
     void newFrame();
     void vsyncStep(bool mayStart);
     void advanceRowType34();

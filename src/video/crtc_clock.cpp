@@ -59,6 +59,16 @@ void crtc6845::hsyncType4() {
     if (C0 == R2) hsync = true;
 }
 
+// The character's address; at the end of the displayed width the last line
+// of a row latches where the next row starts.
+inline void crtc6845::advanceAddress() {
+    MA = (MAstart + C0) & kAddressMask;
+    if (C0 == R1) {
+        hdisp = false;
+        if (lastLine) MAnext = MA;
+    }
+}
+
 void crtc6845::startAdjustIfLastRow() {
     if (lastLine && C4 == R4) {
         inAdjust = true;
@@ -152,11 +162,7 @@ void crtc6845::clock_crtc0() {
         }
     }
     hsyncType0();
-    MA = (MAstart + C0) & kAddressMask;
-    if (C0 == R1) {
-        hdisp = false;
-        if (lastLine) MAnext = MA;
-    }
+    advanceAddress();
 }
 
 // ---- type 1 --------------------------------------------------------------------
@@ -206,11 +212,7 @@ void crtc6845::clock_crtc1() {
         }
     }
     hsyncType0();
-    MA = (MAstart + C0) & kAddressMask;
-    if (C0 == R1) {
-        hdisp = false;
-        if (lastLine) MAnext = MA;
-    }
+    advanceAddress();
 }
 
 // ---- type 2 --------------------------------------------------------------------
@@ -249,11 +251,7 @@ void crtc6845::clock_crtc2() {
         ++C0;
     }
     hsyncType0();
-    MA = (MAstart + C0) & kAddressMask;
-    if (C0 == R1) {
-        hdisp = false;
-        if (lastLine) MAnext = MA;
-    }
+    advanceAddress();
 }
 
 // ---- type 3 (Plus ASIC) -------------------------------------------------------------
@@ -338,9 +336,5 @@ void crtc6845::clock_crtc4() {
         }
     }
     hsyncType4();
-    MA = (MAstart + C0) & kAddressMask;
-    if (C0 == R1) {
-        hdisp = false;
-        if (lastLine) MAnext = MA;
-    }
+    advanceAddress();
 }
