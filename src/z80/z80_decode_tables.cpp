@@ -137,6 +137,20 @@ void Z80CPU::buildTables()
         }
         edTable[op] = eh;
     }
+
+    // GNU C++ resolves a bound pointer to a non-virtual member function to a
+    // plain function pointer.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpmf-conversions"
+    for (int op = 0; op < 256; ++op) {
+        mainFns[op] = reinterpret_cast<HandlerFn>(this->*mainTable[op]);
+        indexFns[op] = reinterpret_cast<HandlerFn>(this->*indexTable[op]);
+        cbFns[op] = reinterpret_cast<HandlerFn>(this->*cbTable[op]);
+        indexCbFns[op] = reinterpret_cast<HandlerFn>(this->*indexCbTable[op]);
+        edFns[op] = reinterpret_cast<HandlerFn>(this->*edTable[op]);
+    }
+    imTwoFn = reinterpret_cast<HandlerFn>(this->*&Z80CPU::im_2);
+#pragma GCC diagnostic pop
 }
 
 // Prefix handlers end by copying the opcode into prefix: the sequencer then

@@ -38,6 +38,22 @@ void Z80CPU::reset()
     handler = &Z80CPU::nop;
 }
 
+// The M1 of an interrupt acknowledge: IM 0 executes the byte on the bus,
+// IM 1 and IM 2 run their own sequences.
+void Z80CPU::decodeAcknowledge()
+{
+    intAckPending = 0;
+    flagsTouchedPrev = 0;
+    if (interruptMode == 0) {
+        handler = mainTable[opcode];
+        handlerFn = mainFns[opcode];
+        return;
+    }
+    opcode = 0xFF;
+    handler = interruptMode == 1 ? &Z80CPU::rst : &Z80CPU::im_2;
+    handlerFn = interruptMode == 1 ? mainFns[0xFF] : imTwoFn;
+}
+
 void Z80CPU::acceptInterrupt()
 {
     iff1 = 0;

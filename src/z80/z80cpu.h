@@ -11,6 +11,7 @@ public:
     typedef void (Z80CPU::*Handler)();
     typedef uint8_t (Z80CPU::*ByteReader)();
     typedef void (Z80CPU::*ByteWriter)(uint8_t);
+    typedef void (*HandlerFn)(Z80CPU*);
 
     enum BusKind : uint8_t {
         BusNone = 0, BusReadPc, BusRead, BusWrite, BusIn, BusOut, BusStackRead, BusStackWrite
@@ -41,9 +42,8 @@ public:
     uint8_t prefix = 0;
     uint8_t opY = 0;
     Handler handler = nullptr;
-    // The same handler as a plain function pointer, taken once at decode so
-    // that each step is one indirect call.
-    typedef void (*HandlerFn)(Z80CPU*);
+    // The same handler as a plain function pointer, so that each step is
+    // one indirect call.
     HandlerFn handlerFn = nullptr;
     uint8_t fetchState = 0;
     uint8_t busState = 0;
@@ -66,11 +66,14 @@ public:
     // The sequencer's position as one value per kind of T-state (fetch,
     // acknowledge, each bus cycle's T1/T2/T3, internal), so that clock()
     // dispatches once per call; fetchState and busState follow it.
-    enum Phase : uint8_t {
-        PhFetchT1, PhFetchT2, PhAckT2, PhAckWait1, PhAckWait2, PhFetchT3, PhFetchT4, PhInternal,
-        PhReadPcT1, PhReadPcT2, PhReadT1, PhReadT2, PhReadT3, PhWriteT1, PhWriteT2, PhWriteT3,
-        PhInT1, PhInT2, PhInWait, PhInT3, PhOutT1, PhOutT2, PhOutWait, PhOutT3
-    };
+#define Z80_PHASE_LIST(X)                                                                         \
+    X(PhFetchT1) X(PhFetchT2) X(PhAckT2) X(PhAckWait1) X(PhAckWait2) X(PhFetchT3) X(PhFetchT4)      \
+    X(PhInternal) X(PhReadPcT1) X(PhReadPcT2) X(PhReadT1) X(PhReadT2) X(PhReadT3) X(PhWriteT1)     \
+    X(PhWriteT2) X(PhWriteT3) X(PhInT1) X(PhInT2) X(PhInWait) X(PhInT3) X(PhOutT1) X(PhOutT2)       \
+    X(PhOutWait) X(PhOutT3)
+#define Z80_PHASE_ENUM(p) p,
+    enum Phase : uint8_t { Z80_PHASE_LIST(Z80_PHASE_ENUM) };
+#undef Z80_PHASE_ENUM
     uint8_t phase = PhFetchT1;
 
     // ---- register storage (the logical view is below) ----
@@ -101,6 +104,15 @@ public:
     Handler edTable[256];
     Handler mainTable[256];
     Handler indexTable[256];
+    // The same five tables as plain function pointers, filled by
+    // buildTables(), so that decode takes a handler's address without a
+    // member-pointer conversion.
+    HandlerFn mainFns[256];
+    HandlerFn indexFns[256];
+    HandlerFn cbFns[256];
+    HandlerFn indexCbFns[256];
+    HandlerFn edFns[256];
+    HandlerFn imTwoFn = nullptr;
     ByteReader readA = nullptr;
     ByteWriter writeA = nullptr;
     ByteReader readF = nullptr;
@@ -112,6 +124,7 @@ public:
     Z80CPU();
 
     inline void clock();
+    template <class BusService> uint64_t clockRun(uint64_t count, BusService&& bus);
     void reset();
 
     // ---- accessor slot targets ----
@@ -315,6 +328,7 @@ public:
 
 private:
     inline void decode();
+    void decodeAcknowledge();
     inline void runHandler();
     inline void endInstruction();
     void acceptInterrupt();
@@ -399,40 +413,31 @@ inline void Z80CPU::init_incdec_reg16(int direction, int source, int driveBus, i
     }
 }
 
-// GNU C++ resolves a bound pointer to a non-virtual member function to a
-// plain function pointer.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpmf-conversions"
 inline void Z80CPU::decode()
 {
     opY = (opcode >> 3) & 7;
-    Handler h;
+    const unsigned op = opcode;
     if (__builtin_expect(!prefix, 1)) {
         if (__builtin_expect(!intAckPending, 1)) {
-            h = mainTable[opcode];
+            handler = mainTable[op];
+            handlerFn = mainFns[op];
         } else {
-            intAckPending = 0;
-            flagsTouchedPrev = 0;
-            if (interruptMode == 0) {
-                h = mainTable[opcode];
-            } else {
-                opcode = 0xFF;
-                h = interruptMode == 1 ? &Z80CPU::rst : &Z80CPU::im_2;
-            }
+            decodeAcknowledge();
         }
     } else if (prefix == 0xCB) {
-        h = (ixMode | iyMode) ? indexCbTable[opcode] : cbTable[opcode];
+        const bool indexed = ixMode | iyMode;
+        handler = indexed ? indexCbTable[op] : cbTable[op];
+        handlerFn = indexed ? indexCbFns[op] : cbFns[op];
     } else if (prefix == 0xED) {
-        h = edTable[opcode];
+        handler = edTable[op];
+        handlerFn = edFns[op];
     } else {
-        h = indexTable[opcode];
+        handler = indexTable[op];
+        handlerFn = indexFns[op];
     }
-    handler = h;
-    handlerFn = reinterpret_cast<HandlerFn>(this->*h);
     executing = 1;
     flagsTouched = 0;
 }
-#pragma GCC diagnostic pop
 
 inline void Z80CPU::endInstruction()
 {
@@ -469,162 +474,49 @@ inline void Z80CPU::runHandler()
 
 inline void Z80CPU::clock()
 {
+#define Z80_PHASE(p) case p:
+#define Z80_NEXT(p) do { phase = p; return; } while (0)
+#define Z80_STAY(p) return
+#define Z80_HANDLER_STEP() break
     switch (phase) {
-    case PhFetchT1:
-        m1 = 1;
-        addressBus = PC;
-        fetchState = 1;
-        if (__builtin_expect(!intAckPending, 1)) {
-            mreq = 1;
-            rd = 1;
-            ++PC;
-            phase = PhFetchT2;
-        } else {
-            phase = PhAckT2;
-        }
-        return;
-    case PhFetchT2:
-        if (__builtin_expect(!wait, 1)) {
-            fetchState = 4;
-            phase = PhFetchT3;
-        }
-        return;
-    case PhAckT2:
-        fetchState = 2;
-        phase = PhAckWait1;
-        return;
-    case PhAckWait1:
-        iorq = 1;
-        fetchState = 3;
-        phase = PhAckWait2;
-        return;
-    case PhAckWait2:
-        if (__builtin_expect(!wait, 1)) {
-            intVector = dataBus;
-            fetchState = 4;
-            phase = PhFetchT3;
-        }
-        return;
-    case PhFetchT3: // opcode in, refresh out
-        m1 = 0;
-        opcode = dataBus;
-        mreq = 1;
-        iorq = 0;
-        rd = 0;
-        rfsh = 1;
-        R = uint8_t((R & 0x80) | ((R + 1) & 0x7F));
-        addressBus = uint16_t((I << 8) | R);
-        fetchState = 5;
-        phase = PhFetchT4;
-        decode();
-        return;
-    case PhFetchT4: // the handler's first step
-        mreq = 0;
-        rfsh = 0;
-        fetching = 0;
-        fetchState = 0;
-        break;
-    case PhInternal:
-        break;
-    case PhReadPcT1:
-        addressBus = PC;
-        ++PC;
-        m1 = 1;
-        mreq = 1;
-        rd = 1;
-        busState = 1;
-        phase = PhReadPcT2;
-        return;
-    case PhReadPcT2:
-        m1 = 0;
-        if (__builtin_expect(!wait, 1)) {
-            busState = 2;
-            phase = PhReadT3;
-        }
-        return;
-    case PhReadT1:
-        mreq = 1;
-        rd = 1;
-        busState = 1;
-        phase = PhReadT2;
-        return;
-    case PhReadT2:
-        if (__builtin_expect(!wait, 1)) {
-            busState = 2;
-            phase = PhReadT3;
-        }
-        return;
-    case PhReadT3:
-        dataLatch = dataBus;
-        mreq = 0;
-        rd = 0;
-        busRequest = BusNone;
-        busState = 0;
-        break;
-    case PhWriteT1:
-        mreq = 1;
-        busState = 1;
-        phase = PhWriteT2;
-        return;
-    case PhWriteT2:
-        wr = 1;
-        dataBus = dataLatch;
-        if (__builtin_expect(!wait, 1)) {
-            busState = 2;
-            phase = PhWriteT3;
-        }
-        return;
-    case PhWriteT3:
-        mreq = 0;
-        wr = 0;
-        busRequest = BusNone;
-        busState = 0;
-        break;
-    case PhInT1:
-    case PhOutT1:
-        busState = 1;
-        ++phase;
-        return;
-    case PhInT2:
-        iorq = 1;
-        rd = 1;
-        busState = 2;
-        phase = PhInWait;
-        return;
-    case PhInWait:
-        if (__builtin_expect(!wait, 1)) {
-            busState = 3;
-            phase = PhInT3;
-        }
-        return;
-    case PhInT3:
-        iorq = 0;
-        rd = 0;
-        dataLatch = dataBus;
-        busRequest = BusNone;
-        busState = 0;
-        break;
-    case PhOutT2:
-        iorq = 1;
-        wr = 1;
-        dataBus = dataLatch;
-        busState = 2;
-        phase = PhOutWait;
-        return;
-    case PhOutWait:
-        if (__builtin_expect(!wait, 1)) {
-            busState = 3;
-            phase = PhOutT3;
-        }
-        return;
-    case PhOutT3:
-        iorq = 0;
-        wr = 0;
-        busRequest = BusNone;
-        busState = 0;
-        break;
+#include "z80/z80_tstate_phases.inc"
     default:
         __builtin_unreachable();
     }
+#undef Z80_PHASE
+#undef Z80_NEXT
+#undef Z80_STAY
+#undef Z80_HANDLER_STEP
     runHandler();
+}
+
+// The same T-states as `count` calls of clock(), each followed by
+// bus(*this), for callers that serve the pins alike after every T-state.
+// Each phase jumps straight to the next, so only the phase after a handler
+// step is dispatched indirectly. Stops early when bus() returns false;
+// returns the T-states run.
+template <class BusService>
+uint64_t Z80CPU::clockRun(uint64_t count, BusService&& bus)
+{
+    if (!count)
+        return 0;
+#define Z80_PHASE_LABEL(p) &&phase_##p,
+    void* const dispatch[] = {Z80_PHASE_LIST(Z80_PHASE_LABEL)};
+#undef Z80_PHASE_LABEL
+    uint64_t done = 0;
+#define Z80_END_TSTATE(next) do { ++done; if (!bus(*this) || done == count) return done; next; } while (0)
+#define Z80_PHASE(p) phase_##p:
+#define Z80_NEXT(p) do { phase = p; Z80_END_TSTATE(goto phase_##p); } while (0)
+#define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)
+#define Z80_HANDLER_STEP() goto handler_step
+    goto *dispatch[phase];
+#include "z80/z80_tstate_phases.inc"
+handler_step:
+    runHandler();
+    Z80_END_TSTATE(goto *dispatch[phase]);
+#undef Z80_PHASE
+#undef Z80_NEXT
+#undef Z80_STAY
+#undef Z80_HANDLER_STEP
+#undef Z80_END_TSTATE
 }

@@ -63,40 +63,35 @@ struct Z80TestBench {
         ++tstates;
     }
 
-    // WAIT always low: runs until stop is set or maxTstates is reached,
-    // checking stop only every few thousand T-states.
+    // WAIT always low: runs until stop is set or maxTstates is reached.
+    // The pins are served after every T-state inside clockRun(), which the
+    // compiler can fold into each phase.
     void runFree(uint64_t maxTstates, const bool& stop)
     {
         cpu.wait = 0;
-        bool iorqBefore = lastIorq;
-        uint64_t t = tstates;
-        while (!stop && t < maxTstates) {
-            for (int left = 1024; left; --left) {
-                cpu.clock();
+        uint8_t* const memory = mem;
+        bool iorqSeen = lastIorq;
+        if (tstates < maxTstates && !stop)
+            tstates += cpu.clockRun(maxTstates - tstates, [memory, &iorqSeen, &stop, this](Z80CPU& c)
+                                                              __attribute__((always_inline)) {
                 // MREQ and IORQ are never active together.
-                if (cpu.mreq) {
-                    iorqBefore = false;
-                    if (cpu.rd)
-                        cpu.dataBus = mem[cpu.addressBus];
-                    else if (cpu.wr)
-                        mem[cpu.addressBus] = cpu.dataBus;
-                } else if (cpu.iorq != iorqBefore) {
-                    iorqBefore = cpu.iorq;
-                    if (iorqBefore) {
-                        tstates = t + 1024 - left; // exact for the port handlers
+                if (c.mreq) {
+                    if (c.rd)
+                        c.dataBus = memory[c.addressBus];
+                    else if (c.wr)
+                        memory[c.addressBus] = c.dataBus;
+                } else if (c.iorq) {
+                    if (!iorqSeen) {
+                        iorqSeen = true;
                         serviceIo();
-                        if (stop) {
-                            t += 1024 - left + 1;
-                            goto out;
-                        }
+                        return !stop;
                     }
+                } else if (iorqSeen) {
+                    iorqSeen = false;
                 }
-            }
-            t += 1024;
-        }
-    out:
-        tstates = t;
-        lastIorq = iorqBefore;
+                return true;
+            });
+        lastIorq = iorqSeen;
     }
 
     void serviceIo()
