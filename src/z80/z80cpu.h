@@ -124,7 +124,7 @@ public:
     Z80CPU();
 
     inline void clock();
-    template <class BusService> uint64_t clockRun(uint64_t count, BusService&& bus);
+    template <class BusService> uint64_t clockRun(uint64_t count, BusService bus);
     void reset();
 
     // ---- accessor slot targets ----
@@ -453,12 +453,13 @@ inline void Z80CPU::endInstruction()
     iyMode = 0;
     prefix = 0;
     flagsTouchedPrev = flagsTouched;
-    if (__builtin_expect(eiPending, 0)) {
-        eiPending = 0;
-        return;
+    // One test for both: no interrupt is accepted right after EI.
+    if (__builtin_expect(eiPending | (intLine & iff1), 0)) {
+        if (eiPending)
+            eiPending = 0;
+        else
+            acceptInterrupt();
     }
-    if (__builtin_expect(intLine && iff1, 0))
-        acceptInterrupt();
 }
 
 inline void Z80CPU::runHandler()
@@ -493,10 +494,11 @@ inline void Z80CPU::clock()
 // The same T-states as `count` calls of clock(), each followed by
 // bus(*this), for callers that serve the pins alike after every T-state.
 // Each phase jumps straight to the next, so only the phase after a handler
-// step is dispatched indirectly. Stops early when bus() returns false;
-// returns the T-states run.
+// step is dispatched indirectly. bus is taken by value, so that its state
+// can live in registers. Stops early when bus() returns false; returns the
+// T-states run.
 template <class BusService>
-uint64_t Z80CPU::clockRun(uint64_t count, BusService&& bus)
+uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 {
     if (!count)
         return 0;

@@ -70,9 +70,8 @@ struct Z80TestBench {
     {
         cpu.wait = 0;
         uint8_t* const memory = mem;
-        bool iorqSeen = lastIorq;
         if (tstates < maxTstates && !stop)
-            tstates += cpu.clockRun(maxTstates - tstates, [memory, &iorqSeen, &stop, this](Z80CPU& c)
+            tstates += cpu.clockRun(maxTstates - tstates, [memory, iorqSeen = lastIorq, &stop, this](Z80CPU& c) mutable
                                                               __attribute__((always_inline)) {
                 // MREQ and IORQ are never active together.
                 if (c.mreq) {
@@ -86,12 +85,13 @@ struct Z80TestBench {
                         serviceIo();
                         return !stop;
                     }
-                } else if (iorqSeen) {
+                } else {
                     iorqSeen = false;
                 }
                 return true;
             });
-        lastIorq = iorqSeen;
+        // An IORQ still high at the end has been served.
+        lastIorq = cpu.iorq;
     }
 
     void serviceIo()
