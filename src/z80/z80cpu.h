@@ -492,11 +492,11 @@ inline void Z80CPU::clock()
 }
 
 // The same T-states as `count` calls of clock(), each followed by
-// bus(*this), for callers that serve the pins alike after every T-state.
-// Each phase jumps straight to the next, so only the phase after a handler
-// step is dispatched indirectly. bus is taken by value, so that its state
-// can live in registers. Stops early when bus() returns false; returns the
-// T-states run.
+// bus(*this, n), n counting the T-states run so far: for callers that serve
+// the pins alike after every T-state. Each phase jumps straight to the next,
+// so only the phase after a handler step is dispatched indirectly. bus is
+// taken by value, so that its state can live in registers. Stops early when
+// bus() returns false; returns the T-states run.
 template <class BusService>
 uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 {
@@ -506,7 +506,7 @@ uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
     void* const dispatch[] = {Z80_PHASE_LIST(Z80_PHASE_LABEL)};
 #undef Z80_PHASE_LABEL
     uint64_t done = 0;
-#define Z80_END_TSTATE(next) do { ++done; if (!bus(*this) || done == count) return done; next; } while (0)
+#define Z80_END_TSTATE(next) do { ++done; if (!bus(*this, done) || done == count) return done; next; } while (0)
 #define Z80_PHASE(p) phase_##p:
 #define Z80_NEXT(p) do { phase = p; Z80_END_TSTATE(goto phase_##p); } while (0)
 #define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)

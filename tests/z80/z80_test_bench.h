@@ -70,9 +70,10 @@ struct Z80TestBench {
     {
         cpu.wait = 0;
         uint8_t* const memory = mem;
-        if (tstates < maxTstates && !stop)
-            tstates += cpu.clockRun(maxTstates - tstates, [memory, iorqSeen = lastIorq, &stop, this](Z80CPU& c) mutable
-                                                              __attribute__((always_inline)) {
+        const uint64_t start = tstates;
+        if (start < maxTstates && !stop)
+            tstates = start + cpu.clockRun(maxTstates - start, [memory, iorqSeen = lastIorq, start, &stop, this](
+                                                           Z80CPU& c, uint64_t done) mutable __attribute__((always_inline)) {
                 // MREQ and IORQ are never active together.
                 if (c.mreq) {
                     if (c.rd)
@@ -82,6 +83,7 @@ struct Z80TestBench {
                 } else if (c.iorq) {
                     if (!iorqSeen) {
                         iorqSeen = true;
+                        tstates = start + done - 1; // the port handlers see this T-state's index
                         serviceIo();
                         return !stop;
                     }

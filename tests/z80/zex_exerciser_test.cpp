@@ -95,7 +95,7 @@ void checkExerciser(const char* name)
         GTEST_SKIP() << path << " is not available";
     const CpmRun run = runCpm(path);
     ASSERT_TRUE(run.loaded) << "cannot load " << path;
-    std::printf("%s: %.1f s (%.1f s of CPU time), %llu T-states (%.0f million T-states per CPU second)\n", name,
+    std::printf("\n%s: %.1f s (%.1f s of CPU time), %llu T-states (%.0f million T-states per CPU second)\n", name,
                 run.seconds, run.cpuSeconds, (unsigned long long)run.tstates, run.tstates / run.cpuSeconds / 1e6);
     ::testing::Test::RecordProperty("seconds", std::to_string(run.seconds));
     EXPECT_TRUE(run.finished) << name << " did not finish";
