@@ -137,33 +137,29 @@ void Z80CPU::incdec_r()
     finish();
 }
 
-void Z80CPU::incdec_hl()
+// INC/DEC of the byte at address, from the step s = 0: read, change, write.
+void Z80CPU::incdecMemory(uint16_t address, int s)
 {
-    switch (step) {
-    case 0: requestRead(getHL()); break;
+    switch (s) {
+    case 0: requestRead(address); break;
     case 1:
         operand = dataLatch;
         aluincdec(opcode & 1);
         break;
-    case 2: requestWrite(getHL(), uint8_t(aluResult)); break;
+    case 2: requestWrite(address, uint8_t(aluResult)); break;
     default: finish(); break;
     }
 }
 
+void Z80CPU::incdec_hl()
+{
+    incdecMemory(getHL(), step);
+}
+
 void Z80CPU::incdec_ixy()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
-    case 3: requestRead(getWZ()); break;
-    case 4:
-        operand = dataLatch;
-        aluincdec(opcode & 1);
-        break;
-    case 5: requestWrite(getWZ(), uint8_t(aluResult)); break;
-    default: finish(); break;
-    }
+    if (!readingDisplacement())
+        incdecMemory(getWZ(), step - 3);
 }
 
 void Z80CPU::incdec_rr()
@@ -220,10 +216,9 @@ void Z80CPU::op_alu_a_n()
 
 void Z80CPU::op_alu_a_ixy()
 {
+    if (readingDisplacement())
+        return;
     switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
     case 3: requestRead(getWZ()); break;
     case 4: break;
     default:
@@ -386,138 +381,62 @@ void Z80CPU::cb_set()
     finish();
 }
 
-void Z80CPU::cb_bit_hl()
+// The memory forms: (HL), and (IX+d) / (IY+d) with WZ already holding the
+// address (DD CB d op, FD CB d op).
+
+void Z80CPU::cbBitMemory(uint16_t address)
 {
     if (step == 0) {
-        requestRead(getHL());
+        requestRead(address);
         return;
     }
     setF(bitFlags(dataLatch, opY, getW(), getF()));
     finish();
 }
 
-void Z80CPU::cb_rotshift_hl()
+// Rotate/shift, RES or SET (by the opcode's top two bits) of the byte at
+// address: read, change, write back. The DD CB / FD CB forms with a register
+// in the low bits also copy the result into that (real, not index) register.
+void Z80CPU::cbModifyMemory(uint16_t address, bool copyToRegister)
 {
+    const int group = opcode >> 6;
     switch (step) {
-    case 0: requestRead(getHL()); break;
+    case 0: requestRead(address); break;
     case 1:
-        operand = dataLatch;
-        aluop(opY + 9);
+        if (group == 0) {
+            operand = dataLatch;
+            aluop(opY + 9);
+        } else if (group == 2) {
+            operand = uint8_t(dataLatch & ~(1 << opY));
+        } else {
+            operand = uint8_t(dataLatch | (1 << opY));
+        }
         break;
-    case 2: requestWrite(getHL(), uint8_t(aluResult)); break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_res_hl()
-{
-    switch (step) {
-    case 0: requestRead(getHL()); break;
-    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
-    case 2: requestWrite(getHL(), operand); break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_set_hl()
-{
-    switch (step) {
-    case 0: requestRead(getHL()); break;
-    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
-    case 2: requestWrite(getHL(), operand); break;
-    default: finish(); break;
-    }
-}
-
-// DD CB d op / FD CB d op: WZ already holds IX+d or IY+d.
-
-void Z80CPU::cb_bit_hl_ixy()
-{
-    if (step == 0) {
-        requestRead(getWZ());
-        return;
-    }
-    setF(bitFlags(dataLatch, opY, getW(), getF()));
-    finish();
-}
-
-void Z80CPU::cb_rotshift_hl_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1:
-        operand = dataLatch;
-        aluop(opY + 9);
+    case 2: {
+        const uint8_t result = group == 0 ? uint8_t(aluResult) : operand;
+        if (copyToRegister)
+            ixMode = iyMode = 0;
+        requestWrite(address, result);
+        if (copyToRegister)
+            setreg8b(opcode & 7, result);
         break;
-    case 2: requestWrite(getWZ(), uint8_t(aluResult)); break;
-    default: finish(); break;
     }
-}
-
-void Z80CPU::cb_rotshift_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1:
-        operand = dataLatch;
-        aluop(opY + 9);
-        break;
-    case 2:
-        ixMode = iyMode = 0;
-        requestWrite(getWZ(), uint8_t(aluResult));
-        setreg8b(opcode & 7, uint8_t(aluResult));
-        break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_res_hl_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
-    case 2: requestWrite(getWZ(), operand); break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_res_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1: operand = uint8_t(dataLatch & ~(1 << opY)); break;
-    case 2:
-        ixMode = iyMode = 0;
-        requestWrite(getWZ(), operand);
-        setreg8b(opcode & 7, operand);
-        break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_set_hl_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
-    case 2: requestWrite(getWZ(), operand); break;
-    default: finish(); break;
-    }
-}
-
-void Z80CPU::cb_set_ixy()
-{
-    switch (step) {
-    case 0: requestRead(getWZ()); break;
-    case 1: operand = uint8_t(dataLatch | (1 << opY)); break;
-    case 2:
-        ixMode = iyMode = 0;
-        requestWrite(getWZ(), operand);
-        setreg8b(opcode & 7, operand);
-        break;
     default:
-        prefix = 0xFF;
+        if (copyToRegister && group == 3)
+            prefix = 0xFF;
         finish();
         break;
     }
 }
+
+void Z80CPU::cb_bit_hl() { cbBitMemory(getHL()); }
+void Z80CPU::cb_rotshift_hl() { cbModifyMemory(getHL(), false); }
+void Z80CPU::cb_res_hl() { cbModifyMemory(getHL(), false); }
+void Z80CPU::cb_set_hl() { cbModifyMemory(getHL(), false); }
+void Z80CPU::cb_bit_hl_ixy() { cbBitMemory(getWZ()); }
+void Z80CPU::cb_rotshift_hl_ixy() { cbModifyMemory(getWZ(), false); }
+void Z80CPU::cb_rotshift_ixy() { cbModifyMemory(getWZ(), true); }
+void Z80CPU::cb_res_hl_ixy() { cbModifyMemory(getWZ(), false); }
+void Z80CPU::cb_res_ixy() { cbModifyMemory(getWZ(), true); }
+void Z80CPU::cb_set_hl_ixy() { cbModifyMemory(getWZ(), false); }
+void Z80CPU::cb_set_ixy() { cbModifyMemory(getWZ(), true); }

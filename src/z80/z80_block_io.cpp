@@ -34,18 +34,23 @@ void Z80CPU::ed_lddi()
     }
 }
 
-void Z80CPU::ed_lddri()
+// After the single form's steps: the end test at step n, then the repeat.
+void Z80CPU::repeatUnless(int n, bool last)
 {
-    if (step < 4) {
-        ed_lddi();
-        return;
-    }
-    if (step == 4) {
-        if (getBC() == 0)
+    if (step == n) {
+        if (last)
             finish();
         return;
     }
-    repeatTail(5);
+    repeatTail(n + 1);
+}
+
+void Z80CPU::ed_lddri()
+{
+    if (step < 4)
+        ed_lddi();
+    else
+        repeatUnless(4, getBC() == 0);
 }
 
 // ---- CPI / CPD / CPIR / CPDR ----
@@ -120,16 +125,10 @@ void Z80CPU::ed_indi()
 
 void Z80CPU::ed_indir()
 {
-    if (step < 3) {
+    if (step < 3)
         ed_indi();
-        return;
-    }
-    if (step == 3) {
-        if (getF() & FlagZ)
-            finish();
-        return;
-    }
-    repeatTail(4);
+    else
+        repeatUnless(3, getF() & FlagZ);
 }
 
 // ---- OUTI / OUTD / OTIR / OTDR ----

@@ -189,15 +189,10 @@ void Z80CPU::cb_prefix()
         finish();
         return;
     }
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
-    default:
-        prefix = opcode;
-        finish();
-        break;
-    }
+    if (readingDisplacement())
+        return;
+    prefix = opcode;
+    finish();
 }
 
 void Z80CPU::nop()

@@ -73,54 +73,55 @@ void Z80CPU::ld_a_bcde()
     finish();
 }
 
+// Steps 0 and 1 of the instructions with a 16-bit operand: its low byte
+// into Z, then the read of its high byte. True while they run; from step 2
+// on the high byte is in dataLatch.
+bool Z80CPU::readingOperandWord()
+{
+    if (step >= 2)
+        return false;
+    if (step == 1)
+        setZ(dataLatch);
+    requestReadPc();
+    return true;
+}
+
 void Z80CPU::ld_nn_a()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2: {
+    if (readingOperandWord())
+        return;
+    if (step == 2) {
         setW(dataLatch);
         const uint16_t nn = getWZ();
         const uint8_t a = getA();
         requestWrite(nn, a);
         setWZ(uint16_t((a << 8) | ((nn + 1) & 0xFF)));
-        break;
+        return;
     }
-    default: finish(); break;
-    }
+    finish();
 }
 
 void Z80CPU::ld_a_nn()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
+    if (readingOperandWord())
+        return;
+    if (step == 2) {
         setW(dataLatch);
         requestRead(getWZ());
         init_incdec_reg16(0, 4, 0, 4);
-        break;
-    default:
-        setA(dataLatch);
-        finish();
-        break;
+        return;
     }
+    setA(dataLatch);
+    finish();
 }
 
 // LD r,(IX+d) and LD (IX+d),r move the real H and L, so the index mode is
 // dropped once WZ holds the address.
 void Z80CPU::ld_r_ixy()
 {
+    if (readingDisplacement())
+        return;
     switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
     case 3: requestRead(getWZ()); break;
     case 4: break;
     default:
@@ -133,10 +134,9 @@ void Z80CPU::ld_r_ixy()
 
 void Z80CPU::ld_ixy_r()
 {
+    if (readingDisplacement())
+        return;
     switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
     case 3: break;
     case 4:
         ixMode = iyMode = 0;
@@ -149,10 +149,9 @@ void Z80CPU::ld_ixy_r()
 
 void Z80CPU::ld_ixy_n()
 {
+    if (readingDisplacement())
+        return;
     switch (step) {
-    case 0: requestReadPc(); break;
-    case 1: displacementLow(getIndex()); break;
-    case 2: displacementHigh(getIndex()); break;
     case 3: requestReadPc(); break;
     case 4: requestWrite(getWZ(), dataLatch); break;
     default: finish(); break;
@@ -176,92 +175,68 @@ void Z80CPU::ld_rr_nn()
     }
 }
 
-void Z80CPU::ld_nn_hl()
+// LD (nn),rr and LD rr,(nn): the address nn into WZ, then the pair's low
+// byte at WZ and its high byte at WZ + 1.
+void Z80CPU::storeWordAtOperand(uint16_t value)
 {
+    if (readingOperandWord())
+        return;
     switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
     case 2:
         setW(dataLatch);
-        requestWrite(getWZ(), getL());
+        requestWrite(getWZ(), uint8_t(value));
         break;
     case 3:
         init_incdec_reg16(0, 4, 0, 4);
-        requestWrite(getWZ(), getH());
+        requestWrite(getWZ(), uint8_t(value >> 8));
         break;
     default: finish(); break;
     }
+}
+
+// True in the last step, when the word read is dataLatch (high) and
+// operand (low).
+bool Z80CPU::loadWordAtOperand()
+{
+    if (readingOperandWord())
+        return false;
+    switch (step) {
+    case 2:
+        setW(dataLatch);
+        requestRead(getWZ());
+        break;
+    case 3:
+        operand = dataLatch;
+        init_incdec_reg16(0, 4, 0, 4);
+        requestRead(getWZ());
+        break;
+    default:
+        finish();
+        return true;
+    }
+    return false;
+}
+
+void Z80CPU::ld_nn_hl()
+{
+    storeWordAtOperand(getHLx());
 }
 
 void Z80CPU::ld_hl_nn()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
-        setW(dataLatch);
-        requestRead(getWZ());
-        break;
-    case 3:
-        operand = dataLatch;
-        init_incdec_reg16(0, 4, 0, 4);
-        requestRead(getWZ());
-        break;
-    default:
+    if (loadWordAtOperand())
         setHLx(uint16_t((dataLatch << 8) | operand));
-        finish();
-        break;
-    }
 }
 
 void Z80CPU::ed_ld_nn_rr()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
-        setW(dataLatch);
-        requestWrite(getWZ(), uint8_t(getPair(opY >> 1)));
-        break;
-    case 3:
-        init_incdec_reg16(0, 4, 0, 4);
-        requestWrite(getWZ(), uint8_t(getPair(opY >> 1) >> 8));
-        break;
-    default: finish(); break;
-    }
+    storeWordAtOperand(getPair(opY >> 1));
 }
 
 void Z80CPU::ed_ld_rr_nn()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
-        setW(dataLatch);
-        requestRead(getWZ());
-        break;
-    case 3:
-        operand = dataLatch;
-        init_incdec_reg16(0, 4, 0, 4);
-        requestRead(getWZ());
-        break;
-    default:
+    if (loadWordAtOperand())
         setPair(opY >> 1, uint16_t((dataLatch << 8) | operand));
-        finish();
-        break;
-    }
 }
 
 void Z80CPU::ld_sp_hl()
@@ -404,36 +379,22 @@ void Z80CPU::pop_rr()
 
 void Z80CPU::jp_nn()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    default:
-        setW(dataLatch);
-        PC = getWZ();
-        finish();
-        break;
-    }
+    if (readingOperandWord())
+        return;
+    setW(dataLatch);
+    PC = getWZ();
+    finish();
 }
 
 void Z80CPU::jp_n()
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    default:
-        setW(dataLatch);
-        conditionMet = condition(opY);
-        if (conditionMet)
-            PC = getWZ();
-        finish();
-        break;
-    }
+    if (readingOperandWord())
+        return;
+    setW(dataLatch);
+    conditionMet = condition(opY);
+    if (conditionMet)
+        PC = getWZ();
+    finish();
 }
 
 void Z80CPU::jp_hl()
@@ -442,12 +403,12 @@ void Z80CPU::jp_hl()
     finish();
 }
 
-void Z80CPU::jr_n()
+// JR and DJNZ once the displacement is read: s counts the steps from the
+// one that tests conditionMet.
+void Z80CPU::relativeJump(int s)
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        conditionMet = opY == 3 || condition(opY - 4);
+    switch (s) {
+    case 0:
         if (!conditionMet) {
             finish();
             break;
@@ -455,106 +416,46 @@ void Z80CPU::jr_n()
         setWZ(PC);
         displacementLow(PC);
         break;
-    case 2: displacementHigh(PC); break;
+    case 1: displacementHigh(PC); break;
+    case 2:
     case 3:
-    case 4:
-    case 5: break;
+    case 4: break;
     default:
         PC = getWZ();
         finish();
         break;
     }
+}
+
+void Z80CPU::jr_n()
+{
+    if (step == 0) {
+        requestReadPc();
+        return;
+    }
+    if (step == 1)
+        conditionMet = opY == 3 || condition(opY - 4);
+    relativeJump(step - 1);
 }
 
 void Z80CPU::djnz()
 {
     switch (step) {
-    case 0: --regB(); break;
-    case 1: requestReadPc(); break;
-    case 2:
-        conditionMet = regB() != 0;
-        if (!conditionMet) {
-            finish();
-            break;
-        }
-        setWZ(PC);
-        displacementLow(PC);
-        break;
-    case 3: displacementHigh(PC); break;
-    case 4:
-    case 5:
-    case 6: break;
-    default:
-        PC = getWZ();
-        finish();
-        break;
+    case 0: --regB(); return;
+    case 1: requestReadPc(); return;
+    case 2: conditionMet = regB() != 0; break;
     }
+    relativeJump(step - 2);
 }
 
 // ---- calls and returns ----
 
-void Z80CPU::call_nn()
+// CALL, CALL cc and RST from the step s = 0 after WZ holds the target:
+// PC goes onto the stack, high byte first, then WZ into PC.
+void Z80CPU::pushPcAndJump(int s)
 {
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
-        setW(dataLatch);
-        init_incdec_reg16(1, 3, 0, 3);
-        break;
-    case 3:
-        init_incdec_reg16(1, 3, 1, 3);
-        dataLatch = uint8_t(PC >> 8);
-        request(BusStackWrite);
-        break;
-    case 4: requestStackWrite(getSP(), uint8_t(PC)); break;
-    default:
-        PC = getWZ();
-        finish();
-        break;
-    }
-}
-
-void Z80CPU::call_n()
-{
-    switch (step) {
-    case 0: requestReadPc(); break;
-    case 1:
-        setZ(dataLatch);
-        requestReadPc();
-        break;
-    case 2:
-        setW(dataLatch);
-        conditionMet = condition(opY);
-        if (!conditionMet) {
-            finish();
-            break;
-        }
-        init_incdec_reg16(1, 3, 0, 3);
-        break;
-    case 3:
-        init_incdec_reg16(1, 3, 1, 3);
-        dataLatch = uint8_t(PC >> 8);
-        request(BusStackWrite);
-        break;
-    case 4: requestStackWrite(getSP(), uint8_t(PC)); break;
-    default:
-        PC = getWZ();
-        finish();
-        break;
-    }
-}
-
-void Z80CPU::rst()
-{
-    switch (step) {
-    case 0:
-        setWZ(uint16_t(opcode & 0x38));
-        init_incdec_reg16(1, 3, 0, 3);
-        break;
+    switch (s) {
+    case 0: init_incdec_reg16(1, 3, 0, 3); break;
     case 1:
         init_incdec_reg16(1, 3, 1, 3);
         dataLatch = uint8_t(PC >> 8);
@@ -568,70 +469,86 @@ void Z80CPU::rst()
     }
 }
 
+void Z80CPU::call_nn()
+{
+    if (readingOperandWord())
+        return;
+    if (step == 2)
+        setW(dataLatch);
+    pushPcAndJump(step - 2);
+}
+
+void Z80CPU::call_n()
+{
+    if (readingOperandWord())
+        return;
+    if (step == 2) {
+        setW(dataLatch);
+        conditionMet = condition(opY);
+        if (!conditionMet) {
+            finish();
+            return;
+        }
+    }
+    pushPcAndJump(step - 2);
+}
+
+void Z80CPU::rst()
+{
+    if (step == 0)
+        setWZ(uint16_t(opcode & 0x38));
+    pushPcAndJump(step);
+}
+
+// RET, RET cc, RETN and RETI from the step s = 0: the return address into
+// WZ, low byte first. True while the two reads run; then W is set.
+bool Z80CPU::poppingWZ(int s)
+{
+    if (s < 2) {
+        if (s == 1)
+            setZ(dataLatch);
+        init_incdec_reg16(0, 3, 1, 3);
+        request(BusStackRead);
+        return true;
+    }
+    setW(dataLatch);
+    return false;
+}
+
 void Z80CPU::ret()
 {
-    switch (step) {
-    case 0:
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    case 1:
-        setZ(dataLatch);
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    default:
-        setW(dataLatch);
-        PC = getWZ();
-        finish();
-        break;
-    }
+    if (poppingWZ(step))
+        return;
+    PC = getWZ();
+    finish();
 }
 
 void Z80CPU::ret_n()
 {
-    switch (step) {
-    case 0: conditionMet = condition(opY); break;
-    case 1:
-        if (!conditionMet) {
-            finish();
-            break;
-        }
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    case 2:
-        setZ(dataLatch);
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    default:
-        setW(dataLatch);
-        PC = getWZ();
-        finish();
-        break;
+    if (step == 0) {
+        conditionMet = condition(opY);
+        return;
     }
+    if (!conditionMet) {
+        finish();
+        return;
+    }
+    if (poppingWZ(step - 1))
+        return;
+    PC = getWZ();
+    finish();
 }
 
 void Z80CPU::ed_retni()
 {
-    switch (step) {
-    case 0:
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    case 1:
-        setZ(dataLatch);
-        init_incdec_reg16(0, 3, 1, 3);
-        request(BusStackRead);
-        break;
-    case 2:
-        setW(dataLatch);
-        PC = getWZ();
-        iff1 = iff2;
-        break;
-    default: finish(); break;
+    if (step == 3) {
+        finish();
+        return;
     }
+    if (poppingWZ(step))
+        return;
+    PC = getWZ();
+    iff1 = iff2;
 }
 
 // ---- HALT and interrupt control ----

@@ -102,6 +102,16 @@ uint16_t Z80CPU::getAltHL() const
     return deHlSwappedAlt ? uint16_t((D_ << 8) | E_) : uint16_t((H_ << 8) | L_);
 }
 
+bool Z80CPU::readingDisplacement()
+{
+    switch (step) {
+    case 0: requestReadPc(); return true;
+    case 1: displacementLow(getIndex()); return true;
+    case 2: displacementHigh(getIndex()); return true;
+    default: return false;
+    }
+}
+
 void Z80CPU::displacementLow(uint16_t base)
 {
     operand = dataLatch;

@@ -323,6 +323,20 @@ public:
     void displacementHigh(uint16_t base);
     // Common tail of the repeating block instructions, from step a.
     void repeatTail(int a);
+    // Steps shared by handlers that differ only in a register or address.
+    // The reading* ones are true while their steps run: steps 0-1 for a
+    // 16-bit operand, 0-2 for the displacement and WZ = index + d.
+    bool readingDisplacement();
+    void incdecMemory(uint16_t address, int s);
+    void repeatUnless(int n, bool last);
+    bool readingOperandWord();
+    void relativeJump(int s);
+    void pushPcAndJump(int s);
+    bool poppingWZ(int s);
+    void storeWordAtOperand(uint16_t value);
+    bool loadWordAtOperand();
+    void cbBitMemory(uint16_t address);
+    void cbModifyMemory(uint16_t address, bool copyToRegister);
 
     void buildTables();
 
