@@ -299,15 +299,17 @@ void Z80CPU::ed_sbc_adc()
 
 // ---- RLD / RRD ----
 
-void Z80CPU::ed_rrd()
+// RRD and RLD: A's low digit and the two digits of (HL) rotate right or
+// left as one three-digit number.
+void Z80CPU::rotateDigits(bool left)
 {
     switch (step) {
     case 0: requestRead(getHL()); break;
     case 1: break;
     case 2: {
         const uint8_t v = dataLatch, a = getA();
-        operand = uint8_t((a << 4) | (v >> 4));
-        const uint8_t na = uint8_t((a & 0xF0) | (v & 0x0F));
+        operand = left ? uint8_t((v << 4) | (a & 0x0F)) : uint8_t((a << 4) | (v >> 4));
+        const uint8_t na = uint8_t((a & 0xF0) | (left ? v >> 4 : v & 0x0F));
         setA(na);
         setF(uint8_t(szpTable[na] | (na & (FlagY | FlagX)) | (getF() & FlagC)));
         setWZ(uint16_t(getHL() + 1));
@@ -318,23 +320,14 @@ void Z80CPU::ed_rrd()
     }
 }
 
+void Z80CPU::ed_rrd()
+{
+    rotateDigits(false);
+}
+
 void Z80CPU::ed_rld()
 {
-    switch (step) {
-    case 0: requestRead(getHL()); break;
-    case 1: break;
-    case 2: {
-        const uint8_t v = dataLatch, a = getA();
-        operand = uint8_t((v << 4) | (a & 0x0F));
-        const uint8_t na = uint8_t((a & 0xF0) | (v >> 4));
-        setA(na);
-        setF(uint8_t(szpTable[na] | (na & (FlagY | FlagX)) | (getF() & FlagC)));
-        setWZ(uint16_t(getHL() + 1));
-        break;
-    }
-    case 3: requestWrite(getHL(), operand); break;
-    default: finish(); break;
-    }
+    rotateDigits(true);
 }
 
 // ---- CB: rotates, BIT, RES, SET ----

@@ -329,6 +329,7 @@ public:
     bool readingDisplacement();
     void incdecMemory(uint16_t address, int s);
     void repeatUnless(int n, bool last);
+    void rotateDigits(bool left);
     bool readingOperandWord();
     void relativeJump(int s);
     void pushPcAndJump(int s);
@@ -519,8 +520,16 @@ uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 #define Z80_PHASE_LABEL(p) &&phase_##p,
     void* const dispatch[] = {Z80_PHASE_LIST(Z80_PHASE_LABEL)};
 #undef Z80_PHASE_LABEL
-    uint64_t done = 0;
-#define Z80_END_TSTATE(next) do { ++done; if (!bus(*this, done) || done == count) return done; next; } while (0)
+    uint64_t left = count;
+#define Z80_END_TSTATE(next)                                                                       \
+    do {                                                                                           \
+        const uint64_t ran = count - left + 1;                                                     \
+        if (!bus(*this, ran))                                                                      \
+            return ran;                                                                            \
+        if (!--left)                                                                               \
+            return count;                                                                          \
+        next;                                                                                      \
+    } while (0)
 #define Z80_PHASE(p) phase_##p:
 #define Z80_NEXT(p) do { phase = p; Z80_END_TSTATE(goto phase_##p); } while (0)
 #define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)
