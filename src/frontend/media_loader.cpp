@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <strings.h>
 
@@ -43,27 +42,6 @@ floppyDrive* unitDrive(int unit) {
     return fdc->units[unit]->drive == drive ? drive : nullptr;
 }
 
-// Position just after the last separator ('/' or '\\'), or the start.
-const char* filePart(const char* path) {
-    const char* part = path;
-    for (const char* c = path; *c; ++c) {
-        if (*c == '/' || *c == '\\') part = c + 1;
-    }
-    return part;
-}
-
-bool fileExists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
-}
-
-void copyBounded(char* dst, const char* src, size_t size) {
-    if (!dst) return;
-    if (!src) src = "";
-    size_t n = std::min(std::strlen(src), size - 1);
-    std::memmove(dst, src, n);
-    dst[n] = 0;
-}
 
 // Runs `change` with the emulation stopped, and restarts it if it ran.
 template <typename Change>
@@ -94,7 +72,7 @@ void ejectUnit(int unit, bool forgetName) {
         t_eject_disk[unit] = 0;
     }
     if (forgetName && (unit == 0 || unit == 1)) {
-        copyBounded(diskNameBuffer(unit), "", kTextBufferSize);
+        copyToTextBuffer(diskNameBuffer(unit), "");
         diskDirectory[unit][0] = 0;
     }
     redrawDisks();
@@ -135,7 +113,7 @@ char* numberedSaveName(char* buffer, const std::string& base, const char* extens
         char candidate[kTextBufferSize];
         int n = std::snprintf(candidate, sizeof candidate, "%s_%03d.%s", base.c_str(), number, extension);
         if (n < 0 || n >= static_cast<int>(sizeof candidate)) return nullptr;
-        if (!fileExists(candidate)) {
+        if (!isRegularFile(candidate)) {
             std::memcpy(buffer, candidate, static_cast<size_t>(n) + 1);
             return buffer;
         }
@@ -155,11 +133,11 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     if (path) SDL_OpenFile(path);
     if (!path || !cPCFile) {
         textShowOSD("\366 %s not found ! \367", path ? path : "");
-        copyBounded(currentFilePath, "", kTextBufferSize);
+        copyToTextBuffer(currentFilePath, "");
         if (wasRunning) run();
         return false;
     }
-    const char* name = filePart(path);
+    const char* name = fileNamePart(path);
     const char* dot = std::strrchr(name, '.');
     if (!dot || !dot[1]) {
         textShowOSD("\366 Warning this file is not recognized (no .extension found) ! \367");
@@ -173,7 +151,7 @@ bool load_file_snadsk(const char* givenPath, int unit) {
             std::memcpy(fullCurrentFilePath, path, length);
             fullCurrentFilePath[length] = 0;
         } else {
-            copyBounded(fullCurrentFilePath, getbasepath, kTextBufferSize);
+            copyToTextBuffer(fullCurrentFilePath, getbasepath);
         }
     }
     const char* extension = dot + 1;
@@ -190,7 +168,7 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     if (!diskKind && !tape && !notYet) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
-        if (path != fullFileNameStr) copyBounded(fullFileNameStr, path, kTextBufferSize);
+        if (path != fullFileNameStr) copyToTextBuffer(fullFileNameStr, path);
         if (diskKind) {
             load_dsk(path, unit, diskKind);
             textShowOSD("%s", name);
@@ -244,8 +222,8 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
             return false;
         }
         t_eject_disk[unit] = 1;
-        const char* part = filePart(name);
-        copyBounded(diskNameBuffer(unit), part, kTextBufferSize);
+        const char* part = fileNamePart(name);
+        copyToTextBuffer(diskNameBuffer(unit), part);
         size_t directoryLength = std::min(static_cast<size_t>(part - name), kTextBufferSize - 1);
         std::memcpy(diskDirectory[unit], name, directoryLength);
         diskDirectory[unit][directoryLength] = 0;
@@ -281,9 +259,9 @@ bool flipSide(uint8_t unit, const char* name) {
         return true;
     }
     if (!name || !*name) return false;
-    for (const std::string& candidate : flipSideNameCandidates(filePart(name))) {
+    for (const std::string& candidate : flipSideNameCandidates(fileNamePart(name))) {
         std::string path = std::string(diskDirectory[unit]) + candidate;
-        if (fileExists(path)) return load_file_snadsk(path.c_str(), unit);
+        if (isRegularFile(path.c_str())) return load_file_snadsk(path.c_str(), unit);
     }
     return false;
 }
@@ -309,7 +287,7 @@ char* save_find_enum(char* buffer, char kind, const char* directory) {
     if (!buffer) return nullptr;
     const char* loaded = fullFileNameStr ? fullFileNameStr : "";
     std::string base;
-    const char* part = filePart(loaded);
+    const char* part = fileNamePart(loaded);
     if (std::strlen(loaded) < 5) {
         base = "save";
     } else if (directory && std::strlen(part) > 4) {

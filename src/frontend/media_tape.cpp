@@ -1,13 +1,12 @@
 #include "frontend/media_tape.h"
 
 #include <SDL.h>
-#include <sys/stat.h>
-
 #include <cctype>
 #include <cstring>
 #include <strings.h>
 
 #include "frontend/autorun.h"
+#include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
@@ -24,16 +23,8 @@ namespace {
 
 char tapeDirectory[kTextBufferSize];
 
-const char* filePart(const char* path) {
-    const char* name = path;
-    for (const char* c = path; *c; ++c) {
-        if (*c == '/' || *c == '\\') name = c + 1;
-    }
-    return name;
-}
-
 char tapeKindOfPath(const char* path) {
-    const char* dot = std::strrchr(filePart(path), '.');
+    const char* dot = std::strrchr(fileNamePart(path), '.');
     if (!dot || !dot[1]) return 0;
     const char* ext = dot + 1;
     if (strcasecmp(ext, "cdt") == 0 || strcasecmp(ext, "tzx") == 0) return 'c';
@@ -48,11 +39,6 @@ const char* wrongFormatText(char kind) {
         case 's': return "\366 CSW has wrong format ! \367";
         default: return "\366 CDT has wrong TZX format ! \367";
     }
-}
-
-bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // --- autorun -------------------------------------------------------------
@@ -134,7 +120,7 @@ void loadeject_cdt(const char* name, char kind) {
         default: break;
     }
     t_loadeject_cdt = loaded != 0;
-    if (t_loadeject_cdt && fileName_cdt_str) copyToTextBuffer(fileName_cdt_str, filePart(name));
+    if (t_loadeject_cdt && fileName_cdt_str) copyToTextBuffer(fileName_cdt_str, fileNamePart(name));
 }
 
 bool load_tape_file(const char* path) {
@@ -151,11 +137,11 @@ bool load_tape_file(const char* path) {
     } else {
         loadeject_cdt(path, kind);
         if (t_loadeject_cdt) {
-            size_t dirLength = static_cast<size_t>(filePart(path) - path);
+            size_t dirLength = static_cast<size_t>(fileNamePart(path) - path);
             if (dirLength >= kTextBufferSize) dirLength = kTextBufferSize - 1;
             std::memcpy(tapeDirectory, path, dirLength);
             tapeDirectory[dirLength] = 0;
-            textShowOSD("%s", filePart(path));
+            textShowOSD("%s", fileNamePart(path));
         } else {
             textShowOSD("%s", wrongFormatText(kind));
         }
@@ -196,7 +182,7 @@ bool flipTapeSide() {
     scheduleTimedAction(1000, endFlipLock, nullptr);
     for (const std::string& candidate : flipSideNameCandidates(fileName_cdt_str)) {
         std::string path = std::string(tapeDirectory) + candidate;
-        if (fileExists(path)) return load_tape_file(path.c_str());
+        if (isRegularFile(path.c_str())) return load_tape_file(path.c_str());
     }
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "frontend/media_loader.h"
 #include "frontend/window.h"
+#include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/text_buffers.h"
 #include "machine/ui_hooks.h"
@@ -40,15 +41,6 @@ void pngWrite(png_structp png, png_bytep data, png_size_t length) {
 }
 
 void pngFlush(png_structp) {}
-
-// The name after the last separator, either kind.
-const char* fileNamePart(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '/' || *p == '\\') name = p + 1;
-    }
-    return name;
-}
 
 // Everything that may be jumped over by libpng's error exit lives in the
 // caller; this only encodes.

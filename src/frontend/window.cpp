@@ -152,6 +152,16 @@ bool SDL_beginHeadless() {
     return true;
 }
 
+// The main window's renderer and the textures made with it; the window stays.
+static void destroyMainRenderer() {
+    if (mTexture) SDL_DestroyTexture(mTexture);
+    mTexture = nullptr;
+    if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
+    mStatusLayer = nullptr;
+    if (mRenderer) SDL_DestroyRenderer(mRenderer);
+    mRenderer = nullptr;
+}
+
 void SDL_end() {
     disable_sound();
     freeBasePath();
@@ -160,12 +170,7 @@ void SDL_end() {
     kRenderer = nullptr;
     if (kWindow) SDL_DestroyWindow(kWindow);
     kWindow = nullptr;
-    if (mTexture) SDL_DestroyTexture(mTexture);
-    mTexture = nullptr;
-    if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
-    mStatusLayer = nullptr;
-    if (mRenderer) SDL_DestroyRenderer(mRenderer);
-    mRenderer = nullptr;
+    destroyMainRenderer();
     if (mWindow) SDL_DestroyWindow(mWindow);
     mWindow = nullptr;
     SDL_Quit();
@@ -194,12 +199,7 @@ void SDL_fullscreen(bool on, bool stretched) {
     maximize = stretched;
     if (!mWindow) return;
     forgetStatusImages();
-    if (mTexture) SDL_DestroyTexture(mTexture);
-    mTexture = nullptr;
-    if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
-    mStatusLayer = nullptr;
-    if (mRenderer) SDL_DestroyRenderer(mRenderer);
-    mRenderer = nullptr;
+    destroyMainRenderer();
     readDisplayOfWindow();
     if (on) {
         SDL_GetWindowPosition(mWindow, &mWindowOldX, &mWindowOldY);

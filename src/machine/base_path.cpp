@@ -1,6 +1,8 @@
 #include "machine/base_path.h"
 
 #include <SDL.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,4 +42,17 @@ void buildBasePath(char* out, const char* sub, const char* name) {
     } else {
         std::snprintf(out, kTextBufferSize, "%s%s", getbasepath, name);
     }
+}
+
+const char* fileNamePart(const char* path) {
+    const char* name = path;
+    for (const char* c = path; *c; ++c) {
+        if (*c == '/' || *c == '\\') name = c + 1;
+    }
+    return name;
+}
+
+bool isRegularFile(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }

@@ -9,3 +9,7 @@ void initBasePath();
 void freeBasePath();
 // base path + sub + "/" + name into out (512 bytes); sub may be empty.
 void buildBasePath(char* out, const char* sub, const char* name);
+// The name after the last separator, '/' or '\\', or the whole path.
+const char* fileNamePart(const char* path);
+// An existing regular file (not a directory).
+bool isRegularFile(const char* path);
