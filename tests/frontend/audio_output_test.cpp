@@ -12,6 +12,7 @@
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "sound/audio_output.h"
+#include "support/headless_run.h"
 
 namespace {
 
@@ -19,11 +20,10 @@ namespace fs = std::filesystem;
 
 class AudioOutput : public ::testing::Test {
 protected:
-    fs::path dir;
+    TempKestrixHome scratch{false};
+    const fs::path dir{scratch.path()};
 
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("kestrix-audio-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
         setenv("SDL_AUDIODRIVER", "disk", 1);
         setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
         headlessMode = false;
@@ -44,8 +44,6 @@ protected:
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         unsetenv("SDL_AUDIODRIVER");
         unsetenv("SDL_DISKAUDIOFILE");
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     void queueSomething() {
         std::vector<float> samples(4096, 0.25f);

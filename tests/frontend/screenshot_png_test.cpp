@@ -12,6 +12,7 @@
 
 #include "frontend/screenshot.h"
 #include "frontend/window.h"
+#include "support/headless_run.h"
 #include "support/screen_text.h"
 #include "video/monitor.h"
 
@@ -50,12 +51,8 @@ PngChunks readChunks(const std::string& path) {
 
 class ScreenshotPng : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("kestrix-png-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    TempKestrixHome scratch{false};
+    const fs::path dir{scratch.path()};
 };
 
 TEST_F(ScreenshotPng, WritesRgbaUnfilteredAtLevelNineWithTitleAndAuthor) {
