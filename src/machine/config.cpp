@@ -149,12 +149,7 @@ void applyConfigLine(char* line, bool& skipping) {
         if (strcasecmp(value, "fr") == 0) lang = LangFrench;
         else if (strcasecmp(value, "es") == 0) lang = LangSpanish;
         else if (strcasecmp(value, "dk") == 0) lang = LangDanish;
-        if (lang != cpcLang) {
-            cpcLang = lang;
-            uint8_t type = cpcType;
-            cpcType = NoModel;
-            changeCPCType(type, true);
-        }
+        changeCPCLang(lang, true);
     }
     if (startsWithNoCase(line, "crtc") && value[0] >= '0' && value[0] <= '2') {
         crtcType = static_cast<uint8_t>(value[0] - '0');

@@ -147,9 +147,7 @@ bool startCPC() {
     tape->eject();
     cpu->reset();
     MakeMFMEnDecodeTable();
-    uint8_t remembered = cpcType;
-    cpcType = NoModel;
-    return changeCPCType(remembered, false);
+    return reloadCPCType(cpcType, false);
 }
 
 void soft_reset() {
@@ -229,8 +227,7 @@ bool changeCPCType(uint8_t type, bool stopFirst) {
         as->reset();
         if (crtcType != 3) {
             crtcType = 3;
-            crtc->setType(crtcType);
-            redraw(uiHooks.redrawCrtcIcon);
+            changeCrtcType();
         }
     } else {
         ga->reset();
@@ -251,6 +248,11 @@ bool changeCPCType(uint8_t type, bool stopFirst) {
     return true;
 }
 
+bool reloadCPCType(uint8_t type, bool stopFirst) {
+    cpcType = NoModel;
+    return changeCPCType(type, stopFirst);
+}
+
 bool chooseCPCType(const char* name) {
     uint8_t selected = CPC464;
     if (!name) name = "";
@@ -265,8 +267,7 @@ bool chooseCPCType(const char* name) {
     } else {
         SDL_Log(" chooseCPCType: Unknown CPC %s", name);
     }
-    cpcType = NoModel;
-    return changeCPCType(selected, true);
+    return reloadCPCType(selected, true);
 }
 
 void cycleCPCType() {
@@ -278,17 +279,12 @@ void cycleCPCType() {
 void changeCPCLang(uint8_t lang, bool stopFirst) {
     if (lang == cpcLang) return;
     cpcLang = lang & 3;
-    uint8_t type = cpcType;
-    cpcType = NoModel;
-    changeCPCType(type, stopFirst);
+    reloadCPCType(cpcType, stopFirst);
 }
 
 void cycleLanguage() {
     if (cpcType == CPC664 || cpcType == GX4000) return;
-    cpcLang = static_cast<uint8_t>((cpcLang + 1) & 3);
-    uint8_t type = cpcType;
-    cpcType = NoModel;
-    changeCPCType(type, true);
+    changeCPCLang(static_cast<uint8_t>((cpcLang + 1) & 3), true);
     redraw(uiHooks.redrawLanguageIcon);
 }
 
@@ -309,8 +305,7 @@ void cycleCrtcType() {
             default: crtcType = 0; break;
         }
     }
-    crtc->setType(crtcType);
-    redraw(uiHooks.redrawCrtcIcon);
+    changeCrtcType();
 }
 
 void changeCPCFdc(bool present, int drives) {

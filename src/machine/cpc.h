@@ -41,6 +41,8 @@ void endCPC();
 bool startCPC();
 void soft_reset();
 bool changeCPCType(uint8_t type, bool stopFirst);
+// The same, also when type is the model already running: its ROMs and memory are built again.
+bool reloadCPCType(uint8_t type, bool stopFirst);
 bool chooseCPCType(const char* name);
 void cycleCPCType();
 void changeCPCLang(uint8_t lang, bool stopFirst);
