@@ -40,10 +40,22 @@ void crtc6845::setType(uint8_t t) {
     clockRoutine = kClockRoutines[t];
     // Re-derive what the type decodes differently from the stored registers, so a
     // change on a running machine (or after a snapshot load) stays coherent.
-    R0half = t == 2 ? static_cast<uint8_t>(R0 >> 1) : static_cast<uint8_t>((R0 + 1) >> 1);
-    hsyncWidth = R3 & 15;
-    vsyncWidth = hasProgrammableVsync(t) ? static_cast<uint8_t>(R3 >> 4) : 0;
+    decodeHalfLine();
+    decodeSyncWidths();
     skew = skewCounter = (R8 >> 4) & 3;
+    decodeInterlace();
+}
+
+void crtc6845::decodeHalfLine() {
+    R0half = type == 2 ? static_cast<uint8_t>(R0 >> 1) : static_cast<uint8_t>((R0 + 1) >> 1);
+}
+
+void crtc6845::decodeSyncWidths() {
+    hsyncWidth = R3 & 15;
+    vsyncWidth = hasProgrammableVsync(type) ? static_cast<uint8_t>(R3 >> 4) : 0;
+}
+
+void crtc6845::decodeInterlace() {
     interlace = R8 & 1;
     interlaceVideo = interlace ? (R8 >> 1) & 1 : 0;
 }
@@ -60,14 +72,13 @@ void crtc6845::storeRegister(uint8_t reg, uint8_t data) {
     switch (reg) {
         case 0:
             R0 = data;
-            R0half = type == 2 ? static_cast<uint8_t>(R0 >> 1) : static_cast<uint8_t>((R0 + 1) >> 1);
+            decodeHalfLine();
             break;
         case 1: R1 = data; break;
         case 2: R2 = data; break;
         case 3:
             R3 = data;
-            hsyncWidth = data & 15;
-            vsyncWidth = hasProgrammableVsync(type) ? static_cast<uint8_t>(data >> 4) : 0;
+            decodeSyncWidths();
             break;
         case 4: R4 = data & 0x7F; break;
         case 5: R5 = data & 0x1F; break;
@@ -75,8 +86,7 @@ void crtc6845::storeRegister(uint8_t reg, uint8_t data) {
         case 7: R7 = data & 0x7F; break;
         case 8:
             R8 = data;
-            interlace = data & 1;
-            interlaceVideo = interlace ? (data >> 1) & 1 : 0;
+            decodeInterlace();
             if (type != 1) skew = skewCounter = (data >> 4) & 3;  // type 1 has no skew
             break;
         case 9: R9 = data & 0x1F; break;
@@ -131,23 +141,24 @@ static void applyInterlacedR9(crtc6845& c) {
 
 // ---- writes per type -----------------------------------------------------------
 
+// Types 0 and 1 start a sync at once when its position is written as the current one.
+void crtc6845::syncOnPositionWrite(uint8_t reg) {
+    if (reg == 2) {
+        if (R2 == C0) hsync = true;
+    } else if (reg == 7) {
+        if (!vsync && R7 == C4) {
+            vsync = true;
+            C3h = 0;
+        }
+    }
+}
+
 void crtc6845::writeRegisterType0(uint8_t data) {
     uint8_t reg = selectedReg;
     if (reg > 15) return;
     storeRegister(reg, data);
-    switch (reg) {
-        case 2:
-            if (R2 == C0) hsync = true;
-            break;
-        case 7:
-            if (!vsync && R7 == C4) {
-                vsync = true;
-                C3h = 0;
-            }
-            break;
-        case 9: applyInterlacedR9(*this); break;
-        default: break;
-    }
+    syncOnPositionWrite(reg);
+    if (reg == 9) applyInterlacedR9(*this);
 }
 
 void crtc6845::writeRegisterType1(uint8_t data) {
@@ -155,10 +166,8 @@ void crtc6845::writeRegisterType1(uint8_t data) {
     if (reg > 15) return;
     uint8_t oldR6 = R6;
     storeRegister(reg, data);
+    syncOnPositionWrite(reg);
     switch (reg) {
-        case 2:
-            if (R2 == C0) hsync = true;
-            break;
         case 4:
             if (!lastLine && R4 == 0 && R9 == 0 && C4 != 0) {
                 inAdjust = true;
@@ -170,32 +179,11 @@ void crtc6845::writeRegisterType1(uint8_t data) {
             if (R6 == 0) vdisp = false;
             else if (R6 == 1 || R6 == 127) vdisp = true;
             break;
-        case 7:
-            if (!vsync && R7 == C4) {
-                vsync = true;
-                C3h = 0;
-            }
-            break;
-        case 8:
-            if (interlace) {
-                if (C9 == 0 && (R9 & 1)) R9 ^= interlaceVideo;
-                C9 = R9 & interlaceVideo;
-            }
-            break;
+        case 8: applyInterlacedR9(*this); break;
         case 9:
             applyInterlacedR9(*this);
             if (R9 == 0 && R4 == 0) C9 = 0;
-            if (C0 == R0 && lastLine) {
-                // The row ends right now on the last character.
-                MAstart = MAnext;
-                C9 = R9 & interlaceVideo;
-                if (C4 == R4) {
-                    inAdjust = true;
-                    C5 = 0;
-                    if (C4 == 0) vdisp = false;
-                }
-                C4 = (C4 + 1) & 0x7F;
-            }
+            if (C0 == R0 && lastLine) endRowType1();  // the row ends right now on the last character
             lastLine = C9 == R9;
             break;
         default: break;

@@ -92,7 +92,11 @@ public:
     uint8_t status2() const;
 
 private:
+    void decodeHalfLine();
+    void decodeSyncWidths();
+    void decodeInterlace();
     void selectRegister(uint8_t data);
+    void syncOnPositionWrite(uint8_t reg);
     void writeRegisterType0(uint8_t data);
     void writeRegisterType1(uint8_t data);
     void writeRegisterType2(uint8_t data);
@@ -108,6 +112,11 @@ private:
     void startAdjustIfLastRow();
     void advanceAddress();
     void newFrame();
+    bool adjustLine(bool ended);
+    void endRowType1();
     void vsyncStep(bool mayStart);
     void advanceRowType34();
+    void halfLineType34();
+    void nextCharacterType34();
+    bool lineStartType34();
 };

@@ -85,6 +85,29 @@ void crtc6845::newFrame() {
     MAstart = static_cast<uint16_t>(R12 << 8 | R13);
 }
 
+// One line of the vertical adjust; true when the adjust was over and a frame began.
+bool crtc6845::adjustLine(bool ended) {
+    if (ended) {
+        newFrame();
+        return true;
+    }
+    C5 = (C5 + 1) & 31;
+    if (C4 == 0) vdisp = false;
+    return false;
+}
+
+// Type 1's row end: the next row's address, and the adjust after the last row.
+void crtc6845::endRowType1() {
+    MAstart = MAnext;
+    C9 = R9 & interlaceVideo;
+    if (C4 == R4) {
+        inAdjust = true;
+        C5 = 0;
+        if (C4 == 0) vdisp = false;
+    }
+    C4 = (C4 + 1) & 0x7F;
+}
+
 // A width of 0 (always so on types 1 and 2) lets the 4-bit counter run 16 lines.
 void crtc6845::vsyncStep(bool mayStart) {
     if (vsync) {
@@ -115,6 +138,32 @@ void crtc6845::advanceRowType34() {
     }
 }
 
+inline void crtc6845::halfLineType34() {
+    if (C0 == R0half) {
+        halfLinePassed = true;
+        lastLine = C9 >= R9;
+    }
+}
+
+inline void crtc6845::nextCharacterType34() {
+    ++C0;
+    if (C0 == R0) {
+        lastLine = C9 >= R9;
+        if (lastLine && C4 == R4) inAdjust = true;
+    }
+}
+
+// The counters at a line start of types 3 and 4; true when a frame began.
+bool crtc6845::lineStartType34() {
+    advanceRowType34();
+    const bool frameStart = inAdjust && adjustLine(adjustEnd);
+    if (frameStart) C5 = 0;
+    if (C4 == R6) vdisp = false;
+    lastLine = C9 >= R9;
+    adjustEnd = C5 == R5;
+    return frameStart;
+}
+
 // ---- type 0 --------------------------------------------------------------------
 
 void crtc6845::clock_crtc0() {
@@ -140,14 +189,7 @@ void crtc6845::clock_crtc0() {
             }
         }
         if (C4 == R6) vdisp = false;
-        if (inAdjust) {
-            if (adjustEnd || C5 == R5) {
-                newFrame();
-            } else {
-                C5 = (C5 + 1) & 31;
-                if (C4 == 0) vdisp = false;
-            }
-        }
+        if (inAdjust) adjustLine(adjustEnd || C5 == R5);
         if (R0 > 1) lastLine = C9 == R9;
         startAdjustIfLastRow();
         adjustEnd = C5 == R5;
@@ -173,25 +215,11 @@ void crtc6845::clock_crtc1() {
         C0 = 0;
         hdisp = true;
         if (lastLine || C9 == R9) {
-            MAstart = MAnext;
-            C9 = R9 & interlaceVideo;
-            if (C4 == R4) {
-                inAdjust = true;
-                C5 = 0;
-                if (C4 == 0) vdisp = false;
-            }
-            C4 = (C4 + 1) & 0x7F;
+            endRowType1();
         } else {
             C9 = (C9 + interlaceVideo + 1) & 31;
         }
-        if (inAdjust) {
-            if (C5 == R5) {
-                newFrame();
-            } else {
-                C5 = (C5 + 1) & 31;
-                if (C4 == 0) vdisp = false;
-            }
-        }
+        if (inAdjust) adjustLine(C5 == R5);
         // Row 0 re-reads the start address on each of its lines.
         if (C4 == 0) MAstart = static_cast<uint16_t>(R12 << 8 | R13);
         if (C4 == R6) vdisp = false;
@@ -231,14 +259,7 @@ void crtc6845::clock_crtc2() {
         } else {
             C9 = (C9 + interlaceVideo + 1) & 31;
         }
-        if (inAdjust) {
-            if (adjustEnd) {
-                newFrame();
-            } else {
-                C5 = (C5 + 1) & 31;
-                if (C4 == 0) vdisp = false;
-            }
-        }
+        if (inAdjust) adjustLine(adjustEnd);
         if (C4 == R6) vdisp = false;
         lastLine = C9 >= R9;
         startAdjustIfLastRow();
@@ -258,38 +279,17 @@ void crtc6845::clock_crtc2() {
 
 void crtc6845::clock_crtc3() {
     dispenWithSkew();
-    if (C0 == R0half) {
-        halfLinePassed = true;
-        lastLine = C9 >= R9;
-    }
+    halfLineType34();
     if (C0 == R0) {
         C0 = 0;
-        bool frameStart = false;
-        advanceRowType34();
-        if (inAdjust) {
-            if (adjustEnd) {
-                newFrame();
-                C5 = 0;
-                frameStart = true;
-            } else {
-                C5 = (C5 + 1) & 31;
-                if (C4 == 0) vdisp = false;
-            }
-        }
-        if (C4 == R6) vdisp = false;
-        lastLine = C9 >= R9;
-        adjustEnd = C5 == R5;
+        const bool frameStart = lineStartType34();
         vsyncStep(C9 == (R9 & interlaceVideo));
         RA = (C9 + plusScrollV) & 7;
         MAnext = MAstart;
         plusLineCounter = static_cast<uint16_t>((C9 & 7) + 8 * C4);
         if (plusLineStart) plusLineStart(frameStart);
     } else {
-        ++C0;
-        if (C0 == R0) {
-            lastLine = C9 >= R9;
-            if (lastLine && C4 == R4) inAdjust = true;
-        }
+        nextCharacterType34();
     }
     hsyncType3();
     MA = (MAstart + C0) & kAddressMask;
@@ -305,35 +305,16 @@ void crtc6845::clock_crtc3() {
 
 void crtc6845::clock_crtc4() {
     dispenWithSkew();
-    if (C0 == R0half) {
-        halfLinePassed = true;
-        lastLine = C9 >= R9;
-    }
+    halfLineType34();
     if (C0 == R0) {
         C0 = 0;
         hdisp = true;
-        advanceRowType34();
-        if (inAdjust) {
-            if (adjustEnd) {
-                newFrame();
-                C5 = 0;
-            } else {
-                C5 = (C5 + 1) & 31;
-                if (C4 == 0) vdisp = false;
-            }
-        }
-        if (C4 == R6) vdisp = false;
-        lastLine = C9 >= R9;
-        adjustEnd = C5 == R5;
+        lineStartType34();
         vsyncStep(true);
         RA = C9;
         MAnext = MAstart;
     } else {
-        ++C0;
-        if (C0 == R0) {
-            lastLine = C9 >= R9;
-            if (lastLine && C4 == R4) inAdjust = true;
-        }
+        nextCharacterType34();
     }
     hsyncType4();
     advanceAddress();

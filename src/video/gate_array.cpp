@@ -29,8 +29,7 @@ inline uint8_t bit(unsigned value, int n) { return static_cast<uint8_t>((value >
 
 gaCPC::gaCPC() {
     buildPixelTables();
-    std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
-    for (auto& pen : pens) pen = kOpaqueBlack;
+    reset();
 }
 
 void gaCPC::buildPixelTables() {
@@ -40,15 +39,12 @@ void gaCPC::buildPixelTables() {
         for (int k = 0; k < 4; ++k) {
             mode1Table[b][k] = static_cast<uint8_t>(bit(b, 7 - k) | bit(b, 3 - k) << 1);
         }
-        for (int k = 0; k < 16; ++k) mode2Table[b][k] = k < 8 ? bit(b, 7 - k) : 0;
-        mode3Table[b][0] = static_cast<uint8_t>(bit(b, 7) | bit(b, 3) << 1);
-        mode3Table[b][1] = static_cast<uint8_t>(bit(b, 6) | bit(b, 2) << 1);
+        for (int k = 0; k < 8; ++k) mode2Table[b][k] = bit(b, 7 - k);
     }
 }
 
 void gaCPC::reset() {
     std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
-    buildPixelTables();
     for (auto& pen : pens) pen = kOpaqueBlack;
     hsyncOut = false;
     shiftA = 0;
@@ -88,11 +84,12 @@ inline void gaCPC::startHalf(uint16_t videoByteValue) {
     (this->*kHalfRoutines[mode & 3])(static_cast<uint8_t>(videoByteValue));
 }
 
-void gaCPC::half_mode0(uint8_t b) {
-    const uint32_t p0 = pens[mode0Table[b][0]], p1 = pens[mode0Table[b][1]];
+inline void gaCPC::halfTwoPixels(uint32_t p0, uint32_t p1) {
     halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
     halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
 }
+
+void gaCPC::half_mode0(uint8_t b) { halfTwoPixels(pens[mode0Table[b][0]], pens[mode0Table[b][1]]); }
 
 void gaCPC::half_mode1(uint8_t b) {
     for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
@@ -102,11 +99,8 @@ void gaCPC::half_mode2(uint8_t b) {
     for (int k = 0; k < 8; ++k) halfColours[k] = pens[mode2Table[b][k]];
 }
 
-void gaCPC::half_mode3(uint8_t b) {
-    const uint32_t p0 = pens[mode3Table[b][0]], p1 = pens[mode3Table[b][1]];
-    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
-    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
-}
+// Mode 3 shows the first two mode 1 pixels of the byte, each twice as wide.
+void gaCPC::half_mode3(uint8_t b) { halfTwoPixels(pens[mode1Table[b][0]], pens[mode1Table[b][1]]); }
 
 inline void gaCPC::crtcVsyncEdge() {
     const uint8_t level = crtc->vsync ? 1 : 0;
@@ -131,7 +125,7 @@ inline void gaCPC::gateArrayHsync() {
     }
     --hsyncCounter;
     // The only place where a new mode takes effect.
-    if (hsyncCounter > 6 && hsyncOut && mode != (modeRomReg & 3)) mode = modeRomReg & 3;
+    if (hsyncCounter > 6 && hsyncOut) mode = modeRomReg & 3;
     if (crtc->hsync) {
         if (!vsyncOut) monitor_hsync_pulse(beamInRetrace());
         if (!hsyncOut) {
@@ -235,6 +229,22 @@ void gaCPC::clock() {
     }
 }
 
+// The printer-port sampler: a byte left unchanged for 255 output frames is
+// dropped, so a program that stopped playing leaves no offset behind.
+namespace {
+float digiBlasterSample() {
+    if (printerData != digiBlasterData) {
+        digiBlasterData = printerData;
+        digiBlasterDataLowFilterCount = 255;
+    } else {
+        if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
+        if (!digiBlasterDataLowFilterCount) return 0.0f;
+    }
+    const int d = digiBlasterData;
+    return d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
+}
+}  // namespace
+
 // Audio: one stereo frame each time the accumulator passes the device's
 // microseconds per frame; the full buffer is queued whole.
 inline void gaCPC::produceAudioSample() {
@@ -248,19 +258,7 @@ inline void gaCPC::produceAudioSample() {
     if (!CPC_audio_stereo) {
         float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
         if (digiBlaster) {
-            bool add;
-            if (printerData != digiBlasterData) {
-                digiBlasterData = printerData;
-                digiBlasterDataLowFilterCount = 255;
-                add = true;
-            } else {
-                if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
-                add = digiBlasterDataLowFilterCount != 0;
-            }
-            if (add) {
-                const int d = digiBlasterData;
-                s += d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
-            }
+            s += digiBlasterSample();
         } else if (tape->moving && tape->readLevel) {
             s += 0.03f;  // tape noise
         }

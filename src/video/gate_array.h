@@ -32,8 +32,7 @@ public:
     uint32_t pens[17] = {};
     uint8_t mode0Table[256][2] = {};
     uint8_t mode1Table[256][4] = {};
-    uint8_t mode2Table[256][16] = {};
-    uint8_t mode3Table[256][2] = {};
+    uint8_t mode2Table[256][8] = {};
 
     // The eight colours of the half character being serialised, worked out at
     // ticks 0 and 8 (pens only change between halves, so this is exact).
@@ -92,6 +91,7 @@ private:
     void applyPendingColour();
     uint8_t videoByte(uint8_t second) const;
     void startHalf(uint16_t videoByteValue);
+    void halfTwoPixels(uint32_t p0, uint32_t p1);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
     // run. The runs take their colours from halfColours; pixelColor is only
     // needed by the single-tick routines and is brought up to date per step.

@@ -42,6 +42,23 @@ const uint32_t* targetPalette() {
     return t_colorG ? kMonitorPalettes[2] : kMonitorPalettes[1];
 }
 
+// Moves the beam one tick on from xy; true when that ended a row (the odd
+// buffer row below it is then skipped).
+inline bool beamStep(uint32_t& xy) {
+    if (++xy != cpcscreenpixels_xy_hsync) return false;
+    xy += kRowSkip;
+    cpcscreenpixels_xy_hsync += kLineAdvance;
+    return true;
+}
+
+// The beam back at the top left, and the picture it left finished.
+void beamToNewPicture() {
+    cpcscreenpixels_xy = 0;
+    cpcscreenpixels_xy_hsync = kFrameWidth;
+    monitor_nb_lines = 0;
+    monitor_finish_frame();
+}
+
 // The picture starts on a colour monitor before anything chose a palette.
 struct InitialPalette {
     InitialPalette() {
@@ -81,11 +98,7 @@ InitialPalette initialPalette;
 void gaCPC::monitor_update_pixel() {
     uint32_t xy = cpcscreenpixels_xy;
     if (xy < kFramePixels) cpcscreenpixels[xy] = blank ? monitor_blank_color : pixelColor;
-    if (++xy == cpcscreenpixels_xy_hsync) {
-        change_monitor_pixels();
-        xy += kRowSkip;
-        cpcscreenpixels_xy_hsync += kLineAdvance;
-    }
+    if (beamStep(xy)) change_monitor_pixels();
     cpcscreenpixels_xy = xy;
 }
 
@@ -96,10 +109,7 @@ void gaCPC::monitor_update_sync() {
         // A retrace that did not return the beam to the top: it keeps moving, blank.
         uint32_t xy = cpcscreenpixels_xy;
         if (xy <= kRetraceWriteLimit) cpcscreenpixels[xy] = monitor_blank_color;
-        if (++xy == cpcscreenpixels_xy_hsync) {
-            xy += kRowSkip;
-            cpcscreenpixels_xy_hsync += kLineAdvance;
-        }
+        beamStep(xy);
         cpcscreenpixels_xy = xy;
         return;
     }
@@ -110,11 +120,8 @@ void gaCPC::monitor_update_sync() {
         change_monitor_update();
     } else if (monitor_nb_lines > kVerticalHoldLines) {
         // Vertical hold: no VSYNC came in time, the monitor retraces by itself.
-        monitor_nb_lines = 0;
         monitor_vsync_ctr = kVerticalHoldRetraceTicks;
-        cpcscreenpixels_xy = 0;
-        cpcscreenpixels_xy_hsync = kFrameWidth;
-        monitor_finish_frame();
+        beamToNewPicture();
     }
 }
 
@@ -192,12 +199,7 @@ void monitor_hsync_pulse(bool beamInRetrace) {
 bool monitor_vsync_pulse() {
     if (monitor_vsync_ctr) return false;
     monitor_vsync_ctr = kVerticalRetraceTicks;
-    if (monitor_nb_lines > kShortestFrameLines) {
-        cpcscreenpixels_xy = 0;
-        monitor_nb_lines = 0;
-        cpcscreenpixels_xy_hsync = kFrameWidth;
-        monitor_finish_frame();
-    }
+    if (monitor_nb_lines > kShortestFrameLines) beamToNewPicture();
     return true;
 }
 
