@@ -265,7 +265,7 @@ int fileDSK(floppyDrive* drive) {
         t.sectorCount = sectorCount;
         t.gap3Length = gap3;
         t.fillerByte = filler;
-        for (uint32_t k = 0; k < kTrackScratchWords; ++k) buffers[slot][k] = kMfmFillerE5;
+        // Nothing past the words written is ever read: a slot built twice needs no clearing.
         TrackWriter writer{buffers[slot]};
         buildTrack(writer, t, headers, extended, data.get());
         uint32_t length = std::min<uint32_t>(writer.count, kMaxTrackLength);

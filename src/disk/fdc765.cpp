@@ -68,10 +68,14 @@ FDCupd765::FDCupd765() {
     phaseHandler = &FDCupd765::phase_idle;
 }
 
-FDCupd765::~FDCupd765() {
+void FDCupd765::unhookDrives() {
     for (us* unit : units) {
         if (unit->drive && unit->drive->unitRecord == unit) unit->drive->unitRecord = nullptr;
     }
+}
+
+FDCupd765::~FDCupd765() {
+    unhookDrives();
     for (us*& unit : units) {
         delete unit;
         unit = nullptr;
@@ -125,9 +129,7 @@ void FDCupd765::set_sub_command(uint8_t step) {
 
 void FDCupd765::reset(floppyDrive* driveA, floppyDrive* driveB, floppyDrive* driveC, floppyDrive* driveD,
                       bool fourUnits) {
-    for (us* unit : units) {
-        if (unit->drive && unit->drive->unitRecord == unit) unit->drive->unitRecord = nullptr;
-    }
+    unhookDrives();
     floppyDrive* wiring[4] = {driveA, driveB, fourUnits ? driveC : driveA, fourUnits ? driveD : driveB};
     for (int i = 0; i < 4; ++i) units[i]->attachFD(wiring[i]);
     // Units 2 and 3 may alias A and B; the drive reports to its first unit.
@@ -253,8 +255,7 @@ void FDCupd765::storeParameter(uint8_t byte) {
         HD = (byte >> 2) & 1;
         US = byte & 3;
         if (commandCode == kFdcSeek || commandCode == kFdcRecalibrate) HD = 0;
-        currentDrive = units[US]->drive;
-        change_side();
+        select_fd_unit();
         if (commandCode == kFdcReadId) {
             resultC = C;
             resultH = H;
@@ -294,7 +295,7 @@ bool FDCupd765::isScan() const {
 }
 
 bool FDCupd765::isDataCommand(uint8_t code) const {
-    return isReadLike(code) || isWrite(code) || code == kFdcWriteData;
+    return isReadLike(code) || isWrite(code);
 }
 
 void FDCupd765::set_command() {

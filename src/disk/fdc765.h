@@ -142,6 +142,8 @@ public:
     void sub_command_format_gap3();
 
 private:
+    // The drives stop reporting to these unit records.
+    void unhookDrives();
     void writeDataRegister(uint8_t byte);
     void storeParameter(uint8_t byte);
     void senseInterruptStatus();

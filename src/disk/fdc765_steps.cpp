@@ -30,10 +30,10 @@ void FDCupd765::phase_execution() {
     (this->*currentStep)();
 }
 
+// Set on the record the drive reports to: with units aliased it is not units[US].
 void FDCupd765::setHunting(bool on) {
-    us* unit = units[US];
-    unit->hunting = on;
-    if (unit->drive && unit->drive->unitRecord && unit->drive->unitRecord != unit) unit->drive->unitRecord->hunting = on;
+    floppyDrive* drive = units[US]->drive;
+    if (drive && drive->unitRecord) drive->unitRecord->hunting = on;
 }
 
 // Counts A1 sync words with their missing clock; true at the third in a row.
@@ -410,7 +410,7 @@ void FDCupd765::sub_command_format_Gap2() {
     } else {
         crc = crcUpdate(crc, 0xFB);
         writeToDisk(kMfmDataMark);
-        sectorBytesLeft = static_cast<uint16_t>(sectorSizeFromN(N) > 32768 ? 32768 : sectorSizeFromN(N));
+        sectorBytesLeft = static_cast<uint16_t>(sectorSizeFromN(N));
         next_sub_command();
     }
 }

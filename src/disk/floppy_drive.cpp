@@ -35,8 +35,6 @@ void floppyDrive::init(uint8_t unit) {
     spinUpTime = motorTimer = 25000;
     revolution = 0;
     lastCylinder = 41;
-    trackBuffer = nullptr;
-    trackLength = copyEnd = 0;
     trackNibbles = 0;
     syncWindow = 16;
     shiftRegister = 0;

@@ -122,25 +122,22 @@ void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, u
             info[i].trackLength = kMaxTrackLength;
         }
         uint8_t nibbles = static_cast<uint8_t>(info[i].lastWordNibbles & 3);
-        uint32_t scratchWords = length * kRevolutionsPerTrack;
-        uint16_t* copies = new uint16_t[std::max<uint32_t>(scratchWords, 1)];
-        for (uint32_t k = 0; k < scratchWords; ++k) copies[k] = kMfmFillerE5;
+        // The copies are built in place; weak sectors only ever shorten them.
+        uint16_t* words = new uint16_t[std::max(length * kRevolutionsPerTrack, formatCapacity)];
         if (length && revolutions != 1) {
-            std::memcpy(copies, buffers[i], scratchWords * sizeof(uint16_t));
+            std::memcpy(words, buffers[i], length * kRevolutionsPerTrack * sizeof(uint16_t));
         } else if (length) {
-            uint32_t reduced = buildRevolutionsFromOne(info[i], buffers[i], length, copies);
+            uint32_t reduced = buildRevolutionsFromOne(info[i], buffers[i], length, words);
             if (reduced != length) {
                 // Close the gaps the extra stored copies leave at the end of each copy.
                 for (int k = 1; k < kRevolutionsPerTrack; ++k)
-                    std::memmove(copies + k * reduced, copies + k * length, reduced * sizeof(uint16_t));
+                    std::memmove(words + k * reduced, words + k * length, reduced * sizeof(uint16_t));
                 length = reduced;
             }
         }
         uint32_t capacity = std::max(length * kRevolutionsPerTrack, formatCapacity);
-        trackBuffers[i] = new uint16_t[capacity];
-        std::memcpy(trackBuffers[i], copies, length * kRevolutionsPerTrack * sizeof(uint16_t));
-        for (uint32_t k = length * kRevolutionsPerTrack; k < capacity; ++k) trackBuffers[i][k] = kMfmFillerE5;
-        delete[] copies;
+        std::fill(words + length * kRevolutionsPerTrack, words + capacity, kMfmFillerE5);
+        trackBuffers[i] = words;
         trackCapacities[i] = capacity;
         trackLengths[i].length = static_cast<uint16_t>(length);
         trackLengths[i].lastWordNibbles = nibbles;

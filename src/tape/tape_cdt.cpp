@@ -23,8 +23,10 @@ int64_t fileLength = 0;
 
 uint8_t clampUsedBits(uint8_t bits) { return bits > 8 ? 8 : bits; }
 
-// Data bytes, each bit as two pulses; the last byte gives only its used bits.
-void decodeTAPBuffer(int64_t n) {
+// Hands the bits of the next n bytes of the file to onBit, most significant
+// first; of the last byte only its used bits. A full table skips the rest.
+template <typename OnBit>
+void forEachDataBit(int64_t n, uint8_t usedBits, OnBit onBit) {
     n = tapeClampToFile(n, fileLength);
     uint8_t chunk[4096];
     while (n > 0) {
@@ -35,11 +37,16 @@ void decodeTAPBuffer(int64_t n) {
         int64_t take = n < int64_t(sizeof chunk) ? n : int64_t(sizeof chunk);
         readBlock(chunk, take);
         for (int64_t i = 0; i < take; ++i) {
-            int bits = (n - i == 1) ? clampUsedBits(usedBitsInTheLastByte) : 8;
-            for (int b = 0; b < bits; ++b) pushBit((chunk[i] >> (7 - b)) & 1);
+            int bits = (n - i == 1) ? usedBits : 8;
+            for (int b = 0; b < bits; ++b) onBit((chunk[i] >> (7 - b)) & 1);
         }
         n -= take;
     }
+}
+
+// Data bytes, each bit as two pulses.
+void decodeTAPBuffer(int64_t n) {
+    forEachDataBit(n, clampUsedBits(usedBitsInTheLastByte), [](bool bit) { pushBit(bit); });
 }
 
 void endDataBlock(uint16_t pauseMs) {
@@ -108,32 +115,18 @@ void directRecording() {
     if (tStatesPerSample == 0) tStatesPerSample = 1;
     uint16_t pause = readU16lh();
     uint8_t usedBits = clampUsedBits(readU8());
-    int64_t n = tapeClampToFile(readU24lh(), fileLength);
+    uint32_t n = readU24lh();
     uint8_t level = 0;
     double run = 0;
-    uint8_t chunk[4096];
-    while (n > 0) {
-        if (tableDataPulseFull()) {
-            tapeSkip(n, fileLength);
-            break;
+    forEachDataBit(n, usedBits, [&](uint8_t sample) {
+        if (sample == level) {
+            run += tStatesPerSample;
+        } else {
+            addPulse(level, run);
+            level ^= 1;
+            run = tStatesPerSample;
         }
-        int64_t take = n < int64_t(sizeof chunk) ? n : int64_t(sizeof chunk);
-        readBlock(chunk, take);
-        for (int64_t i = 0; i < take; ++i) {
-            int bits = (n - i == 1) ? usedBits : 8;
-            for (int b = 0; b < bits; ++b) {
-                uint8_t sample = (chunk[i] >> (7 - b)) & 1;
-                if (sample == level) {
-                    run += tStatesPerSample;
-                } else {
-                    addPulse(level, run);
-                    level ^= 1;
-                    run = tStatesPerSample;
-                }
-            }
-        }
-        n -= take;
-    }
+    });
     if (run > 0) addPulse(level, run);
     endDataBlock(pause);
 }

@@ -42,6 +42,19 @@ void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
     }
 }
 
+// Logs why the data cannot be decoded.
+bool cswDecodable(uint8_t version, uint8_t compression, uint32_t rate) {
+    if (!cswCompressionKnown(version, compression)) {
+        SDL_Log("CSW: Unknwon compression Type %d", compression);
+        return false;
+    }
+    if (rate == 0) {
+        SDL_Log("CSW: sample rate of 0 Hz");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool cswCompressionKnown(uint8_t version, uint8_t compression) {
@@ -59,14 +72,7 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     std::vector<uint8_t> raw(static_cast<size_t>(size));
     readBlock(raw.data(), size);
 
-    if (!cswCompressionKnown(version, compression)) {
-        SDL_Log("CSW: Unknwon compression Type %d", compression);
-        return false;
-    }
-    if (rate == 0) {
-        SDL_Log("CSW: sample rate of 0 Hz");
-        return false;
-    }
+    if (!cswDecodable(version, compression, rate)) return false;
     if (compression == kCompressionRle) {
         pulsesFromRle(raw.data(), raw.size(), rate);
         return true;
@@ -125,14 +131,7 @@ int fileCSW(int64_t length) {
         tapeSkip(extension, length);
     }
     // Refusals that the header already shows leave the tape in the deck.
-    if (!cswCompressionKnown(major, compression)) {
-        SDL_Log("CSW: Unknwon compression Type %d", compression);
-        return 0;
-    }
-    if (rate == 0) {
-        SDL_Log("CSW: sample rate of 0 Hz");
-        return 0;
-    }
+    if (!cswDecodable(major, compression, rate)) return 0;
     beginTableDataPulse();
     currentLevel = flags == 0 ? 1 : 0;
     tape->eject();

@@ -88,7 +88,6 @@ void tapeDrive::setPlaymotorChange() {
 }
 
 void tapeDrive::eject() {
-    releasePlay();
     init(false, motorLine, false);
     playIconNotice = 1;
 }

@@ -108,27 +108,24 @@ TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
 
 TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
     fdc = new FDCupd765();
-    std::vector<uint8_t> typed;
-    autorun_cdt(0);
-    for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
-        advanceMs(1);
-        for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
-            if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
+    // The keys of "|tape" (or "|tqpe") as they go down, one entry per press.
+    auto typeTapeCommand = [] {
+        std::vector<uint8_t> typed;
+        autorun_cdt(0);
+        for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
+            advanceMs(1);
+            for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
+                if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
+            }
         }
-    }
-    EXPECT_EQ(typed, (std::vector<uint8_t>{0x32, 0x63, 0x85, 0x33, 0x72})) << "|tape";
+        return typed;
+    };
+    EXPECT_EQ(typeTapeCommand(), (std::vector<uint8_t>{0x32, 0x63, 0x85, 0x33, 0x72})) << "|tape";
     advanceMs(3000);
 
     cpcLang = LangFrench;
-    typed.clear();
-    autorun_cdt(0);
-    for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
-        advanceMs(1);
-        for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
-            if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
-        }
-    }
-    EXPECT_EQ(typed, (std::vector<uint8_t>{0x32, 0x63, 0x83, 0x33, 0x72})) << "|tqpe on the AZERTY keyboard";
+    EXPECT_EQ(typeTapeCommand(), (std::vector<uint8_t>{0x32, 0x63, 0x83, 0x33, 0x72}))
+        << "|tqpe on the AZERTY keyboard";
 }
 
 TEST(TapeFlipNames, SetRules) {

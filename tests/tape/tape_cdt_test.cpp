@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "machine/cpc.h"
+#include "support/headless_run.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 
@@ -155,7 +156,7 @@ TEST_F(CdtImage, LengthsBeyondTheFileStopAtItsEnd) {
 }
 
 TEST_F(CdtImage, RealTapeLoads) {
-    std::string path = std::string(KESTRIX_SHARED_DIR) + "/media/cpcrogue.cdt";
+    std::string path = sharedPath("media/cpcrogue.cdt");
     if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
     ASSERT_EQ(loadTapeImage(path, 'c'), 1);
     EXPECT_GT(tape->pulseCount, 10000u);

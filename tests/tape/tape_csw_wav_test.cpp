@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "machine/cpc.h"
+#include "support/headless_run.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 
@@ -160,7 +161,7 @@ protected:
     std::vector<tapePulse> original;
     void SetUp() override {
         TapeDeckTest::SetUp();
-        std::string path = std::string(KESTRIX_SHARED_DIR) + "/media/cpcrogue.cdt";
+        std::string path = sharedPath("media/cpcrogue.cdt");
         if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
         ASSERT_EQ(loadTapeImage(path, 'c'), 1);
         original = deckPulses();

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "machine/cpc.h"
+#include "support/headless_run.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 
@@ -189,7 +190,7 @@ std::vector<tapePulse> somePulses() {
 
 TEST_F(TapeFuzz, CdtLoaderSurvivesMutants) {
     std::vector<Bytes> seeds{cdtOfEveryBlock()};
-    std::string real = std::string(KESTRIX_SHARED_DIR) + "/media/cpcrogue.cdt";
+    std::string real = sharedPath("media/cpcrogue.cdt");
     if (std::filesystem::exists(real)) seeds.push_back(fileBytes(real));
     campaign(seeds, 'c', "cdt", 1);
 }
