@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev googletest
   clang
   xvfb xauth xdotool imagemagick
+  pasmo valgrind
 )
 
 SUDO=""
