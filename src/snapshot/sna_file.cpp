@@ -175,6 +175,8 @@ void applyRegisters(const uint8_t* h) {
     cpu->interruptMode = h[0x25] > 2 ? 0 : h[0x25];
     cpu->F_ = h[0x26]; cpu->A_ = h[0x27]; cpu->C_ = h[0x28]; cpu->B_ = h[0x29];
     cpu->E_ = h[0x2A]; cpu->D_ = h[0x2B]; cpu->L_ = h[0x2C]; cpu->H_ = h[0x2D];
+    // The first fetch's T1 falls in the microsecond before, as in a running machine.
+    cpu->clock();
 }
 
 void applyGateArray(const uint8_t* h) {
@@ -289,6 +291,83 @@ void applyMemory(const SnaImage& image) {
     }
 }
 
+// Kestrix's own block in the header bytes other programs leave alone (B8-DF):
+// the beam and counter state the format does not carry, so that a snapshot of
+// ours shows its picture again from the first frame. Read only behind its marker.
+constexpr size_t kOwnMarker = 0xB8;
+constexpr size_t kOwnState = 0xC0;
+constexpr char kOwnMarkerText[8] = {'K', 'e', 's', 't', 'r', 'i', 'x', '1'};
+
+void put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    put16(p, v);
+    put16(p + 2, v >> 16);
+}
+uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+void saveOwnState(uint8_t* h) {
+    std::memcpy(h + kOwnMarker, kOwnMarkerText, sizeof kOwnMarkerText);
+    uint8_t* p = h + kOwnState;
+    put32(p, cpcscreenpixels_xy);
+    put32(p + 4, cpcscreenpixels_xy_hsync);
+    put16(p + 8, monitor_nb_lines);
+    put16(p + 10, std::min<uint32_t>(monitor_vsync_ctr, 0xFFFF));
+    p[12] = monitor_hsync_ctr;
+    p[13] = static_cast<uint8_t>((ga->beamInRetrace() ? 1 : 0) | (ga->blank ? 2 : 0));
+    put16(p + 14, crtc->MA);
+    put16(p + 16, crtc->MAstart);
+    put16(p + 18, crtc->MAnext);
+    p[20] = crtc->RA;
+    p[21] = static_cast<uint8_t>((crtc->hdisp ? 1 : 0) | (crtc->vdisp ? 2 : 0) | (crtc->dispen ? 4 : 0) |
+                                 (crtc->adjustEnd ? 8 : 0) | (crtc->lastLine ? 16 : 0) |
+                                 (crtc->halfLinePassed ? 32 : 0));
+    p[22] = crtc->skewCounter;
+    p[23] = ga->hsyncCounter;
+    put16(p + 24, ga->shiftA);
+    put16(p + 26, ga->shiftB);
+    p[28] = static_cast<uint8_t>((cpu->eiPending ? 1 : 0) | (cpu->halt ? 2 : 0));
+}
+
+void applyOwnState(const uint8_t* h) {
+    if (std::memcmp(h + kOwnMarker, kOwnMarkerText, sizeof kOwnMarkerText) != 0) return;
+    const uint8_t* p = h + kOwnState;
+    const uint32_t xy = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+    const uint32_t xyHsync = p[4] | p[5] << 8 | p[6] << 16 | static_cast<uint32_t>(p[7]) << 24;
+    // The beam may run past the buffer (nothing is drawn there) but its row end stays one row ahead.
+    if (xyHsync % kFrameWidth == 0 && xyHsync > xy && xyHsync - xy <= static_cast<uint32_t>(kFrameWidth)) {
+        cpcscreenpixels_xy = xy;
+        cpcscreenpixels_xy_hsync = xyHsync;
+    }
+    monitor_nb_lines = get16(p + 8);
+    monitor_vsync_ctr = get16(p + 10);
+    monitor_hsync_ctr = p[12];
+    if (p[13] & 1) {
+        ga->change_monitor_pixels();
+    } else {
+        ga->change_monitor_update();
+    }
+    ga->blank = p[13] & 2;
+    crtc->MA = get16(p + 14) & 0x3FFF;
+    crtc->MAstart = get16(p + 16) & 0x3FFF;
+    crtc->MAnext = get16(p + 18) & 0x3FFF;
+    crtc->RA = p[20] & 0x1F;
+    crtc->hdisp = p[21] & 1;
+    crtc->vdisp = p[21] & 2;
+    crtc->dispen = p[21] & 4;
+    crtc->adjustEnd = p[21] & 8;
+    crtc->lastLine = p[21] & 16;
+    crtc->halfLinePassed = p[21] & 32;
+    crtc->skewCounter = p[22] & 3;
+    ga->hsyncCounter = std::min<uint8_t>(p[23], 13);
+    ga->shiftA = get16(p + 24);
+    ga->shiftB = get16(p + 26);
+    cpu->eiPending = p[28] & 1;
+    cpu->halt = p[28] & 2;
+}
+
 uint8_t machineTypeByte() {
     switch (cpcType) {
         case CPC464Plus: return 5;
@@ -314,13 +393,24 @@ uint8_t hardwareColourOf(uint32_t colour) {
     return 18;
 }
 
-// Runs the machine to the end of the instruction under way (a few microseconds at most).
+// Between two instructions a microsecond ends with the next opcode fetch's
+// first T-state done (the gate array's WAIT aligns every fetch that way), or,
+// before the machine ever ran, with that T-state still to come.
+bool betweenInstructions() {
+    if (cpu->executing || cpu->prefix) return false;
+    return cpu->phase == Z80CPU::PhFetchT1 || (cpu->phase == Z80CPU::PhFetchT2 && cpu->fetchState == 1);
+}
+
+// The address of the next instruction, whichever of the two states above.
+uint16_t nextInstructionAddress() {
+    return cpu->phase == Z80CPU::PhFetchT2 ? static_cast<uint16_t>(cpu->PC - 1) : cpu->PC;
+}
+
+// Runs the machine to the end of the instruction under way (a few microseconds).
 void settleAtInstructionBoundary() {
     if (isPlusModel(cpcType)) return;
-    for (int i = 0; i < 256; ++i) {
-        if (cpu->phase == Z80CPU::PhFetchT1 && !cpu->prefix && !cpu->intAckPending && !cpu->executing) return;
-        ga->clockMicrosecond();
-    }
+    for (int i = 0; i < 256 && !betweenInstructions(); ++i) ga->clockMicrosecond();
+    if (!betweenInstructions()) SDL_Log("SNA: no instruction boundary found, the snapshot is taken mid-instruction");
 }
 
 }  // namespace
@@ -394,6 +484,7 @@ void applySNA(const SnaImage& image) {
     if (image.version == 3) {
         applyFloppy(h);
         applyVersion3(h);
+        if (!isPlusModel(cpcType)) applyOwnState(h);
     } else {
         crtc->setType(0);  // older files: type 0 routines, the chosen type stays
     }
@@ -433,7 +524,7 @@ uint8_t* fileSaveSNA() {
     h[0x1A] = cpu->I;
     h[0x1B] = cpu->iff1;
     h[0x1C] = cpu->iff2;
-    const uint16_t words[] = {cpu->getIX(), cpu->getIY(), cpu->getSP(), cpu->PC};
+    const uint16_t words[] = {cpu->getIX(), cpu->getIY(), cpu->getSP(), nextInstructionAddress()};
     for (int i = 0; i < 4; ++i) {
         h[0x1D + 2 * i] = static_cast<uint8_t>(words[i]);
         h[0x1E + 2 * i] = static_cast<uint8_t>(words[i] >> 8);
@@ -487,6 +578,7 @@ uint8_t* fileSaveSNA() {
     h[kSnaIntPending] = cpu->intLine ? 1 : 0;
     // kSnaPlusIntStatus, kSnaPlusLock: 0 on the CPC; the ASIC writes them on the Plus.
     h[kSnaPlusMarker] = isPlusModel(cpcType) ? 1 : 0;
+    if (!isPlusModel(cpcType)) saveOwnState(h);
     for (int i = 0; i < mem->bankCount; ++i) std::memcpy(out + kSnaHeaderSize + i * kBank, mem->banks[i], kBank);
     return out;
 }
