@@ -101,7 +101,9 @@ TEST_F(SnapshotRoundTrip, ExpansionBanksOf576KB) {
 TEST_F(SnapshotRoundTrip, CpcRogueSnapshotShowsTheGame) {
     const std::string rogue = sharedPath("media/cpcrogue.sna");
     if (!std::filesystem::exists(rogue)) GTEST_SKIP() << rogue << " not found";
-    ScreenText screen = screenAfter(100, {"-s", rogue});
+    // Named by the configuration file's "sna" key this time.
+    home.writeFile("Kestrix.ini", "sna=" + rogue + "\n");
+    ScreenText screen = screenAfter(100, {});
     EXPECT_TRUE(screen.contains("PRESS ENTER TO START")) << screen.dump();
     EXPECT_FALSE(screen.contains("Ready")) << screen.dump();
 }
