@@ -138,7 +138,7 @@ bool parseChunks(const uint8_t* data, size_t size, SnaImage& image, const char* 
                 size_t n = 0;
                 while (i + n < length && body[i + n]) ++n;
                 std::string rom;
-                recordName(rom, body + i, n, name);
+                if (n) recordName(rom, body + i, n, name);
                 if (endsWithCpr(rom)) image.cartridge = rom;
                 i += n + 1;
             }

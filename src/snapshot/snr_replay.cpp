@@ -40,6 +40,7 @@ uint32_t eventOperands(uint8_t e) {
 
 // Key code k is bit k & 7 of matrix line k >> 3.
 void toggleKeys(uint32_t from, uint8_t count) {
+    if (!cPCKeyBoard) return;
     for (uint32_t i = 0; i < count; ++i) {
         if (from + i >= SNRValCount) return;
         const uint8_t k = SNRBuffer[from + i] & 0x7F;
@@ -78,7 +79,7 @@ void startSNR(const uint8_t keyboardLines[10], const uint8_t* stream, size_t len
     SNRBuffer = new uint8_t[length ? length : 1];
     if (length) std::memcpy(SNRBuffer, stream, length);
     SNRValCount = static_cast<uint32_t>(length);
-    std::memcpy(cPCKeyBoard->matrix, keyboardLines, 10);
+    if (cPCKeyBoard) std::memcpy(cPCKeyBoard->matrix, keyboardLines, 10);
     readDelay();
     ++SNRFrameCount;
     SNRPlaying = true;

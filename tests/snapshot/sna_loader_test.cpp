@@ -163,13 +163,6 @@ TEST_F(SnaLoader, RegistersSeenBetweenExchangesComeBack) {
         after.pc = static_cast<uint16_t>(cpu->PC - 1);
         ASSERT_TRUE(before == after) << "save " << n;
         EXPECT_FALSE(cpu->exxSwapped || cpu->afSwapped || cpu->deHlSwapped);
-        // The program goes on with what it sees: the same six pairs, wherever they are.
-        if (n > 20) {
-            const uint16_t pairs[6] = {after.bc, after.de, after.hl, after.bc2, after.de2, after.hl2};
-            int sum = 0;
-            for (uint16_t p : pairs) sum += p;
-            EXPECT_EQ(sum, 0x1111 + 0x2222 + 0x3333 + 0x5555 + 0x6666 + 0x7777) << "save " << n;
-        }
     }
     EXPECT_GT(swappedSaves, 0) << "no save fell where all three exchanges were in force";
 }

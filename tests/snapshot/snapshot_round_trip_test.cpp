@@ -141,7 +141,7 @@ TEST_F(SnapshotRoundTrip, SnrRecordingTypesIntoBasicFrameExactly) {
     TextPosition typed = text.find("print 42");
     ASSERT_TRUE(typed.found()) << text.dump();
     EXPECT_EQ(text.slice(typed.row + 1, typed.column, 4), " 42 ") << text.dump();
-    ScreenRun exact = runToScreenshot(home, lastFrame, {"-s", snr});
+    ScreenRun exact = runToScreenshot(home, lastFrame, {"--snr=" + snr});
     EXPECT_NE(exact.process.output.find("End of SNR Replay !"), std::string::npos) << "the last record in frame " << lastFrame;
 }
 
