@@ -204,7 +204,7 @@ TEST_F(SnaLoader, HostileFilesAreRefusedAndLeaveTheMachineAsItWas) {
 
     // Through the front-end: the refused file leaves the machine as it was.
     const std::string path = home.path() + "/bad.sna";
-    writeFile(path, hugeDump);
+    home.writeFile("bad.sna", text(hugeDump));
     EXPECT_FALSE(load_snapshot_file(path.c_str()));
     EXPECT_EQ(cpu->PC, pc);
     EXPECT_TRUE(std::equal(ram0.begin(), ram0.end(), mem->banks[0]));

@@ -35,10 +35,7 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void writeFile(const std::string& path, const std::vector<uint8_t>& data) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                static_cast<std::streamsize>(data.size()));
-}
+inline std::string text(const std::vector<uint8_t>& data) { return std::string(data.begin(), data.end()); }
 
 // An SNR file from a snapshot with a memory dump: "RW - SNR", no dump, the
 // memory as raw MEM chunks, then the keyboard (nothing pressed) and `stream`.

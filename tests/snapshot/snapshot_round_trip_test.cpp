@@ -125,7 +125,7 @@ TEST_F(SnapshotRoundTrip, SnrRecordingTypesIntoBasicFrameExactly) {
     }
     stream.pop_back();  // the last release ends the recording
     const std::string snr = home.path() + "/typed.snr";
-    sna_test::writeFile(snr, sna_test::snrFromSnapshot(sna_test::readFile(ready), stream));
+    home.writeFile("typed.snr", sna_test::text(sna_test::snrFromSnapshot(sna_test::readFile(ready), stream)));
 
     // Replay runs once per picture: the last record falls in frame 11 + 9 * 3 + 7 * 3 + 256.
     const int lastFrame = 11 + 27 + 21 + 256;
