@@ -8,6 +8,7 @@
 
 #include "frontend/screenshot.h"
 #include "machine/emulation_thread.h"
+#include "snapshot/sna_file.h"
 
 bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
     int kept = 1;
@@ -27,6 +28,12 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
             options.screenshotFile = arg + 13;
             if (options.screenshotFile.empty()) {
                 SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: --screenshot needs a file name");
+                return false;
+            }
+        } else if (std::strncmp(arg, "--snapshot=", 11) == 0) {
+            options.snapshotFile = arg + 11;
+            if (options.snapshotFile.empty()) {
+                SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: --snapshot needs a file name");
                 return false;
             }
         } else if (std::strcmp(arg, "--bench") == 0) {
@@ -57,5 +64,6 @@ int runHeadlessFrames(const HeadlessOptions& options) {
         std::fflush(stdout);
     }
     if (!options.screenshotFile.empty() && !writeScreenshotPNG(options.screenshotFile.c_str())) return 1;
+    if (!options.snapshotFile.empty() && !writeSNAFile(options.snapshotFile.c_str())) return 1;
     return 0;
 }

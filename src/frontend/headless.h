@@ -7,6 +7,7 @@ struct HeadlessOptions {
     bool enabled = false;
     int frames = 250;
     std::string screenshotFile;
+    std::string snapshotFile;  // written after the last frame, as F6 would
     bool bench = false;
 };
 

@@ -4,6 +4,7 @@
 #include "frontend/icons.h"
 #include "frontend/machine_status.h"
 #include "frontend/media_loader.h"
+#include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
 #include "frontend/screenshot.h"
@@ -268,7 +269,10 @@ void presentRunningFrame() {
         saveScreenRequest = false;
         save_scr();
     }
-    saveSnapshotRequest = false;
+    if (saveSnapshotRequest) {
+        saveSnapshotRequest = false;
+        save_sna();
+    }
     drawOSD();
     refreshScreen = false;
     SDL_RenderPresent(mRenderer);

@@ -9,8 +9,9 @@ extern uint8_t t_eject_disk[4];
 extern bool flipSideInUse;
 
 // Loads `path` by its extension (dsk, raw, ipf, hfe into drive `unit` 0 or 1;
-// cdt, tzx, wav, csw into the tape deck). Disks arrive 100 ms later. True when
-// the file was taken (a disk load scheduled, a tape in the deck).
+// cdt, tzx, wav, csw into the tape deck; sna, snr into a rebuilt machine).
+// Disks arrive 100 ms later. True when the file was taken (a disk load
+// scheduled, a tape in the deck, a snapshot loaded).
 bool load_file_snadsk(const char* path, int unit);
 // Ejects the unit's disk now and loads `name` into it 100 ms later.
 // Kinds: 'd' DSK or Extended DSK, 'h' HFE, 'i' IPF, 'r' RAW.

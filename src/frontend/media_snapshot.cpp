@@ -1,0 +1,93 @@
+#include "frontend/media_snapshot.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <string>
+
+#include "asic/cartridge.h"
+#include "frontend/media_loader.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/file_reader.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
+#include "snapshot/sna_file.h"
+
+namespace {
+
+// A recorded name as it stands (with the base path when it has no directory),
+// else its file part in the snapshot's directory; empty when neither exists.
+std::string findRecordedFile(const char* recorded) {
+    if (!recorded || !*recorded) return {};
+    std::string asRecorded = recorded;
+    if (!std::strchr(recorded, '/') && !std::strchr(recorded, '\\')) asRecorded = std::string(getbasepath) + recorded;
+    if (isRegularFile(asRecorded.c_str())) return asRecorded;
+    std::string beside = std::string(fullCurrentFilePath ? fullCurrentFilePath : "") + fileNamePart(recorded);
+    if (isRegularFile(beside.c_str())) return beside;
+    SDL_Log("load_snapshot_file: recorded file %s not found", recorded);
+    return {};
+}
+
+void loadRecordedCartridge() {
+    std::string path = findRecordedFile(CPRAFileName);
+    if (path.empty()) return;
+    if (SDL_OpenFile(path.c_str()) > 0 && fileCPR()) copyToTextBuffer(fileName_cpr_str, fileNamePart(path.c_str()));
+    SDL_CloseFile();
+}
+
+void loadRecordedDisk(int unit) {
+    std::string path = findRecordedFile(unit ? DSCBFileName : DSCAFileName);
+    if (path.empty() || !fdc) return;
+    // load_dsk ejects the drive's disk and brings the new one 100 ms later.
+    load_dsk(path.c_str(), unit, 'd');
+    if (running) stopRun();
+}
+
+}  // namespace
+
+bool load_snapshot_file(const char* path) {
+    SnaImage image;
+    SDL_OpenFile(path);
+    bool parsed = readSNA(image, path);
+    SDL_CloseFile();
+    if (!parsed) {
+        textShowOSD("\366 SNA has wrong format ! \367");
+        return false;
+    }
+    const uint8_t previous = cpcType;
+    cpcType = snaModelFor(image.header[kSnaMachineType]);
+    if (!startCPC()) {
+        SDL_Log("load_snapshot_file: the model of %s cannot be built, the previous one is restored", path);
+        cpcType = previous;
+        startCPC();
+        textShowOSD("\366 SNA has wrong format ! \367");
+        return false;
+    }
+    clearSnapshotNames();
+    applySNA(image);
+    loadRecordedCartridge();
+    loadRecordedDisk(0);
+    loadRecordedDisk(1);
+    uiCall(uiHooks.redrawModelIcon);
+    uiCall(uiHooks.redrawCrtcIcon);
+    return true;
+}
+
+void save_sna() {
+    stopRun();
+    const char* directory = nullptr;
+    if (defaultFilePathSNA && (std::strchr(defaultFilePathSNA, '/') || std::strchr(defaultFilePathSNA, '\\'))) {
+        directory = defaultFilePathSNA;
+    }
+    char name[kTextBufferSize];
+    if (!save_find_enum(name, 's', directory)) {
+        textShowOSD("\366 Error writing snapshot file %s ! \367", "(no free name)");
+    } else if (writeSNAFile(name)) {
+        textShowOSD("\366 Writing snapshot file %s ok ! \367", name);
+    } else {
+        textShowOSD("\366 Error writing snapshot file %s ! \367", name);
+    }
+    run();
+}
