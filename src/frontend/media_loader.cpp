@@ -10,6 +10,7 @@
 
 #include "disk/dsk_image.h"
 #include "frontend/autorun.h"
+#include "frontend/disk_writeback.h"
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
@@ -66,7 +67,10 @@ void redrawDisks() { uiCall(uiHooks.redrawDiskIcons); }
 
 // The eject steps shared by load_dsk and eject_dsk; the caller has stopped the emulation.
 void ejectUnit(int unit, bool forgetName) {
-    if (floppyDrive* drive = unitDrive(unit)) drive->eject_disk();
+    if (floppyDrive* drive = unitDrive(unit)) {
+        writeBackDisk(unit);
+        drive->eject_disk();
+    }
     if (unit >= 0 && unit < 4) {
         t_led_disk[unit] = 0;
         t_eject_disk[unit] = 0;
@@ -222,6 +226,7 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
             return false;
         }
         t_eject_disk[unit] = 1;
+        noteDiskImage(unit, name);
         const char* part = fileNamePart(name);
         copyToTextBuffer(diskNameBuffer(unit), part);
         size_t directoryLength = std::min(static_cast<size_t>(part - name), kTextBufferSize - 1);
@@ -283,9 +288,9 @@ void save_dsk(int unit) {
     });
 }
 
-char* save_find_enum(char* buffer, char kind, const char* directory) {
+char* save_find_enum(char* buffer, char kind, const char* directory, const char* loaded) {
     if (!buffer) return nullptr;
-    const char* loaded = fullFileNameStr ? fullFileNameStr : "";
+    if (!loaded) loaded = fullFileNameStr ? fullFileNameStr : "";
     std::string base;
     const char* part = fileNamePart(loaded);
     if (std::strlen(loaded) < 5) {
@@ -295,7 +300,11 @@ char* save_find_enum(char* buffer, char kind, const char* directory) {
     } else {
         base.assign(loaded, std::strlen(loaded) - 4);
     }
-    const char* extension = kind == 's' ? "sna" : kind == 'p' ? "png" : kind == 'b' ? "bmp" : "bin";
+    const char* extension = kind == 's'   ? "sna"
+                            : kind == 'p' ? "png"
+                            : kind == 'b' ? "bmp"
+                            : kind == 'd' ? "dsk"
+                                          : "bin";
     return numberedSaveName(buffer, base, extension);
 }
 
