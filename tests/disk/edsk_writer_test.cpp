@@ -152,3 +152,63 @@ TEST(EdskWriter, BlankDataDiskLoadsWithNineEmptySectorsPerTrack) {
     }
     EXPECT_FALSE(readDriveTrack(bench.driveA, 40).formatted);
 }
+
+TEST(EdskWriter, DoubleSidedDiskKeepsItsSidesWhicheverWayUpItIs) {
+    std::vector<Track> tracks;
+    for (uint8_t c = 0; c < 3; ++c) {
+        tracks.push_back(standardTrack(c, 0, 9));
+        Track back = standardTrack(c, 1, c == 1 ? 0 : 5);  // cylinder 1 has nothing on its back
+        for (Sector& s : back.sectors) s.H = 1;
+        tracks.push_back(back);
+    }
+    Bench bench;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, true)), 1);
+    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    std::vector<uint8_t> upright, flipped;
+    ASSERT_TRUE(buildExtendedDSK(bench.driveA, upright));
+    bench.driveA.flip_side();
+    ASSERT_TRUE(buildExtendedDSK(bench.driveA, flipped));
+    bench.driveA.flip_side();
+    EXPECT_EQ(upright, flipped);
+    EXPECT_EQ(upright[0x31], 2);
+    expectRoundTrip(bench, 3 * 9 + 2 * 5);
+}
+
+// Flux-level images need not keep byte cells on word boundaries: the writer
+// hunts for sync marks cell by cell as the drive does.
+TEST(EdskWriter, TracksOffTheWordGridReadTheSame) {
+    Bench bench;
+    Track t = standardTrack(0);
+    t.sectors[3].ST2 = 0x40;
+    t.sectors[5].ST1 = t.sectors[5].ST2 = 0x20;
+    ASSERT_EQ(loadImage(bench.driveA, buildImage({t}, 1, 1, true)), 1);
+    foundTrack aligned = readDriveTrack(bench.driveA, 0);
+    uint32_t length = bench.driveA.trackLengths[0].length;
+    const uint16_t* words = bench.driveA.trackBuffers[0];
+
+    // Each revolution gains four 4E cells in front: one nibble more than whole words.
+    trackInfo* info = init_track_information_bloc(1, 1);
+    uint16_t** buffers = init_track_MFM(1, 1);
+    info[0].trackLength = static_cast<uint16_t>(length + 1);
+    info[0].lastWordNibbles = 1;
+    for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) {
+        uint32_t carry = 0x9;  // the cells shifted in
+        for (uint32_t i = 0; i < length; ++i) {
+            uint16_t w = words[copy * length + i];
+            buffers[0][copy * (length + 1) + i] = static_cast<uint16_t>((carry << 12) | (w >> 4));
+            carry = w & 0xF;
+        }
+        buffers[0][copy * (length + 1) + length] = static_cast<uint16_t>(carry);
+    }
+    floppyDrive drive;
+    drive.init(0);
+    drive.attach_disk(info, buffers, 1, 0, kRevolutionsPerTrack);
+    foundTrack shifted = readDriveTrack(drive, 0);
+    ASSERT_EQ(shifted.sectors.size(), aligned.sectors.size());
+    for (size_t i = 0; i < aligned.sectors.size(); ++i) {
+        const foundSector& a = aligned.sectors[i];
+        const foundSector& b = shifted.sectors[i];
+        EXPECT_EQ(std::tie(a.C, a.H, a.R, a.N, a.ST1, a.ST2, a.data), std::tie(b.C, b.H, b.R, b.N, b.ST1, b.ST2, b.data))
+            << "sector " << i;
+    }
+}
