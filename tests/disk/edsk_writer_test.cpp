@@ -138,21 +138,6 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     expectRoundTrip(bench, 9 + 12 + 5 + 3 + 1 + 16);
 }
 
-TEST(EdskWriter, BlankDataDiskLoadsWithNineEmptySectorsPerTrack) {
-    std::vector<uint8_t> image;
-    buildBlankDataDisk(image);
-    Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, image), 1);
-    foundTrack t = readDriveTrack(bench.driveA, 39);
-    ASSERT_EQ(t.sectors.size(), 9u);
-    for (size_t i = 0; i < 9; ++i) {
-        EXPECT_EQ(t.sectors[i].R, 0xC1 + i);
-        EXPECT_EQ(t.sectors[i].C, 39);
-        EXPECT_EQ(t.sectors[i].data, std::vector<uint8_t>(512, 0xE5));
-    }
-    EXPECT_FALSE(readDriveTrack(bench.driveA, 40).formatted);
-}
-
 TEST(EdskWriter, DoubleSidedDiskKeepsItsSidesWhicheverWayUpItIs) {
     std::vector<Track> tracks;
     for (uint8_t c = 0; c < 3; ++c) {
