@@ -25,6 +25,8 @@ DiskWritePolicy diskWritePolicy = DiskWritePolicy::Back;
 namespace {
 
 std::string imagePath[2];
+// What became of the disk that left a unit, for the name of the disk that replaces it.
+std::string note[2];
 
 const char* driveLetter(int unit) { return unit ? "B" : "A"; }
 
@@ -68,6 +70,7 @@ bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
 }
 
 void reportFailure(int unit, const std::string& target, const std::string& error) {
+    note[unit] = "changes not saved !";
     SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "diskwrite: disk %s not written to %s: %s", driveLetter(unit),
                  target.c_str(), error.c_str());
     textShowOSD("\366 Error writing disk %s to %s: %s ! \367", driveLetter(unit), target.c_str(), error.c_str());
@@ -138,6 +141,7 @@ bool writeBackDisk(int unit) {
     if (diskWritePolicy == DiskWritePolicy::Off) {
         SDL_Log("diskwrite: off, the changes to disk %s (%s) are dropped", driveLetter(unit), path.c_str());
         textShowOSD("\366 Disk %s changed: changes dropped (diskwrite=off) \367", driveLetter(unit));
+        note[unit] = "changes dropped";
         drive->diskChanged = false;
         return true;
     }
@@ -162,6 +166,7 @@ bool writeBackDisk(int unit) {
         drive->diskChanged = false;
         SDL_Log("diskwrite: disk %s written back to %s", driveLetter(unit), path.c_str());
         textShowOSD("\366 Disk %s written back to %s \367", driveLetter(unit), fileNamePart(path.c_str()));
+        note[unit] = std::string(fileNamePart(path.c_str())) + " written back";
         return true;
     }
     char name[kTextBufferSize];
@@ -176,12 +181,22 @@ bool writeBackDisk(int unit) {
     drive->diskChanged = false;
     SDL_Log("diskwrite: disk %s written to %s", driveLetter(unit), name);
     textShowOSD("\366 Disk %s written to %s \367", driveLetter(unit), fileNamePart(name));
+    note[unit] = std::string("written to ") + fileNamePart(name);
     return true;
 }
 
+std::string takeWriteBackNote(int unit) {
+    if (unit != 0 && unit != 1) return {};
+    std::string taken;
+    taken.swap(note[unit]);
+    return taken;
+}
+
 void writeBackAllDisks() {
-    writeBackDisk(0);
-    writeBackDisk(1);
+    for (int unit = 0; unit < 2; ++unit) {
+        writeBackDisk(unit);
+        note[unit].clear();  // the disk stays where it is: no other disk replaces it
+    }
 }
 
 bool createNewDisk(const char* path) {

@@ -16,6 +16,9 @@ void noteDiskImage(int unit, const char* path);
 // Writes the unit's disk when the machine changed it, as the policy says, and
 // shows where it went; false only when writing failed. The disk stays in the drive.
 bool writeBackDisk(int unit);
+// What became of the last disk written from `unit` ("NAME written back",
+// "written to NAME_000.dsk", ...), once; empty when nothing was written.
+std::string takeWriteBackNote(int unit);
 // Both drives, for a machine or program that is going away.
 void writeBackAllDisks();
 // --new-disk: a blank DATA disk in a new file `path`, loaded into drive A;

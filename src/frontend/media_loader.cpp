@@ -67,6 +67,8 @@ void redrawDisks() { uiCall(uiHooks.redrawDiskIcons); }
 
 // The eject steps shared by load_dsk and eject_dsk; the caller has stopped the emulation.
 void ejectUnit(int unit, bool forgetName) {
+    // Before the write-back, whose message says where the disk went.
+    textShowOSD("%s:\\%s", driveLetter(unit), "Disk ejected !");
     if (floppyDrive* drive = unitDrive(unit)) {
         writeBackDisk(unit);
         drive->eject_disk();
@@ -80,7 +82,6 @@ void ejectUnit(int unit, bool forgetName) {
         diskDirectory[unit][0] = 0;
     }
     redrawDisks();
-    textShowOSD("%s:\\%s", driveLetter(unit), "Disk ejected !");
 }
 
 struct PendingDiskLoad {
@@ -222,6 +223,7 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
             t_eject_disk[unit] = 0;
             t_led_disk[unit] = 0;
             redrawDisks();
+            takeWriteBackNote(unit);
             textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
             return false;
         }
@@ -233,7 +235,8 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
         std::memcpy(diskDirectory[unit], name, directoryLength);
         diskDirectory[unit][directoryLength] = 0;
         redrawDisks();
-        showDiskName(unit, part);
+        std::string previous = takeWriteBackNote(unit);
+        showDiskName(unit, previous.empty() ? part : (std::string(part) + " (" + previous + ")").c_str());
         return true;
     });
 }
@@ -244,6 +247,7 @@ void eject_dsk(int unit, bool forgetName) {
         ejectUnit(unit, forgetName);
         return 0;
     });
+    takeWriteBackNote(unit);  // the write-back message is on show already
 }
 
 bool flipSide(uint8_t unit, const char* name) {

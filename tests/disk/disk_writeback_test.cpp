@@ -27,12 +27,16 @@
 #include "machine/emulation_thread.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "machine/ui_hooks.h"
 #include "support/headless_screen.h"
 
 using namespace test_support;
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string lastShown;
+void captureOsd(const char* text) { lastShown = text; }
 
 const char kSaveProgram[] = "10 PRINT 6*7\rSAVE \"TEST\"\r";
 const char kLoadProgram[] = "cat\rLOAD \"TEST\"\rRUN\r";
@@ -124,14 +128,17 @@ TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
             button_x = 110;
             button_y = 570;
             checkClickButton();
+            EXPECT_EQ(lastShown, "\366 Disk A written back to cpcrogue.dsk \367");
         },
         [&] {  // another disk dropped on it
             load_file_snadsk(other.c_str(), 0);
             frames(20);
             EXPECT_EQ(std::string(fileName_dsk0_str), "other.dsk");
+            EXPECT_EQ(lastShown, "A:\\other.dsk (cpcrogue.dsk written back)");
         },
         [] { EXPECT_TRUE(chooseCPCType("464")); },  // a model without drives
     };
+    uiHooks.showOSDText = captureOsd;
     for (const auto& how : leave) {
         disk = disk_test::writeTempFile("cpcrogue.dsk", original);
         fs::remove(disk + ".bak");
@@ -145,6 +152,7 @@ TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
         booted = false;
     }
     EXPECT_EQ(fileBytes(other), original);
+    uiHooks.showOSDText = nullptr;
 }
 
 TEST_F(WriteBack, StopSignalsEndTheRunTheOrdinaryWay) {
