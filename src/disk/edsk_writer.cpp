@@ -154,7 +154,8 @@ uint8_t appendTrackBlock(std::vector<uint8_t>& image, uint8_t cylinder, uint8_t 
         image[at + 5] = sector.ST2;
         put16(image, at + 6, static_cast<uint16_t>(sector.data.size()));
     }
-    for (size_t i = 0; i < count; ++i) image.insert(image.end(), track.sectors[i].data.begin(), track.sectors[i].data.end());
+    for (size_t i = 0; i < count; ++i)
+        image.insert(image.end(), track.sectors[i].data.begin(), track.sectors[i].data.end());
     image.resize(start + ((image.size() - start + 255) & ~size_t(255)), 0);
     return static_cast<uint8_t>((image.size() - start) / 256);
 }

@@ -11,9 +11,10 @@ class floppyDrive;
 // One sector as the controller finds it on a track.
 struct foundSector {
     uint8_t C = 0, H = 0, R = 0, N = 0;
-    uint8_t ST1 = 0, ST2 = 0;  // ID CRC error: ST1 20h; data CRC error: 20h in both; deleted: ST2 40h; no data mark: 01h in both
-    bool weak = false;         // the data differs between revolutions
-    std::vector<uint8_t> data; // what is stored: one copy, three copies when weak, nothing without a data mark
+    // ID CRC error: ST1 20h; data CRC error: 20h in both; deleted: ST2 40h; no data mark: 01h in both.
+    uint8_t ST1 = 0, ST2 = 0;
+    bool weak = false;          // the data differs between revolutions
+    std::vector<uint8_t> data;  // what is stored: one copy, three copies when weak, nothing without a data mark
 };
 
 struct foundTrack {

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,7 +10,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 #include "disk/edsk_writer.h"
 #include "disk/floppy_drive.h"
@@ -82,22 +82,22 @@ void stopSignal(int) { mainLoopEnd = 1; }
 
 bool setDiskWritePolicy(const char* text) {
     if (!text) return false;
-    if (strcasecmp(text, "back") == 0) diskWritePolicy = DiskWritePolicy::Back;
-    else if (strcasecmp(text, "copy") == 0) diskWritePolicy = DiskWritePolicy::Copy;
-    else if (strcasecmp(text, "off") == 0) diskWritePolicy = DiskWritePolicy::Off;
-    else {
-        SDL_Log("diskwrite: '%s' is not back, copy or off - ignored", text);
-        return false;
+    for (auto [name, policy] : {std::pair{"back", DiskWritePolicy::Back}, std::pair{"copy", DiskWritePolicy::Copy},
+                                 std::pair{"off", DiskWritePolicy::Off}}) {
+        if (strcasecmp(text, name) == 0) {
+            diskWritePolicy = policy;
+            return true;
+        }
     }
-    return true;
+    SDL_Log("diskwrite: '%s' is not back, copy or off - ignored", text);
+    return false;
 }
 
 void noteDiskImage(int unit, const char* path) {
     if (unit == 0 || unit == 1) imagePath[unit] = path ? path : "";
 }
 
-bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace,
-                     std::string& error) {
+bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace, std::string& error) {
     std::string temporary = target + ".XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) {
@@ -119,7 +119,8 @@ bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& byte
     }
     if (written) {
         // link() refuses an existing name where a new file must not replace one.
-        int placed = replace ? std::rename(temporary.c_str(), target.c_str()) : ::link(temporary.c_str(), target.c_str());
+        int placed =
+            replace ? std::rename(temporary.c_str(), target.c_str()) : ::link(temporary.c_str(), target.c_str());
         if (placed != 0) {
             written = false;
             savedErrno = errno;

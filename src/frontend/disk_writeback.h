@@ -27,7 +27,6 @@ bool createNewDisk(const char* path);
 // Writes `bytes` to a temporary file beside `target` and renames it over
 // `target` (replace) or links it to `target` only if no such file exists, so
 // that a failure never leaves a half-written file; `error` says why not.
-bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace,
-                     std::string& error);
+bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace, std::string& error);
 // SIGINT and SIGTERM end the run the ordinary way, so that disks are saved.
 void installStopSignals();

@@ -2,8 +2,9 @@
 // after the disk leaves the drive (eject click, another disk, model change,
 // end of a headless run), under every write policy, on a new blank disk, and a
 // directory that cannot be written is reported without touching the file.
-#include <gtest/gtest.h>
+#include "frontend/disk_writeback.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +18,6 @@
 
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
-#include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
@@ -213,7 +213,8 @@ TEST_F(WriteBackRuns, CopyPolicyNumbersCopiesAndOffWritesNothing) {
     EXPECT_NE(off.output.find("changes dropped"), std::string::npos) << off.output;
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
     EXPECT_EQ(fileBytes(disk), original);
-    EXPECT_NE(runWith({"--diskwrite=sometimes"}, "").output.find("--diskwrite=sometimes is invalid"), std::string::npos);
+    EXPECT_NE(runWith({"--diskwrite=sometimes"}, "").output.find("--diskwrite=sometimes is invalid"),
+              std::string::npos);
 }
 
 TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {
@@ -240,8 +241,10 @@ TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
     if (root ? !chattr("+i") : chmod(dir.c_str(), 0555) != 0) GTEST_SKIP() << "cannot make " << dir << " read-only";
     bool writable = std::ofstream(dir / "probe").good();
     HeadlessResult run = writable ? HeadlessResult{} : runWith({"-0", disk}, kSaveProgram);
-    if (root) chattr("-i");
-    else chmod(dir.c_str(), 0755);
+    if (root)
+        chattr("-i");
+    else
+        chmod(dir.c_str(), 0755);
     if (writable) GTEST_SKIP() << dir << " stays writable";
     EXPECT_GE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Error writing disk A"), std::string::npos) << run.output;

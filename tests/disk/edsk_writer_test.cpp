@@ -1,5 +1,7 @@
 // The Extended DSK writer: a disk written from the drive's tracks and loaded
 // again reads through the controller exactly as before, sector by sector.
+#include "disk/edsk_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,7 +9,6 @@
 #include <iterator>
 
 #include "disk/dsk_image.h"
-#include "disk/edsk_writer.h"
 #include "disk_test_support.h"
 #include "support/headless_run.h"
 
@@ -32,7 +33,8 @@ std::vector<std::vector<SectorView>> readEverySector(Bench& bench) {
         for (int side = 0; side < sides; ++side) {
             std::vector<SectorView> track;
             for (const foundSector& s : readDriveTrack(drive, c * sides + side).sectors) {
-                Execution read = bench.run({0x46, static_cast<uint8_t>(side << 2), s.C, s.H, s.R, s.N, s.R, 0x2A, 0xFF});
+                Execution read =
+                    bench.run({0x46, static_cast<uint8_t>(side << 2), s.C, s.H, s.R, s.N, s.R, 0x2A, 0xFF});
                 // A weak sector's data depends on the turn it is read in.
                 if (s.weak) read.data.clear();
                 track.push_back({s.C, s.H, s.R, s.N, s.ST1, s.ST2, s.weak, read.result, read.data});
@@ -59,7 +61,8 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     ASSERT_EQ(before.size(), after.size());
     for (size_t t = 0; t < before.size(); ++t) {
         ASSERT_EQ(before[t].size(), after[t].size()) << "track " << t;
-        for (size_t s = 0; s < before[t].size(); ++s) EXPECT_TRUE(before[t][s] == after[t][s]) << "track " << t << " sector " << s;
+        for (size_t s = 0; s < before[t].size(); ++s)
+            EXPECT_TRUE(before[t][s] == after[t][s]) << "track " << t << " sector " << s;
     }
     // Written again unchanged, the image is the same bytes.
     std::vector<uint8_t> second;
@@ -93,11 +96,11 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     std::vector<Track> tracks{standardTrack(0)};
     Track odd{1, 0, 1, 0x30, 0xE5, {}};
     for (uint8_t r = 1; r <= 12; ++r) odd.sectors.push_back({1, 0, r, 1, 0, 0, {}});
-    odd.sectors[1].ST2 = 0x40;                               // deleted
-    odd.sectors[2].ST1 = odd.sectors[2].ST2 = 0x20;          // data CRC error
-    odd.sectors[3].ST1 = 0x20;                               // ID CRC error
-    odd.sectors[4].ST1 = odd.sectors[4].ST2 = 0x01;          // no data mark
-    odd.sectors[5].C = 0x55;                                 // ID of another cylinder
+    odd.sectors[1].ST2 = 0x40;                       // deleted
+    odd.sectors[2].ST1 = odd.sectors[2].ST2 = 0x20;  // data CRC error
+    odd.sectors[3].ST1 = 0x20;                       // ID CRC error
+    odd.sectors[4].ST1 = odd.sectors[4].ST2 = 0x01;  // no data mark
+    odd.sectors[5].C = 0x55;                         // ID of another cylinder
     tracks.push_back(odd);
     Track mixed{2, 0, 3, 0x40, 0x00, {}};
     for (uint8_t n : {0, 3, 1, 4, 2}) mixed.sectors.push_back({2, 0, static_cast<uint8_t>(0x40 + n), n, 0, 0, {}});
@@ -193,7 +196,8 @@ TEST(EdskWriter, TracksOffTheWordGridReadTheSame) {
     for (size_t i = 0; i < aligned.sectors.size(); ++i) {
         const foundSector& a = aligned.sectors[i];
         const foundSector& b = shifted.sectors[i];
-        EXPECT_EQ(std::tie(a.C, a.H, a.R, a.N, a.ST1, a.ST2, a.data), std::tie(b.C, b.H, b.R, b.N, b.ST1, b.ST2, b.data))
+        EXPECT_EQ(std::tie(a.C, a.H, a.R, a.N, a.ST1, a.ST2, a.data),
+                  std::tie(b.C, b.H, b.R, b.N, b.ST1, b.ST2, b.data))
             << "sector " << i;
     }
 }
