@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "disk/edsk_writer.h"
 #include "disk/floppy_drive.h"
