@@ -182,6 +182,7 @@ void floppyDrive::byteBoundary() {
             // The word that has just passed the head sits two words behind the next one to load.
             uint32_t index = (position % trackLength + trackLength * 2 - 2) % trackLength;
             for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) trackBuffer[copy * trackLength + index] = writeWord;
+            diskChanged = true;
         }
     }
     currentWord = shiftRegister;
@@ -197,6 +198,7 @@ void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
     for (uint32_t i = 0; i < length * kRevolutionsPerTrack; ++i) buffer[i] = fill;
     trackLengths[index].length = static_cast<uint16_t>(length);
     trackLengths[index].lastWordNibbles = 0;
+    diskChanged = true;
     position = 0;
     revolution = 0;
     bool hadBuffer = trackBuffer != nullptr;

@@ -40,6 +40,8 @@ public:
     bool motorOn = false;
     bool spinning = false;
     bool diskInserted = false;
+    // The machine wrote or formatted a track since the disk was inserted or last saved.
+    bool diskChanged = false;
     uint32_t position = 0;
     // One record and one buffer per track index ((cylinder << doubleSided) + head).
     // Every buffer holds room for a formatted track, so FORMAT never allocates.

@@ -157,6 +157,7 @@ void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, u
     }
     trackZero = cylinder == 0;
     diskInserted = true;
+    diskChanged = false;
     selectTrack();
     recomputeReady();
 }
@@ -164,6 +165,7 @@ void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, u
 void floppyDrive::eject_disk() {
     freeTracks();
     diskInserted = false;
+    diskChanged = false;
     doubleSided = 0;
     headSide = 0;
     writeGate = false;

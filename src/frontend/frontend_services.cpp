@@ -1,6 +1,7 @@
 #include "frontend/frontend_services.h"
 
 #include "frontend/autorun.h"
+#include "frontend/disk_writeback.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/window.h"
@@ -40,4 +41,7 @@ void installFrontendServices() {
     frontendServices.setFullscreen = setFullscreen;
     frontendServices.setWindowX = setWindowX;
     frontendServices.setWindowY = setWindowY;
+    frontendServices.setDiskWritePolicy = setDiskWritePolicy;
+    frontendServices.createNewDisk = createNewDisk;
+    frontendServices.writeBackDisks = writeBackAllDisks;
 }

@@ -10,6 +10,7 @@
 
 #include "disk/dsk_image.h"
 #include "frontend/autorun.h"
+#include "frontend/disk_writeback.h"
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
@@ -67,7 +68,12 @@ void redrawDisks() { uiCall(uiHooks.redrawDiskIcons); }
 
 // The eject steps shared by load_dsk and eject_dsk; the caller has stopped the emulation.
 void ejectUnit(int unit, bool forgetName) {
-    if (floppyDrive* drive = unitDrive(unit)) drive->eject_disk();
+    // Before the write-back, whose message says where the disk went.
+    textShowOSD("%s:\\%s", driveLetter(unit), "Disk ejected !");
+    if (floppyDrive* drive = unitDrive(unit)) {
+        writeBackDisk(unit);
+        drive->eject_disk();
+    }
     if (unit >= 0 && unit < 4) {
         t_led_disk[unit] = 0;
         t_eject_disk[unit] = 0;
@@ -77,7 +83,6 @@ void ejectUnit(int unit, bool forgetName) {
         diskDirectory[unit][0] = 0;
     }
     redrawDisks();
-    textShowOSD("%s:\\%s", driveLetter(unit), "Disk ejected !");
 }
 
 struct PendingDiskLoad {
@@ -222,17 +227,20 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
             t_eject_disk[unit] = 0;
             t_led_disk[unit] = 0;
             redrawDisks();
+            takeWriteBackNote(unit);
             textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
             return false;
         }
         t_eject_disk[unit] = 1;
+        noteDiskImage(unit, name);
         const char* part = fileNamePart(name);
         copyToTextBuffer(diskNameBuffer(unit), part);
         size_t directoryLength = std::min(static_cast<size_t>(part - name), kTextBufferSize - 1);
         std::memcpy(diskDirectory[unit], name, directoryLength);
         diskDirectory[unit][directoryLength] = 0;
         redrawDisks();
-        showDiskName(unit, part);
+        std::string previous = takeWriteBackNote(unit);
+        showDiskName(unit, previous.empty() ? part : (std::string(part) + " (" + previous + ")").c_str());
         return true;
     });
 }
@@ -243,6 +251,7 @@ void eject_dsk(int unit, bool forgetName) {
         ejectUnit(unit, forgetName);
         return 0;
     });
+    takeWriteBackNote(unit);  // the write-back message is on show already
 }
 
 bool flipSide(uint8_t unit, const char* name) {
@@ -287,9 +296,9 @@ void save_dsk(int unit) {
     });
 }
 
-char* save_find_enum(char* buffer, char kind, const char* directory) {
+char* save_find_enum(char* buffer, char kind, const char* directory, const char* loaded) {
     if (!buffer) return nullptr;
-    const char* loaded = fullFileNameStr ? fullFileNameStr : "";
+    if (!loaded) loaded = fullFileNameStr ? fullFileNameStr : "";
     std::string base;
     const char* part = fileNamePart(loaded);
     if (std::strlen(loaded) < 5) {
@@ -299,7 +308,11 @@ char* save_find_enum(char* buffer, char kind, const char* directory) {
     } else {
         base.assign(loaded, std::strlen(loaded) - 4);
     }
-    const char* extension = kind == 's' ? "sna" : kind == 'p' ? "png" : kind == 'b' ? "bmp" : "bin";
+    const char* extension = kind == 's'   ? "sna"
+                            : kind == 'p' ? "png"
+                            : kind == 'b' ? "bmp"
+                            : kind == 'd' ? "dsk"
+                                          : "bin";
     return numberedSaveName(buffer, base, extension);
 }
 

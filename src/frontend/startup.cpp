@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/headless.h"
 #include "frontend/icons.h"
@@ -25,6 +26,7 @@ void shutdown() {
         thread = nullptr;
         SDL_Log("Thread returned value: %d\n", value);
     }
+    writeBackAllDisks();
     endCPC();
     SDL_end();
     freeTextBuffers();
@@ -56,6 +58,7 @@ int kestrixMain(int argc, char** argv) {
         freeTextBuffers();
         return -1;
     }
+    installStopSignals();
     if (!headlessMode) {
         SDL_SetWindowFocus(mWindow);
         SDL_GetWindowPosition(mWindow, &mWindowOldX, &mWindowOldY);

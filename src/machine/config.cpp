@@ -49,7 +49,13 @@ const char* const kUsageLines[] = {
     "  -e, --autotape - autoload tape",
     "  -a, --auto=name of the file to autoload",
     "  -g, --gunstick to activate MHT gunStick",
+    "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
+    "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
 };
+
+// Long options without a short letter.
+constexpr int kOptionDiskWrite = 1000;
+constexpr int kOptionNewDisk = 1001;
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -66,11 +72,15 @@ const option kLongOptions[] = {
     {"urom", required_argument, nullptr, 'u'}, {"rom", required_argument, nullptr, 'r'},
     {"lrom", required_argument, nullptr, 'l'}, {"autotape", no_argument, nullptr, 'e'},
     {"auto", required_argument, nullptr, 'a'}, {"gunstick", no_argument, nullptr, 'g'},
+    {"diskwrite", required_argument, nullptr, kOptionDiskWrite},
+    {"new-disk", required_argument, nullptr, kOptionNewDisk},
     {nullptr, 0, nullptr, 0},
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
-bool optionAvailable(int c) { return std::strchr("hfwzndvxctm01ksurlea", c) != nullptr; }
+bool optionAvailable(int c) {
+    return c == kOptionDiskWrite || c == kOptionNewDisk || (c > 0 && c < 128 && std::strchr("hfwzndvxctm01ksurlea", c));
+}
 
 constexpr uint32_t kMediaSettleMs = 500;
 
@@ -180,6 +190,8 @@ void applyConfigLine(char* line, bool& skipping) {
             loadMedia(name, 1, false);
         }
     }
+    if (startsWithNoCase(line, "diskwrite") && frontendServices.setDiskWritePolicy)
+        frontendServices.setDiskWritePolicy(value);
     if (startsWithNoCase(line, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
     if (startsWithNoCase(line, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
     if (startsWithNoCase(line, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
@@ -282,7 +294,7 @@ bool parseCommandLine(int argc, char** argv) {
             return false;
         }
         const char* arg = optarg;
-        bool needsArgument = std::strchr("wzvctm01kpsurla", c) != nullptr;
+        bool needsArgument = c >= kOptionDiskWrite || std::strchr("wzvctm01kpsurla", c) != nullptr;
         if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
             SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
             return false;
@@ -312,6 +324,16 @@ bool parseCommandLine(int argc, char** argv) {
             case 'n': endisable_sound(); break;
             case 'd': digiBlaster = true; break;
             case 'v': applyVolumeText(arg); break;
+            case kOptionDiskWrite:
+                if (frontendServices.setDiskWritePolicy && !frontendServices.setDiskWritePolicy(arg)) {
+                    SDL_Log("option --diskwrite=%s is invalid - ignored\n\n", arg);
+                    printUsage(argv[0]);
+                    return false;
+                }
+                break;
+            case kOptionNewDisk:
+                if (frontendServices.createNewDisk && frontendServices.createNewDisk(arg)) loadMedia(arg, 0, true);
+                break;
             default: break;
         }
     }

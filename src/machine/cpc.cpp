@@ -8,6 +8,7 @@
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_services.h"
 #include "machine/text_buffers.h"
 #include "machine/ui_hooks.h"
 #include "snapshot/snr_replay.h"
@@ -310,6 +311,8 @@ void cycleCrtcType() {
 
 void changeCPCFdc(bool present, int drives) {
     if (!present) {
+        // The disks stay in the drives but the machine can no longer reach them.
+        if (fdc && frontendServices.writeBackDisks) frontendServices.writeBackDisks();
         delete fdc;
         fdc = nullptr;
     } else if (!fdc) {

@@ -11,6 +11,9 @@ struct FrontendServices {
     void (*setFullscreen)() = nullptr;
     void (*setWindowX)(int x) = nullptr;
     void (*setWindowY)(int y) = nullptr;
+    bool (*setDiskWritePolicy)(const char* text) = nullptr;  // "back", "copy" or "off"
+    bool (*createNewDisk)(const char* path) = nullptr;        // a blank disk file; false if it exists
+    void (*writeBackDisks)() = nullptr;                       // changed disks are saved before they go away
 };
 
 extern FrontendServices frontendServices;

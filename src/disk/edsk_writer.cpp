@@ -1,0 +1,302 @@
+#include "disk/edsk_writer.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "disk/floppy_drive.h"
+#include "disk/mfm_codec.h"
+
+namespace {
+
+constexpr uint64_t kNone = UINT64_MAX;
+constexpr uint32_t kCellsPerWord = 16;
+// Larger sectors are stored cut: one turn of a track holds about 6250 bytes,
+// and a track built from the image may not grow beyond what the drive keeps.
+constexpr uint32_t kMaxStoredSector = 8192;
+constexpr int kMaxTableEntries = 204;  // track-size bytes that fit the 256-byte disk header
+constexpr size_t kMaxTrackBlock = 255 * 256;
+
+// One track's five revolutions as single cells, read at any cell offset the
+// way the drive's shift register sees them.
+class CellStream {
+public:
+    CellStream(const uint16_t* words, uint32_t length, uint8_t nibbles) {
+        uint32_t lastCells = nibbles ? 4u * nibbles : kCellsPerWord;
+        perRevolution = (length - 1) * kCellsPerWord + lastCells;
+        cells.resize(uint64_t(perRevolution) * kRevolutionsPerTrack);
+        size_t out = 0;
+        for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) {
+            for (uint32_t i = 0; i < length; ++i) {
+                uint16_t word = words[copy * length + i];
+                uint32_t count = i + 1 == length ? lastCells : kCellsPerWord;
+                for (int bit = static_cast<int>(count) - 1; bit >= 0; --bit) cells[out++] = (word >> bit) & 1;
+            }
+        }
+    }
+    uint8_t cell(uint64_t p) const { return cells[p % cells.size()]; }
+    uint16_t word(uint64_t p) const {
+        uint16_t w = 0;
+        for (uint32_t k = 0; k < kCellsPerWord; ++k) w = static_cast<uint16_t>((w << 1) | cell(p + k));
+        return w;
+    }
+    uint8_t byte(uint64_t p) const { return mfmdecode[word(p)]; }
+
+    // Hunts for three A1 sync words in a row from `from`, the mark word's
+    // position after them, or kNone when none starts before `limit`.
+    uint64_t findSync(uint64_t from, uint64_t limit) const {
+        uint16_t reg = 0;
+        for (uint64_t p = from; p < limit; ++p) {
+            reg = static_cast<uint16_t>((reg << 1) | cell(p));
+            if (p < from + 15 || reg != kMfmSyncA1) continue;
+            if (word(p + 1) == kMfmSyncA1 && word(p + 17) == kMfmSyncA1) return p + 33;
+        }
+        return kNone;
+    }
+
+    uint32_t perRevolution = 0;
+
+private:
+    std::vector<uint8_t> cells;
+};
+
+uint16_t crcAfterSync(uint8_t mark) {
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < 3; ++i) crc = crcUpdate(crc, 0xA1);
+    return crcUpdate(crc, mark);
+}
+
+struct IdField {
+    uint64_t mark;  // cell position of the FE mark
+    uint8_t C, H, R, N;
+    bool crcError;
+};
+
+// Every ID field whose mark passes the head in the first revolution.
+std::vector<IdField> findIdFields(const CellStream& s) {
+    std::vector<IdField> ids;
+    uint64_t from = 0;
+    uint64_t limit = s.perRevolution + 64;
+    for (;;) {
+        uint64_t mark = s.findSync(from, limit);
+        if (mark == kNone) break;
+        if (s.byte(mark) != 0xFE) {
+            from = mark + kCellsPerWord;
+            continue;
+        }
+        IdField id{mark, s.byte(mark + 16), s.byte(mark + 32), s.byte(mark + 48), s.byte(mark + 64), false};
+        uint16_t crc = crcAfterSync(0xFE);
+        for (uint8_t b : {id.C, id.H, id.R, id.N}) crc = crcUpdate(crc, b);
+        uint16_t stored = static_cast<uint16_t>((s.byte(mark + 80) << 8) | s.byte(mark + 96));
+        id.crcError = crc != stored;
+        // An ID read across the index belongs to the start of the track.
+        bool seen = false;
+        for (const IdField& other : ids) seen |= other.mark % s.perRevolution == mark % s.perRevolution;
+        if (!seen) ids.push_back(id);
+        from = mark + 112;
+    }
+    std::stable_sort(ids.begin(), ids.end(), [&](const IdField& a, const IdField& b) {
+        return a.mark % s.perRevolution < b.mark % s.perRevolution;
+    });
+    return ids;
+}
+
+void readBytes(const CellStream& s, uint64_t at, uint32_t count, std::vector<uint8_t>& out) {
+    for (uint32_t i = 0; i < count; ++i) out.push_back(s.byte(at + uint64_t(i) * kCellsPerWord));
+}
+
+uint8_t commonFiller(const foundTrack& track) {
+    for (const foundSector& sector : track.sectors) {
+        if (sector.data.empty() || sector.weak) continue;
+        uint8_t first = sector.data[0];
+        if (std::all_of(sector.data.begin(), sector.data.end(), [&](uint8_t b) { return b == first; })) return first;
+    }
+    return 0xE5;
+}
+
+void put16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
+    out[at] = static_cast<uint8_t>(value & 0xFF);
+    out[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+// Appends one Track-Info block and returns its size in 256-byte units.
+uint8_t appendTrackBlock(std::vector<uint8_t>& image, uint8_t cylinder, uint8_t side, const foundTrack& track) {
+    size_t count = std::min<size_t>(track.sectors.size(), 255);
+    // Drop sectors from the end until the block's size fits its table byte.
+    for (;;) {
+        size_t header = (0x18 + 8 * count + 255) & ~size_t(255);
+        size_t data = 0;
+        for (size_t i = 0; i < count; ++i) data += track.sectors[i].data.size();
+        if (header + ((data + 255) & ~size_t(255)) <= kMaxTrackBlock) break;
+        --count;
+        SDL_Log("buildExtendedDSK: track %d side %d too long, sector %d left out", cylinder, side,
+                static_cast<int>(count));
+    }
+    size_t start = image.size();
+    size_t header = (0x18 + 8 * count + 255) & ~size_t(255);
+    image.resize(start + header, 0);
+    std::memcpy(&image[start], "Track-Info\r\n", 12);
+    image[start + 0x10] = cylinder;
+    image[start + 0x11] = side;
+    image[start + 0x14] = track.sizeCode;
+    image[start + 0x15] = static_cast<uint8_t>(count);
+    image[start + 0x16] = track.gap3;
+    image[start + 0x17] = track.filler;
+    for (size_t i = 0; i < count; ++i) {
+        const foundSector& sector = track.sectors[i];
+        size_t at = start + 0x18 + 8 * i;
+        image[at] = sector.C;
+        image[at + 1] = sector.H;
+        image[at + 2] = sector.R;
+        image[at + 3] = sector.N;
+        image[at + 4] = sector.ST1;
+        image[at + 5] = sector.ST2;
+        put16(image, at + 6, static_cast<uint16_t>(sector.data.size()));
+    }
+    for (size_t i = 0; i < count; ++i)
+        image.insert(image.end(), track.sectors[i].data.begin(), track.sectors[i].data.end());
+    image.resize(start + ((image.size() - start + 255) & ~size_t(255)), 0);
+    return static_cast<uint8_t>((image.size() - start) / 256);
+}
+
+std::vector<uint8_t> diskHeader(int tracks, int sides) {
+    std::vector<uint8_t> image(256, 0);
+    std::memcpy(image.data(), "EXTENDED CPC DSK File\r\nDisk-Info\r\n", 34);
+    std::memcpy(&image[0x22], "Kestrix", 7);
+    image[0x30] = static_cast<uint8_t>(tracks);
+    image[0x31] = static_cast<uint8_t>(sides);
+    return image;
+}
+
+}  // namespace
+
+foundTrack readDriveTrack(const floppyDrive& drive, int index) {
+    foundTrack track;
+    // Turned over in the drive, a double-sided disk keeps its sides swapped in the buffers.
+    int source = drive.sideFlipped && drive.doubleSided ? index ^ 1 : index;
+    if (!drive.trackBuffers || source < 0 || source >= drive.trackCount) return track;
+    uint32_t length = drive.trackLengths[source].length;
+    if (!length || !drive.trackBuffers[source]) return track;
+    MakeMFMEnDecodeTable();
+    CellStream s(drive.trackBuffers[source], length, drive.trackLengths[source].lastWordNibbles);
+    std::vector<IdField> ids = findIdFields(s);
+    track.formatted = !ids.empty();
+    if (!track.formatted) return track;
+    track.sizeCode = ids[0].N;
+    bool gapFound = false;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const IdField& id = ids[i];
+        foundSector sector;
+        sector.C = id.C;
+        sector.H = id.H;
+        sector.R = id.R;
+        sector.N = id.N;
+        if (id.crcError) sector.ST1 |= 0x20;
+        // The next ID field along the track, a turn later for the last one.
+        uint64_t nextSync = kNone;
+        if (ids.size() > 1) {
+            const IdField& next = ids[(i + 1) % ids.size()];
+            uint64_t nextMark = next.mark % s.perRevolution + (i + 1 == ids.size() ? s.perRevolution : 0);
+            if (nextMark < id.mark) nextMark += s.perRevolution;
+            nextSync = nextMark - 48;
+        }
+        uint64_t dataMark = s.findSync(id.mark + 112, id.mark + 112 + s.perRevolution);
+        uint8_t mark = dataMark == kNone ? 0 : s.byte(dataMark);
+        if (mark != 0xFB && mark != 0xF8) {
+            sector.ST1 |= 0x01;
+            sector.ST2 |= 0x01;
+            track.sectors.push_back(std::move(sector));
+            continue;
+        }
+        if (mark == 0xF8) sector.ST2 |= 0x40;
+        uint32_t size = sectorSizeFromN(id.N);
+        uint64_t dataStart = dataMark + kCellsPerWord;
+        std::vector<uint8_t> whole;
+        readBytes(s, dataStart, size + 2, whole);
+        uint16_t crc = crcAfterSync(mark);
+        for (uint32_t k = 0; k < size; ++k) crc = crcUpdate(crc, whole[k]);
+        if (crc != static_cast<uint16_t>((whole[size] << 8) | whole[size + 1])) {
+            sector.ST1 |= 0x20;
+            sector.ST2 |= 0x20;
+        }
+        uint32_t stored = std::min(size, kMaxStoredSector);
+        // Data declared longer than the room before the next sector: keep what is its own,
+        // so that the sectors after it keep their place in the image.
+        uint64_t zeroRun = nextSync != kNone && nextSync > 12 * kCellsPerWord ? nextSync - 12 * kCellsPerWord : kNone;
+        if (zeroRun != kNone && dataStart + uint64_t(size) * kCellsPerWord > zeroRun) {
+            uint64_t room = zeroRun > dataStart ? (zeroRun - dataStart) / kCellsPerWord : 0;
+            stored = static_cast<uint32_t>(std::min<uint64_t>(stored, room));
+        }
+        sector.data.assign(whole.begin(), whole.begin() + stored);
+        if (!gapFound && zeroRun != kNone) {
+            uint64_t crcEnd = dataStart + uint64_t(size + 2) * kCellsPerWord;
+            if (zeroRun > crcEnd && (zeroRun - crcEnd) / kCellsPerWord < 256) {
+                track.gap3 = static_cast<uint8_t>((zeroRun - crcEnd) / kCellsPerWord);
+                gapFound = true;
+            }
+        }
+        // Other revolutions: a sector that reads differently is weak; three copies are kept.
+        std::vector<std::vector<uint8_t>> copies{sector.data};
+        for (int turn = 1; turn < kRevolutionsPerTrack; ++turn) {
+            std::vector<uint8_t> other;
+            readBytes(s, dataStart + uint64_t(turn) * s.perRevolution, stored, other);
+            if (std::find(copies.begin(), copies.end(), other) == copies.end()) copies.push_back(std::move(other));
+        }
+        if (copies.size() > 1 && stored == size) {
+            sector.weak = true;
+            while (copies.size() < 3) copies.push_back(copies[1]);
+            sector.data.insert(sector.data.end(), copies[1].begin(), copies[1].end());
+            sector.data.insert(sector.data.end(), copies[2].begin(), copies[2].end());
+        }
+        track.sectors.push_back(std::move(sector));
+    }
+    track.filler = commonFiller(track);
+    return track;
+}
+
+bool buildExtendedDSK(const floppyDrive& drive, std::vector<uint8_t>& image) {
+    image.clear();
+    if (!drive.diskInserted || !drive.trackBuffers || drive.trackCount <= 0) return false;
+    int sides = drive.doubleSided ? 2 : 1;
+    int cylinders = drive.trackCount / sides;
+    std::vector<foundTrack> tracks(static_cast<size_t>(cylinders * sides));
+    int used = 0;
+    for (int i = 0; i < cylinders * sides; ++i) {
+        tracks[i] = readDriveTrack(drive, i);
+        if (tracks[i].formatted) used = i / sides + 1;
+    }
+    // Unformatted cylinders at the end are not part of the image.
+    if (used == 0) used = cylinders;
+    used = std::min(used, kMaxTableEntries / sides);
+    image = diskHeader(used, sides);
+    for (int cylinder = 0; cylinder < used; ++cylinder) {
+        for (int side = 0; side < sides; ++side) {
+            const foundTrack& track = tracks[cylinder * sides + side];
+            // A double-sided image keeps an empty block: its reader places blocks by their order.
+            if (!track.formatted && sides == 1) continue;
+            image[0x34 + cylinder * sides + side] =
+                appendTrackBlock(image, static_cast<uint8_t>(cylinder), static_cast<uint8_t>(side), track);
+        }
+    }
+    return true;
+}
+
+void buildBlankDataDisk(std::vector<uint8_t>& image) {
+    constexpr int kTracks = 40;
+    image = diskHeader(kTracks, 1);
+    foundTrack track;
+    track.formatted = true;
+    track.gap3 = 0x52;
+    for (uint8_t r = 0xC1; r <= 0xC9; ++r) {
+        foundSector sector;
+        sector.R = r;
+        sector.N = 2;
+        sector.data.assign(512, 0xE5);
+        track.sectors.push_back(sector);
+    }
+    for (int c = 0; c < kTracks; ++c) {
+        for (foundSector& sector : track.sectors) sector.C = static_cast<uint8_t>(c);
+        image[0x34 + c] = appendTrackBlock(image, static_cast<uint8_t>(c), 0, track);
+    }
+}

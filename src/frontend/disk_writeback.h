@@ -1,0 +1,32 @@
+// Saved work is never lost: a disk the machine wrote to is written out as an
+// Extended DSK before it leaves the drive (eject, another disk, model change,
+// end of the program), in place for DSK files, as a numbered copy otherwise.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class DiskWritePolicy : uint8_t { Back, Copy, Off };
+extern DiskWritePolicy diskWritePolicy;
+
+// "back", "copy" or "off" (any case); false, policy unchanged, for anything else.
+bool setDiskWritePolicy(const char* text);
+// Remembers the file the disk in `unit` (0, 1) was loaded from.
+void noteDiskImage(int unit, const char* path);
+// Writes the unit's disk when the machine changed it, as the policy says, and
+// shows where it went; false only when writing failed. The disk stays in the drive.
+bool writeBackDisk(int unit);
+// What became of the last disk written from `unit` ("NAME written back",
+// "written to NAME_000.dsk", ...), once; empty when nothing was written.
+std::string takeWriteBackNote(int unit);
+// Both drives, for a machine or program that is going away.
+void writeBackAllDisks();
+// --new-disk: a blank DATA disk in a new file `path`, loaded into drive A;
+// refused when the file exists.
+bool createNewDisk(const char* path);
+// Writes `bytes` to a temporary file beside `target` and renames it over
+// `target` (replace) or links it to `target` only if no such file exists, so
+// that a failure never leaves a half-written file; `error` says why not.
+bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace, std::string& error);
+// SIGINT and SIGTERM end the run the ordinary way, so that disks are saved.
+void installStopSignals();
