@@ -169,7 +169,8 @@ TEST(DiskFormats, RawRevolutionsRepeatAlignAndAreChecked) {
     auto bitOf = [&](size_t i) { return (rev0[(i % bits) / 8] >> (7 - (i % bits) % 8)) & 1; };
     std::vector<uint8_t> shifted(rev0.size(), 0);
     for (size_t i = 0; i < bits; ++i) shifted[i / 8] |= static_cast<uint8_t>(bitOf(i + bits - 5) << (7 - i % 8));
-    ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({{0, 0, {rev0, shifted}}, {1, 1, {rev0}}})), 1);
+    RawTrack late{0, 0, {rev0, shifted}, 5};  // stored as copies shifted by five cells
+    ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({late, {1, 1, {rev0}}})), 1);
     EXPECT_EQ(drive.doubleSided, 1);
     EXPECT_EQ(copyOf(drive, 0, 1), copyOf(drive, 0, 0));
     EXPECT_EQ(copyOf(drive, 0, 0), dskTrack(0).words);

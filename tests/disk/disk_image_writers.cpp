@@ -212,6 +212,24 @@ std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks) {
         for (size_t k = 0; k < t.revolutions.size(); ++k) {
             const auto& r = t.revolutions[k];
             unpacked.insert(unpacked.end(), r.begin(), r.end());
+            if (k && t.copyShift >= 0) {
+                // A shifted copy reads one byte ahead: the first byte goes as a literal.
+                size_t at = 0;
+                if (t.copyShift) {
+                    packed.insert(packed.end(), {0, 1, r[0]});
+                    at = 1;
+                }
+                for (; at < r.size();) {
+                    size_t n = std::min<size_t>(r.size() - at, 0xFFF);
+                    size_t offset = t.copyShift ? at - 1 : at;
+                    packed.push_back(static_cast<uint8_t>(0x80 | (t.copyShift << 4) | (n >> 8)));
+                    packed.push_back(static_cast<uint8_t>(n));
+                    packed.push_back(static_cast<uint8_t>(offset >> 8));
+                    packed.push_back(static_cast<uint8_t>(offset));
+                    at += n;
+                }
+                continue;
+            }
             for (size_t at = 0; at < r.size();) {
                 size_t n = k == 0 ? r.size() : std::min<size_t>(r.size() - at, 0x7FFF);
                 if (k) {

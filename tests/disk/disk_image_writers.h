@@ -46,8 +46,11 @@ std::vector<uint8_t> writeIPF(const IpfDisk& disk);
 struct RawTrack {
     uint8_t track = 0, side = 0;
     std::vector<std::vector<uint8_t>> revolutions;  // MFM bytes, most significant cell first
+    // From 0 to 7: the later revolutions are stored as copies of revolution 0
+    // shifted by this many cells (the caller makes them so), else as literals.
+    int copyShift = -1;
 };
-// Revolution 0 stored as it is, the others as literal blocks.
+// Revolution 0 stored as it is, the others as literal or copy blocks.
 std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks);
 std::vector<uint8_t> wordsToBytes(const std::vector<uint16_t>& words);
 
