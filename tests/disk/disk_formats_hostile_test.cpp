@@ -2,7 +2,6 @@
 // every 32-bit field set to 0, 1, 7FFFFFFF and FFFFFFFF. Whatever the bytes,
 // the loader loads or refuses with a log line, without a hang or a stray
 // access (run under the sanitizers too).
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,10 +15,6 @@
 using namespace disk_test;
 
 namespace {
-
-std::string capturedLog;
-
-void captureLog(void*, int, SDL_LogPriority, const char* message) { capturedLog += std::string(message) + "\n"; }
 
 MfmTrack tinyTrack(uint8_t track, uint8_t side) {
     MfmTrack t;
@@ -88,11 +83,11 @@ std::vector<Format> formats() {
 
 // Loads, and on a refusal expects the loader to have said why.
 void expectLoadsOrSaysWhy(const Format& f, floppyDrive& drive, const std::vector<uint8_t>& bytes, const std::string& what) {
-    capturedLog.clear();
+    LogCapture log;
     int result = loadWith(f.loader, drive, bytes);
     ASSERT_TRUE(result == 0 || result == 1) << what;
     if (result == 0) {
-        EXPECT_NE(capturedLog.find(f.name), std::string::npos) << what << "\n" << capturedLog;
+        EXPECT_NE(log.text.find(f.name), std::string::npos) << what << "\n" << log.text;
     }
     if (result == 1) {
         ASSERT_TRUE(drive.diskInserted) << what;
@@ -100,20 +95,9 @@ void expectLoadsOrSaysWhy(const Format& f, floppyDrive& drive, const std::vector
     }
 }
 
-class HostileFiles : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SDL_LogGetOutputFunction(&previous, &previousData);
-        SDL_LogSetOutputFunction(captureLog, nullptr);
-    }
-    void TearDown() override { SDL_LogSetOutputFunction(previous, previousData); }
-    SDL_LogOutputFunction previous = nullptr;
-    void* previousData = nullptr;
-};
-
 }  // namespace
 
-TEST_F(HostileFiles, EveryTruncationLoadsOrIsRefused) {
+TEST(HostileFiles, EveryTruncationLoadsOrIsRefused) {
     floppyDrive drive;
     drive.init(0);
     for (const Format& f : formats()) {
@@ -129,7 +113,7 @@ TEST_F(HostileFiles, EveryTruncationLoadsOrIsRefused) {
     }
 }
 
-TEST_F(HostileFiles, EveryFieldSetToExtremesLoadsOrIsRefused) {
+TEST(HostileFiles, EveryFieldSetToExtremesLoadsOrIsRefused) {
     floppyDrive drive;
     drive.init(0);
     for (const Format& f : formats()) {

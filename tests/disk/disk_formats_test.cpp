@@ -104,8 +104,17 @@ TEST(DiskFormats, IpfSidesCreatorAndGapStreams) {
     EXPECT_EQ(drive.trackCount, 43);
     EXPECT_EQ(copyOf(drive, 2), dskTrack(2, 2).words);
 
+    // The older CAPS block layout renders the same track.
+    disk.encoder = 1;
+    ASSERT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 1);
+    EXPECT_EQ(copyOf(drive, 2), dskTrack(2, 2).words);
+
     disk.creator = 0;
-    EXPECT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 0);
+    {
+        LogCapture log;
+        EXPECT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 0);
+        EXPECT_NE(log.text.find("\366 IPF-this file is not an original SPS ! \367"), std::string::npos) << log.text;
+    }
 
     // Block 0: 20 data words and a 100-word gap described forwards (40 x 4E)
     // and backwards (30 x 00); the 30 words between take the forward sample.

@@ -1,5 +1,6 @@
 #include "disk_image_writers.h"
 
+#include <SDL.h>
 #include <zlib.h>
 
 #include "disk/dsk_image.h"
@@ -244,6 +245,21 @@ std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks) {
     }
     return out;
 }
+
+namespace {
+void appendLog(void* capture, int, SDL_LogPriority, const char* message) {
+    static_cast<LogCapture*>(capture)->text += std::string(message) + "\n";
+}
+}  // namespace
+
+LogCapture::LogCapture() {
+    SDL_LogOutputFunction previous = nullptr;
+    SDL_LogGetOutputFunction(&previous, &previousData_);
+    previous_ = reinterpret_cast<void (*)(void*, int, int, const char*)>(previous);
+    SDL_LogSetOutputFunction(appendLog, this);
+}
+
+LogCapture::~LogCapture() { SDL_LogSetOutputFunction(reinterpret_cast<SDL_LogOutputFunction>(previous_), previousData_); }
 
 int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes, const char* name) {
     std::string path = writeTempFile(name, bytes);

@@ -54,6 +54,20 @@ struct RawTrack {
 std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks);
 std::vector<uint8_t> wordsToBytes(const std::vector<uint16_t>& words);
 
+// Collects what is logged through SDL while it lives.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+    std::string text;
+
+private:
+    void (*previous_)(void*, int, int, const char*) = nullptr;
+    void* previousData_ = nullptr;
+};
+
 // Opens the bytes through the file layer and runs `loader` on `drive`.
 int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes,
              const char* name = "image.bin");
