@@ -30,10 +30,6 @@ bool refuse(const char* why, int track = -1) {
 // Gathers one side's `perSide` bytes of a track from its interleaved blocks.
 bool readTrackSides(int64_t start, uint32_t perSide, int sides, uint8_t* side0, uint8_t* side1) {
     uint32_t blocks = (perSide + kSideHalf - 1) / kSideHalf;
-    // The last block need only hold the bytes it is read for.
-    uint32_t lastCount = perSide - (blocks ? (blocks - 1) * kSideHalf : 0);
-    int64_t needed = blocks ? (int64_t(blocks) - 1) * kBlockSize + (sides == 2 ? kSideHalf + lastCount : lastCount) : 0;
-    if (!fileHasRange(start, needed)) return false;
     for (uint32_t b = 0; b < blocks; ++b) {
         uint32_t count = std::min(perSide - b * kSideHalf, kSideHalf);
         SDL_RewindFile(start + int64_t(b) * kBlockSize);
@@ -54,23 +50,34 @@ void bytesToWords(const uint8_t* bytes, uint32_t count, uint16_t* words) {
     if (count & 1) words[pairs] = static_cast<uint16_t>(transformHFEtoMFM(bytes[count - 1]) << 8);
 }
 
-bool loadTracks(trackInfo* info, uint16_t** buffers, int tracksInImage, int sides, int64_t listAt) {
-    std::unique_ptr<TrackEntry[]> list(new TrackEntry[tracksInImage]);
+// Every track's data must lie inside the file before anything is built.
+bool readTrackList(TrackEntry* list, int tracksInImage, int sides, int64_t listAt) {
     if (!fileHasRange(listAt, int64_t(tracksInImage) * 4)) return refuse("track list lies outside the file");
     SDL_RewindFile(listAt);
     for (int t = 0; t < tracksInImage; ++t) {
         list[t].block = readU16lh();
         list[t].length = readU16lh();
     }
+    for (int t = 0; t < tracksInImage; ++t) {
+        uint32_t perSide = list[t].length / 2u;
+        if (perSide && list[t].block == 0) return refuse("track data inside the header", t);
+        uint32_t blocks = (perSide + kSideHalf - 1) / kSideHalf;
+        uint32_t lastCount = perSide - (blocks ? (blocks - 1) * kSideHalf : 0);
+        int64_t needed = blocks ? (int64_t(blocks) - 1) * kBlockSize + (sides == 2 ? kSideHalf : 0) + lastCount : 0;
+        if (!fileHasRange(int64_t(list[t].block) * kBlockSize, needed))
+            return refuse("track data runs past the end of the file", t);
+    }
+    return true;
+}
+
+bool loadTracks(const TrackEntry* list, trackInfo* info, uint16_t** buffers, int tracksInImage, int sides) {
     // A length field of 65535 gives 32767 bytes per side: 16384 words, inside the scratch buffer.
     std::unique_ptr<uint8_t[]> side0(new uint8_t[32768]);
     std::unique_ptr<uint8_t[]> side1(new uint8_t[32768]);
     for (int t = 0; t < tracksInImage; ++t) {
         uint32_t perSide = list[t].length / 2u;
-        int64_t start = int64_t(list[t].block) * kBlockSize;
-        if (perSide && list[t].block == 0) return refuse("track data inside the header", t);
-        if (!readTrackSides(start, perSide, sides, side0.get(), side1.get()))
-            return refuse("track data runs past the end of the file", t);
+        if (!readTrackSides(int64_t(list[t].block) * kBlockSize, perSide, sides, side0.get(), side1.get()))
+            return refuse("track data unreadable", t);
         int index = t * sides;
         for (int s = 0; s < sides; ++s) {
             bytesToWords(s ? side1.get() : side0.get(), perSide, buffers[index + s]);
@@ -107,10 +114,12 @@ int fileHFE(floppyDrive* drive) {
     if (!drive) return 0;
     if (sides < 1 || sides > 2) return refuse("the number of sides is neither 1 nor 2");
     if (tracksInImage == 0) return refuse("no tracks");
+    std::unique_ptr<TrackEntry[]> list(new TrackEntry[tracksInImage]);
+    if (!readTrackList(list.get(), tracksInImage, sides, int64_t(listBlock) * kBlockSize)) return 0;
     int tracks = std::max(tracksInImage, kMinimumTracks);
     trackInfo* info = init_track_information_bloc(tracks, sides);
     uint16_t** buffers = init_track_MFM(tracks, sides);
-    if (!loadTracks(info, buffers, tracksInImage, sides, int64_t(listBlock) * kBlockSize)) {
+    if (!loadTracks(list.get(), info, buffers, tracksInImage, sides)) {
         destroy_track_IBMFM(info, buffers, tracks, sides);
         return 0;
     }
