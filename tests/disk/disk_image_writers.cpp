@@ -261,12 +261,4 @@ LogCapture::LogCapture() {
 
 LogCapture::~LogCapture() { SDL_LogSetOutputFunction(reinterpret_cast<SDL_LogOutputFunction>(previous_), previousData_); }
 
-int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes, const char* name) {
-    std::string path = writeTempFile(name, bytes);
-    if (!SDL_OpenFile(path.c_str()) && !cPCFile) return -1;
-    int loaded = loader(&drive);
-    SDL_CloseFile();
-    return loaded;
-}
-
 }  // namespace disk_test

@@ -68,8 +68,5 @@ private:
     void* previousData_ = nullptr;
 };
 
-// Opens the bytes through the file layer and runs `loader` on `drive`.
-int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes,
-             const char* name = "image.bin");
 
 }  // namespace disk_test
