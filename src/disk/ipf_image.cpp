@@ -149,12 +149,14 @@ bool renderDataStream(TrackRenderer& out, Cursor stream, uint32_t flags) {
 }
 
 struct GapPiece {
-    uint32_t bytes;  // 0: as far as the gap goes
+    bool sized;      // false: as far as the gap goes
+    uint32_t bytes;
     uint32_t sampleAt, sampleBytes;
 };
 
 // One direction's gap stream: lengths (type 1) and the samples that fill them (type 2).
 bool readGapStream(Cursor& stream, uint32_t cellType, std::vector<GapPiece>& pieces) {
+    bool sized = false;
     uint32_t pending = 0;
     for (;;) {
         uint32_t type, value;
@@ -162,12 +164,13 @@ bool readGapStream(Cursor& stream, uint32_t cellType, std::vector<GapPiece>& pie
         if (type == 0 && value == 0) return true;
         if (type == 1) {
             pending = static_cast<uint32_t>(((uint64_t(value) + 7) / 8) >> cellType);
+            sized = true;
         } else if (type == 2) {
             uint32_t sampleBytes = static_cast<uint32_t>((uint64_t(value) + 7) / 8);
             if (sampleBytes == 0 || !stream.left(sampleBytes)) return refuse("gap sample runs past its record");
-            pieces.push_back({pending, stream.at, sampleBytes});
+            pieces.push_back({sized, pending, stream.at, sampleBytes});
             stream.at += sampleBytes;
-            pending = 0;
+            sized = false;
         } else {
             return refuse("unknown gap stream element");
         }
@@ -183,14 +186,14 @@ void fillGap(std::vector<uint8_t>& gap, const uint8_t* bytes, const std::vector<
     uint32_t front = 0, back = size;
     const GapPiece* lastForward = nullptr;
     for (const GapPiece& piece : forward) {
-        uint32_t n = piece.bytes ? std::min(piece.bytes, back - front) : back - front;
+        uint32_t n = piece.sized ? std::min(piece.bytes, back - front) : back - front;
         for (uint32_t i = 0; i < n; ++i) gap[front + i] = bytes[piece.sampleAt + i % piece.sampleBytes];
         front += n;
         lastForward = &piece;
     }
     const GapPiece* lastBackward = nullptr;
     for (const GapPiece& piece : backward) {
-        uint32_t n = piece.bytes ? std::min(piece.bytes, back - front) : back - front;
+        uint32_t n = piece.sized ? std::min(piece.bytes, back - front) : back - front;
         for (uint32_t i = 0; i < n; ++i)
             gap[back - 1 - i] = bytes[piece.sampleAt + piece.sampleBytes - 1 - i % piece.sampleBytes];
         back -= n;
