@@ -212,12 +212,12 @@ bool renderTrack(Image& image, const ImageEntry& entry, const uint8_t* bytes, ui
     if (entry.startByte >= length) return refuse("start position beyond the track");
     if (uint64_t(entry.blockCount) * kDescriptorBytes > size) return refuse("block descriptors run past their record");
 
-    // Rounding each block up to whole words may add one word per block.
+    // Rounding a block's data and gap up to whole words may add two words per block.
     TrackRenderer out;
     out.words = image.buffers[index];
     out.length = length;
     out.position = entry.startByte;
-    out.budget = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(length) + entry.blockCount, kTrackScratchWords));
+    out.budget = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(length) + 2 * uint64_t(entry.blockCount), kTrackScratchWords));
     out.random = length;
     Cursor descriptors{bytes, size, 0};
     for (uint32_t b = 0; b < entry.blockCount; ++b) {
