@@ -132,8 +132,10 @@ TEST(DiskFormats, IpfSidesCreatorAndGapStreams) {
         ipfElement(b0.gapStream, 2, 8, {static_cast<uint8_t>(sample)});
         b0.gapStream.push_back(0);
     }
-    IpfBlock b1;
-    ipfElement(b1.stream, 2, 10, std::vector<uint8_t>(10, 0x22));
+    IpfBlock b1;  // raw words (an odd byte stands alone), gap bytes and data: 10 words
+    ipfElement(b1.stream, 4, 3, {0x12, 0x34, 0x56});
+    ipfElement(b1.stream, 3, 2, {0x4E, 0x4E});
+    ipfElement(b1.stream, 2, 6, std::vector<uint8_t>(6, 0x22));
     b1.stream.push_back(0);
     b1.dataBits = 10 * 16;
     b1.gapBits = 70 * 16;
@@ -152,7 +154,10 @@ TEST(DiskFormats, IpfSidesCreatorAndGapStreams) {
     EXPECT_TRUE(run(20, 60, 0x4E));
     EXPECT_TRUE(run(60, 90, 0x4E));
     EXPECT_TRUE(run(90, 120, 0x00));
-    EXPECT_TRUE(run(120, 130, 0x22));
+    EXPECT_EQ(words[120], 0x1234);
+    EXPECT_EQ(words[121], 0x5600);
+    EXPECT_TRUE(run(122, 124, 0x4E));
+    EXPECT_TRUE(run(124, 130, 0x22));
     EXPECT_TRUE(run(130, 200, 0x4E));
 }
 
