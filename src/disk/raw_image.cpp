@@ -96,6 +96,7 @@ int64_t matchAnchor(const Revolution& first, int64_t anchor, const Revolution& r
 
 struct TrackGroup {
     bool open = false;
+    bool beyondDisk = false;  // a track the drive cannot reach: read, checked and left out
     int track = -1, side = 0;
     int packs = 0;
     std::vector<uint8_t> streams;  // the unpacked second PACK record
@@ -207,6 +208,11 @@ struct Loader {
         if (!group.open) return true;
         if (group.streams.empty()) return refuse("track group without revolutions", group.track);
         if (group.track < 0) return refuse("revolutions without TRCK record");
+        if (group.beyondDisk) {
+            SDL_Log("fileRAW: track %d lies beyond the %d a drive holds, left out", group.track, kTracks);
+            group = TrackGroup{};
+            return true;
+        }
         int index = group.track * kSides + group.side;
         if (!buildTrack(group.streams, info[index], buffers[index], group.track)) return false;
         anyTrack = true;
@@ -256,8 +262,9 @@ struct Loader {
             } else if (id == kIdTrck) {
                 if (!fileHasBytes(8)) return refuse("TRCK record cut short");
                 uint32_t track = readU32(), side = readU32();
-                if (track >= uint32_t(kTracks) || side >= uint32_t(kSides)) return refuse("TRCK track or side outside the disk");
+                if (track > 255 || side >= uint32_t(kSides)) return refuse("TRCK track or side out of range");
                 if (!group.open) return refuse("TRCK record outside a DATA group");
+                group.beyondDisk = track >= uint32_t(kTracks);
                 group.track = static_cast<int>(track);
                 group.side = static_cast<int>(side);
             } else if (id == kIdPack) {

@@ -169,7 +169,8 @@ TEST(DiskFormats, RawRevolutionsRepeatAlignAndAreChecked) {
     rev2[20] = 0x22;
     floppyDrive drive;
     drive.init(0);
-    ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({{0, 0, {rev0, rev1, rev2}}})), 1);
+    // A track beyond the drive's reach is left out.
+    ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({{0, 0, {rev0, rev1, rev2}}, {50, 0, {rev0}}})), 1);
     EXPECT_EQ(drive.doubleSided, 0);
     EXPECT_EQ(drive.trackCount, 43);
     const uint16_t* words = drive.trackBuffers[0];
