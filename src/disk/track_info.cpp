@@ -35,3 +35,24 @@ void destroy_track_IBMFM(trackInfo* info, uint16_t** buffers, int tracks, int si
         delete[] buffers;
     }
 }
+
+void foldToSingleSide(trackInfo* info, uint16_t** buffers, int tracks) {
+    if (!info || !buffers) return;
+    for (int t = 0; t < tracks; ++t) {
+        int odd = 2 * t + 1;
+        delete[] info[odd].sectors;
+        info[odd] = trackInfo{};
+        delete[] buffers[odd];
+        buffers[odd] = nullptr;
+    }
+    for (int t = 1; t < tracks; ++t) {
+        info[t] = info[2 * t];
+        info[2 * t] = trackInfo{};
+        buffers[t] = buffers[2 * t];
+        buffers[2 * t] = nullptr;
+    }
+    for (int t = 0; t < tracks; ++t) {
+        info[t].cylinder = static_cast<uint8_t>(t);
+        info[t].side = 0;
+    }
+}

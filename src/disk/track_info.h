@@ -32,3 +32,7 @@ constexpr uint32_t kTrackScratchWords = 65536;
 trackInfo* init_track_information_bloc(int tracks, int sides);
 uint16_t** init_track_MFM(int tracks, int sides);
 void destroy_track_IBMFM(trackInfo* info, uint16_t** buffers, int tracks, int sides);
+// A two-sided layout (index = track x 2 + side) without any side-1 data
+// becomes single-sided: the side-1 records and buffers are freed and the
+// side-0 ones moved to consecutive indexes. The arrays keep their size.
+void foldToSingleSide(trackInfo* info, uint16_t** buffers, int tracks);

@@ -9,6 +9,9 @@
 #include <strings.h>
 
 #include "disk/dsk_image.h"
+#include "disk/hfe_image.h"
+#include "disk/ipf_image.h"
+#include "disk/raw_image.h"
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/media_snapshot.h"
@@ -107,6 +110,9 @@ uint32_t flipSideTimeOut(uint32_t, void*) {
 int readDiskImage(floppyDrive* drive, char kind) {
     switch (kind) {
         case 'd': return fileDSK(drive);
+        case 'h': return fileHFE(drive);
+        case 'i': return fileIPF(drive);
+        case 'r': return fileRAW(drive);
         default:
             SDL_Log("loadeject_dsk: no reader for disk images of kind '%c' yet", kind);
             return 0;

@@ -143,3 +143,19 @@ int64_t readBlock(void* buffer, int64_t size) {
     filepos_idx += size;
     return got;
 }
+
+int64_t fileBytesLeft() {
+    if (!cPCFile || filepos_idx >= cPCFileLength || filepos_idx < 0) return 0;
+    return cPCFileLength - filepos_idx;
+}
+
+bool fileHasBytes(int64_t count) { return count >= 0 && count <= fileBytesLeft(); }
+
+bool fileHasRange(int64_t offset, int64_t count) {
+    return cPCFile && offset >= 0 && count >= 0 && offset <= cPCFileLength && count <= cPCFileLength - offset;
+}
+
+bool readExact(void* buffer, int64_t size) {
+    if (!fileHasBytes(size)) return false;
+    return readBlock(buffer, size) == size;
+}

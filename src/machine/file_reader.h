@@ -26,3 +26,14 @@ bool directoryTestExist(const char* path);
 // Reads up to `size` bytes into `buffer` from the current position; bytes past
 // the end of the file are zero. Returns how many bytes came from the file.
 int64_t readBlock(void* buffer, int64_t size);
+
+// Bounds of the open file, for loaders that must check a count, length or
+// offset before they trust it: bytes left from the read position (0 past the
+// end or without a file), and whether `count` more bytes exist there.
+int64_t fileBytesLeft();
+bool fileHasBytes(int64_t count);
+// Whether [offset, offset + count) lies inside the file.
+bool fileHasRange(int64_t offset, int64_t count);
+// Reads exactly `size` bytes into `buffer` when the file holds them from the
+// read position; false (nothing read, position unchanged) otherwise.
+bool readExact(void* buffer, int64_t size);

@@ -98,13 +98,15 @@ std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& b
     return path.string();
 }
 
-int loadImage(floppyDrive& drive, const std::vector<uint8_t>& bytes) {
-    std::string path = writeTempFile("image.dsk", bytes);
+int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes, const char* name) {
+    std::string path = writeTempFile(name, bytes);
     if (!SDL_OpenFile(path.c_str()) && !cPCFile) return -1;
-    int loaded = fileDSK(&drive);
+    int loaded = loader(&drive);
     SDL_CloseFile();
     return loaded;
 }
+
+int loadImage(floppyDrive& drive, const std::vector<uint8_t>& bytes) { return loadWith(fileDSK, drive, bytes, "image.dsk"); }
 
 Bench::Bench() {
     MakeMFMEnDecodeTable();

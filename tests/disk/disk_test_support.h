@@ -30,7 +30,11 @@ Track standardTrack(uint8_t cylinder, uint8_t side = 0, int count = 9);
 std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount, int sides, bool extended);
 // Writes the bytes to a fresh file under the test's temporary directory.
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
-// Opens the bytes through the file layer and runs the DSK reader on `drive`.
+// Opens the bytes through the file layer and runs `loader` on `drive`; -1
+// when the file cannot be opened.
+int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes,
+             const char* name = "image.bin");
+// The same with the DSK reader.
 int loadImage(floppyDrive& drive, const std::vector<uint8_t>& bytes);
 
 struct Execution {

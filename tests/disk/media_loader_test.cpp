@@ -119,7 +119,8 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
     EXPECT_EQ(t_eject_disk[1], 0);
     EXPECT_TRUE(wasShown("\366 FDD1 loading DSK error ! \367"));
 
-    EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'h'));  // a kind without a reader
+    EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'h'));  // a DSK is no HFE image
+    EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'x'));  // a kind without a reader
     EXPECT_TRUE(wasShown("\366 FDD0 loading DSK error ! \367"));
 }
 

@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "frontend/icons.h"
+#include "frontend/media_loader.h"
 #include "frontend/main_loop.h"
 #include "frontend/osd.h"
 #include "frontend/window.h"
@@ -204,6 +206,35 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
     EXPECT_EQ(iconMismatch("scanlines", imgLines), 0);
     freeRunEnable = 0;
     t_scanlines = false;
+}
+
+// Preservation images (IPF, RAW) show the "original" disk; others the plain one.
+TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
+    if (!fdc) GTEST_SKIP() << "needs the 6128 with its disk controller (shared ROMs)";
+    auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
+        std::string path = home.path() + "/" + name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path;
+    };
+    // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
+    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
+    ipf.resize(12 + 96, 0);
+    ipf[12 + 12 + 7] = 2;   // encoder type
+    ipf[12 + 12 + 71] = 1;  // creator
+    std::vector<uint8_t> hfe(1024, 0);
+    for (int i = 0; i < 8; ++i) hfe[i] = static_cast<uint8_t>("HXCPICFE"[i]);
+    hfe[9] = 1;
+    hfe[10] = 1;
+    hfe[0x12] = 1;
+    const SDL_Rect led = {24, 0, 12, 11};
+    ASSERT_TRUE(loadeject_dsk(write("Game.ipf", ipf).c_str(), 0, 'i'));
+    composeWindow();
+    EXPECT_EQ(iconMismatchBesides("disk_eject_original", imgDisk0, led), 0);
+    eject_dsk(0, true);
+    ASSERT_TRUE(loadeject_dsk(write("Game.hfe", hfe).c_str(), 0, 'h'));
+    composeWindow();
+    EXPECT_EQ(iconMismatchBesides("disk_eject", imgDisk0, led), 0);
 }
 
 TEST_F(StatusStrip, ModelIconCarriesTheFlagAndTheKeyboardWindowFollowsTheModel) {
