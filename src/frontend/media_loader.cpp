@@ -10,6 +10,7 @@
 
 #include "disk/dsk_image.h"
 #include "frontend/autorun.h"
+#include "frontend/media_cartridge.h"
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
@@ -162,10 +163,10 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     else if (strcasecmp(extension, "hfe") == 0) diskKind = 'h';
     bool tape = strcasecmp(extension, "cdt") == 0 || strcasecmp(extension, "tzx") == 0 ||
                 strcasecmp(extension, "wav") == 0 || strcasecmp(extension, "csw") == 0;
-    bool notYet = strcasecmp(extension, "sna") == 0 || strcasecmp(extension, "snr") == 0 ||
-                  strcasecmp(extension, "cpr") == 0;
+    bool cartridge = strcasecmp(extension, "cpr") == 0;
+    bool notYet = strcasecmp(extension, "sna") == 0 || strcasecmp(extension, "snr") == 0;
     SDL_CloseFile();
-    if (!diskKind && !tape && !notYet) {
+    if (!diskKind && !tape && !cartridge && !notYet) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
         if (path != fullFileNameStr) copyToTextBuffer(fullFileNameStr, path);
@@ -176,6 +177,8 @@ bool load_file_snadsk(const char* givenPath, int unit) {
         } else if (tape) {
             // The tape side opens, loads and names the tape itself.
             taken = load_tape_file(path);
+        } else if (cartridge) {
+            taken = load_cartridge_file(path);
         } else {
             SDL_Log("load_file_snadsk: %s files cannot be loaded yet, %s refused", extension, path);
         }
