@@ -76,7 +76,7 @@ public:
     // Services bound into the shared step (video/frame_step.h).
     void serviceMemory();
     void serviceIoEdge();
-    void raiseVideoInterrupt();  // inline in the frame clock
+    void raiseVideoInterrupt();
     uint8_t readMemory(uint16_t address) const;
 
 private:

@@ -3,7 +3,7 @@
 #include "asic/asic.h"
 #include "video/frame_step.h"
 
-inline void asicCPC::raiseVideoInterrupt() {
+void asicCPC::raiseVideoInterrupt() {
     cpu->intLine = true;
     videoIntPending = true;
 }

@@ -1,7 +1,9 @@
 ; Shared by the test cartridges: CRTC set-up and the ASIC unlock.
 
-; Programs the CRTC with the firmware's screen (R12 = 0).
+; Programs the PPI (port B input) and the CRTC with the firmware's screen (R12 = 0).
 crtc_init:
+        ld bc,&f782
+        out (c),c
         ld hl,crtc_values
         ld c,0
 crtc_loop:
