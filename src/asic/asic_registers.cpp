@@ -62,6 +62,15 @@ void asicCPC::reset() {
     unlockPosition = 0;
     rmr2 = 0;
     videoIntPending = false;
+    lineCounter = 0;
+    rasterArmed = false;
+    scrollV = scrollH = 0;
+    extendBorder = false;
+    scrollHistory = 0;
+    for (int n = 0; n < 16; ++n) decodeSprite(n);
+    spriteOnLine = spriteActive = 0;
+    dmaCursor = 2;
+    dmaPhase = 2;
     if (mem && mem->cbBank[0]) mem->lowerRom = mem->cbBank[0];
     if (crtc) {
         crtc->plusScrollV = 0;
@@ -69,6 +78,7 @@ void asicCPC::reset() {
         crtc->plusSplitLine = 0;
         crtc->plusSplitAddress = 0;
         crtc->plusSelectWrite = [](uint8_t data) { as->checkMagicSequence(data); };
+        crtc->plusLineStart = [](bool newFrame) { as->lineStart(newFrame); };
     }
 }
 
@@ -154,11 +164,25 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
         return;
     }
     if (address >= kSpriteAttributes && address < kSpriteAttributesEnd) {
-        switch (address & 7) {
+        const int n = (address >> 3) & 15;
+        const unsigned field = address & 7;
+        switch (field) {
             case 1: asicPage[address] = (value & 3) == 3 ? 0xFF : value & 3; break;
             case 3: asicPage[address] = (value & 1) ? 0xFF : 0; break;
-            case 4: case 5: case 6: case 7: asicPage[address] = value & 15; break;
+            case 4: case 5: case 6: case 7:
+                asicPage[address] = value & 15;
+                asicPage[address & ~3u] = value & 15;
+                break;
             default: asicPage[address] = value; break;
+        }
+        decodeSprite(n);
+        if (field >= 2) placeSprite(n, lineCounter - spriteY[n]);
+        if (field >= 4 && (spriteX[n] >> 4) == crtc->C0) {
+            // A magnification written while the beam is at the sprite's character starts it.
+            spriteActive |= static_cast<uint16_t>(1u << n);
+            spriteDelay[n] = spriteX[n] & 15;
+            spriteColumn[n] = 0;
+            spriteRepeat[n] = static_cast<uint8_t>(spriteMagX[n] ? 1 << (spriteMagX[n] - 1) : 1);
         }
         return;
     }
@@ -174,7 +198,10 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
         case kSsaLow: ssa = static_cast<uint16_t>((ssa & 0xFF00) | value); break;
         case kSscr:
             sscr = value;
-            crtc->plusScrollV = (value >> 4) & 7;
+            scrollV = (value >> 4) & 7;
+            scrollH = value & 15;
+            extendBorder = (value & 0x80) != 0;
+            crtc->plusScrollV = scrollV;
             crtc->plusDisplayStart = (value & 0x80) ? 1 : 0;
             break;
         case kIvr: ivr = value; break;
@@ -195,7 +222,19 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
                     case 1:
                         dmaChannels[channel].address = static_cast<uint16_t>((dmaChannels[channel].address & 0x00FF) | value << 8);
                         break;
-                    case 2: dmaChannels[channel].prescaler = value; break;
+                    case 2: {
+                        dmaChannel& ch = dmaChannels[channel];
+                        ch.prescaler = ch.prescalerCounter = value;
+                        if (ch.pauseCount) {
+                            // A running pause: the new count goes on from here.
+                            if (value) {
+                                ch.prescalerCounter = static_cast<uint8_t>(value - 1);
+                            } else {
+                                --ch.pauseCount;
+                            }
+                        }
+                        break;
+                    }
                     default: return;
                 }
                 asicPage[address] = value;

@@ -87,6 +87,7 @@ inline void gaCPC::crtcHsyncEdge() {
     hsyncOut = level;
     if (level) {
         hsyncCounter = 13;
+        static_cast<Chip*>(this)->plusHsyncStart();
         if (beamInRetrace()) {
             blank = true;
         } else {
@@ -97,10 +98,10 @@ inline void gaCPC::crtcHsyncEdge() {
     }
     if (++intCounter == 52) {
         intCounter = 0;
-        static_cast<Chip*>(this)->raiseVideoInterrupt();
+        static_cast<Chip*>(this)->counterInterrupt();
     }
     if (vsyncIntDelay && --vsyncIntDelay == 0) {
-        if (intCounter & 0x20) static_cast<Chip*>(this)->raiseVideoInterrupt();
+        if (intCounter & 0x20) static_cast<Chip*>(this)->vsyncInterrupt();
         intCounter = 0;
         if (vsyncOut) {
             vsyncOut = false;
@@ -160,12 +161,16 @@ template <class Chip>
     Chip& chip = *static_cast<Chip*>(this);
     applyPendingColour();
     shiftB = videoByte(1);
+    chip.plusSecondByte();
     crtcVsyncEdge();
+    chip.plusBeforeCrtcClock();
     crtc->crtc_clock();
     gateArrayHsync();
+    chip.plusHsyncStep();
 
     cpu->wait = false;
     startHalf(shiftA);
+    chip.plusHalf();
     ticks<1>(0);
     cpuTState<Chip>();
     crtcHsyncEdge<Chip>();
@@ -181,7 +186,9 @@ template <class Chip>
 
     applyPendingColour();
     shiftA = videoByte(0);
+    chip.plusFirstByte();
     startHalf(shiftB);
+    chip.plusHalf();
     ticks<1>(8);
     cpuTState<Chip>();
     ticks<4>(9);

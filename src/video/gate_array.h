@@ -94,6 +94,19 @@ public:
     template <class Chip> void cpuTState();
     void raiseVideoInterrupt();
 
+    // Points of the step where the Plus ASIC adds its work (sprites, soft
+    // scroll, raster interrupt, DMA); nothing on the gate array, so the CPC
+    // clock compiles to what it was.
+    void plusBeforeCrtcClock() {}
+    void plusSecondByte() {}
+    void plusFirstByte() {}
+    void plusHalf() {}
+    void plusHsyncStart() {}
+    void plusHsyncStep() {}
+    // The 52-line counter's wrap and the VSYNC resynchronisation interrupt.
+    void counterInterrupt() { raiseVideoInterrupt(); }
+    void vsyncInterrupt() { raiseVideoInterrupt(); }
+
 protected:
     void applyPendingColour();
     uint8_t videoByte(uint8_t second) const;
