@@ -1,0 +1,92 @@
+// The ASIC's picture: sprites from a test cartridge compared at chosen
+// pixels, and the soft scroll's bit rearrangement checked against the pixel
+// tables of every mode.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "asic_test_support.h"
+#include "video/monitor.h"
+
+using namespace asic_test;
+
+namespace {
+
+constexpr uint32_t kBlue = 0xFFFF0000u, kRed = 0xFF0000FFu, kWhite = 0xFFFFFFFFu, kGreen = 0xFF00FF00u;
+
+uint32_t pixel(int x, int y) { return cpcscreenpixels[y * kFrameWidth + x]; }
+
+class AsicVideo : public PlusMachine {};
+
+TEST_F(AsicVideo, SpritesPriorityMagnificationAndClipping) {
+    insert(cartridgeWith(program("asic_sprites")));
+    frames(4);
+    int x0 = -1, y0 = -1;
+    for (int y = 0; y < kFrameHeight && y0 < 0; y += 2) {
+        for (int x = 0; x < kFrameWidth; ++x) {
+            if (pixel(x, y) == kWhite) {
+                x0 = x;
+                y0 = y;
+                break;
+            }
+        }
+    }
+    ASSERT_GE(y0, 2) << "no sprite on the picture";
+    ASSERT_GE(x0, 1);
+    // Sprite 0 starts at the top-left of the display area.
+    EXPECT_EQ(pixel(x0 - 1, y0), kRed);
+    EXPECT_EQ(pixel(x0, y0 - 2), kRed);
+    for (int row = 0; row < 16; ++row) {
+        const int y = y0 + 2 * row;
+        for (int x = 0; x < 12; ++x) EXPECT_EQ(pixel(x0 + x, y), kWhite) << "row " << row << " x " << x;
+        for (int x = 12; x < 16; ++x) EXPECT_EQ(pixel(x0 + x, y), kGreen) << "row " << row << " x " << x;
+        for (int x = 16; x < 24; ++x) EXPECT_EQ(pixel(x0 + x, y), kBlue) << "row " << row << " x " << x;
+        // Sprite 3: its right half would be on the border.
+        for (int x = 632; x < 640; ++x) EXPECT_EQ(pixel(x0 + x, y), kWhite) << "row " << row << " x " << x;
+        for (int x = 640; x < 648; ++x) EXPECT_EQ(pixel(x0 + x, y), kRed) << "row " << row << " x " << x;
+    }
+    EXPECT_EQ(pixel(x0, y0 + 32), kBlue) << "16 lines high";
+    // Sprite 2: 64 x 64 from X 64, Y 32.
+    for (int line : {32, 60, 95}) {
+        const int y = y0 + 2 * line;
+        EXPECT_EQ(pixel(x0 + 63, y), kBlue) << line;
+        EXPECT_EQ(pixel(x0 + 64, y), kGreen) << line;
+        EXPECT_EQ(pixel(x0 + 127, y), kGreen) << line;
+        EXPECT_EQ(pixel(x0 + 128, y), kBlue) << line;
+    }
+    EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 31), kBlue);
+    EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 96), kBlue);
+}
+
+// Pixel k of the scrolled stream is pixel k - s of the unscrolled one.
+TEST_F(AsicVideo, HorizontalScrollKeepsEachModesInterleave) {
+    std::mt19937 random(7);
+    for (uint8_t mode : {0, 1, 2}) {
+        as->mode = mode;
+        const int perByte = mode == 0 ? 2 : mode == 1 ? 4 : 8;
+        auto pen = [&](uint8_t byte, int k) -> int {
+            if (mode == 0) return as->mode0Table[byte][k];
+            if (mode == 1) return as->mode1Table[byte][k];
+            return as->mode2Table[byte][k];
+        };
+        for (uint8_t scroll = 1; scroll < 16; ++scroll) {
+            const int s = scroll / (8 / perByte);  // in the mode's pixels
+            if (!s) continue;
+            for (int trial = 0; trial < 20; ++trial) {
+                as->scrollHistory = static_cast<uint32_t>(random());
+                as->scrollH = scroll;
+                as->applyScroll();
+                const uint8_t bytes[4] = {uint8_t(as->scrollHistory >> 24), uint8_t(as->scrollHistory >> 16),
+                                          uint8_t(as->scrollHistory >> 8), uint8_t(as->scrollHistory)};
+                const uint8_t shown[2] = {uint8_t(as->shiftA), uint8_t(as->shiftB)};
+                for (int k = 0; k < 2 * perByte; ++k) {
+                    const int from = 2 * perByte + k - s;  // in the stream of the four bytes
+                    ASSERT_EQ(pen(shown[k / perByte], k % perByte), pen(bytes[from / perByte], from % perByte))
+                        << "mode " << int(mode) << " scroll " << int(scroll) << " pixel " << k;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
