@@ -70,7 +70,7 @@ const option kLongOptions[] = {
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
-bool optionAvailable(int c) { return std::strchr("hfwzndvxctm01kurlea", c) != nullptr; }
+bool optionAvailable(int c) { return std::strchr("hfwzndvxctm01kpurlea", c) != nullptr; }
 
 constexpr uint32_t kMediaSettleMs = 500;
 
@@ -304,6 +304,7 @@ bool parseCommandLine(int argc, char** argv) {
             case '0': loadMedia(arg, 0, true); break;
             case '1': loadMedia(arg, 1, true); break;
             case 'k': loadMedia(arg, 1, false); break;
+            case 'p': loadMedia(arg, 1, false); break;
             case 'e': callService(frontendServices.startTapeAutorun); break;
             case 'a':
                 if (frontendServices.startTextAutorun) frontendServices.startTextAutorun(arg);

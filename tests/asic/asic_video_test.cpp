@@ -3,7 +3,9 @@
 // tables of every mode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "asic_test_support.h"
 #include "video/monitor.h"
@@ -56,6 +58,51 @@ TEST_F(AsicVideo, SpritesPriorityMagnificationAndClipping) {
     }
     EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 31), kBlue);
     EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 96), kBlue);
+}
+
+TEST_F(AsicVideo, SplitScreenAndExtendedBorder) {
+    insert(cartridgeWith(program("asic_split")));
+    frames(8);  // filling 16 KB takes four frames
+    // The display lines: rows with screen pixels, blue or green.
+    std::vector<int> rows;
+    int left = kFrameWidth, right = -1;
+    for (int y = 0; y < kFrameHeight; y += 2) {
+        bool shown = false;
+        for (int x = 0; x < kFrameWidth; ++x) {
+            const uint32_t c = pixel(x, y);
+            if (c == kBlue || c == kGreen) {
+                shown = true;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+        if (shown) rows.push_back(y);
+    }
+    ASSERT_EQ(rows.size(), 200u);
+    EXPECT_EQ(right - left + 1, 640 - 16) << "the first character column is border";
+    const int middle = (left + right) / 2;
+    EXPECT_EQ(pixel(middle, rows[50]), kBlue) << "line 50 before the split";
+    EXPECT_EQ(pixel(middle, rows[51]), kGreen) << "line 51 from &2000";
+    EXPECT_EQ(pixel(middle, rows[199]), kGreen);
+    EXPECT_EQ(pixel(middle, rows[0]), kBlue);
+}
+
+// PRI = 100: one interrupt a frame, raised on line 100, and no 300 Hz ones.
+TEST_F(AsicVideo, RasterInterruptReplacesTheLineCounter) {
+    insert(cartridgeWith(program("asic_raster")));
+    frames(2);
+    int raised = 0;
+    bool last = cpu->intLine;
+    for (int us = 0; us < 5 * 19968; ++us) {
+        as->clockMicrosecond();
+        if (cpu->intLine && !last) {
+            ++raised;
+            EXPECT_EQ(crtc->plusLineCounter, 100);
+        }
+        last = cpu->intLine;
+    }
+    EXPECT_EQ(raised, 5);
+    EXPECT_GE(ram(0x8000), 5) << "the program took them";
 }
 
 // Pixel k of the scrolled stream is pixel k - s of the unscrolled one.
