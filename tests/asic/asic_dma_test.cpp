@@ -2,9 +2,11 @@
 // repeat and loop, its interrupt and its stop, seen at each HSYNC end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "asic_test_support.h"
+#include "sound/audio_output.h"
 
 using namespace asic_test;
 
@@ -105,6 +107,44 @@ TEST_F(AsicDma, PrescalerStretchesAPause) {
         if (seen[i].r0 == 0x55) loadLine = i;
     }
     EXPECT_EQ(loadLine, 3) << "PAUSE 1 with prescaler 2 is three lines long";
+}
+
+// A list that sets channel A to period 142 (1 MHz / 16 / 142 = 440 Hz) at full
+// volume: the tone is in the samples the frame clock produces.
+TEST_F(AsicDma, AListPlaysA440HzTone) {
+    list(0x4000, {0x008E, 0x0100, 0x073E, 0x080F, 0x4020});
+    as->mWrite(0x2C04, 0x00);  // channel 1
+    as->mWrite(0x2C05, 0x40);
+    as->mWrite(0x2C0F, 0x02);
+    lines(8);
+    CPC_audio_enable = true;
+    CPC_audio_stereo = false;
+    digiBlaster = false;
+    CPC_audio_volume = 1.0f;
+    CPC_audio_frameCount = 1000000.0f / 44100.0f;
+    CPC_audio_frameCount_timer = 0;
+    CPC_audio_buffer_length = 0;
+    cpcAudioDevice = 0;  // no device: queueing fails quietly
+    std::vector<float> samples;
+    for (int us = 0; us < 1000000; ++us) {
+        const uint16_t before = CPC_audio_buffer_length;
+        as->clockMicrosecond();
+        if (CPC_audio_buffer_length != before) {
+            samples.push_back(CPC_audio_buffer[CPC_audio_buffer_length ? CPC_audio_buffer_length - 2 : 4094]);
+        }
+    }
+    CPC_audio_enable = false;
+    CPC_audio_buffer_length = 0;
+    float low = samples[0], high = samples[0];
+    for (float v : samples) {
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    ASSERT_GT(high - low, 0.1f) << "no tone";
+    const float middle = (low + high) / 2;
+    int rising = 0;
+    for (size_t i = 1; i < samples.size(); ++i) rising += samples[i - 1] < middle && samples[i] >= middle;
+    EXPECT_NEAR(rising, 440, 2);
 }
 
 }  // namespace

@@ -105,6 +105,22 @@ TEST_F(AsicVideo, RasterInterruptReplacesTheLineCounter) {
     EXPECT_GE(ram(0x8000), 5) << "the program took them";
 }
 
+// SSCR bits 6-4 move the raster address the type-3 CRTC outputs.
+TEST_F(AsicVideo, VerticalScrollOffsetsTheRasterAddress) {
+    const uint8_t crtcValues[14] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, 0, 0};
+    for (uint8_t r = 0; r < 14; ++r) {
+        asicIo(0xBC00, r);
+        asicIo(0xBD00, crtcValues[r]);
+    }
+    for (uint8_t scroll = 0; scroll < 8; ++scroll) {
+        as->mWrite(0x2804, static_cast<uint8_t>(scroll << 4));
+        int guard = 0;
+        while (!(crtc->C4 == 2 && crtc->C9 == 5 && crtc->C0 == 10) && ++guard < 40000) as->clockMicrosecond();
+        EXPECT_EQ(crtc->RA, (5 + scroll) & 7) << "scroll " << int(scroll);
+        as->clockMicrosecond();
+    }
+}
+
 // Pixel k of the scrolled stream is pixel k - s of the unscrolled one.
 TEST_F(AsicVideo, HorizontalScrollKeepsEachModesInterleave) {
     std::mt19937 random(7);
