@@ -57,6 +57,10 @@ TEST_F(AsicVideo, SpritesPriorityMagnificationAndClipping) {
         EXPECT_EQ(pixel(x0 + 128, y), kBlue) << line;
     }
     EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 31), kBlue);
+    // Sprite 4 starts above the top: its rows 8-15 show on lines 0-7.
+    EXPECT_EQ(pixel(x0 + 200, y0), kGreen);
+    EXPECT_EQ(pixel(x0 + 215, y0 + 2 * 7), kGreen);
+    EXPECT_EQ(pixel(x0 + 200, y0 + 2 * 8), kBlue);
     EXPECT_EQ(pixel(x0 + 64, y0 + 2 * 96), kBlue);
 }
 

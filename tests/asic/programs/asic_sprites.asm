@@ -4,6 +4,7 @@
 ; rest transparent, so sprite 0 wins on 8-11 and sprite 1 shows on 12-15.
 ; Sprite 2 at X 64, Y 32, magnification &0F: 64 x 64 of colour 2.
 ; Sprite 3 at X 632, Y 0: half of it lies on the right border.
+; Sprite 4 at X 200, Y -8: rows 0-7 white, 8-15 green; only 8-15 show, on top.
         org 0
         di
         ld sp,&c000
@@ -61,10 +62,18 @@ p2:     ld (hl),2
 p3:     ld (hl),1
         inc hl
         djnz p3
+        ld b,128
+p4:     ld (hl),1
+        inc hl
+        djnz p4
+        ld b,128
+p5:     ld (hl),2
+        inc hl
+        djnz p5
         ; five bytes a sprite: &6005-&6007 would write the magnification again
         ld hl,attributes
         ld de,&6000
-        ld a,4
+        ld a,5
 attr:   ld bc,5
         ldir
         ex de,hl
@@ -84,4 +93,5 @@ attributes:
         db 8,0,0,0,&05
         db 64,0,32,0,&0f
         db &78,2,0,0,&05
+        db 200,0,&f8,&ff,&05
         include "plus_common.asm"
