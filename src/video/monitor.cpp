@@ -237,9 +237,9 @@ void monitor_init() {
 // Keeps every pen on its hardware colour while the palette changes.
 void monitor_color() {
     const uint32_t* target = targetPalette();
-    for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
-        if (!chip) continue;
-        for (auto& pen : chip->pens) {
+    // The Plus ASIC's pens hold its own 4096 colours and stay as they are.
+    if (ga) {
+        for (auto& pen : ga->pens) {
             for (int i = 0; i < 32; ++i) {
                 if (monitor_aBGR[i] == pen) {
                     pen = target[i];
@@ -247,7 +247,7 @@ void monitor_color() {
                 }
             }
         }
-        chip->borderColor = chip->pens[16];
+        ga->borderColor = ga->pens[16];
     }
     std::memcpy(monitor_aBGR, target, sizeof monitor_aBGR);
     monitor_blank_color = monitor_aBGR[20];
