@@ -91,6 +91,22 @@ TEST(PlusNoRoms, MissingCartridgeAndRomsNameTheCartridge) {
     crtcType = 0;
 }
 
+TEST_F(PlusHeadless, CartridgeFromTheCommandLineAndTheConfiguration) {
+    const std::vector<uint8_t> cpr = asic_test::cartridgeWith(asic_test::program("asic_page"));
+    const std::string path = home.path() + "/page.cpr";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(cpr.data()),
+                                                static_cast<std::streamsize>(cpr.size()));
+    for (const auto& args : {std::vector<std::string>{"--frames=20", "-p", path},
+                             std::vector<std::string>{"--frames=20", "--cpr=" + path}}) {
+        HeadlessResult r = runKestrixHeadless(home.path(), args);
+        EXPECT_EQ(r.exitCode, 0) << r.output;
+        EXPECT_NE(r.output.find("OSD: page.cpr"), std::string::npos) << r.output;
+    }
+    home.writeFile("Kestrix.ini", "[CPC]\ncpr=" + path + "\n");
+    HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=20"});
+    EXPECT_NE(r.output.find("OSD: page.cpr"), std::string::npos) << r.output;
+}
+
 class CartridgeLoading : public BuiltMachine {
 protected:
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
