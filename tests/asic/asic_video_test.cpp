@@ -125,6 +125,43 @@ TEST_F(AsicVideo, VerticalScrollOffsetsTheRasterAddress) {
     }
 }
 
+// On the screen: scroll s moves the picture s high-resolution pixels right,
+// in modes 0, 1 and 2, with the same colours.
+TEST_F(AsicVideo, HorizontalScrollMovesThePicture) {
+    mem->banks[0][0] = 0x76;  // the processor halts
+    const uint8_t crtcValues[14] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, 0x30, 0};
+    for (uint8_t r = 0; r < 14; ++r) {
+        asicIo(0xBC00, r);
+        asicIo(0xBD00, crtcValues[r]);
+    }
+    std::mt19937 random(3);
+    for (int i = 0; i < 16384; ++i) mem->banks[3][i] = static_cast<uint8_t>(random());
+    for (uint16_t pen = 0; pen < 17; ++pen) {
+        as->mWrite(static_cast<uint16_t>(0x2400 + 2 * pen), static_cast<uint8_t>(pen * 16 + 15 - pen));
+        as->mWrite(static_cast<uint16_t>(0x2401 + 2 * pen), pen == 16 ? 15 : 0);
+    }
+    // Line 150 of the display, from its first pixel (the border is pen 16's colour).
+    auto row = [&](uint8_t scroll) {
+        as->mWrite(0x2804, scroll);
+        frames(4);
+        const uint32_t* line = cpcscreenpixels + 2 * 150 * kFrameWidth;
+        int left = 0;
+        while (left < kFrameWidth - 640 && (line[left] == as->borderColor || line[left] == monitor_blank_color)) ++left;
+        return std::vector<uint32_t>(line + left, line + left + 640);
+    };
+    for (uint8_t mode : {0, 1, 2}) {
+        asicIo(0x7F00, static_cast<uint8_t>(0x8C | mode));
+        const std::vector<uint32_t> still = row(0);
+        for (uint8_t scroll : {1, 2, 4, 7, 8, 15}) {
+            if (scroll % (mode == 0 ? 4 : mode == 1 ? 2 : 1)) continue;  // the mode's pixel width
+            const std::vector<uint32_t> moved = row(scroll);
+            for (int x = 32; x < 600; ++x) {
+                ASSERT_EQ(moved[x + scroll], still[x]) << "mode " << int(mode) << " scroll " << int(scroll) << " x " << x;
+            }
+        }
+    }
+}
+
 // Pixel k of the scrolled stream is pixel k - s of the unscrolled one.
 TEST_F(AsicVideo, HorizontalScrollKeepsEachModesInterleave) {
     std::mt19937 random(7);
