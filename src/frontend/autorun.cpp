@@ -69,7 +69,12 @@ uint32_t autorunTimer(uint32_t, void* param) {
         keyIsDown = true;
     } else {
         keyIsDown = false;
+        const uint8_t released = autorun_dsk_key[0];
         if (!autorun_dsk_key_up()) return 0;
+        // The firmware takes a key as typed again only after two scans saw it
+        // up; a doubled letter or digit would otherwise be typed once.
+        const uint8_t next = static_cast<uint8_t>(autorun_dsk_str[autorun_dsk_str_idx]);
+        if (cPCKeyBoard && (cPCKeyBoard->mapAutorunKeyToCpcKey(next) & 0xFF) == released) return 2 * keyPeriodMs;
     }
     return keyPeriodMs;
 }

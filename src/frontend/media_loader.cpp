@@ -14,6 +14,7 @@
 #include "disk/raw_image.h"
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
+#include "frontend/media_cartridge.h"
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
@@ -175,9 +176,9 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     bool tape = strcasecmp(extension, "cdt") == 0 || strcasecmp(extension, "tzx") == 0 ||
                 strcasecmp(extension, "wav") == 0 || strcasecmp(extension, "csw") == 0;
     bool snapshot = strcasecmp(extension, "sna") == 0 || strcasecmp(extension, "snr") == 0;
-    bool notYet = strcasecmp(extension, "cpr") == 0;
+    bool cartridge = strcasecmp(extension, "cpr") == 0;
     SDL_CloseFile();
-    if (!diskKind && !tape && !snapshot && !notYet) {
+    if (!diskKind && !tape && !snapshot && !cartridge) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
         if (path != fullFileNameStr) copyToTextBuffer(fullFileNameStr, path);
@@ -191,8 +192,8 @@ bool load_file_snadsk(const char* givenPath, int unit) {
         } else if (snapshot) {
             taken = load_snapshot_file(path);
             if (taken) textShowOSD("%s", name);
-        } else {
-            SDL_Log("load_file_snadsk: %s files cannot be loaded yet, %s refused", extension, path);
+        } else if (cartridge) {
+            taken = load_cartridge_file(path);
         }
     }
     if (wasRunning) run();

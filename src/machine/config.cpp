@@ -79,7 +79,7 @@ const option kLongOptions[] = {
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
 bool optionAvailable(int c) {
-    return c == kOptionDiskWrite || c == kOptionNewDisk || (c > 0 && c < 128 && std::strchr("hfwzndvxctm01ksurlea", c));
+    return c == kOptionDiskWrite || c == kOptionNewDisk || (c > 0 && c < 128 && std::strchr("hfwzndvxctm01kspurlea", c));
 }
 
 constexpr uint32_t kMediaSettleMs = 500;
@@ -316,7 +316,8 @@ bool parseCommandLine(int argc, char** argv) {
             case '0': loadMedia(arg, 0, true); break;
             case '1': loadMedia(arg, 1, true); break;
             case 'k':
-            case 's': loadMedia(arg, 1, false); break;
+            case 's':
+            case 'p': loadMedia(arg, 1, false); break;
             case 'e': callService(frontendServices.startTapeAutorun); break;
             case 'a':
                 if (frontendServices.startTextAutorun) frontendServices.startTextAutorun(arg);

@@ -204,12 +204,15 @@ bool loadCpcRoms(uint8_t type, char* path) {
 
 bool loadPlusCartridge(uint8_t type, char* path) {
     buildBasePath(path, "ROM", cartridgeFileName(type, cpcLang));
+    bool loaded = false;
     if (SDL_OpenFile(path) == 0) {
         SDL_Log("changeCPCType: cartridge not correctly loaded before starting the emulation.");
-        return false;
+        SDL_CloseFile();
+        loaded = loadStandInCartridge(path);
+    } else {
+        loaded = fileCPR();
+        SDL_CloseFile();
     }
-    bool loaded = fileCPR();
-    SDL_CloseFile();
     if (!loaded) return false;
     changeCPCFdc(type == CPC6128Plus, type == CPC6128Plus ? 2 : 0);
     return true;

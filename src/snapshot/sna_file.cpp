@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "asic/asic_snapshot.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
@@ -84,13 +85,24 @@ void recordName(std::string& target, const uint8_t* data, size_t length, const c
 
 bool endsWithCpr(const std::string& s) { return s.size() >= 4 && strcasecmp(s.c_str() + s.size() - 4, ".cpr") == 0; }
 
+// The chip that holds the gate array's registers: the ASIC on the Plus models.
+gaCPC* gaChip() { return isPlusModel(cpcType) ? static_cast<gaCPC*>(as) : ga; }
+
+void stepMicrosecond() {
+    if (isPlusModel(cpcType)) {
+        as->clockMicrosecond();
+    } else {
+        ga->clockMicrosecond();
+    }
+}
+
 bool refuse(const char* name, const char* why) {
     SDL_Log("SNA/SNR: %s %s !", name, why);
     return false;
 }
 
-bool parseChunks(const uint8_t* data, size_t size, SnaImage& image, const char* name) {
-    size_t pos = kSnaHeaderSize;
+// Chunks from `pos` to the end of the file; after a memory dump they are optional.
+bool parseChunks(const uint8_t* data, size_t size, size_t pos, SnaImage& image, const char* name) {
     unsigned memoryChunks = 0;
     int highestGroup = -1;
     while (pos + 8 <= size) {
@@ -147,6 +159,7 @@ bool parseChunks(const uint8_t* data, size_t size, SnaImage& image, const char* 
         }
         pos += 8 + length;
     }
+    if (image.ramKB) return true;  // the dump decided the memory
     if (!memoryChunks) return refuse(name, "holds no memory");
     // Each chunk adds 64 KB; a chunk for a higher group makes room for it.
     unsigned groups = std::max(memoryChunks, static_cast<unsigned>(highestGroup) + 1);
@@ -181,13 +194,13 @@ void applyRegisters(const uint8_t* h) {
 
 void applyGateArray(const uint8_t* h) {
     // On the Plus these registers belong to the ASIC, which keeps them itself.
-    ga->penSelect = h[kSnaPenSelect] & 31;
-    if (ga->penSelect > 16) ga->penSelect = 16;
-    ga->colorPending = false;
-    for (int pen = 0; pen < 17; ++pen) ga->pens[pen] = monitor_aBGR[h[kSnaPens + pen] & 31];
-    ga->borderColor = ga->pens[16];
-    ga->modeRomReg = h[kSnaModeRom] & 15;
-    ga->mode = ga->modeRomReg & 3;
+    gaChip()->penSelect = h[kSnaPenSelect] & 31;
+    if (gaChip()->penSelect > 16) gaChip()->penSelect = 16;
+    gaChip()->colorPending = false;
+    for (int pen = 0; pen < 17; ++pen) gaChip()->pens[pen] = monitor_aBGR[h[kSnaPens + pen] & 31];
+    gaChip()->borderColor = gaChip()->pens[16];
+    gaChip()->modeRomReg = h[kSnaModeRom] & 15;
+    gaChip()->mode = gaChip()->modeRomReg & 3;
 }
 
 void applyCrtcRegisters(const uint8_t* h) {
@@ -262,20 +275,17 @@ void applyVersion3(const uint8_t* h) {
     crtc->inAdjust = sync & 0x80;
     crtc->hsync = sync & 2;
     crtc->vsync = sync & 1;
-    if (isPlusModel(cpcType)) {
-        // The ASIC takes B0-B6 (sync outputs, interrupts, lock) once it has that state.
-        return;
-    }
-    ga->hsyncOut = crtc->hsync;
-    ga->vsyncOut = crtc->vsync;
-    ga->crtcHsyncLast = crtc->hsync;
-    ga->crtcVsyncLast = crtc->vsync;
-    ga->blank = ga->hsyncOut || ga->vsyncOut;
+    gaChip()->hsyncOut = crtc->hsync;
+    gaChip()->vsyncOut = crtc->vsync;
+    gaChip()->crtcHsyncLast = crtc->hsync;
+    gaChip()->crtcVsyncLast = crtc->vsync;
+    gaChip()->blank = gaChip()->hsyncOut || gaChip()->vsyncOut;
     // One encoding both ways: the byte is 2 minus the delay.
     const uint8_t delayByte = h[kSnaVsyncDelay];
-    ga->vsyncIntDelay = delayByte <= 2 ? static_cast<uint8_t>(2 - delayByte) : 0;
-    ga->intCounter = h[kSnaIntCounter] & 63;
+    gaChip()->vsyncIntDelay = delayByte <= 2 ? static_cast<uint8_t>(2 - delayByte) : 0;
+    gaChip()->intCounter = h[kSnaIntCounter] & 63;
     cpu->intLine = h[kSnaIntPending] == 1;
+    if (isPlusModel(cpcType)) asicSnapshotReadB5B6(h[kSnaPlusIntStatus], h[kSnaPlusLock]);
 }
 
 void applyMemory(const SnaImage& image) {
@@ -316,7 +326,7 @@ void saveOwnState(uint8_t* h) {
     put16(p + 8, monitor_nb_lines);
     put16(p + 10, std::min<uint32_t>(monitor_vsync_ctr, 0xFFFF));
     p[12] = monitor_hsync_ctr;
-    p[13] = static_cast<uint8_t>((ga->beamInRetrace() ? 1 : 0) | (ga->blank ? 2 : 0));
+    p[13] = static_cast<uint8_t>((gaChip()->beamInRetrace() ? 1 : 0) | (gaChip()->blank ? 2 : 0));
     put16(p + 14, crtc->MA);
     put16(p + 16, crtc->MAstart);
     put16(p + 18, crtc->MAnext);
@@ -325,9 +335,9 @@ void saveOwnState(uint8_t* h) {
                                  (crtc->adjustEnd ? 8 : 0) | (crtc->lastLine ? 16 : 0) |
                                  (crtc->halfLinePassed ? 32 : 0));
     p[22] = crtc->skewCounter;
-    p[23] = ga->hsyncCounter;
-    put16(p + 24, ga->shiftA);
-    put16(p + 26, ga->shiftB);
+    p[23] = gaChip()->hsyncCounter;
+    put16(p + 24, gaChip()->shiftA);
+    put16(p + 26, gaChip()->shiftB);
     p[28] = static_cast<uint8_t>((cpu->eiPending ? 1 : 0) | (cpu->halt ? 2 : 0));
 }
 
@@ -345,11 +355,11 @@ void applyOwnState(const uint8_t* h) {
     monitor_vsync_ctr = get16(p + 10);
     monitor_hsync_ctr = p[12];
     if (p[13] & 1) {
-        ga->change_monitor_pixels();
+        gaChip()->change_monitor_pixels();
     } else {
-        ga->change_monitor_update();
+        gaChip()->change_monitor_update();
     }
-    ga->blank = p[13] & 2;
+    gaChip()->blank = p[13] & 2;
     crtc->MA = get16(p + 14) & 0x3FFF;
     crtc->MAstart = get16(p + 16) & 0x3FFF;
     crtc->MAnext = get16(p + 18) & 0x3FFF;
@@ -361,20 +371,11 @@ void applyOwnState(const uint8_t* h) {
     crtc->lastLine = p[21] & 16;
     crtc->halfLinePassed = p[21] & 32;
     crtc->skewCounter = p[22] & 3;
-    ga->hsyncCounter = std::min<uint8_t>(p[23], 13);
-    ga->shiftA = get16(p + 24);
-    ga->shiftB = get16(p + 26);
+    gaChip()->hsyncCounter = std::min<uint8_t>(p[23], 13);
+    gaChip()->shiftA = get16(p + 24);
+    gaChip()->shiftB = get16(p + 26);
     cpu->eiPending = p[28] & 1;
     cpu->halt = p[28] & 2;
-}
-
-uint8_t machineTypeByte() {
-    switch (cpcType) {
-        case CPC464Plus: return 5;
-        case CPC6128Plus: return 4;
-        case GX4000: return 6;
-        default: return cpcType;
-    }
 }
 
 uint8_t ramFlagsByte() {
@@ -408,8 +409,7 @@ uint16_t nextInstructionAddress() {
 
 // Runs the machine to the end of the instruction under way (a few microseconds).
 void settleAtInstructionBoundary() {
-    if (isPlusModel(cpcType)) return;
-    for (int i = 0; i < 256 && !betweenInstructions(); ++i) ga->clockMicrosecond();
+    for (int i = 0; i < 256 && !betweenInstructions(); ++i) stepMicrosecond();
     if (!betweenInstructions()) SDL_Log("SNA: no instruction boundary found, the snapshot is taken mid-instruction");
 }
 
@@ -422,17 +422,8 @@ void clearSnapshotNames() {
 }
 
 uint8_t snaModelFor(uint8_t typeByte) {
-    switch (typeByte) {
-        case 0: return CPC464;
-        case 1: return CPC664;
-        case 2: case 3: return CPC6128;
-        case 4: return CPC6128Plus;
-        case 5: return CPC464Plus;
-        case 6: return GX4000;
-        default:
-            SDL_Log("SNA: machine type %u unknown, CPC 6128 taken", typeByte);
-            return CPC6128;
-    }
+    if (typeByte > 6) SDL_Log("SNA: machine type %u unknown, CPC 6128 taken", typeByte);
+    return modelFromSnapshotMachineType(typeByte);
 }
 
 bool parseSNA(const uint8_t* data, size_t size, SnaImage& image, const char* name) {
@@ -455,11 +446,11 @@ bool parseSNA(const uint8_t* data, size_t size, SnaImage& image, const char* nam
         image.ramKB = flagsKB ? flagsKB : dumpKB;
         const size_t ramBytes = static_cast<size_t>(memory::bankCountFor(image.ramKB)) * kBank;
         image.ram.assign(data + kSnaHeaderSize, data + kSnaHeaderSize + std::min(dumpBytes, ramBytes));
-        return true;
+        return image.version != 3 || parseChunks(data, size, kSnaHeaderSize + dumpBytes, image, name);
     }
     if (image.version != 3) return true;  // no memory at all
     image.chunked = true;
-    return parseChunks(data, size, image, name);
+    return parseChunks(data, size, kSnaHeaderSize, image, name);
 }
 
 bool readSNA(SnaImage& image, const char* name) {
@@ -476,7 +467,7 @@ void applySNA(const SnaImage& image) {
     const uint8_t* h = image.header;
     if (image.chunked) stopSNR();
     applyRegisters(h);
-    if (!isPlusModel(cpcType)) applyGateArray(h);
+    applyGateArray(h);
     applyCrtcRegisters(h);
     mem->uromSelected = mem->urom[h[kSnaUpperRom]] ? h[kSnaUpperRom] : 0;
     applyPpi(h);
@@ -484,11 +475,14 @@ void applySNA(const SnaImage& image) {
     if (image.version == 3) {
         applyFloppy(h);
         applyVersion3(h);
-        if (!isPlusModel(cpcType)) applyOwnState(h);
+        applyOwnState(h);
     } else {
         crtc->setType(0);  // older files: type 0 routines, the chosen type stays
     }
-    // The "CPC+" chunk (image.plusChunk) goes to the ASIC once it has that state.
+    if (isPlusModel(cpcType) && !image.plusChunk.empty() &&
+        !asicSnapshotChunkRead(image.plusChunk.data(), image.plusChunk.size())) {
+        SDL_Log("SNA: CPC+ chunk of %zu bytes is too short, the ASIC keeps its state", image.plusChunk.size());
+    }
     applyMemory(image);
     mem->updateRamConfiguration(0x7F, h[kSnaRamConfig]);
     clearSnapshotNames();
@@ -505,7 +499,10 @@ bool fileSNA(const char* path) {
     return true;
 }
 
-size_t snaSaveSize() { return kSnaHeaderSize + static_cast<size_t>(mem->bankCount) * kBank; }
+size_t snaSaveSize() {
+    const size_t plusChunk = isPlusModel(cpcType) ? 8 + kAsicSnapshotChunkSize : 0;
+    return kSnaHeaderSize + static_cast<size_t>(mem->bankCount) * kBank + plusChunk;
+}
 
 uint8_t* fileSaveSNA() {
     settleAtInstructionBoundary();
@@ -536,13 +533,13 @@ uint8_t* fileSaveSNA() {
         h[0x27 + 2 * i] = static_cast<uint8_t>(alts[i] >> 8);
     }
     // On the Plus the ASIC fills in its own pens and registers once it keeps them.
-    h[kSnaPenSelect] = ga->penSelect;
+    h[kSnaPenSelect] = gaChip()->penSelect;
     for (int pen = 0; pen < 17; ++pen) {
-        uint32_t colour = ga->pens[pen];
-        if (ga->colorPending && pen == ga->penSelect) colour = monitor_aBGR[ga->colorValue & 31];
+        uint32_t colour = gaChip()->pens[pen];
+        if (gaChip()->colorPending && pen == gaChip()->penSelect) colour = monitor_aBGR[gaChip()->colorValue & 31];
         h[kSnaPens + pen] = hardwareColourOf(colour);
     }
-    h[kSnaModeRom] = ga->modeRomReg;
+    h[kSnaModeRom] = gaChip()->modeRomReg;
     h[kSnaRamConfig] = mem->ramConfig;
     h[kSnaCrtcSelect] = crtc->selectedReg;
     const uint8_t crtcRegs[18] = {crtc->R0, crtc->R1, crtc->R2, crtc->R3, crtc->R4, crtc->R5,
@@ -559,7 +556,7 @@ uint8_t* fileSaveSNA() {
     const uint16_t dumpKB = static_cast<uint16_t>(16 * mem->bankCount);
     h[kSnaDumpSize] = static_cast<uint8_t>(dumpKB);
     h[kSnaDumpSize + 1] = static_cast<uint8_t>(dumpKB >> 8);
-    h[kSnaMachineType] = machineTypeByte();
+    h[kSnaMachineType] = snapshotMachineTypeByte(cpcType);
     h[kSnaRamFlags] = ramFlagsByte();
     if (fdc) {
         h[kSnaFloppyMotor] = fd0 && fd0->motorOn ? 1 : 0;
@@ -573,13 +570,24 @@ uint8_t* fileSaveSNA() {
     h[kSnaCrtcC3l] = crtc->C3l;
     h[kSnaCrtcC3h] = crtc->C3h;
     h[kSnaSyncFlags] = static_cast<uint8_t>((crtc->inAdjust ? 0x80 : 0) | (crtc->hsync ? 2 : 0) | (crtc->vsync ? 1 : 0));
-    h[kSnaVsyncDelay] = static_cast<uint8_t>(2 - std::min<uint8_t>(ga->vsyncIntDelay, 2));
-    h[kSnaIntCounter] = ga->intCounter;
+    h[kSnaVsyncDelay] = static_cast<uint8_t>(2 - std::min<uint8_t>(gaChip()->vsyncIntDelay, 2));
+    h[kSnaIntCounter] = gaChip()->intCounter;
     h[kSnaIntPending] = cpu->intLine ? 1 : 0;
-    // kSnaPlusIntStatus, kSnaPlusLock: 0 on the CPC; the ASIC writes them on the Plus.
-    h[kSnaPlusMarker] = isPlusModel(cpcType) ? 1 : 0;
-    if (!isPlusModel(cpcType)) saveOwnState(h);
-    for (int i = 0; i < mem->bankCount; ++i) std::memcpy(out + kSnaHeaderSize + i * kBank, mem->banks[i], kBank);
+    const bool plus = isPlusModel(cpcType);
+    h[kSnaPlusIntStatus] = plus ? asicSnapshotB5() : 0;
+    h[kSnaPlusLock] = plus ? asicSnapshotB6() : 0;
+    h[kSnaPlusMarker] = plus ? 1 : 0;
+    saveOwnState(h);
+    uint8_t* dump = out + kSnaHeaderSize;
+    for (int i = 0; i < mem->bankCount; ++i) std::memcpy(dump + i * kBank, mem->banks[i], kBank);
+    if (plus) {
+        // The ASIC's state follows the dump as a "CPC+" chunk.
+        uint8_t* chunk = dump + static_cast<size_t>(mem->bankCount) * kBank;
+        std::memcpy(chunk, "CPC+", 4);
+        const uint32_t length = kAsicSnapshotChunkSize;
+        for (int i = 0; i < 4; ++i) chunk[4 + i] = static_cast<uint8_t>(length >> (8 * i));
+        asicSnapshotChunkWrite(chunk + 8);
+    }
     return out;
 }
 

@@ -253,7 +253,8 @@ void crtc6845::enable_crtc1() {
     switch ((cpu->addressBus >> 8) & 3) {
         case 0: selectRegister(cpu->dataBus); break;
         case 1: writeRegisterType1(cpu->dataBus); break;
-        case 2: cpu->dataBus = static_cast<uint8_t>((lpenStrobe ? 0x40 : 0) | (vdisp ? 0x20 : 0)); break;
+        // Bit 5 is set in the vertical blanking, from the row where vdisp falls to the next frame.
+        case 2: cpu->dataBus = static_cast<uint8_t>((lpenStrobe ? 0x40 : 0) | (vdisp ? 0 : 0x20)); break;
         case 3: cpu->dataBus = readRegisterType1(selectedReg); break;
     }
 }

@@ -29,7 +29,8 @@ public:
     uint8_t crtcVsyncLast = 0;
     bool colorPending = false;
     uint32_t palettes[3][32] = {};
-    uint32_t pens[17] = {};
+    // Pens 0-15, the border (16) and, on the Plus ASIC, sprite colours 1-15 (17-31).
+    uint32_t pens[32] = {};
     uint8_t mode0Table[256][2] = {};
     uint8_t mode1Table[256][4] = {};
     uint8_t mode2Table[256][8] = {};
@@ -85,9 +86,28 @@ public:
     void half_mode2(uint8_t videoByte);
     void half_mode3(uint8_t videoByte);
 
-private:
-    void step();
-    void cpuTState();
+    // The frame and the step shape shared with the Plus ASIC (video/frame_step.h):
+    // `Chip` supplies serviceMemory, serviceIoEdge and raiseVideoInterrupt, bound
+    // at compile time so that neither clock pays for the other's differences.
+    template <class Chip> void runFrame();
+    template <class Chip> void step();
+    template <class Chip> void cpuTState();
+    void raiseVideoInterrupt();
+
+    // Points of the step where the Plus ASIC adds its work (sprites, soft
+    // scroll, raster interrupt, DMA); nothing on the gate array, so the CPC
+    // clock compiles to what it was.
+    void plusBeforeCrtcClock() {}
+    void plusSecondByte() {}
+    void plusFirstByte() {}
+    void plusHalf() {}
+    void plusHsyncStart() {}
+    void plusHsyncStep() {}
+    // The 52-line counter's wrap and the VSYNC resynchronisation interrupt.
+    void counterInterrupt() { raiseVideoInterrupt(); }
+    void vsyncInterrupt() { raiseVideoInterrupt(); }
+
+protected:
     void applyPendingColour();
     uint8_t videoByte(uint8_t second) const;
     void startHalf(uint16_t videoByteValue);
@@ -98,8 +118,10 @@ private:
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     void crtcVsyncEdge();
     void gateArrayHsync();
-    void crtcHsyncEdge();
+    template <class Chip> void crtcHsyncEdge();
     void ioWrite(uint16_t port, uint8_t data);
+    void ioDevices(uint16_t port);
+    void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
     void produceAudioSample();
     void buildPixelTables();
 };

@@ -42,7 +42,11 @@ void gaCPC::serviceIoEdge() {
     }
     const uint16_t port = cpu->addressBus;
     if (cpu->wr) ioWrite(port, cpu->dataBus);
+    ioDevices(port);
+}
 
+// The devices every I/O cycle reaches by its address lines, IN and OUT alike.
+void gaCPC::ioDevices(uint16_t port) {
     if (!(port & 0x4000) && (cpu->rd || cpu->wr)) crtc->crtc_enable();
     if (!(port & 0x0800)) ppi->enable();
     if (fdc && !(port & 0x0400) && !(port & 0x0080)) {
@@ -55,6 +59,14 @@ void gaCPC::serviceIoEdge() {
             }
         }
     }
+}
+
+// An OUT the gate array's own functions did not take: RAM configuration and printer.
+void gaCPC::ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt) {
+    if (!gateArrayTookIt && mem->ramOver64 && (data & 0xC0) == 0xC0 && !(port & 0x8000)) {
+        mem->updateRamConfiguration(static_cast<uint8_t>(port >> 8), data);
+    }
+    if (!(port & 0x1000)) printerData = data;
 }
 
 void gaCPC::ioWrite(uint16_t port, uint8_t data) {
@@ -82,12 +94,9 @@ void gaCPC::ioWrite(uint16_t port, uint8_t data) {
                 break;
         }
     }
-    if (!gateArrayTookIt && mem->ramOver64 && (data & 0xC0) == 0xC0 && !(port & 0x8000)) {
-        mem->updateRamConfiguration(static_cast<uint8_t>(port >> 8), data);
-    }
     if (!(port & 0x2000) && data != mem->uromSelected) {
         // An empty slot selects slot 0.
         mem->uromSelected = mem->urom[data] ? data : 0;
     }
-    if (!(port & 0x1000)) printerData = data;
+    ioWriteRamAndPrinter(port, data, gateArrayTookIt);
 }

@@ -220,13 +220,13 @@ void monitor_init() {
     monitor_hsync_ctr = 0;
     monitor_vsync_ctr = 0;
     monitor_nb_lines = 0;
-    // The Plus models' ASIC keeps its own beam state; only the gate array's is
-    // reset here until that clock takes part.
-    if (ga) {
-        ga->change_monitor_update();
-        ga->blank = false;
-        ga->vsyncOut = false;
-        ga->hsyncOut = false;
+    // Both clocks' beam state: the gate array's and the Plus ASIC's.
+    for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
+        if (!chip) continue;
+        chip->change_monitor_update();
+        chip->blank = false;
+        chip->vsyncOut = false;
+        chip->hsyncOut = false;
     }
     cpcscreenpixels_xy = 0;
     cpcscreenpixels_xy_hsync = kFrameWidth;
@@ -237,6 +237,7 @@ void monitor_init() {
 // Keeps every pen on its hardware colour while the palette changes.
 void monitor_color() {
     const uint32_t* target = targetPalette();
+    // The Plus ASIC's pens hold its own 4096 colours and stay as they are.
     if (ga) {
         for (auto& pen : ga->pens) {
             for (int i = 0; i < 32; ++i) {

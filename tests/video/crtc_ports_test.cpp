@@ -100,11 +100,11 @@ TEST(CrtcPorts, StatusPortOnlyOnTypes1_3_4) {
     crtc6845 c = booted(1);
     runToFrameStart(c);
     c.crtc_clock();
-    EXPECT_EQ(in(c, kStatusPort), 0x20);  // vertical display on
+    EXPECT_EQ(in(c, kStatusPort), 0x00);  // vertical display on: bit 5 clear
     c.LighPenStrobe();
-    EXPECT_EQ(in(c, kStatusPort), 0x60);
-    while (c.C4 != 30) c.crtc_clock();  // below the display
     EXPECT_EQ(in(c, kStatusPort), 0x40);
+    while (c.C4 != 30) c.crtc_clock();  // below the display: vertical blanking
+    EXPECT_EQ(in(c, kStatusPort), 0x60);
 }
 
 TEST(CrtcPorts, Types3And4MirrorRegistersOnTheStatusPort) {

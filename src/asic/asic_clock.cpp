@@ -1,0 +1,15 @@
+// The ASIC's frame clock: the gate array's step shape with the ASIC's memory
+// map, I/O decoding and interrupt flag bound in.
+#include "asic/asic.h"
+#include "video/frame_step.h"
+
+void asicCPC::raiseVideoInterrupt() {
+    cpu->intLine = true;
+    videoIntPending = true;
+}
+
+void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
+
+void asicCPC::clockMicrosecond() { step<asicCPC>(); }
+
+void asicCPC::clock() { runFrame<asicCPC>(); }

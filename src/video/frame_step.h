@@ -1,0 +1,218 @@
+// The one-microsecond step and the frame of the gate array, written once for
+// the CPC gate array and the Plus ASIC. The chip type is a template argument:
+// its memory and I/O services and its interrupt raise are bound at compile
+// time, so the CPC clock keeps its inlined step with no call or test added.
+#pragma once
+#include "machine/cpc.h"
+#include "machine/timed_actions.h"
+#include "snapshot/snr_replay.h"
+#include "sound/audio_output.h"
+#include "video/gate_array.h"
+#include "video/monitor.h"
+
+namespace frame_step_detail {
+constexpr uint32_t kStepsPerFrame = 19968;
+using HalfRoutine = void (gaCPC::*)(uint8_t);
+constexpr HalfRoutine kHalfRoutines[4] = {&gaCPC::half_mode0, &gaCPC::half_mode1, &gaCPC::half_mode2,
+                                          &gaCPC::half_mode3};
+}  // namespace frame_step_detail
+
+// The printer-port sampler's next value (Digiblaster).
+float digiBlasterSample();
+
+inline void gaCPC::raiseVideoInterrupt() { cpu->intLine = true; }
+
+inline void gaCPC::applyPendingColour() {
+    if (!colorPending) return;
+    colorPending = false;
+    pens[penSelect] = monitor_aBGR[colorValue];
+    if (penSelect == 16) borderColor = pens[16];
+}
+
+// The video reads the base 64 KB whatever the RAM configuration: bank from
+// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits.
+inline uint8_t gaCPC::videoByte(uint8_t second) const {
+    const uint16_t ma = crtc->MA;
+    const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
+    return mem->banks[(ma >> 12) & 3][offset + second];
+}
+
+inline void gaCPC::startHalf(uint16_t videoByteValue) {
+    if (!crtc->dispen) {
+        const uint32_t c = borderColor;
+        for (auto& h : halfColours) h = c;
+        return;
+    }
+    (this->*frame_step_detail::kHalfRoutines[mode & 3])(static_cast<uint8_t>(videoByteValue));
+}
+
+inline void gaCPC::crtcVsyncEdge() {
+    const uint8_t level = crtc->vsync ? 1 : 0;
+    if (level == crtcVsyncLast) return;
+    crtcVsyncLast = level;
+    vsyncOut = level;
+    blank = vsyncOut || hsyncOut;
+    if (level) {
+        change_monitor_pixels();
+        vsyncIntDelay = 2;
+    } else if (hsyncOut) {
+        monitor_hsync_pulse(beamInRetrace());
+    }
+}
+
+inline void gaCPC::gateArrayHsync() {
+    if (!crtcHsyncLast) return;
+    if (hsyncCounter == 0) {
+        hsyncOut = false;
+        blank = vsyncOut;
+        return;
+    }
+    --hsyncCounter;
+    // The only place where a new mode takes effect.
+    if (hsyncCounter > 6 && hsyncOut) mode = modeRomReg & 3;
+    if (crtc->hsync) {
+        if (!vsyncOut) monitor_hsync_pulse(beamInRetrace());
+        if (!hsyncOut) {
+            hsyncOut = true;
+            blank = true;
+        }
+    }
+}
+
+template <class Chip>
+inline void gaCPC::crtcHsyncEdge() {
+    const uint8_t level = crtc->hsync ? 1 : 0;
+    if (level == crtcHsyncLast) return;
+    crtcHsyncLast = level;
+    hsyncOut = level;
+    if (level) {
+        hsyncCounter = 13;
+        static_cast<Chip*>(this)->plusHsyncStart();
+        if (beamInRetrace()) {
+            blank = true;
+        } else {
+            hsyncOut = false;
+            blank = vsyncOut;
+        }
+        return;
+    }
+    if (++intCounter == 52) {
+        intCounter = 0;
+        static_cast<Chip*>(this)->counterInterrupt();
+    }
+    if (vsyncIntDelay && --vsyncIntDelay == 0) {
+        if (intCounter & 0x20) static_cast<Chip*>(this)->vsyncInterrupt();
+        intCounter = 0;
+        if (vsyncOut) {
+            vsyncOut = false;
+            if (monitor_vsync_pulse()) playSNR();
+        }
+    }
+    blank = vsyncOut;
+}
+
+// Inlined into the step; only an IORQ edge leaves it for the bus decoder.
+template <class Chip>
+[[gnu::always_inline]] inline void gaCPC::cpuTState() {
+    cpu->clock();
+    if ((cpu->iorq ? 1 : 0) != lastIorq) static_cast<Chip*>(this)->serviceIoEdge();
+}
+
+// Audio: one stereo frame each time the accumulator passes the device's
+// microseconds per frame; the full buffer is queued whole.
+inline void gaCPC::produceAudioSample() {
+    if (!CPC_audio_enable) return;
+    CPC_audio_frameCount_timer += 1.0f;
+    if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
+    CPC_audio_frameCount_timer -= CPC_audio_frameCount;
+    ay->mixer();
+    float left, right;
+    const uint8_t a = ay->level[0] & 15, b = ay->level[1] & 15, c = ay->level[2] & 15;
+    if (!CPC_audio_stereo) {
+        float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
+        if (digiBlaster) {
+            s += digiBlasterSample();
+        } else if (tape->moving && tape->readLevel) {
+            s += 0.03f;  // tape noise
+        }
+        if (CPC_audio_volume != 1.0f) s *= CPC_audio_volume;
+        left = right = s;
+    } else {
+        left = ay->levelStereoFull[a] + ay->levelStereoHalf[b];
+        right = ay->levelStereoFull[c] + ay->levelStereoHalf[b];
+        if (CPC_audio_volume != 1.0f) {
+            left *= CPC_audio_volume;
+            right *= CPC_audio_volume;
+        }
+    }
+    CPC_audio_buffer[CPC_audio_buffer_length] = left;
+    CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
+    CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
+    if (CPC_audio_buffer_length >= 4096) {
+        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, 16384);
+        CPC_audio_buffer_length = 0;
+    }
+}
+
+// One microsecond, in the fixed order. Pixel ticks with nothing between them
+// reach the beam as one run.
+template <class Chip>
+[[gnu::always_inline]] inline void gaCPC::step() {
+    Chip& chip = *static_cast<Chip*>(this);
+    applyPendingColour();
+    shiftB = videoByte(1);
+    chip.plusSecondByte();
+    crtcVsyncEdge();
+    chip.plusBeforeCrtcClock();
+    crtc->crtc_clock();
+    gateArrayHsync();
+    chip.plusHsyncStep();
+
+    cpu->wait = false;
+    startHalf(shiftA);
+    chip.plusHalf();
+    ticks<1>(0);
+    cpuTState<Chip>();
+    crtcHsyncEdge<Chip>();
+    chip.serviceMemory();
+    ticks<2>(1);
+    ay->clock();
+    produceAudioSample();
+    ticks<1>(3);
+    cpu->wait = true;
+    ticks<1>(4);
+    cpuTState<Chip>();
+    ticks<3>(5);
+
+    applyPendingColour();
+    shiftA = videoByte(0);
+    chip.plusFirstByte();
+    startHalf(shiftB);
+    chip.plusHalf();
+    ticks<1>(8);
+    cpuTState<Chip>();
+    ticks<4>(9);
+    cpuTState<Chip>();
+    ticks<2>(13);
+
+    if (fdc) {
+        fdc->clock();
+        fd0->clock();
+        fd1->clock();
+    }
+    tape->read();
+    ticks<1>(15);
+    pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
+    --runctr;
+}
+
+template <class Chip>
+inline void gaCPC::runFrame() {
+    runctr = frame_step_detail::kStepsPerFrame;
+    while (runctr) {
+        // Headless timed actions (autorun keys) fall due at their own microsecond.
+        uint32_t pauseAt = timedActionDueRunctr(runctr);
+        while (runctr > pauseAt) step<Chip>();
+        if (runctr) runTimedActionsDue(runctr);
+    }
+}
