@@ -1,10 +1,13 @@
 #include "frontend/frontend_services.h"
 
 #include "frontend/autorun.h"
+#include "frontend/joystick.h"
+#include "frontend/keymap.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/window.h"
 #include "machine/frontend_services.h"
+#include "machine/ui_hooks.h"
 
 namespace {
 
@@ -40,4 +43,8 @@ void installFrontendServices() {
     frontendServices.setFullscreen = setFullscreen;
     frontendServices.setWindowX = setWindowX;
     frontendServices.setWindowY = setWindowY;
+    frontendServices.enableJoystick = enableJoystickOption;
+    frontendServices.enableGunStick = enableGunStickOption;
+    frontendServices.setKeymap = setKeymapMode;
+    uiHooks.joystickCheckOnReset = joystickCheckOnReset;
 }

@@ -49,7 +49,10 @@ const char* const kUsageLines[] = {
     "  -e, --autotape - autoload tape",
     "  -a, --auto=name of the file to autoload",
     "  -g, --gunstick to activate MHT gunStick",
+    "      --keymap=char or position - type the host's characters or go by key position",
 };
+
+constexpr int kKeymapOption = 256;  // long option only
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -66,11 +69,12 @@ const option kLongOptions[] = {
     {"urom", required_argument, nullptr, 'u'}, {"rom", required_argument, nullptr, 'r'},
     {"lrom", required_argument, nullptr, 'l'}, {"autotape", no_argument, nullptr, 'e'},
     {"auto", required_argument, nullptr, 'a'}, {"gunstick", no_argument, nullptr, 'g'},
+    {"keymap", required_argument, nullptr, kKeymapOption},
     {nullptr, 0, nullptr, 0},
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
-bool optionAvailable(int c) { return std::strchr("hfwzndvxctm01kurlea", c) != nullptr; }
+bool optionAvailable(int c) { return c == kKeymapOption || std::strchr("hfwzndvjxctm01kurleag", c) != nullptr; }
 
 constexpr uint32_t kMediaSettleMs = 500;
 
@@ -183,6 +187,11 @@ void applyConfigLine(char* line, bool& skipping) {
     if (startsWithNoCase(line, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
     if (startsWithNoCase(line, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
     if (startsWithNoCase(line, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
+    if (startsWithNoCase(line, "joystick") && first == 'y') callService(frontendServices.enableJoystick);
+    if (startsWithNoCase(line, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
+        callService(frontendServices.enableGunStick);
+    }
+    if (startsWithNoCase(line, "keymap") && frontendServices.setKeymap) frontendServices.setKeymap(value);
 }
 
 }  // namespace
@@ -282,7 +291,7 @@ bool parseCommandLine(int argc, char** argv) {
             return false;
         }
         const char* arg = optarg;
-        bool needsArgument = std::strchr("wzvctm01kpsurla", c) != nullptr;
+        bool needsArgument = c == kKeymapOption || std::strchr("wzvctm01kpsurla", c) != nullptr;
         if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
             SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
             return false;
@@ -311,6 +320,11 @@ bool parseCommandLine(int argc, char** argv) {
             case 'n': endisable_sound(); break;
             case 'd': digiBlaster = true; break;
             case 'v': applyVolumeText(arg); break;
+            case 'j': callService(frontendServices.enableJoystick); break;
+            case 'g': callService(frontendServices.enableGunStick); break;
+            case kKeymapOption:
+                if (frontendServices.setKeymap) frontendServices.setKeymap(arg);
+                break;
             default: break;
         }
     }

@@ -11,6 +11,9 @@ struct FrontendServices {
     void (*setFullscreen)() = nullptr;
     void (*setWindowX)(int x) = nullptr;
     void (*setWindowY)(int y) = nullptr;
+    void (*enableJoystick)() = nullptr;
+    void (*enableGunStick)() = nullptr;
+    bool (*setKeymap)(const char* mode) = nullptr;  // "char" or "position"
 };
 
 extern FrontendServices frontendServices;
