@@ -114,15 +114,19 @@ void keyboard::reset() {
 
 namespace {
 
-// The firmware scans once in every frame: a change made while frame F + 1
-// runs (F frames done) has surely been seen once frame F + 2 has run.
-constexpr uint32_t kFramesUntilScanned = 2;
+// The firmware scans once in every frame and lets a key go only after two
+// scans without it: a change made while frame F + 1 runs (F frames done) has
+// surely been scanned twice once frame F + 3 has run.
+constexpr uint32_t kFramesUntilScanned = 3;
 
 bool reached(uint32_t frame, uint32_t target) { return static_cast<int32_t>(frame - target) >= 0; }
 
 // Joystick 0 directions and fire buttons (keyboard emulation) need no order
 // among typed keys: only their own press and release are kept apart.
 bool isTypingKey(uint8_t code) { return code < 0x90 || code > 0x96; }
+
+// Letting go of SHIFT or CONTROL changes what the next key types.
+bool isModifier(uint8_t code) { return code == kCpcKeyShift || code == 0x27; }
 
 }  // namespace
 
@@ -149,11 +153,11 @@ void keyboard::applyHostKeys(uint32_t frame) {
         const uint8_t line = change.code >> 4, bit = static_cast<uint8_t>(1u << (change.code & 7));
         const bool typing = isTypingKey(change.code);
         bool due = !(waiting[line] & bit) && !(typing && typingWaits) && reached(frame, keySeenFrame[change.code]);
-        if (due && change.down && typing) due = reached(frame, typingSeenFrame);
+        if (due && typing && (change.down || isModifier(change.code))) due = reached(frame, typingSeenFrame);
         if (due) {
             change.down ? key_down(change.code) : key_up(change.code);
             keySeenFrame[change.code] = frame + kFramesUntilScanned;
-            if (change.down && typing) typingSeenFrame = frame + kFramesUntilScanned;
+            if (typing && (change.down || isModifier(change.code))) typingSeenFrame = frame + kFramesUntilScanned;
         } else {
             hostQueue[kept++] = change;
             waiting[line] |= bit;
