@@ -7,8 +7,9 @@ constexpr uint8_t kCpcKeyShift = 0x25;
 constexpr uint8_t kCpcNoKey = 0xFF;
 // Codes at or above this fall outside the ten wired lines and press nothing.
 constexpr uint8_t kCpcKeyCodeLimit = 0xA0;
-// Host key changes waiting for the firmware's scan; more are applied at once.
-constexpr int kHostKeyQueueSize = 64;
+// Host key changes waiting for the firmware's scan (a tool typing ahead of the
+// scan fills it); beyond this the oldest is applied at once.
+constexpr int kHostKeyQueueSize = 1024;
 
 class keyboard {
 public:
