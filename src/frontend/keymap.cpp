@@ -147,8 +147,8 @@ bool hostKeyEvent(const SDL_KeyboardEvent& key) {
         if (heldCharacters == 0) setShift(true);
         return true;
     }
-    // With Ctrl or Alt the host gives no text: such combinations go by position.
-    if (keepsPosition(code) || (key.keysym.mod & (KMOD_CTRL | KMOD_ALT))) {
+    // With Ctrl or Alt (not AltGr) the host gives no text: such combinations go by position.
+    if (keepsPosition(code) || (key.keysym.mod & (KMOD_CTRL | KMOD_LALT))) {
         pressedCode[sc] = code;
         queueKey(code, true);
         return true;

@@ -15,6 +15,7 @@
 #include "frontend/main_loop.h"
 #include "frontend/virtual_keyboard.h"
 #include "frontend/window.h"
+#include "machine/base_path.h"
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
@@ -190,6 +191,29 @@ TEST_F(Input, WithoutAControllerTheCursorKeysAreJoystickZeroUntilTheOptionEnds) 
     joystickCheckOnReset();
     EXPECT_FALSE(joystick);
     EXPECT_EQ(cPCKeyBoard->hostKeyMap[SDL_SCANCODE_UP], 0x00);
+}
+
+TEST_F(Input, ConfigurationFileAndCommandLineTurnTheInputOptionsOn) {
+    TempKestrixHome home(false);
+    setenv("KESTRIX_HOME", home.path().c_str(), 1);
+    initBasePath();
+    installFrontendServices();
+    home.writeFile("Kestrix.ini", "joystick=yes\ngunstick=yess\nkeymap=char\n");
+    parseMainConfigFile();
+    EXPECT_TRUE(joystick);
+    EXPECT_FALSE(gunStick) << "only y or yes turns the gun on";
+    EXPECT_TRUE(keymapByCharacter);
+    home.writeFile("Kestrix.ini", "gunstick=Yes\n");
+    parseMainConfigFile();
+    EXPECT_TRUE(gunStick);
+    char program[] = "kestrix", j[] = "-j", g[] = "-g", keymap[] = "--keymap=position";
+    char* argv[] = {program, j, g, keymap, nullptr};
+    ASSERT_TRUE(parseCommandLine(4, argv));
+    EXPECT_TRUE(joystick) << "-j after the file's setting keeps the joysticks on";
+    EXPECT_TRUE(gunStick);
+    EXPECT_FALSE(keymapByCharacter);
+    freeBasePath();
+    unsetenv("KESTRIX_HOME");
 }
 
 TEST_F(Input, LightGunPulsesTheSensorOnLightAndHoldsFireOnDark) {
