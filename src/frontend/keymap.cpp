@@ -192,7 +192,7 @@ std::string pasteFilter(const char* text) {
             continue;
         }
         // RETURN ends each line; a carriage return of its own is not typed.
-        if (c == '\r' || c >= 128 || c < ' ') continue;
+        if (c == '\r' || c >= 127 || c < ' ') continue;
         const uint16_t entry = cPCKeyBoard->mapAutorunKeyToCpcKey(c);
         if (!(entry & 0xFF)) continue;
         out += static_cast<char>(c);
