@@ -8,7 +8,7 @@ PACKAGES=(
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev googletest
   clang
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick xclip
   pasmo valgrind
 )
 

@@ -2,10 +2,13 @@
 
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
+#include "frontend/joystick.h"
+#include "frontend/keymap.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/window.h"
 #include "machine/frontend_services.h"
+#include "machine/ui_hooks.h"
 
 namespace {
 
@@ -44,4 +47,8 @@ void installFrontendServices() {
     frontendServices.setDiskWritePolicy = setDiskWritePolicy;
     frontendServices.createNewDisk = createNewDisk;
     frontendServices.writeBackDisks = writeBackAllDisks;
+    frontendServices.enableJoystick = enableJoystickOption;
+    frontendServices.enableGunStick = enableGunStickOption;
+    frontendServices.setKeymap = setKeymapMode;
+    uiHooks.joystickCheckOnReset = joystickCheckOnReset;
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "frontend/joystick.h"
 #include "frontend/machine_status.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
@@ -404,6 +405,7 @@ void checkClickButton() {
     if (hit(imgReset)) soft_reset();
     if (hit(imgPlay)) pauseRun();
     if (hit(imgCrtc0)) cycleCrtcType();
+    if (hit(imgJoystick)) cycleJoystick();
     if (hit(imgKeyboard)) {
         if (kWindow) SDL_ShowWindow(kWindow);
         refreshImageCPC();

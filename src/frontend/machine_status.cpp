@@ -1,6 +1,7 @@
 #include "frontend/machine_status.h"
 
 #include "disk/fdc765.h"
+#include "frontend/joystick.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "machine/cpc.h"
@@ -41,6 +42,5 @@ MonitorPalette statusMonitorPalette() {
 }
 
 bool statusScanlines() { return t_scanlines; }
-// Joysticks and the light gun report here once their handling exists.
-bool statusJoystickOn() { return false; }
-bool statusGunStickOn() { return false; }
+bool statusJoystickOn() { return joystick; }
+bool statusGunStickOn() { return gunStick; }

@@ -2,12 +2,15 @@
 
 #include "frontend/autorun.h"
 #include "frontend/icons.h"
+#include "frontend/joystick.h"
+#include "frontend/keymap.h"
 #include "frontend/machine_status.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
 #include "frontend/screenshot.h"
+#include "frontend/virtual_keyboard.h"
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
@@ -25,7 +28,6 @@ bool mainWindow_drop_mfile = false;
 namespace {
 
 constexpr int kFreeRunSkippedPasses = 10;
-constexpr uint8_t kLightGunTrigger = 0x94;
 constexpr uint8_t kNoKey = 0xFF;
 constexpr uint32_t kHomeTapePlayDelayMs = 512;
 
@@ -68,7 +70,7 @@ void handleWindowMoved() {
     }
 }
 
-void leftButtonInMainWindow(int y) {
+void leftButtonInMainWindow(int x, int y) {
     if (y <= kStripTop - 1) {
         SDL_SetWindowGrab(mWindow, SDL_TRUE);
         if (SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE) {
@@ -78,6 +80,7 @@ void leftButtonInMainWindow(int y) {
     } else if (!fullscreen) {
         checkClickButton();
     }
+    gunStickClick(x, y);
 }
 
 void rightButtonInMainWindow(int x, int y) {
@@ -107,20 +110,14 @@ void mainWindowEvent(const SDL_Event& e) {
             break;
         case SDL_KEYDOWN: {
             SDL_Scancode key = e.key.keysym.scancode;
-            uint8_t code = hostKeyToCpcKey(key);
-            if (code != kNoKey) {
-                if (cPCKeyBoard) cPCKeyBoard->key_down(code);
-            } else if (key < SDL_NUM_SCANCODES && !e.key.repeat) {
+            if (!hostKeyEvent(e.key) && key < SDL_NUM_SCANCODES && !e.key.repeat) {
                 modifiersAtPress[key] = e.key.keysym.mod;
             }
             break;
         }
         case SDL_KEYUP: {
             SDL_Scancode key = e.key.keysym.scancode;
-            uint8_t code = hostKeyToCpcKey(key);
-            if (code != kNoKey) {
-                if (cPCKeyBoard) cPCKeyBoard->key_up(code);
-            } else if (key < SDL_NUM_SCANCODES) {
+            if (!hostKeyEvent(e.key) && key < SDL_NUM_SCANCODES) {
                 // Ctrl+F9 means a reset whichever of the two keys is let go first.
                 handleFunctionKey(key, static_cast<uint16_t>(e.key.keysym.mod | modifiersAtPress[key]));
                 modifiersAtPress[key] = 0;
@@ -132,18 +129,19 @@ void mainWindowEvent(const SDL_Event& e) {
             button_x = e.button.x;
             button_y = e.button.y;
             mouseX = e.button.x;
-            if (e.button.button == SDL_BUTTON_LEFT) leftButtonInMainWindow(e.button.y);
+            if (e.button.button == SDL_BUTTON_LEFT) leftButtonInMainWindow(e.button.x, e.button.y);
             if (e.button.button == SDL_BUTTON_MIDDLE && running) pauseRun();
             if (e.button.button == SDL_BUTTON_RIGHT) rightButtonInMainWindow(e.button.x, e.button.y);
             break;
         case SDL_MOUSEBUTTONUP:
-            if (e.button.button == SDL_BUTTON_LEFT && statusGunStickOn() && cPCKeyBoard) cPCKeyBoard->key_up(kLightGunTrigger);
+            if (e.button.button == SDL_BUTTON_LEFT && gunStick) gunStickRelease();
             break;
         default: break;
     }
 }
 
 void keyboardWindowEvent(const SDL_Event& e) {
+    if (e.type == SDL_MOUSEBUTTONDOWN) virtualKeyboardClick(e.button.button, e.button.x, e.button.y);
     if (e.type != SDL_WINDOWEVENT) return;
     switch (e.window.event) {
         case SDL_WINDOWEVENT_EXPOSED:
@@ -235,7 +233,14 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
             }
             break;
         case SDL_SCANCODE_F11: SDL_fullscreen(!fullscreen, shift); break;
-        case SDL_SCANCODE_INSERT: autorun_cat(); break;
+        case SDL_SCANCODE_F12: cycleJoystick(); break;
+        case SDL_SCANCODE_INSERT:
+            if (shift) {
+                pasteClipboard();
+            } else {
+                autorun_cat();
+            }
+            break;
         case SDL_SCANCODE_HOME:
             if (!autorunInProgress()) autorun_cdt(kHomeTapePlayDelayMs);
             break;
@@ -249,8 +254,12 @@ void dispatchEvent(const SDL_Event& event) {
         case SDL_DROPBEGIN: mainWindow_drop_mfile = false; return;
         case SDL_DROPFILE: handleDroppedFile(event.drop.file); return;
         case SDL_DROPTEXT: SDL_free(event.drop.file); return;
+        case SDL_TEXTINPUT:
+            if (event.text.windowID == mWindowID) hostTextInput(event.text.text);
+            return;
         default: break;
     }
+    if (joystickEvent(event)) return;
     if (!carriesWindow(event.type)) return;
     if (windowIdOf(event) == mWindowID) {
         mainWindowEvent(event);
@@ -282,6 +291,8 @@ void runMainLoop() {
     SDL_Event event;
     while (!mainLoopEnd) {
         while (SDL_PollEvent(&event)) dispatchEvent(event);
+        applyHostKeyQueue();
+        pasteStep();
         tapeDeliverFrontEndNotices();
         if (mainLoopEnd) break;
         if (frameskip > 0) {

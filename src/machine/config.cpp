@@ -51,11 +51,13 @@ const char* const kUsageLines[] = {
     "  -g, --gunstick to activate MHT gunStick",
     "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
+    "      --keymap=char or position - type the host's characters or go by key position",
 };
 
-// Long options without a short letter.
+// Long options without a short letter; all of them take an argument.
 constexpr int kOptionDiskWrite = 1000;
 constexpr int kOptionNewDisk = 1001;
+constexpr int kKeymapOption = 1002;
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -74,12 +76,13 @@ const option kLongOptions[] = {
     {"auto", required_argument, nullptr, 'a'}, {"gunstick", no_argument, nullptr, 'g'},
     {"diskwrite", required_argument, nullptr, kOptionDiskWrite},
     {"new-disk", required_argument, nullptr, kOptionNewDisk},
+    {"keymap", required_argument, nullptr, kKeymapOption},
     {nullptr, 0, nullptr, 0},
 };
 
 // Options whose subsystems exist; the rest are refused like unknown ones.
 bool optionAvailable(int c) {
-    return c == kOptionDiskWrite || c == kOptionNewDisk || (c > 0 && c < 128 && std::strchr("hfwzndvxctm01kspurlea", c));
+    return c >= kOptionDiskWrite || (c > 0 && c < 128 && std::strchr("hfwzndvjxctm01kspurleag", c));
 }
 
 constexpr uint32_t kMediaSettleMs = 500;
@@ -195,6 +198,11 @@ void applyConfigLine(char* line, bool& skipping) {
     if (startsWithNoCase(line, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
     if (startsWithNoCase(line, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
     if (startsWithNoCase(line, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
+    if (startsWithNoCase(line, "joystick") && first == 'y') callService(frontendServices.enableJoystick);
+    if (startsWithNoCase(line, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
+        callService(frontendServices.enableGunStick);
+    }
+    if (startsWithNoCase(line, "keymap") && frontendServices.setKeymap) frontendServices.setKeymap(value);
 }
 
 }  // namespace
@@ -334,6 +342,11 @@ bool parseCommandLine(int argc, char** argv) {
                 break;
             case kOptionNewDisk:
                 if (frontendServices.createNewDisk && frontendServices.createNewDisk(arg)) loadMedia(arg, 0, true);
+                break;
+            case 'j': callService(frontendServices.enableJoystick); break;
+            case 'g': callService(frontendServices.enableGunStick); break;
+            case kKeymapOption:
+                if (frontendServices.setKeymap) frontendServices.setKeymap(arg);
                 break;
             default: break;
         }

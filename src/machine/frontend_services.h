@@ -14,6 +14,9 @@ struct FrontendServices {
     bool (*setDiskWritePolicy)(const char* text) = nullptr;  // "back", "copy" or "off"
     bool (*createNewDisk)(const char* path) = nullptr;        // a blank disk file; false if it exists
     void (*writeBackDisks)() = nullptr;                       // changed disks are saved before they go away
+    void (*enableJoystick)() = nullptr;
+    void (*enableGunStick)() = nullptr;
+    bool (*setKeymap)(const char* mode) = nullptr;  // "char" or "position"
 };
 
 extern FrontendServices frontendServices;

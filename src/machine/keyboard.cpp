@@ -107,6 +107,64 @@ void keyboard::reset() {
     std::memset(hostKeyMap, kCpcNoKey, sizeof hostKeyMap);
     for (const HostKey& k : kHostKeys) hostKeyMap[k.scancode] = k.code;
     for (int c = 0; c < 256; ++c) autorunKeyMap[c] = c < 128 ? kAutorunTable[c] : 0;
+    hostQueueCount = 0;
+    std::memset(keySeenFrame, 0, sizeof keySeenFrame);
+    typingSeenFrame = 0;
+}
+
+namespace {
+
+// The firmware scans once in every frame and lets a key go only after two
+// scans without it: a change made while frame F + 1 runs (F frames done) has
+// surely been scanned twice once frame F + 3 has run.
+constexpr uint32_t kFramesUntilScanned = 3;
+
+bool reached(uint32_t frame, uint32_t target) { return static_cast<int32_t>(frame - target) >= 0; }
+
+// Joystick 0 directions and fire buttons (keyboard emulation) need no order
+// among typed keys: only their own press and release are kept apart.
+bool isTypingKey(uint8_t code) { return code < 0x90 || code > 0x96; }
+
+// Letting go of SHIFT or CONTROL changes what the next key types.
+bool isModifier(uint8_t code) { return code == kCpcKeyShift || code == 0x27; }
+
+}  // namespace
+
+void keyboard::queueHostKey(uint8_t code, bool down, uint32_t frame) {
+    if (code >= kCpcKeyCodeLimit) return;
+    if (hostQueueCount == kHostKeyQueueSize) {
+        // Far more than anyone types ahead: apply the oldest now rather than drop it.
+        const HostKeyChange& oldest = hostQueue[0];
+        oldest.down ? key_down(oldest.code) : key_up(oldest.code);
+        keySeenFrame[oldest.code] = frame + kFramesUntilScanned;
+        std::memmove(hostQueue, hostQueue + 1, sizeof(HostKeyChange) * (kHostKeyQueueSize - 1));
+        --hostQueueCount;
+    }
+    hostQueue[hostQueueCount++] = {code, down};
+    applyHostKeys(frame);
+}
+
+void keyboard::applyHostKeys(uint32_t frame) {
+    uint8_t waiting[16] = {};  // keys with an earlier change still queued
+    bool typingWaits = false;
+    int kept = 0;
+    for (int i = 0; i < hostQueueCount; ++i) {
+        const HostKeyChange change = hostQueue[i];
+        const uint8_t line = change.code >> 4, bit = static_cast<uint8_t>(1u << (change.code & 7));
+        const bool typing = isTypingKey(change.code);
+        bool due = !(waiting[line] & bit) && !(typing && typingWaits) && reached(frame, keySeenFrame[change.code]);
+        if (due && typing && (change.down || isModifier(change.code))) due = reached(frame, typingSeenFrame);
+        if (due) {
+            change.down ? key_down(change.code) : key_up(change.code);
+            keySeenFrame[change.code] = frame + kFramesUntilScanned;
+            if (typing && (change.down || isModifier(change.code))) typingSeenFrame = frame + kFramesUntilScanned;
+        } else {
+            hostQueue[kept++] = change;
+            waiting[line] |= bit;
+            typingWaits = typingWaits || typing;
+        }
+    }
+    hostQueueCount = kept;
 }
 
 void keyboard::mapJoystick(bool on) {

@@ -14,37 +14,11 @@ using test_support::RgbaImage;
 using test_support::ScreenText;
 using window_test::KestrixWindow;
 using window_test::XvfbSession;
+using window_test::findIcon;
 
 constexpr int kStripTop = 548;
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Where an icon stands in the strip of a window screenshot (its x, or -1).
-// Parts other images cover (the padlock on a drive, the flag on the model)
-// are left out of the comparison.
-int findIcon(const RgbaImage& shot, const std::string& name, SDL_Rect covered = {0, 0, 0, 0}, int top = kStripTop) {
-    SDL_Surface* icon = window_test::loadGeneratedImage(name);
-    if (!icon) return -1;
-    int found = -1;
-    for (int y = top; y <= top + 1 && found < 0; ++y) {
-        for (int x = 0; x + icon->w <= shot.width && found < 0; ++x) {
-            bool same = true;
-            for (int j = 0; j < icon->h && same; ++j) {
-                const auto* row = static_cast<const Uint32*>(icon->pixels) + static_cast<size_t>(j) * (icon->pitch / 4);
-                for (int i = 0; i < icon->w && same; ++i) {
-                    SDL_Point p = {i, j};
-                    if (SDL_PointInRect(&p, &covered)) continue;
-                    Uint32 w = row[i];
-                    Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
-                    same = (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture;
-                }
-            }
-            if (same) found = x;
-        }
-    }
-    SDL_FreeSurface(icon);
-    return found;
-}
 
 const std::vector<std::string> kPrint6Times7 = {
     // '*' is SHIFT with the key right of L (host ';'): keys go by position.

@@ -181,6 +181,10 @@ TEST_F(EventDispatch, HostKeysPressAndReleaseTheMatrix) {
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_A));
     EXPECT_EQ(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_A));
+    // A tap stays down until the firmware has scanned the keyboard once more.
+    EXPECT_EQ(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    ASSERT_TRUE(waitForFrames(4));
+    cPCKeyBoard->applyHostKeys(framesEmulated);
     EXPECT_NE(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
     EXPECT_EQ(running, 1);
 }

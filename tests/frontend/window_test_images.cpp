@@ -77,4 +77,28 @@ test_support::RgbaImage crop(const test_support::RgbaImage& picture, int x, int 
     return out;
 }
 
+int findIcon(const test_support::RgbaImage& shot, const std::string& name, SDL_Rect covered, int top) {
+    SDL_Surface* icon = loadGeneratedImage(name);
+    if (!icon) return -1;
+    int found = -1;
+    for (int y = top; y <= top + 1 && found < 0; ++y) {
+        for (int x = 0; x + icon->w <= shot.width && y + icon->h <= shot.height && found < 0; ++x) {
+            bool same = true;
+            for (int j = 0; j < icon->h && same; ++j) {
+                const auto* row = static_cast<const Uint32*>(icon->pixels) + static_cast<size_t>(j) * (icon->pitch / 4);
+                for (int i = 0; i < icon->w && same; ++i) {
+                    SDL_Point p = {i, j};
+                    if (SDL_PointInRect(&p, &covered)) continue;
+                    Uint32 w = row[i];
+                    Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
+                    same = (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture;
+                }
+            }
+            if (same) found = x;
+        }
+    }
+    SDL_FreeSurface(icon);
+    return found;
+}
+
 }  // namespace window_test

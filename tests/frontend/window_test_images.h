@@ -27,4 +27,10 @@ int mismatchedPixels(const test_support::RgbaImage& picture, SDL_Surface* image,
 // A region of an RGBA picture as a picture of its own.
 test_support::RgbaImage crop(const test_support::RgbaImage& picture, int x, int y, int w, int h);
 
+// Where an icon stands in the strip of a window screenshot (its x, or -1),
+// looked for at rows `top` and `top` + 1. Parts other images cover (the
+// padlock on a drive, the flag on the model) are left out of the comparison.
+int findIcon(const test_support::RgbaImage& shot, const std::string& name, SDL_Rect covered = {0, 0, 0, 0},
+             int top = 548);
+
 }  // namespace window_test

@@ -83,6 +83,62 @@ TEST(Keyboard, JoystickEmulationRemapsAndRestores) {
     EXPECT_EQ(kb.mapDomKeyToCpcKey(SDL_SCANCODE_RALT), 0x96) << "fire 3 stays on Right Alt";
 }
 
+bool isDown(const keyboard& kb, uint8_t code) { return !(kb.matrix[code >> 4] & (1 << (code & 7))); }
+
+// Host keys: a tap stays down until the frame after it has been scanned, typed
+// keys go down one scan apart and in order, a key held longer is let go at once,
+// and the joystick keys never wait for typing.
+TEST(Keyboard, HostKeyQueueKeepsEveryTapForOneScanInOrder) {
+    keyboard kb;
+    const uint32_t f = 100;
+    // "ll" then "p" typed within one frame.
+    for (uint8_t code : {0x44, 0x44, 0x33}) {
+        kb.hostKeyDown(code, f);
+        kb.hostKeyUp(code, f);
+    }
+    EXPECT_TRUE(isDown(kb, 0x44));
+    kb.applyHostKeys(f + 2);
+    EXPECT_TRUE(isDown(kb, 0x44)) << "released before two scans saw it";
+    kb.applyHostKeys(f + 3);
+    EXPECT_FALSE(isDown(kb, 0x44)) << "the release must come before the second press";
+    kb.applyHostKeys(f + 5);
+    EXPECT_FALSE(isDown(kb, 0x44));
+    kb.applyHostKeys(f + 6);
+    EXPECT_TRUE(isDown(kb, 0x44));
+    EXPECT_FALSE(isDown(kb, 0x33)) << "p waits for the second l to be seen";
+    kb.applyHostKeys(f + 9);
+    EXPECT_FALSE(isDown(kb, 0x44));
+    EXPECT_TRUE(isDown(kb, 0x33));
+    kb.applyHostKeys(f + 12);
+    EXPECT_FALSE(kb.hostKeysPending());
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(kb.matrix[line], 0xFF) << "line " << line;
+
+    // SHIFT let go: the next key waits until that has been seen.
+    kb.hostKeyDown(kCpcKeyShift, 150);
+    kb.hostKeyUp(kCpcKeyShift, 153);
+    kb.hostKeyDown(0x80, 153);
+    EXPECT_FALSE(isDown(kb, kCpcKeyShift));
+    EXPECT_FALSE(isDown(kb, 0x80));
+    kb.applyHostKeys(156);
+    EXPECT_TRUE(isDown(kb, 0x80));
+
+    // Held for many frames: let go as soon as released.
+    kb.hostKeyUp(0x80, 200);
+    kb.hostKeyDown(0x57, 200);
+    kb.applyHostKeys(230);
+    kb.hostKeyUp(0x57, 230);
+    EXPECT_FALSE(isDown(kb, 0x57));
+
+    // The joystick keys pass typing keys that are still waiting.
+    kb.hostKeyDown(0x83, 300);
+    kb.hostKeyDown(0x72, 300);
+    kb.hostKeyDown(0x93, 300);
+    EXPECT_TRUE(isDown(kb, 0x93));
+    EXPECT_FALSE(isDown(kb, 0x72));
+    kb.reset();
+    EXPECT_FALSE(kb.hostKeysPending());
+}
+
 TEST(AutorunTable, LettersDigitsAndControls) {
     keyboard kb;
     EXPECT_EQ(kb.mapAutorunKeyToCpcKey('a'), 0x85);

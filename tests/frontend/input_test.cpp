@@ -1,0 +1,383 @@
+// Input without a window: SDL's virtual joysticks under the dummy video
+// driver, the light gun on a test picture, the virtual keyboard's clicks, the
+// character keymap, and host key taps typed faster than the firmware scans.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "frontend/frontend_services.h"
+#include "frontend/joystick.h"
+#include "frontend/keymap.h"
+#include "frontend/main_loop.h"
+#include "frontend/virtual_keyboard.h"
+#include "frontend/window.h"
+#include "machine/base_path.h"
+#include "machine/config.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+#include "machine/ui_hooks.h"
+#include "support/built_machine.h"
+#include "support/headless_screen.h"
+#include "video/monitor.h"
+
+namespace {
+
+std::vector<std::string> shownTexts;
+void captureText(const char* text) { shownTexts.emplace_back(text); }
+
+bool down(uint8_t code) { return !(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7))); }
+
+void pump() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) dispatchEvent(e);
+}
+
+void advanceMs(int ms) {
+    for (int i = 0; i < ms; ++i) advanceEmulatedTime(1000);
+}
+
+SDL_Event keyEvent(Uint32 type, SDL_Scancode key, Uint16 modifiers = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.type = type;
+    e.key.keysym.scancode = key;
+    e.key.keysym.mod = modifiers;
+    return e;
+}
+
+SDL_Event textEvent(const char* text) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    SDL_strlcpy(e.text.text, text, sizeof e.text.text);
+    return e;
+}
+
+// Only the key objects and SDL's joystick layer with the dummy video driver;
+// timers follow emulated time.
+class Input : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+        SDL_JoystickEventState(SDL_ENABLE);
+        allocateTextBuffers();
+        beginCPC();
+        cPCKeyBoard->reset();
+        savedHeadless = headlessMode;
+        headlessMode = true;
+        clearTimedActions();
+        shownTexts.clear();
+        uiHooks.showOSDText = captureText;
+        mWindowID = 0;
+        running = 1;  // no emulation thread: nothing to start
+    }
+    void TearDown() override {
+        if (joystick) endisable_joystick();
+        if (gunStick) endisable_gunstick();
+        while (SDL_NumJoysticks() > 0) SDL_JoystickDetachVirtual(0);
+        pump();
+        setKeymapMode("position");
+        clearTimedActions();
+        headlessMode = savedHeadless;
+        running = 0;
+        uiHooks = UiHooks{};
+        endCPC();
+        freeTextBuffers();
+        SDL_Quit();
+        unsetenv("SDL_VIDEODRIVER");
+    }
+    bool savedHeadless = false;
+};
+
+TEST_F(Input, VirtualJoysticksDriveLinesNineAndSixAndUnpluggingEndsTheOption) {
+    ASSERT_GE(SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 3, 1), 0) << SDL_GetError();
+    ASSERT_GE(SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 3, 1), 0) << SDL_GetError();
+    pump();
+    ASSERT_TRUE(joystick) << "a controller plugged in turns the option on";
+    ASSERT_NE(CPC_joystick0, nullptr);
+    ASSERT_NE(CPC_joystick1, nullptr);
+    EXPECT_EQ(shownTexts.front(), "\366 Joystick added ! \367");
+    EXPECT_EQ(cPCKeyBoard->hostKeyMap[SDL_SCANCODE_UP], 0x00) << "a controller leaves the cursor keys alone";
+
+    auto axes = [](int16_t x0, int16_t x1) {
+        SDL_JoystickSetVirtualAxis(CPC_joystick0, 0, x0);
+        SDL_JoystickSetVirtualAxis(CPC_joystick1, 0, x1);
+        pump();
+    };
+    axes(-8192, -8192);
+    EXPECT_FALSE(down(0x92)) << "-8192 is centred on joystick 0";
+    EXPECT_TRUE(down(0x62)) << "and a full deflection on joystick 1";
+    axes(-8193, 8192);
+    EXPECT_TRUE(down(0x92));
+    EXPECT_FALSE(down(0x62));
+    EXPECT_TRUE(down(0x63));
+    axes(8192, 8191);
+    EXPECT_FALSE(down(0x92));
+    EXPECT_FALSE(down(0x93));
+    EXPECT_FALSE(down(0x63));
+    axes(8193, 0);
+    EXPECT_TRUE(down(0x93));
+    SDL_JoystickSetVirtualAxis(CPC_joystick0, 1, -20000);
+    SDL_JoystickSetVirtualAxis(CPC_joystick1, 1, 20000);
+    pump();
+    EXPECT_TRUE(down(0x90));
+    EXPECT_TRUE(down(0x61));
+    EXPECT_EQ(CPC_joystick0_axe1, -20000);
+    EXPECT_EQ(CPC_joystick1_axe1, 20000);
+
+    // Buttons 0, 1, 2 are fire 2, fire 1, fire 3.
+    SDL_JoystickSetVirtualButton(CPC_joystick0, 0, 1);
+    SDL_JoystickSetVirtualButton(CPC_joystick1, 2, 1);
+    pump();
+    EXPECT_TRUE(down(0x94));
+    EXPECT_TRUE(down(0x66));
+    SDL_JoystickSetVirtualButton(CPC_joystick0, 0, 0);
+    pump();
+    EXPECT_FALSE(down(0x94));
+
+    axes(0, 0);
+    SDL_JoystickSetVirtualAxis(CPC_joystick0, 1, 0);
+    pump();
+    SDL_JoystickSetVirtualHat(CPC_joystick0, 0, SDL_HAT_RIGHTUP);
+    pump();
+    EXPECT_EQ(cPCKeyBoard->matrix[9] & 0x0F, 0x06) << "right-up presses up and right only";
+    SDL_JoystickSetVirtualHat(CPC_joystick0, 0, SDL_HAT_CENTERED);
+    pump();
+    EXPECT_EQ(cPCKeyBoard->matrix[9] & 0x0F, 0x0F);
+
+    SDL_JoystickDetachVirtual(0);
+    pump();
+    EXPECT_FALSE(joystick);
+    EXPECT_EQ(CPC_joystick0, nullptr);
+    EXPECT_EQ(CPC_joystick1, nullptr);
+    EXPECT_EQ(shownTexts.back(), "\366 Joystick removed ! \367");
+    EXPECT_EQ(cPCKeyBoard->matrix[6], 0xFF) << "closing a joystick lets its keys go";
+    EXPECT_EQ(cPCKeyBoard->matrix[9], 0xFF);
+}
+
+TEST_F(Input, WithoutAControllerTheCursorKeysAreJoystickZeroUntilTheOptionEnds) {
+    installFrontendServices();
+    char program[] = "kestrix", option[] = "-j";
+    char* argv[] = {program, option, nullptr};
+    ASSERT_TRUE(parseCommandLine(2, argv));
+    ASSERT_TRUE(joystick);
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP));
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LCTRL));
+    EXPECT_TRUE(down(0x90));
+    EXPECT_TRUE(down(0x94));
+    EXPECT_FALSE(down(0x00));
+    // Turning it off lets go of what the emulation held and gives the keys back.
+    cycleJoystick();
+    EXPECT_TRUE(gunStick);
+    EXPECT_FALSE(joystick);
+    EXPECT_FALSE(down(0x90));
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_UP));
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LCTRL));
+    framesEmulated += 3;
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP));
+    EXPECT_TRUE(down(0x00));
+    EXPECT_EQ(cPCKeyBoard->matrix[9], 0xFF);
+    cycleJoystick();
+    EXPECT_FALSE(gunStick);
+    EXPECT_FALSE(joystick);
+    // A soft reset with no controller ends the option.
+    endisable_joystick();
+    joystickCheckOnReset();
+    EXPECT_FALSE(joystick);
+    EXPECT_EQ(cPCKeyBoard->hostKeyMap[SDL_SCANCODE_UP], 0x00);
+}
+
+TEST_F(Input, ConfigurationFileAndCommandLineTurnTheInputOptionsOn) {
+    TempKestrixHome home(false);
+    setenv("KESTRIX_HOME", home.path().c_str(), 1);
+    initBasePath();
+    installFrontendServices();
+    home.writeFile("Kestrix.ini", "joystick=yes\ngunstick=yess\nkeymap=char\n");
+    parseMainConfigFile();
+    EXPECT_TRUE(joystick);
+    EXPECT_FALSE(gunStick) << "only y or yes turns the gun on";
+    EXPECT_TRUE(keymapByCharacter);
+    home.writeFile("Kestrix.ini", "gunstick=Yes\n");
+    parseMainConfigFile();
+    EXPECT_TRUE(gunStick);
+    char program[] = "kestrix", j[] = "-j", g[] = "-g", keymap[] = "--keymap=position";
+    char* argv[] = {program, j, g, keymap, nullptr};
+    ASSERT_TRUE(parseCommandLine(4, argv));
+    EXPECT_TRUE(joystick) << "-j after the file's setting keeps the joysticks on";
+    EXPECT_TRUE(gunStick);
+    EXPECT_FALSE(keymapByCharacter);
+    freeBasePath();
+    unsetenv("KESTRIX_HOME");
+}
+
+TEST_F(Input, LightGunPulsesTheSensorOnLightAndHoldsFireOnDark) {
+    for (uint32_t& p : cpcscreenpixels) p = 0xFF000000u;
+    // A white square at frame-buffer columns 100..199, rows 100..199.
+    for (int y = 100; y < 200; ++y)
+        for (int x = 100; x < 200; ++x) cpcscreenpixels[y * kFrameWidth + x] = 0xFFFFFFFFu;
+    rect_xy = {56, 12, kPictureWidth, kPictureHeight};
+    rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
+    gunStickClick(100, 120);
+    EXPECT_FALSE(down(kGunTrigger)) << "the gun is off";
+    endisable_gunstick();
+
+    gunStickClick(100, 119);  // y rounds up to 120: row 132, column 156
+    EXPECT_EQ(gunstickX.column, 156u);
+    EXPECT_EQ(gunStickCursor.row, 132u * kFrameWidth);
+    EXPECT_TRUE(down(kGunTrigger));
+    advanceMs(4);
+    EXPECT_TRUE(down(kGunTrigger));
+    EXPECT_FALSE(down(kGunSensor));
+    advanceMs(1);
+    EXPECT_FALSE(down(kGunTrigger)) << "the sensor answered: fire released";
+    EXPECT_TRUE(down(kGunSensor));
+    EXPECT_FALSE(gunStickFire);
+    advanceMs(static_cast<int>(fpsDisplay));
+    EXPECT_FALSE(down(kGunSensor)) << "the pulse lasts one display period";
+    gunStickRelease();
+
+    gunStickClick(600, 400);  // black
+    advanceMs(100);
+    EXPECT_TRUE(down(kGunTrigger));
+    EXPECT_FALSE(down(kGunSensor));
+    gunStickRelease();
+    EXPECT_FALSE(down(kGunTrigger));
+    for (uint32_t& p : cpcscreenpixels) p = 0xFFFFFFFFu;
+    advanceMs(20);
+    EXPECT_FALSE(down(kGunSensor)) << "light after the trigger was let go is no hit";
+
+    gunStickClick(100, kStripTop + 5);
+    EXPECT_FALSE(down(kGunTrigger)) << "the strip is no target";
+}
+
+TEST_F(Input, VirtualKeyboardClicksTypeLatchAndRelease) {
+    EXPECT_EQ(virtualKeyAt(80, 140, false), 0x83);   // Q
+    EXPECT_EQ(virtualKeyAt(143, 180, false), 0x75);  // D wins over S
+    EXPECT_EQ(virtualKeyAt(570, 160, false), 0x22);  // RETURN's lower part
+    EXPECT_EQ(virtualKeyAt(740, 180, true), 0x05);   // f3, right button only
+    EXPECT_EQ(virtualKeyAt(740, 180, false), 255);
+    EXPECT_EQ(virtualKeyAt(300, 260, false), 0x57);  // SPACE
+    EXPECT_EQ(virtualKeyAt(300, 120, false), 255);   // between rows
+
+    virtualKeyboardClick(SDL_BUTTON_LEFT, 80, 140);
+    EXPECT_TRUE(down(0x83));
+    advanceMs(49);
+    EXPECT_TRUE(down(0x83));
+    advanceMs(1);
+    EXPECT_FALSE(down(0x83));
+
+    virtualKeyboardClick(SDL_BUTTON_RIGHT, 40, 220);  // SHIFT latched
+    virtualKeyboardClick(SDL_BUTTON_LEFT, 90, 180);   // A
+    virtualKeyboardClick(SDL_BUTTON_LEFT, 80, 140);   // Q within 50 ms
+    EXPECT_TRUE(down(kCpcKeyShift));
+    EXPECT_TRUE(down(0x85));
+    advanceMs(50);
+    EXPECT_FALSE(down(0x85)) << "each click lets go of its own key";
+    EXPECT_FALSE(down(0x83));
+    EXPECT_TRUE(down(kCpcKeyShift));
+    virtualKeyboardClick(SDL_BUTTON_RIGHT, 740, 180);
+    EXPECT_TRUE(down(0x05));
+    EXPECT_EQ(mapkey_id, 2);
+    virtualKeyboardClick(SDL_BUTTON_LEFT, 570, 40);  // the release area is for the right button
+    EXPECT_TRUE(down(kCpcKeyShift));
+    virtualKeyboardClick(SDL_BUTTON_RIGHT, 570, 40);
+    EXPECT_EQ(mapkey_id, 0);
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(cPCKeyBoard->matrix[line], 0xFF) << "line " << line;
+}
+
+TEST_F(Input, CharacterModeTypesWhatTheHostShowsAndPasteKeepsTypableText) {
+    ASSERT_TRUE(setKeymapMode("char"));
+    auto settle = [] {
+        for (int i = 0; i < 12; ++i) {
+            framesEmulated += 1;
+            applyHostKeyQueue();
+        }
+    };
+    // Shift+; gives ':' on the host: an unshifted key on the CPC.
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT));
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON, KMOD_LSHIFT));
+    dispatchEvent(textEvent(":"));
+    settle();
+    EXPECT_TRUE(down(0x35));
+    EXPECT_FALSE(down(kCpcKeyShift));
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_SEMICOLON, KMOD_LSHIFT));
+    settle();
+    EXPECT_FALSE(down(0x35));
+    EXPECT_TRUE(down(kCpcKeyShift)) << "the host still holds Shift";
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));
+    settle();
+    // '=' unshifted on the host is SHIFT and - on the CPC; "1" is the main row.
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_EQUALS));
+    dispatchEvent(textEvent("="));
+    settle();
+    EXPECT_TRUE(down(0x31));
+    EXPECT_TRUE(down(kCpcKeyShift));
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_EQUALS));
+    dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_1));
+    dispatchEvent(textEvent("1"));
+    settle();
+    EXPECT_TRUE(down(0x80));
+    EXPECT_FALSE(down(kCpcKeyShift));
+    dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_1));
+    settle();
+    for (int line = 0; line < 16; ++line) EXPECT_EQ(cPCKeyBoard->matrix[line], 0xFF) << "line " << line;
+    EXPECT_FALSE(setKeymapMode("qwerty"));
+    EXPECT_TRUE(keymapByCharacter);
+
+    EXPECT_EQ(pasteFilter("10 PRINT \"\xC3\xA9t\xC3\xA9\"\r\n\n\t\r\n20 GOTO 10~"), "10 PRINT \"t\"\n20 GOTO 10\n");
+}
+
+// A whole line of taps, each pressed and released within one frame, typed
+// before the emulation runs a single frame: BASIC gets every key in order.
+class HostTaps : public test_support::BuiltMachine {
+protected:
+    void SetUp() override {
+        BuiltMachine::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(font.loadFromOsRom(test_support::sharedOsRom("6128")));
+        savedHeadless = headlessMode;
+        headlessMode = true;
+        mWindowID = 0;
+        run();
+    }
+    void TearDown() override {
+        headlessMode = savedHeadless;
+        BuiltMachine::TearDown();
+    }
+    // Runs frames until the screen shows `text`; false after `frames`.
+    bool runUntil(const std::string& text, int frames) {
+        for (int i = 0; i < frames; ++i) {
+            runOneFrame();
+            applyHostKeyQueue();
+            if (i % 25 == 24 && test_support::readScreenText(test_support::framePictureArea(), font).contains(text))
+                return true;
+        }
+        return false;
+    }
+    test_support::RomFont font;
+    bool savedHeadless = false;
+};
+
+TEST_F(HostTaps, EveryTapOfALineTypedWithinOneFrameReachesBasic) {
+    ASSERT_TRUE(runUntil("Ready", 300));
+    const SDL_Scancode keys[] = {SDL_SCANCODE_P, SDL_SCANCODE_R, SDL_SCANCODE_I, SDL_SCANCODE_N, SDL_SCANCODE_T,
+                                 SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_1, SDL_SCANCODE_SEMICOLON,
+                                 SDL_SCANCODE_1, SDL_SCANCODE_1, SDL_SCANCODE_RETURN};
+    for (SDL_Scancode key : keys) {
+        const bool star = key == SDL_SCANCODE_SEMICOLON;  // SHIFT + the key right of L
+        if (star) dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT));
+        dispatchEvent(keyEvent(SDL_KEYDOWN, key));
+        dispatchEvent(keyEvent(SDL_KEYUP, key));
+        if (star) dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));
+    }
+    ASSERT_TRUE(runUntil("121", 300)) << test_support::readScreenText(test_support::framePictureArea(), font).dump();
+    EXPECT_TRUE(test_support::readScreenText(test_support::framePictureArea(), font).contains("print 11*11"));
+}
+
+}  // namespace
