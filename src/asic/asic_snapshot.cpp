@@ -4,6 +4,7 @@
 
 #include "asic/asic.h"
 #include "machine/cpc.h"
+#include "video/monitor.h"
 
 namespace {
 
@@ -115,6 +116,17 @@ bool asicSnapshotChunkRead(const uint8_t* data, size_t size) {
         channel.prescalerCounter = r.u8();
     }
     return true;
+}
+
+void asicSnapshotKeepPortColours(const uint8_t* hardwareColours) {
+    for (uint8_t pen = 0; pen < 17; ++pen) {
+        const uint8_t colour = hardwareColours[pen] & 31;
+        const uint8_t* rbg = as->plusColorOf[colour];
+        const uint8_t* entry = as->asicPage + kPalette + 2 * pen;
+        if (entry[0] != (rbg[0] << 4 | rbg[1]) || (entry[1] & 15) != rbg[2]) continue;
+        as->pens[pen] = monitor_aBGR[colour];
+        if (pen == 16) as->borderColor = as->pens[16];
+    }
 }
 
 uint8_t asicSnapshotB5() { return static_cast<uint8_t>((as->videoIntPending ? 0x80 : 0) | (as->dcsr & 0x7F)); }

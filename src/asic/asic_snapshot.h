@@ -14,6 +14,10 @@ size_t asicSnapshotChunkWrite(uint8_t* buffer);
 // `size` is shorter than the chunk.
 bool asicSnapshotChunkRead(const uint8_t* data, size_t size);
 
+// A pen whose palette entry is what the colour port writes for the header's
+// hardware colour was set through that port: it shows the monitor's colour.
+void asicSnapshotKeepPortColours(const uint8_t* hardwareColours);
+
 // Header byte B5: the video interrupt pending flag in bit 7 and the DMA
 // interrupt flags and enables of DCSR in bits 6-0. B6: 0 unlocked, 1 locked.
 uint8_t asicSnapshotB5();

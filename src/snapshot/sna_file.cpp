@@ -483,6 +483,7 @@ void applySNA(const SnaImage& image) {
         !asicSnapshotChunkRead(image.plusChunk.data(), image.plusChunk.size())) {
         SDL_Log("SNA: CPC+ chunk of %zu bytes is too short, the ASIC keeps its state", image.plusChunk.size());
     }
+    if (isPlusModel(cpcType)) asicSnapshotKeepPortColours(h + kSnaPens);
     applyMemory(image);
     mem->updateRamConfiguration(0x7F, h[kSnaRamConfig]);
     clearSnapshotNames();

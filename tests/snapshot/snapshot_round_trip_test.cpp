@@ -87,13 +87,11 @@ TEST_F(SnapshotRoundTrip, PlusAsicStateOn6128Plus) {
     // BASIC unlocks the ASIC, maps its page, sets a 4096-colour pen, the border
     // and a magnified sprite; the reloaded machine must show all of it again.
     const std::string typed =
-        "10 FOR I=1 TO 17:READ A:OUT 48128,A:NEXT:OUT 32512,184\r"
-        "20 FOR I=16384 TO 16639:POKE I,5:NEXT:POKE 25610,15:POKE 25611,6:POKE 25664,240:POKE 25665,1\r"
-        "30 POKE 25632,100:POKE 24576,100:POKE 24578,60:POKE 24580,10\r"
-        "40 DATA 255,0,255,119,179,81,168,212,98,57,156,70,43,21,138,205,238\r"
-        "RUN\r";
+        "10 FOR I=1 TO 17:READ A:OUT 48128,A:NEXT:OUT 32512,184:FOR I=0 TO 254:POKE 16384+I,5:NEXT\r"
+        "20 POKE 25642,15:POKE 25643,6:POKE 25602,240:POKE 24576,120:POKE 24580,10\r"
+        "30 DATA 255,0,255,119,179,81,168,212,98,57,156,70,43,21,138,205,238\rrun";
     RgbaImage saved;
-    const std::string sna = saveAfter(1200, {"-c", "6128+", "-a", typed}, &saved);
+    const std::string sna = saveAfter(1500, {"-c", "6128+", "-a", typed}, &saved);
     const std::vector<uint8_t> file = sna_test::readFile(sna);
     ASSERT_EQ(file.size(), 256u + 131072u + 8u + 2296u);
     EXPECT_EQ(file[0x6D], 4);
