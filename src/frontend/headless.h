@@ -8,6 +8,8 @@ struct HeadlessOptions {
     int frames = 250;
     std::string screenshotFile;
     bool bench = false;
+    // Frames run first and left out of the timing and of a callgrind profile.
+    int benchSkip = 0;
 };
 
 // Takes the headless options out of argv (they are not getopt options of the
