@@ -39,10 +39,12 @@ void floppyDrive::init(uint8_t unit) {
     syncWindow = 16;
     shiftRegister = 0;
     cellMask = 0x8000;
+    quiet = quietFullByte = false;
 }
 
 void floppyDrive::start_motor(bool on) {
     if (motorOn == on) return;
+    wake();
     motorOn = on;
     if (motorTimer == 0) motorTimer = spinUpTime;  // a change under way is not restarted
     if (!on) indexWait = 0;
@@ -82,6 +84,7 @@ void floppyDrive::selectTrack() {
 }
 
 void floppyDrive::change_SIDE1_SELECT(bool side) {
+    wake();
     if (!doubleSided) {
         headSide = 0;
         return;
@@ -99,7 +102,37 @@ inline void floppyDrive::shiftCell() {
     if (unitRecord && unitRecord->hunting) huntSync();
 }
 
-void floppyDrive::clock() {
+// Nothing moves data: no word loads (motor stopped, or no track buffer
+// without a disk), no write, no step, no sync search and no motor change under way.
+inline bool floppyDrive::canBeQuiet() const {
+    return motorTimer == 0 && !writeGate && !stepLine && (!motorRunning || !diskInserted) &&
+           !(unitRecord && unitRecord->hunting);
+}
+
+[[gnu::noinline]] void floppyDrive::quietByteBoundary() {
+    quietFullByte = true;
+    byteBoundary();
+}
+
+// The cells the quiet microseconds skipped: a whole byte cell of 16 shifts
+// leaves readWord rotated by the cell position; the shifts of the current
+// byte cell (one on each odd count) are done here.
+[[gnu::noinline]] void floppyDrive::catchUpCells() {
+    quiet = false;
+    if (quietFullByte) {
+        const unsigned j = static_cast<unsigned>(__builtin_clz(cellMask) - 16);
+        shiftRegister = static_cast<uint16_t>((readWord << j) | (readWord >> ((16 - j) & 15)));
+        quietFullByte = false;
+    }
+    for (int n = (bitCounter + 1) / 2; n > 0; --n) {
+        shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((readWord & cellMask) ? 1 : 0));
+        cellMask >>= 1;
+        if (!cellMask) cellMask = 0x8000;
+    }
+}
+
+void floppyDrive::turn() {
+    wake();
     if (stepLine) {
         stepHead();
     } else {
@@ -115,6 +148,7 @@ void floppyDrive::clock() {
         }
     }
     if (motorTimer) motorStep();
+    if (!bitCounter && canBeQuiet()) quiet = true;
 }
 
 [[gnu::noinline]] void floppyDrive::stepHead() {
@@ -188,6 +222,7 @@ void floppyDrive::byteBoundary() {
 }
 
 void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
+    wake();
     int index = currentTrackIndex();
     if (!diskInserted || index >= trackCount) return;
     uint32_t capacity = trackCapacities[index] / kRevolutionsPerTrack;

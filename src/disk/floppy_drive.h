@@ -60,6 +60,14 @@ public:
     uint8_t syncWindow = 16;
     uint16_t shiftRegister = 0;
     uint16_t cellMask = 0x8000;
+    // Quiet: no data can move (motor stopped or no disk, no timer, no write,
+    // no sync search), so a microsecond only counts bitCounter and the byte
+    // boundaries keep their index pulses. The cells of quiet microseconds are
+    // shifted by wake() when anything else is needed (quietFullByte: a whole
+    // byte cell passed quietly, which leaves the shift register a rotation of
+    // readWord).
+    bool quiet = false;
+    bool quietFullByte = false;
     // The controller's record of the unit this drive is wired to (null when
     // no controller is connected); it learns of ready changes through it.
     us* unitRecord = nullptr;
@@ -70,7 +78,20 @@ public:
     floppyDrive& operator=(const floppyDrive&) = delete;
 
     void init(uint8_t unit);
-    void clock();
+    // One microsecond.
+    void clock() {
+        if (quiet) {
+            bitCounter = static_cast<uint8_t>((bitCounter + 1) & 31);
+            if (!bitCounter) quietByteBoundary();
+            return;
+        }
+        turn();
+    }
+    // Ends a quiet spell: brings the cells up to date. Called before anything
+    // that can let data move (motor, disk, write gate, sync search, a step).
+    void wake() {
+        if (quiet) catchUpCells();
+    }
     void start_motor(bool on);
     // Takes over `info` and `buffers` (freed here) built for tracks x (1 + doubleSided).
     void attach_disk(trackInfo* info, uint16_t** buffers, int tracks, uint8_t doubleSidedDisk, int revolutions);
@@ -89,6 +110,10 @@ public:
     int currentTrackIndex() const { return (cylinder << doubleSided) + headSide; }
 
 private:
+    void turn();
+    void quietByteBoundary();
+    void catchUpCells();
+    bool canBeQuiet() const;
     void selectTrack();
     void byteBoundary();
     void stepHead();
