@@ -102,21 +102,35 @@ inline void floppyDrive::shiftCell() {
     if (unitRecord && unitRecord->hunting) huntSync();
 }
 
-// Nothing moves data: no word loads (motor stopped, or no track buffer
-// without a disk), no write, no step, no sync search and no motor change under way.
+// Nothing looks at the cells one by one: no sync search, no write, no step
+// and no motor change under way.
 inline bool floppyDrive::canBeQuiet() const {
-    return motorTimer == 0 && !writeGate && !stepLine && (!motorRunning || !diskInserted) &&
-           !(unitRecord && unitRecord->hunting);
+    return motorTimer == 0 && !writeGate && !stepLine && !(unitRecord && unitRecord->hunting);
 }
 
+// Cells as shiftCell() shifts them with no sync search and no write.
+void floppyDrive::shiftCells(int count) {
+    for (; count > 0; --count) {
+        shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((readWord & cellMask) ? 1 : 0));
+        cellMask >>= 1;
+        if (!cellMask) loadNextWord();
+    }
+}
+
+// The sixteen cells of the byte cell that ends here, then the boundary.
 [[gnu::noinline]] void floppyDrive::quietByteBoundary() {
-    quietFullByte = true;
-    byteBoundary();
+    if (motorRunning && trackBuffer) {
+        shiftCells(16);  // the whole register
+        quietFullByte = false;
+    } else {
+        quietFullByte = true;  // no word loads while the motor is stopped or there is no track
+    }
+    byteBoundary();  // changes none of what canBeQuiet() asks (a ready change only ends a sync search)
 }
 
-// The cells the quiet microseconds skipped: a whole byte cell of 16 shifts
-// leaves readWord rotated by the cell position; the shifts of the current
-// byte cell (one on each odd count) are done here.
+// The cells the quiet microseconds have not shifted yet: whole byte cells
+// without loads leave readWord rotated by the cell position, and the byte
+// cell in progress has had one shift on each odd count.
 [[gnu::noinline]] void floppyDrive::catchUpCells() {
     quiet = false;
     if (quietFullByte) {
@@ -124,11 +138,7 @@ inline bool floppyDrive::canBeQuiet() const {
         shiftRegister = static_cast<uint16_t>((readWord << j) | (readWord >> ((16 - j) & 15)));
         quietFullByte = false;
     }
-    for (int n = (bitCounter + 1) / 2; n > 0; --n) {
-        shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((readWord & cellMask) ? 1 : 0));
-        cellMask >>= 1;
-        if (!cellMask) cellMask = 0x8000;
-    }
+    shiftCells((bitCounter + 1) / 2);
 }
 
 void floppyDrive::turn() {

@@ -60,12 +60,12 @@ public:
     uint8_t syncWindow = 16;
     uint16_t shiftRegister = 0;
     uint16_t cellMask = 0x8000;
-    // Quiet: no data can move (motor stopped or no disk, no timer, no write,
-    // no sync search), so a microsecond only counts bitCounter and the byte
-    // boundaries keep their index pulses. The cells of quiet microseconds are
-    // shifted by wake() when anything else is needed (quietFullByte: a whole
-    // byte cell passed quietly, which leaves the shift register a rotation of
-    // readWord).
+    // Quiet: nothing watches the cells (no sync search, no write, no step, no
+    // motor change under way), so a microsecond only counts bitCounter; the
+    // cells of each byte cell are shifted in one go at its boundary, before
+    // the boundary's work, and those of the byte in progress by wake().
+    // quietFullByte: whole byte cells passed with no word to load, which
+    // leaves the shift register a rotation of readWord.
     bool quiet = false;
     bool quietFullByte = false;
     // The controller's record of the unit this drive is wired to (null when
@@ -119,6 +119,7 @@ private:
     void stepHead();
     void motorStep();
     void shiftCell();
+    void shiftCells(int count);
     void loadNextWord();
     void huntSync();
     void recomputeReady();

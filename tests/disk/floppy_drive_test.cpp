@@ -186,6 +186,8 @@ TEST(FloppyDrive, QuietSpellsEndAsIfTheDriveHadTurned) {
         Execution read = bench.run(sectorCommand(kFdcReadData, 0, 0, 0, 0xC3, 2, 0xC3));
         out.bytes = read.data;
         out.bytes.insert(out.bytes.end(), read.result.begin(), read.result.end());
+        bench.tick(450001);  // two revolutions and more with nothing watching the cells
+        checkpoint();
         bench.driveA.start_motor(false);
         bench.tick(60013);
         checkpoint();
