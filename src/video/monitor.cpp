@@ -303,6 +303,7 @@ void monitor_finish_frame() {
 }
 
 void monitor_init() {
+    halfAhead = kNotAhead;
     monitor_hsync_ctr = 0;
     monitor_vsync_ctr = 0;
     monitor_nb_lines = 0;
