@@ -80,7 +80,7 @@ cannot_start() {
   log="$(grep -v "Kestrix.ini" <<<"$log")"
   if [ "$rc" != 0 ] || grep -qiE "can't be started|must exist before starting|not correctly loaded|not found" <<<"$log"; then
     grep -iE "can't be started|must exist|not correctly loaded|not found" <<<"$log" | head -1 |
-      sed "s/^[A-Z]*: *//; s#$home/##g" | cut -c1-120
+      sed "s/^[A-Z]*: *//; s#$home/##g" | cut -c1-170
     if [ "$rc" != 0 ]; then echo "exit code $rc"; fi
   fi
   return 0
