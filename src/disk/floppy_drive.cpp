@@ -58,6 +58,7 @@ void floppyDrive::recomputeReady() {
 }
 
 void floppyDrive::change_READY() {
+    wake();
     recomputeReady();
     selectTrack();
 }
