@@ -525,7 +525,7 @@ void FDCupd765::change_side() {
     sense_drive_status();
 }
 
-void FDCupd765::clock() {
+void FDCupd765::clockBusy() {
     if (seekActive) {
         seekActive = false;
         for (uint8_t i = 0; i < 4; ++i) {
@@ -547,6 +547,7 @@ void FDCupd765::seek(uint8_t index) {
     // One step every (16 - SRT) x 2 ms, counting the microsecond of the step itself.
     stepTimer = static_cast<uint16_t>((16 - SRT) * 2000 - 1);
     if (drive) {
+        drive->wake();
         drive->stepLine = true;
         drive->stepOutward = unit->ncn <= unit->pcn;
     }

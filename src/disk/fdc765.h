@@ -101,7 +101,10 @@ public:
 
     void reset(floppyDrive* driveA, floppyDrive* driveB, floppyDrive* driveC, floppyDrive* driveD, bool fourUnits);
     void enable();
-    void clock();
+    // One microsecond; an idle controller with no head stepping has nothing to do.
+    void clock() {
+        if (seekActive || phase != 0) clockBusy();
+    }
     void sense_drive_status();
     void select_fd_unit();
     void change_side();
@@ -142,6 +145,7 @@ public:
     void sub_command_format_gap3();
 
 private:
+    void clockBusy();
     // The drives stop reporting to these unit records.
     void unhookDrives();
     void writeDataRegister(uint8_t byte);

@@ -33,7 +33,10 @@ void FDCupd765::phase_execution() {
 // Set on the record the drive reports to: with units aliased it is not units[US].
 void FDCupd765::setHunting(bool on) {
     floppyDrive* drive = units[US]->drive;
-    if (drive && drive->unitRecord) drive->unitRecord->hunting = on;
+    if (drive && drive->unitRecord) {
+        if (on) drive->wake();
+        drive->unitRecord->hunting = on;
+    }
 }
 
 // Counts A1 sync words with their missing clock; true at the third in a row.
@@ -52,6 +55,7 @@ bool FDCupd765::syncFound() {
 }
 
 void FDCupd765::writeToDisk(uint16_t word) {
+    currentDrive->wake();
     currentDrive->writeGate = true;
     currentDrive->writeWord = word;
 }

@@ -39,10 +39,12 @@ void floppyDrive::init(uint8_t unit) {
     syncWindow = 16;
     shiftRegister = 0;
     cellMask = 0x8000;
+    quiet = quietFullByte = false;
 }
 
 void floppyDrive::start_motor(bool on) {
     if (motorOn == on) return;
+    wake();
     motorOn = on;
     if (motorTimer == 0) motorTimer = spinUpTime;  // a change under way is not restarted
     if (!on) indexWait = 0;
@@ -56,6 +58,7 @@ void floppyDrive::recomputeReady() {
 }
 
 void floppyDrive::change_READY() {
+    wake();
     recomputeReady();
     selectTrack();
 }
@@ -82,6 +85,7 @@ void floppyDrive::selectTrack() {
 }
 
 void floppyDrive::change_SIDE1_SELECT(bool side) {
+    wake();
     if (!doubleSided) {
         headSide = 0;
         return;
@@ -99,7 +103,47 @@ inline void floppyDrive::shiftCell() {
     if (unitRecord && unitRecord->hunting) huntSync();
 }
 
-void floppyDrive::clock() {
+// Nothing looks at the cells one by one: no sync search, no write, no step
+// and no motor change under way.
+inline bool floppyDrive::canBeQuiet() const {
+    return motorTimer == 0 && !writeGate && !stepLine && !(unitRecord && unitRecord->hunting);
+}
+
+// Cells as shiftCell() shifts them with no sync search and no write.
+void floppyDrive::shiftCells(int count) {
+    for (; count > 0; --count) {
+        shiftRegister = static_cast<uint16_t>((shiftRegister << 1) | ((readWord & cellMask) ? 1 : 0));
+        cellMask >>= 1;
+        if (!cellMask) loadNextWord();
+    }
+}
+
+// The sixteen cells of the byte cell that ends here, then the boundary.
+[[gnu::noinline]] void floppyDrive::quietByteBoundary() {
+    if (motorRunning && trackBuffer) {
+        shiftCells(16);  // the whole register
+        quietFullByte = false;
+    } else {
+        quietFullByte = true;  // no word loads while the motor is stopped or there is no track
+    }
+    byteBoundary();  // changes none of what canBeQuiet() asks (a ready change only ends a sync search)
+}
+
+// The cells the quiet microseconds have not shifted yet: whole byte cells
+// without loads leave readWord rotated by the cell position, and the byte
+// cell in progress has had one shift on each odd count.
+[[gnu::noinline]] void floppyDrive::catchUpCells() {
+    quiet = false;
+    if (quietFullByte) {
+        const unsigned j = static_cast<unsigned>(__builtin_clz(cellMask) - 16);
+        shiftRegister = static_cast<uint16_t>((readWord << j) | (readWord >> ((16 - j) & 15)));
+        quietFullByte = false;
+    }
+    shiftCells((bitCounter + 1) / 2);
+}
+
+void floppyDrive::turn() {
+    wake();
     if (stepLine) {
         stepHead();
     } else {
@@ -115,6 +159,7 @@ void floppyDrive::clock() {
         }
     }
     if (motorTimer) motorStep();
+    if (!bitCounter && canBeQuiet()) quiet = true;
 }
 
 [[gnu::noinline]] void floppyDrive::stepHead() {
@@ -189,6 +234,7 @@ void floppyDrive::byteBoundary() {
 }
 
 void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
+    wake();
     int index = currentTrackIndex();
     if (!diskInserted || index >= trackCount) return;
     uint32_t capacity = trackCapacities[index] / kRevolutionsPerTrack;

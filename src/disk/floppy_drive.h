@@ -62,6 +62,14 @@ public:
     uint8_t syncWindow = 16;
     uint16_t shiftRegister = 0;
     uint16_t cellMask = 0x8000;
+    // Quiet: nothing watches the cells (no sync search, no write, no step, no
+    // motor change under way), so a microsecond only counts bitCounter; the
+    // cells of each byte cell are shifted in one go at its boundary, before
+    // the boundary's work, and those of the byte in progress by wake().
+    // quietFullByte: whole byte cells passed with no word to load, which
+    // leaves the shift register a rotation of readWord.
+    bool quiet = false;
+    bool quietFullByte = false;
     // The controller's record of the unit this drive is wired to (null when
     // no controller is connected); it learns of ready changes through it.
     us* unitRecord = nullptr;
@@ -72,7 +80,20 @@ public:
     floppyDrive& operator=(const floppyDrive&) = delete;
 
     void init(uint8_t unit);
-    void clock();
+    // One microsecond.
+    void clock() {
+        if (quiet) {
+            bitCounter = static_cast<uint8_t>((bitCounter + 1) & 31);
+            if (!bitCounter) quietByteBoundary();
+            return;
+        }
+        turn();
+    }
+    // Ends a quiet spell: brings the cells up to date. Called before anything
+    // that can let data move (motor, disk, write gate, sync search, a step).
+    void wake() {
+        if (quiet) catchUpCells();
+    }
     void start_motor(bool on);
     // Takes over `info` and `buffers` (freed here) built for tracks x (1 + doubleSided).
     void attach_disk(trackInfo* info, uint16_t** buffers, int tracks, uint8_t doubleSidedDisk, int revolutions);
@@ -91,11 +112,16 @@ public:
     int currentTrackIndex() const { return (cylinder << doubleSided) + headSide; }
 
 private:
+    void turn();
+    void quietByteBoundary();
+    void catchUpCells();
+    bool canBeQuiet() const;
     void selectTrack();
     void byteBoundary();
     void stepHead();
     void motorStep();
     void shiftCell();
+    void shiftCells(int count);
     void loadNextWord();
     void huntSync();
     void recomputeReady();

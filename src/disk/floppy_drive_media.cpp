@@ -101,6 +101,7 @@ void floppyDrive::freeTracks() {
 
 void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, uint8_t doubleSidedDisk,
                               int revolutions) {
+    wake();
     if (diskInserted) eject_disk();
     freeTracks();
     doubleSidedDisk = doubleSidedDisk ? 1 : 0;
@@ -163,6 +164,7 @@ void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, u
 }
 
 void floppyDrive::eject_disk() {
+    wake();
     freeTracks();
     diskInserted = false;
     diskChanged = false;
@@ -176,6 +178,7 @@ void floppyDrive::eject_disk() {
 }
 
 void floppyDrive::flip_side() {
+    wake();
     sideFlipped = !sideFlipped;
     if (doubleSided && trackLengths) {
         for (int i = 0; i + 1 < trackCount; i += 2) {

@@ -10,6 +10,29 @@
 #include "machine/emulation_thread.h"
 #include "snapshot/sna_file.h"
 
+// Under callgrind (started with --instr-atstart=no) only the measured frames are profiled.
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#endif
+
+namespace {
+
+bool frameCountOption(const char* text, int& count) {
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    if (end == text || *end || n < 0 || n > 100000000) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: bad frame count '%s'", text);
+        return false;
+    }
+    count = static_cast<int>(n);
+    return true;
+}
+
+}  // namespace
+
 bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
@@ -17,13 +40,9 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
         if (std::strcmp(arg, "--headless") == 0) {
             options.enabled = true;
         } else if (std::strncmp(arg, "--frames=", 9) == 0) {
-            char* end = nullptr;
-            long n = std::strtol(arg + 9, &end, 10);
-            if (end == arg + 9 || *end || n < 0 || n > 100000000) {
-                SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: bad frame count '%s'", arg + 9);
-                return false;
-            }
-            options.frames = static_cast<int>(n);
+            if (!frameCountOption(arg + 9, options.frames)) return false;
+        } else if (std::strncmp(arg, "--bench-skip=", 13) == 0) {
+            if (!frameCountOption(arg + 13, options.benchSkip)) return false;
         } else if (std::strncmp(arg, "--screenshot=", 13) == 0) {
             options.screenshotFile = arg + 13;
             if (options.screenshotFile.empty()) {
@@ -48,14 +67,20 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
 }
 
 int runHeadlessFrames(const HeadlessOptions& options) {
+    int i = 0;
+    for (; i < options.frames && i < options.benchSkip && !mainLoopEnd; ++i) {
+        if (running) runOneFrame();
+    }
+    CALLGRIND_START_INSTRUMENTATION;
     auto start = std::chrono::steady_clock::now();
     int framesRun = 0;
-    for (int i = 0; i < options.frames && !mainLoopEnd; ++i) {
+    for (; i < options.frames && !mainLoopEnd; ++i) {
         if (!running) continue;
         runOneFrame();
         ++framesRun;
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CALLGRIND_STOP_INSTRUMENTATION;
     if (options.bench) {
         // Real time is 19.968 ms per frame.
         double emulated = framesRun * (kFrameMicroseconds / 1e6);

@@ -9,6 +9,8 @@ struct HeadlessOptions {
     std::string screenshotFile;
     std::string snapshotFile;  // written after the last frame, as F6 would
     bool bench = false;
+    // Frames run first and left out of the timing and of a callgrind profile.
+    int benchSkip = 0;
 };
 
 // Takes the headless options out of argv (they are not getopt options of the

@@ -125,10 +125,91 @@ void gaCPC::monitor_update_sync() {
     }
 }
 
-// Runs of ticks: a run that can reach no row end, buffer limit or counter end
-// is done at once; any other goes tick by tick, so both give the same beam.
+// Runs of ticks. The frame clock hands the beam each half character (ticks
+// 0-7 or 8-15 of a microsecond, all from one set of halfColours) as a few
+// runs, the first of which starts at the half's tick 0. When no sync edge
+// can fall inside the half, that first run draws the whole half at once and
+// the half's later runs have nothing left to do. Inside a half only `blank`
+// can still change (the gate array's HSYNC edge after T-state 1); a later run
+// that finds it changed redraws the rest of the half. Any run that could
+// reach a row end, the buffer end or a counter end goes tick by tick, so the
+// beam is always the same as with single ticks.
+namespace {
+
+// What the half in progress was drawn ahead with: kNotAhead, or the `blank`
+// level (0 or 1) of a drawn half, or kAheadInRetrace (the retrace ignores it).
+constexpr uint8_t kNotAhead = 0xFF;
+constexpr uint8_t kAheadInRetrace = 2;
+constexpr uint32_t kHalfTicks = 8;
+uint8_t halfAhead = kNotAhead;
+
+// A falling CRTC HSYNC still to be handled in this microsecond can give the
+// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
+inline bool syncEdgeAhead(const gaCPC& g) { return g.crtcHsyncLast && !crtc->hsync; }
+
+inline bool drawHalfAhead(gaCPC& g) {
+    halfAhead = kNotAhead;
+    const uint32_t xy = cpcscreenpixels_xy;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || syncEdgeAhead(g)) return false;
+    if (xy <= kFramePixels - kHalfTicks) {
+        uint32_t* out = &cpcscreenpixels[xy];
+        if (g.blank) {
+            const uint32_t c = monitor_blank_color;
+            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
+        } else {
+            std::memcpy(out, g.halfColours, sizeof g.halfColours);
+        }
+    } else if (xy < kFramePixels) {
+        return false;  // the buffer ends inside the half
+    }
+    cpcscreenpixels_xy = xy + kHalfTicks;
+    halfAhead = g.blank;
+    return true;
+}
+
+// `blank` changed after the half was drawn: ticks first..7 again.
+[[gnu::noinline]] void redrawHalfFrom(const gaCPC& g, int first) {
+    if (halfAhead == kAheadInRetrace) return;
+    halfAhead = g.blank;
+    const uint32_t start = cpcscreenpixels_xy - kHalfTicks;
+    if (start >= kFramePixels) return;
+    for (uint32_t i = static_cast<uint32_t>(first); i < kHalfTicks; ++i)
+        cpcscreenpixels[start + i] = g.blank ? monitor_blank_color : g.halfColours[i];
+}
+
+inline bool retraceHalfAhead(const gaCPC& g) {
+    halfAhead = kNotAhead;
+    if (syncEdgeAhead(g)) return false;
+    if (monitor_vsync_ctr) {
+        if (monitor_vsync_ctr < kHalfTicks) return false;
+        if (monitor_nb_lines) {
+            // A retrace after a short frame: the beam moves on, blank.
+            const uint32_t xy = cpcscreenpixels_xy;
+            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > kRetraceWriteLimit + 1 - kHalfTicks) return false;
+            const uint32_t c = monitor_blank_color;
+            for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;
+            cpcscreenpixels_xy = xy + kHalfTicks;
+        }
+        monitor_vsync_ctr -= kHalfTicks;
+    } else if (monitor_hsync_ctr) {
+        if (monitor_hsync_ctr <= kHalfTicks) return false;  // the line ends inside the half
+        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - kHalfTicks);
+    }
+    // else the beam waits for a horizontal sync pulse, which only comes between microseconds
+    halfAhead = kAheadInRetrace;
+    return true;
+}
+
+}  // namespace
+
 template <int Count>
 void gaCPC::monitor_run_pixel(int first) {
+    if (first == 0) {
+        if (drawHalfAhead(*this)) return;
+    } else if (halfAhead != kNotAhead) {
+        if (halfAhead != static_cast<uint8_t>(blank)) redrawHalfFrom(*this, first);
+        return;
+    }
     constexpr uint32_t n = Count;
     const uint32_t xy = cpcscreenpixels_xy;
     if (cpcscreenpixels_xy_hsync - xy > n) {
@@ -154,6 +235,11 @@ void gaCPC::monitor_run_pixel(int first) {
 
 template <int Count>
 void gaCPC::monitor_run_sync(int first) {
+    if (first == 0) {
+        if (retraceHalfAhead(*this)) return;
+    } else if (halfAhead != kNotAhead) {
+        return;
+    }
     constexpr uint32_t n = Count;
     if (monitor_vsync_ctr) {
         if (monitor_vsync_ctr >= n) {
@@ -217,6 +303,7 @@ void monitor_finish_frame() {
 }
 
 void monitor_init() {
+    halfAhead = kNotAhead;
     monitor_hsync_ctr = 0;
     monitor_vsync_ctr = 0;
     monitor_nb_lines = 0;

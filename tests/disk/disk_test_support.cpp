@@ -118,6 +118,7 @@ Bench::Bench() {
 
 void Bench::tick(uint64_t microseconds) {
     for (uint64_t i = 0; i < microseconds; ++i) {
+        if (drivesNeverQuiet) driveA.quiet = driveB.quiet = false;  // only ever set at a byte boundary
         fdc.clock();
         driveA.clock();
         driveB.clock();

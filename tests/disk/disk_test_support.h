@@ -48,6 +48,9 @@ public:
     FDCupd765 fdc;
     floppyDrive driveA, driveB;
     uint64_t now = 0;
+    // The drives turn every microsecond in full, never quiet (the reference
+    // the quiet spells are checked against).
+    bool drivesNeverQuiet = false;
 
     Bench();
     void tick(uint64_t microseconds = 1);

@@ -144,3 +144,69 @@ TEST(FloppyDrive, EjectLeavesNoTrackAndDropsReady) {
     EXPECT_EQ(bench.driveA.trackBuffer, nullptr);
     bench.tick(1000);  // turning an empty drive touches nothing
 }
+
+namespace {
+
+// Everything a drive shows, with the cells of a quiet spell caught up.
+std::vector<uint32_t> driveState(floppyDrive& d) {
+    d.wake();
+    return {d.bitCounter, d.indexPulse, d.shiftRegister, d.cellMask, d.readWord, d.currentWord, d.position,
+            d.copyEnd,    d.revolution, d.cylinder,      d.ready,    d.spinning, d.motorRunning, d.syncWindow};
+}
+
+}  // namespace
+
+// A drive with its motor stopped or without a disk only counts its byte cells
+// and catches the rest up when something needs it: a session of idle spells
+// broken at odd moments, disk changes, seeks and reads ends exactly as with
+// drives that turn in full every microsecond.
+TEST(FloppyDrive, QuietSpellsEndAsIfTheDriveHadTurned) {
+    std::vector<Track> tracks;
+    for (int c = 0; c < 8; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
+    const std::vector<uint8_t> image = buildImage(tracks, 8, 1, false);
+    struct Session {
+        std::vector<std::vector<uint32_t>> states;
+        std::vector<uint8_t> bytes;
+    };
+    auto session = [&](bool neverQuiet) {
+        Session out;
+        Bench bench;
+        bench.drivesNeverQuiet = neverQuiet;
+        auto checkpoint = [&] {
+            out.states.push_back(driveState(bench.driveA));
+            out.states.push_back(driveState(bench.driveB));
+        };
+        bench.specify();
+        bench.tick(1237);
+        checkpoint();
+        EXPECT_EQ(loadImage(bench.driveA, image), 1);
+        bench.tick(777);
+        checkpoint();
+        EXPECT_TRUE(bench.spinUp(bench.driveA));
+        Execution read = bench.run(sectorCommand(kFdcReadData, 0, 0, 0, 0xC3, 2, 0xC3));
+        out.bytes = read.data;
+        out.bytes.insert(out.bytes.end(), read.result.begin(), read.result.end());
+        bench.tick(450001);  // two revolutions and more with nothing watching the cells
+        checkpoint();
+        bench.driveA.start_motor(false);
+        bench.tick(60013);
+        checkpoint();
+        std::vector<uint8_t> seek = bench.seekTo(0, 5);
+        out.bytes.insert(out.bytes.end(), seek.begin(), seek.end());
+        bench.tick(333);
+        EXPECT_TRUE(bench.spinUp(bench.driveA));
+        Execution id = bench.run({0x4A, 0x00});
+        out.bytes.insert(out.bytes.end(), id.result.begin(), id.result.end());
+        checkpoint();
+        bench.driveA.eject_disk();
+        bench.tick(5011);
+        checkpoint();
+        out.states.push_back({static_cast<uint32_t>(bench.now)});
+        return out;
+    };
+    Session quiet = session(false);
+    Session turning = session(true);
+    EXPECT_EQ(quiet.states, turning.states);
+    EXPECT_EQ(quiet.bytes, turning.bytes);
+    EXPECT_GT(quiet.bytes.size(), 512u);  // the sector was read
+}

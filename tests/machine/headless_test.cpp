@@ -47,6 +47,16 @@ TEST_F(Headless, CommandLineErrorsEndTheProgram) {
 
     HeadlessResult badFrames = runKestrixHeadless(home.path(), {"--frames=x"});
     EXPECT_EQ(badFrames.exitCode, 1);
+    HeadlessResult badSkip = runKestrixHeadless(home.path(), {"--bench-skip=-3"});
+    EXPECT_EQ(badSkip.exitCode, 1);
+}
+
+// The benchmark measures only the frames after the skipped ones.
+TEST_F(Headless, BenchCountsTheFramesAfterTheSkippedOnes) {
+    TempKestrixHome home;
+    HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=30", "--bench-skip=12", "--bench"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("frames 18, seconds "), std::string::npos) << r.output;
 }
 
 TEST_F(Headless, CrtcTypesOfTheUsageTextAreAccepted) {

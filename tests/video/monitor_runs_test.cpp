@@ -1,6 +1,8 @@
-// The frame clock hands the beam runs of adjacent ticks. A run must leave the
-// beam and the frame buffer exactly as the same ticks one by one would, also
-// when a row end, the buffer end or a sync counter falls inside the run.
+// The frame clock hands the beam each half character as runs of adjacent
+// ticks, and the first run may draw the whole half at once. A half must leave
+// the beam and the frame buffer exactly as the same ticks one by one would,
+// also when a row end, the buffer end, a sync counter or a blank change falls
+// inside it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -58,26 +60,49 @@ protected:
                 monitor_nb_lines,   monitor_hsync_ctr,        ga->beamInRetrace()};
     }
 
-    // Runs `count` ticks from `first` both ways from the same start and
-    // compares beam, routine pairing and buffer.
-    void expectSameAsSingleTicks(const Case& c, int first, int count) {
-        const std::string where = std::string(c.name) + " first " + std::to_string(first) + " count " +
-                                  std::to_string(count);
-        const std::vector<uint32_t> picture(cpcscreenpixels, cpcscreenpixels + kFramePixels);
+    // One half character both ways from the same start: eight single ticks,
+    // and the runs of `pattern` (the first one starts at the half's tick 0).
+    // With `flipBlank` the blank level changes after the first run, as the
+    // HSYNC edge after T-state 1 does; with `edgePending` a falling CRTC HSYNC
+    // is still to come in the microsecond, and gives the monitor a vertical
+    // sync pulse there. Compares beam, routine pairing and buffer.
+    void expectHalfSameAsSingleTicks(const Case& c, const std::vector<int>& pattern, bool flipBlank,
+                                     bool edgePending) {
+        std::string where = std::string(c.name) + " runs";
+        for (int n : pattern) {
+            where += ' ';
+            where += std::to_string(n);
+        }
+        if (flipBlank) where += ", blank flips";
+        if (edgePending) where += ", HSYNC edge pending";
+        std::vector<uint32_t>& picture = pictures[0];
+        std::vector<uint32_t>& singlePicture = pictures[1];
+        picture.assign(cpcscreenpixels, cpcscreenpixels + kFramePixels);
         const uint32_t finishedBefore = monitorFinishedFrames;
 
         load(c);
-        for (int i = 0; i < count; ++i) {
-            ga->pixelColor = ga->halfColours[first + i];
+        for (int i = 0; i < 8; ++i) {
+            if (i == pattern[0] && flipBlank) ga->blank = !ga->blank;
+            if (i == pattern[0] && edgePending) monitor_vsync_pulse();
+            ga->pixelColor = ga->halfColours[i];
             (ga->*ga->monitorRoutine)();
         }
         const BeamState single = state();
-        const std::vector<uint32_t> singlePicture(cpcscreenpixels, cpcscreenpixels + kFramePixels);
+        singlePicture.assign(cpcscreenpixels, cpcscreenpixels + kFramePixels);
 
         std::memcpy(cpcscreenpixels, picture.data(), kFramePixels * sizeof(uint32_t));
         monitorFinishedFrames = finishedBefore;
         load(c);
-        (ga->*ga->monitorRuns[count - 1])(first);
+        ga->crtcHsyncLast = edgePending;
+        crtc->hsync = false;
+        int first = 0;
+        for (int count : pattern) {
+            if (first == pattern[0] && flipBlank) ga->blank = !ga->blank;
+            if (first == pattern[0] && edgePending) monitor_vsync_pulse();
+            (ga->*ga->monitorRuns[count - 1])(first);
+            first += count;
+        }
+        ga->crtcHsyncLast = 0;
         const BeamState run = state();
 
         EXPECT_EQ(run.xy, single.xy) << where;
@@ -94,10 +119,14 @@ protected:
         std::memcpy(cpcscreenpixels, picture.data(), kFramePixels * sizeof(uint32_t));
     }
 
+    std::vector<uint32_t> pictures[2];
+
+    // The frame clock's two halves, the longest runs and single ticks.
     void checkAllRuns(const Case& c) {
-        for (int count = 1; count <= 4; ++count) {
-            expectSameAsSingleTicks(c, 0, count);
-            expectSameAsSingleTicks(c, 8 - count, count);
+        const std::vector<std::vector<int>> patterns = {{1, 2, 1, 1, 3}, {1, 4, 2, 1}, {4, 4}, {1, 1, 1, 1, 1, 1, 1, 1}};
+        for (const auto& pattern : patterns) {
+            for (int variant = 0; variant < 4; ++variant)
+                expectHalfSameAsSingleTicks(c, pattern, variant & 1, variant & 2);
         }
     }
 };
@@ -108,7 +137,7 @@ TEST_F(MonitorRuns, DrawingRunsMatchSingleTicks) {
     const uint32_t mid = 100 * 2 * kRow + 300;
     checkAllRuns({"mid row", false, false, mid, 100 * 2 * kRow + kRow, 100, 0, 0});
     checkAllRuns({"mid row blank", false, true, mid, 100 * 2 * kRow + kRow, 100, 0, 0});
-    for (uint32_t left = 1; left <= 5; ++left) {
+    for (uint32_t left = 1; left <= 9; ++left) {
         const std::string name = "row end in " + std::to_string(left);
         checkAllRuns({name.c_str(), false, false, 2 * kRow - left, 2 * kRow, 0, 0, 0});
         checkAllRuns({name.c_str(), false, true, 2 * kRow - left, 2 * kRow, 0, 0, 0});
@@ -116,7 +145,7 @@ TEST_F(MonitorRuns, DrawingRunsMatchSingleTicks) {
 }
 
 TEST_F(MonitorRuns, DrawingRunsAtTheBufferEndMatchSingleTicks) {
-    for (uint32_t left = 0; left <= 5; ++left) {
+    for (uint32_t left = 0; left <= 9; ++left) {
         const std::string name = "buffer end in " + std::to_string(left);
         checkAllRuns({name.c_str(), false, false, kFramePixels - left, kFramePixels + 100, 320, 0, 0});
     }
@@ -126,7 +155,7 @@ TEST_F(MonitorRuns, DrawingRunsAtTheBufferEndMatchSingleTicks) {
 
 TEST_F(MonitorRuns, RetraceRunsMatchSingleTicks) {
     checkAllRuns({"waiting for hsync", true, false, 4 * kRow, 5 * kRow, 2, 0, 0});
-    for (uint8_t left = 1; left <= 5; ++left) {
+    for (uint8_t left = 1; left <= 9; ++left) {
         const std::string name = "flyback ends in " + std::to_string(left);
         checkAllRuns({name.c_str(), true, false, 4 * kRow, 5 * kRow, 2, 0, left});
         checkAllRuns({(name + ", line 525").c_str(), true, false, 4 * kRow, 5 * kRow, 525, 0, left});
@@ -136,7 +165,7 @@ TEST_F(MonitorRuns, RetraceRunsMatchSingleTicks) {
 }
 
 TEST_F(MonitorRuns, VerticalRetraceRunsMatchSingleTicks) {
-    for (uint32_t left = 1; left <= 5; ++left) {
+    for (uint32_t left = 1; left <= 9; ++left) {
         const std::string name = "vertical retrace ends in " + std::to_string(left);
         checkAllRuns({name.c_str(), true, false, 0, kRow, 0, left, 0});
         checkAllRuns({(name + ", flyback armed").c_str(), true, false, 0, kRow, 0, left, 3});
@@ -144,7 +173,7 @@ TEST_F(MonitorRuns, VerticalRetraceRunsMatchSingleTicks) {
         checkAllRuns({(name + ", short frame").c_str(), true, false, 60 * kRow + 5, 61 * kRow, 60, left, 0});
     }
     checkAllRuns({"short frame, row end", true, false, 61 * kRow - 2, 61 * kRow, 60, 1000, 0});
-    for (uint32_t over = 0; over <= 5; ++over) {
+    for (uint32_t over = 0; over <= 9; ++over) {
         const std::string name = "short frame, write limit in " + std::to_string(over);
         checkAllRuns({name.c_str(), true, false, 475904 - over, 475904 + 500, 300, 1000, 0});
     }
