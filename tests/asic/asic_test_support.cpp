@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "asic/cartridge.h"
+#include "support/bare_machine.h"
 #include "machine/file_reader.h"
 #include "video/monitor.h"
 
@@ -53,18 +54,7 @@ bool loadCprBytes(const std::vector<uint8_t>& bytes) {
     return loaded;
 }
 
-void asicIo(uint16_t port, uint8_t data, bool write) {
-    cpu->addressBus = port;
-    cpu->dataBus = data;
-    cpu->m1 = false;
-    cpu->rd = !write;
-    cpu->wr = write;
-    cpu->iorq = true;
-    as->serviceIoEdge();
-    cpu->iorq = false;
-    cpu->rd = cpu->wr = false;
-    as->serviceIoEdge();
-}
+void asicIo(uint16_t port, uint8_t data, bool write) { test_support::ioCycleOn(as, port, data, write); }
 
 uint8_t ram(uint16_t address) { return mem->banks[address >> 14][address & 0x3FFF]; }
 

@@ -11,20 +11,23 @@
 namespace test_support {
 
 // One complete I/O cycle as the processor drives it: IORQ rises with the
-// strobe, the gate array serves it, IORQ falls again.
-inline void ioCycle(uint16_t port, uint8_t data, bool write = true) {
+// strobe, the chip (gate array or ASIC) serves it, IORQ falls again.
+template <typename Chip>
+inline void ioCycleOn(Chip* chip, uint16_t port, uint8_t data, bool write = true) {
     cpu->addressBus = port;
     cpu->dataBus = data;
     cpu->m1 = false;
     cpu->rd = !write;
     cpu->wr = write;
     cpu->iorq = true;
-    ga->serviceIoEdge();
+    chip->serviceIoEdge();
     cpu->iorq = false;
     cpu->rd = false;
     cpu->wr = false;
-    ga->serviceIoEdge();
+    chip->serviceIoEdge();
 }
+
+inline void ioCycle(uint16_t port, uint8_t data, bool write = true) { ioCycleOn(ga, port, data, write); }
 
 inline void crtcWrite(uint8_t reg, uint8_t value) {
     ioCycle(0xBC00, reg);
