@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "disk_machine_fixture.h"
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/media_loader.h"
@@ -21,50 +22,7 @@ using namespace test_support;
 
 namespace {
 
-class DiskBoot : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found in " << sharedPath("roms");
-        ASSERT_TRUE(font.loadFromOsRom(sharedOsRom("6128")));
-    }
-    void TearDown() override {
-        if (booted) {
-            running = 0;
-            clearTimedActions();
-            endCPC();
-        }
-    }
-    // Builds a 6128 in this process and runs it to the BASIC prompt.
-    void boot() {
-        setenv("KESTRIX_HOME", home.path().c_str(), 1);
-        allocateTextBuffers();
-        initBasePath();
-        headlessMode = true;
-        clearTimedActions();
-        beginCPC();
-        booted = true;
-        cpcType = CPC6128;
-        cpcLang = LangUK;
-        crtcType = 0;
-        running = 0;
-        ASSERT_TRUE(startCPC());
-        run();
-        frames(100);
-    }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i) runOneFrame();
-    }
-    void type(const char* text) {
-        setAutorunText(text);
-        autorun_dsk(0, kAutorunKeyPeriodMs);
-        for (int i = 0; i < 2000 && autorunInProgress(); ++i) runOneFrame();
-    }
-    ScreenText screen() { return readScreenText(framePictureArea(), font); }
-
-    TempKestrixHome home;
-    RomFont font;
-    bool booted = false;
-};
+using DiskBoot = disk_test::InProcess6128;
 
 std::vector<uint8_t> blankDataDisk() {
     std::vector<disk_test::Track> tracks;

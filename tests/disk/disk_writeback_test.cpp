@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 
+#include "disk_machine_fixture.h"
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/frontend_services.h"
@@ -53,51 +54,21 @@ std::vector<std::string> filesIn(const fs::path& dir) {
     return names;
 }
 
-class WriteBack : public ::testing::Test {
+class WriteBack : public disk_test::InProcess6128 {
 protected:
     void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found in " << sharedPath("roms");
+        InProcess6128::SetUp();
+        if (IsSkipped()) return;
         if (!fs::exists(sharedPath("media/cpcrogue.dsk"))) GTEST_SKIP() << "shared cpcrogue.dsk not found";
         original = fileBytes(sharedPath("media/cpcrogue.dsk"));
         disk = disk_test::writeTempFile("cpcrogue.dsk", original);
         dir = fs::path(disk).parent_path();
         diskWritePolicy = DiskWritePolicy::Back;
-        ASSERT_TRUE(font.loadFromOsRom(sharedOsRom("6128")));
-    }
-    void TearDown() override {
-        if (booted) {
-            running = 0;
-            clearTimedActions();
-            endCPC();
-        }
     }
     // In this process: a 6128 at the BASIC prompt with the copy in drive A.
     void boot() {
-        setenv("KESTRIX_HOME", home.path().c_str(), 1);
-        allocateTextBuffers();
-        initBasePath();
-        installFrontendServices();
-        headlessMode = true;
-        clearTimedActions();
-        beginCPC();
-        booted = true;
-        cpcType = CPC6128;
-        cpcLang = LangUK;
-        crtcType = 0;
-        running = 0;
-        ASSERT_TRUE(startCPC());
-        run();
-        frames(100);
+        InProcess6128::boot();
         ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
-    }
-    void frames(int n) {
-        for (int i = 0; i < n; ++i) runOneFrame();
-    }
-    void type(const char* text, int after) {
-        setAutorunText(text);
-        autorun_dsk(0, kAutorunKeyPeriodMs);
-        for (int i = 0; i < 3000 && autorunInProgress(); ++i) runOneFrame();
-        frames(after);
     }
     // The file now holds the program: a run of the binary lists it and runs it.
     void expectProgramOnDisk() {
@@ -110,12 +81,9 @@ protected:
         EXPECT_TRUE(text.contains(" 42")) << text.dump();
     }
 
-    TempKestrixHome home;
-    RomFont font;
     std::vector<uint8_t> original;
     std::string disk;
     fs::path dir;
-    bool booted = false;
 };
 
 }  // namespace
