@@ -17,6 +17,7 @@
 #include <iterator>
 
 #include "disk_machine_fixture.h"
+#include "disk_image_writers.h"
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/frontend_services.h"
@@ -183,6 +184,19 @@ TEST_F(WriteBackRuns, CopyPolicyNumbersCopiesAndOffWritesNothing) {
     EXPECT_EQ(fileBytes(disk), original);
     EXPECT_NE(runWith({"--diskwrite=sometimes"}, "").output.find("--diskwrite=sometimes is invalid"),
               std::string::npos);
+}
+
+TEST_F(WriteBackRuns, PreservationImageGetsANumberedDskCopy) {
+    int sides = 0;
+    const std::vector<disk_test::MfmTrack> tracks = disk_test::tracksOfDsk(disk, sides);
+    ASSERT_FALSE(tracks.empty());
+    const std::vector<uint8_t> hfeBytes = disk_test::writeHFE(tracks, 42, sides);
+    const std::string hfe = disk_test::writeTempFile("rogue.hfe", hfeBytes);
+    HeadlessResult first = runWith({"-0", hfe}, kSaveProgram);
+    EXPECT_NE(first.output.find("rogue_000.dsk"), std::string::npos) << first.output;
+    EXPECT_EQ(fileBytes(hfe), hfeBytes);
+    ScreenText text = screenAfter({"-0", (fs::path(hfe).parent_path() / "rogue_000.dsk").string(), "-a", kLoadProgram}, 900);
+    EXPECT_TRUE(text.contains(" 42")) << text.dump();
 }
 
 TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {
