@@ -15,6 +15,7 @@
 #include "machine/text_buffers.h"
 #include "support/built_machine.h"
 #include "support/headless_screen.h"
+#include "support/log_capture.h"
 
 using namespace test_support;
 
@@ -55,23 +56,6 @@ TEST_F(PlusHeadless, DiskGameRunsOnThe6128Plus) {
     EXPECT_TRUE(readScreenText(run.picture, font).contains("PRESS ENTER TO START"));
 }
 
-// Collects the log lines (the on-screen messages are logged too) while it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        SDL_LogGetOutputFunction(&previous_, &previousData_);
-        SDL_LogSetOutputFunction(&LogCapture::collect, this);
-    }
-    ~LogCapture() { SDL_LogSetOutputFunction(previous_, previousData_); }
-    std::string text;
-
-private:
-    static void collect(void* self, int, SDL_LogPriority, const char* message) {
-        static_cast<LogCapture*>(self)->text += std::string(message) + "\n";
-    }
-    SDL_LogOutputFunction previous_ = nullptr;
-    void* previousData_ = nullptr;
-};
 
 TEST(PlusNoRoms, MissingCartridgeAndRomsNameTheCartridge) {
     TempKestrixHome home(false);

@@ -246,19 +246,4 @@ std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks) {
     return out;
 }
 
-namespace {
-void appendLog(void* capture, int, SDL_LogPriority, const char* message) {
-    static_cast<LogCapture*>(capture)->text += std::string(message) + "\n";
-}
-}  // namespace
-
-LogCapture::LogCapture() {
-    SDL_LogOutputFunction previous = nullptr;
-    SDL_LogGetOutputFunction(&previous, &previousData_);
-    previous_ = reinterpret_cast<void (*)(void*, int, int, const char*)>(previous);
-    SDL_LogSetOutputFunction(appendLog, this);
-}
-
-LogCapture::~LogCapture() { SDL_LogSetOutputFunction(reinterpret_cast<SDL_LogOutputFunction>(previous_), previousData_); }
-
 }  // namespace disk_test

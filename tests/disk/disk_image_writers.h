@@ -1,6 +1,7 @@
 // Small writers of HFE, IPF and RAW images for the loader tests, fed with
 // MFM word tracks (usually the ones the DSK loader builds from a real disk).
 #pragma once
+#include "support/log_capture.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,19 +55,7 @@ struct RawTrack {
 std::vector<uint8_t> writeRAW(const std::vector<RawTrack>& tracks);
 std::vector<uint8_t> wordsToBytes(const std::vector<uint16_t>& words);
 
-// Collects what is logged through SDL while it lives.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-    std::string text;
-
-private:
-    void (*previous_)(void*, int, int, const char*) = nullptr;
-    void* previousData_ = nullptr;
-};
+using test_support::LogCapture;
 
 
 }  // namespace disk_test

@@ -67,29 +67,6 @@ void TapeDeckTest::run(uint64_t microseconds) {
     for (uint64_t i = 0; i < microseconds; ++i) tape->read();
 }
 
-namespace {
-
-void catchLine(void* self, int, SDL_LogPriority, const char* message) {
-    static_cast<TapeLogCatcher*>(self)->lines.emplace_back(message);
-}
-
-}  // namespace
-
-TapeLogCatcher::TapeLogCatcher() {
-    SDL_LogGetOutputFunction(&previous_, &previousUserdata_);
-    SDL_LogSetOutputFunction(catchLine, this);
-}
-
-TapeLogCatcher::~TapeLogCatcher() { SDL_LogSetOutputFunction(previous_, previousUserdata_); }
-
-bool TapeLogCatcher::contains(const std::string& text) const { return count(text) > 0; }
-
-int TapeLogCatcher::count(const std::string& text) const {
-    int n = 0;
-    for (const auto& l : lines) n += l.find(text) != std::string::npos;
-    return n;
-}
-
 int loadTapeImage(const std::string& path, char kind) {
     int64_t length = SDL_OpenFile(path.c_str());
     int result = 0;

@@ -1,6 +1,7 @@
 // Shared pieces of the tape tests: a deck without the rest of the machine,
 // a scratch directory, image builders and writers, and a log catcher.
 #pragma once
+#include "support/log_capture.h"
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -37,19 +38,7 @@ protected:
     TapeScratchDir scratch;
 };
 
-// Every SDL log line written while it lives.
-class TapeLogCatcher {
-public:
-    TapeLogCatcher();
-    ~TapeLogCatcher();
-    bool contains(const std::string& text) const;
-    int count(const std::string& text) const;
-    std::vector<std::string> lines;
-
-private:
-    void* previousUserdata_ = nullptr;
-    SDL_LogOutputFunction previous_ = nullptr;
-};
+using TapeLogCatcher = test_support::LogCapture;
 
 // Opens the file and runs the loader of the kind ('c', 's', 'w'); the loader's result.
 int loadTapeImage(const std::string& path, char kind);
