@@ -131,7 +131,7 @@ bool load_tape_file(const char* path) {
     char kind = tapeKindOfPath(path);
     SDL_OpenFile(path);
     if (!cPCFile) {
-        textShowOSD("\366 %s not found ! \367", path);
+        textShowOSD("\366 %s %s ! \367", path, fileOpenProblem());
     } else if (!kind) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
