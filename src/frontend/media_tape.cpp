@@ -15,6 +15,7 @@
 #include "machine/ui_hooks.h"
 #include "tape/tape_cdt.h"
 #include "tape/tape_csw.h"
+#include "tape/tape_pulse_builder.h"
 #include "tape/tape_wav.h"
 
 bool t_loadeject_cdt = false;
@@ -141,7 +142,11 @@ bool load_tape_file(const char* path) {
             if (dirLength >= kTextBufferSize) dirLength = kTextBufferSize - 1;
             std::memcpy(tapeDirectory, path, dirLength);
             tapeDirectory[dirLength] = 0;
-            textShowOSD("%s", fileNamePart(path));
+            if (tableDataPulseCut()) {
+                textShowOSD("\366 %s is longer than a tape, cut ! \367", fileNamePart(path));
+            } else {
+                textShowOSD("%s", fileNamePart(path));
+            }
         } else {
             textShowOSD("%s", wrongFormatText(kind));
         }

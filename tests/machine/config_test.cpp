@@ -60,7 +60,7 @@ TEST_F(Config, VolumeAndBlankLines) {
 TEST_F(Config, SpacesAroundTheEqualsSignSpoilTheValue) {
     home.writeFile("Kestrix.ini", "; comment\n[section]\n  mem=576\ncpc = 6128\n");
     parseMainConfigFile();
-    EXPECT_EQ(cpcType, CPC464) << "' 6128' names no model";
+    EXPECT_EQ(cpcType, CPC6128) << "'cpc ' is not the key cpc";
     home.writeFile("Kestrix.ini", "mem=576\n");
     parseMainConfigFile();
     EXPECT_EQ(mem->bankCount, 36);

@@ -33,20 +33,24 @@ TEST(HeadlessNoRoms, MissingOsRomIsReportedAndEndsWithOne) {
 TEST_F(Headless, CommandLineErrorsEndTheProgram) {
     TempKestrixHome home;
     HeadlessResult unknown = runKestrixHeadless(home.path(), {"-q"});
-    EXPECT_EQ(unknown.exitCode, 0);
+    EXPECT_EQ(unknown.exitCode, 2) << "scripts must see a refused command line";
     EXPECT_NE(unknown.output.find("-q is invalid or missing an argument - ignored"), std::string::npos)
         << unknown.output;
     EXPECT_NE(unknown.output.find("Usage: "), std::string::npos);
 
     HeadlessResult empty = runKestrixHeadless(home.path(), {"--mem="});
     EXPECT_NE(empty.output.find("is missing an argument"), std::string::npos) << empty.output;
-    EXPECT_EQ(empty.output.find("Usage: "), std::string::npos) << "no usage text for an empty argument";
+    EXPECT_NE(empty.output.find("Usage: "), std::string::npos) << "headless, a missing value shows the usage";
+    EXPECT_EQ(empty.exitCode, 2);
 
     HeadlessResult help = runKestrixHeadless(home.path(), {"-h"});
     EXPECT_NE(help.output.find("  -c, --cpc=464, 664, 6128, 464+, 6128+ or gx4000"), std::string::npos);
+    EXPECT_NE(help.output.find("--screenshot="), std::string::npos) << "the headless options are listed too";
+    EXPECT_EQ(help.exitCode, 0);
 
     HeadlessResult badFrames = runKestrixHeadless(home.path(), {"--frames=x"});
-    EXPECT_EQ(badFrames.exitCode, 1);
+    EXPECT_EQ(badFrames.exitCode, 2);
+    EXPECT_NE(badFrames.output.find("Usage: "), std::string::npos);
 }
 
 TEST_F(Headless, CrtcTypesOfTheUsageTextAreAccepted) {
