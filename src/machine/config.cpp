@@ -27,7 +27,7 @@ bool commandLineHelp = false;
 namespace {
 
 constexpr int64_t kMaxConfigFileSize = 16384;
-uint8_t nextUromSlot = 0;
+int nextUromSlot = 0;  // -1 after a refused slot number: the next ROM is not loaded
 int badValues = 0;
 
 const char* const kUsageLines[] = {
@@ -182,7 +182,7 @@ void applyMemoryText(const char* text) {
 
 void applyRomSlotText(const char* text) {
     long value;
-    if (numberInRange("ROM slot", text, 0, 255, value)) nextUromSlot = static_cast<uint8_t>(value);
+    nextUromSlot = numberInRange("ROM slot", text, 0, 255, value) ? static_cast<int>(value) : -1;
 }
 
 // A ROM file must hold a whole 16 KB bank; say why one is not taken.
@@ -200,7 +200,13 @@ bool romFileUsable(const char* file) {
 }
 
 void loadUrom(const char* file) {
-    if (romFileUsable(file)) readFileUrom(file, nextUromSlot);
+    if (nextUromSlot < 0) {
+        // Slot 0 would replace BASIC.
+        SDL_Log("config: ROM file %s not loaded, its slot number was refused", file);
+        ++namedFileFailures;
+    } else if (romFileUsable(file)) {
+        readFileUrom(file, static_cast<uint8_t>(nextUromSlot));
+    }
     nextUromSlot = 0;
 }
 
