@@ -10,6 +10,7 @@
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/timed_actions.h"
 #include "machine/text_buffers.h"
 #include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
@@ -278,6 +279,7 @@ void runMainLoop() {
     SDL_Event event;
     while (!mainLoopEnd) {
         while (SDL_PollEvent(&event)) dispatchEvent(event);
+        runMainThreadActions();
         tapeDeliverFrontEndNotices();
         if (mainLoopEnd) break;
         if (frameskip > 0) {

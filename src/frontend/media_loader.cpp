@@ -197,7 +197,7 @@ void load_dsk(const char* name, int unit, char kind) {
         ejectUnit(unit, false);
         return 0;
     });
-    scheduleTimedAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
+    scheduleMainThreadAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
 }
 
 bool loadeject_dsk(const char* name, int unit, char kind) {
