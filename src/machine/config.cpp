@@ -125,7 +125,10 @@ bool latin1FileName(const char* in, char* out) {
         size_t need = n ? n : 2;
         if (o + need >= kTextBufferSize) {
             out[0] = 0;
-            return pathFits(std::string(o + need + std::strlen(in + i), 'x').c_str());
+            SDL_Log("config: the file name %s is too long once converted, refused", in);
+            textShowOSD("\366 File name too long ! \367");
+            ++namedFileFailures;
+            return false;
         }
         if (!n) {
             out[o++] = static_cast<char>(0xC2);

@@ -215,11 +215,15 @@ TEST_F(WindowedKestrix, F11SwitchesToFullScreenAndBack) {
     requireBasic(k);
     ASSERT_TRUE(k.key("F11"));
     int w = 0, h = 0;
-    eventually([&] { return k.geometry(w, h) && w == 1280; });
+    RgbaImage root;
+    // Until the full-screen picture itself is drawn: black beside it, the picture in place.
+    eventually([&] {
+        return k.geometry(w, h) && w == 1280 && k.screenshotRoot(root) && (root.at(100, 300) & 0xFFFFFF) == 0 &&
+               (root.at(256 + 400, 300) & 0xFFFFFF) != 0;
+    });
     ASSERT_TRUE(k.geometry(w, h));
     EXPECT_EQ(w, 1280);
     EXPECT_EQ(h, 1024);
-    RgbaImage root;
     ASSERT_TRUE(k.screenshotRoot(root));
     // 1280 x 1024: the picture at 1:1, centred across, from the top.
     EXPECT_EQ(root.at(100, 300) & 0xFFFFFF, 0u) << "black beside the picture";
@@ -227,11 +231,11 @@ TEST_F(WindowedKestrix, F11SwitchesToFullScreenAndBack) {
     EXPECT_EQ(root.at(256 + 400, 1000) & 0xFFFFFF, 0u) << "no status strip in full screen";
     EXPECT_NE(root.at(256 + 400, 300) & 0xFFFFFF, 0u) << "the picture";
     ASSERT_TRUE(k.key("F11"));
-    eventually([&] { return k.geometry(w, h) && w == 768; });
+    RgbaImage shot;
+    eventually([&] { return k.geometry(w, h) && w == 768 && k.screenshot(shot) && findIcon(shot, "play") >= 0; });
     ASSERT_TRUE(k.geometry(w, h));
     EXPECT_EQ(w, 768);
     EXPECT_EQ(h, 582);
-    RgbaImage shot;
     ASSERT_TRUE(k.screenshot(shot));
     EXPECT_GE(findIcon(shot, "play"), 0) << "the strip is back";
     EXPECT_TRUE(k.readScreen().contains("Ready"));
