@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config ccache
   libsdl2-dev libpng-dev zlib1g-dev
   libgtest-dev googletest
-  clang
+  clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick xclip
   pasmo valgrind
 )

@@ -6,3 +6,4 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 cd "$root/build"
 ctest --output-on-failure -j"$(nproc)" --timeout 900
+bash "$root/scripts/sanitize.sh"

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -176,6 +178,17 @@ void buildTrack(TrackWriter& track, trackInfo& info, const SectorHeader* headers
     if (extended) cutSecondTrackStart(track);
 }
 
+// Adds " T" (or " T.S" on two sides) for table entry i to the list of damaged tracks.
+void noteDamagedTrack(char* list, size_t size, int entry, int sides) {
+    size_t used = std::strlen(list);
+    if (used + 12 >= size) return;
+    if (sides == 2) {
+        std::snprintf(list + used, size - used, " %d.%d", entry / 2, entry % 2);
+    } else {
+        std::snprintf(list + used, size - used, " %d", entry);
+    }
+}
+
 }  // namespace
 
 void fileDSKSkipUnused() {
@@ -215,15 +228,41 @@ int fileDSK(floppyDrive* drive) {
     std::unique_ptr<uint8_t[]> data(new uint8_t[65536]);
     SectorHeader headers[256];
 
-    // The Extended header's track-size table lies inside its first 256 bytes.
-    SDL_RewindFile(0x100);
     int slots = tracksInImage * sides;
+    // The Extended header's track-size table (in 256-byte units) places every
+    // block, so a damaged one hides nothing after it; without a table the
+    // blocks are taken in sequence.
+    uint8_t sizeTable[256 - 0x34] = {};
+    bool tablePlaced = false;
+    if (extended) {
+        SDL_RewindFile(0x34);
+        for (int i = 0; i < slots && i < int(sizeof sizeTable); ++i) {
+            sizeTable[i] = readU8();
+            tablePlaced |= sizeTable[i] != 0;
+        }
+    }
+    int64_t tableOffset = 0x100;
+    int tracksBuilt = 0;
+    char damaged[160] = {};
+    SDL_RewindFile(0x100);
     int blocksLeft = 2 * slotsAllocated + 16;  // bounds the work a hostile file can ask for
     for (int i = 0; i < slots && blocksLeft > 0; ++i) {
+        int64_t blockEnd = INT64_MAX;
+        if (tablePlaced) {
+            if (i >= int(sizeof sizeTable)) break;
+            SDL_RewindFile(tableOffset);
+            blockEnd = tableOffset + int64_t(sizeTable[i]) * 256;
+            tableOffset = blockEnd;
+            if (blockEnd == filepos_idx) continue;  // unformatted track, absent from the file
+        }
         fileDSKSkipUnused();
         int64_t blockStart = filepos_idx;
-        if (blockStart >= cPCFileLength) break;
+        if (blockStart >= cPCFileLength) {
+            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
+            break;
+        }
         if (!headerIdCheck("Track-Info")) {
+            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
             SDL_RewindFile(blockStart);
             continue;
         }
@@ -250,6 +289,18 @@ int fileDSK(floppyDrive* drive) {
             dataTotal += h.stored;
         }
         fileDSKSkipUnused();
+        // Sector data never runs into the next block: lengths beyond it are damage.
+        if (tablePlaced && filepos_idx + int64_t(dataTotal) > blockEnd) {
+            int64_t room = blockEnd > filepos_idx ? blockEnd - filepos_idx : 0;
+            dataTotal = 0;
+            for (int s = 0; s < sectorCount; ++s) {
+                SectorHeader& h = headers[s];
+                if (h.stored > room) h.stored = static_cast<uint16_t>(room);
+                room -= h.stored;
+                dataTotal += h.stored;
+            }
+            noteDamagedTrack(damaged, sizeof damaged, i, sides);
+        }
         int slot = sides == 1 ? trackNumber : ((i & 1) == 0 ? 2 * trackNumber : i);
         if (slot >= slotsAllocated) {
             SDL_Log("fileDSK: track %d lies beyond the disk, skipped", trackNumber);
@@ -271,7 +322,15 @@ int fileDSK(floppyDrive* drive) {
         uint32_t length = std::min<uint32_t>(writer.count, kMaxTrackLength);
         t.trackLength = static_cast<uint16_t>(length);
         t.lastWordNibbles = 0;
-        i = slot;
+        ++tracksBuilt;
+        if (!tablePlaced) i = slot;
+    }
+    if (damaged[0]) {
+        SDL_Log("fileDSK: damaged track blocks:%s", damaged);
+        textShowOSD("\366 Damaged tracks:%s \367", damaged);
+    } else if (tracksBuilt == 0) {
+        SDL_Log("fileDSK: the image holds no track data, the disk is blank");
+        textShowOSD("\366 The image holds no tracks: blank disk ! \367");
     }
     drive->attach_disk(info, buffers, tracks, sides == 2 ? 1 : 0, 1);
     return 1;

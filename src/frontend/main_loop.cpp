@@ -14,6 +14,7 @@
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/timed_actions.h"
 #include "machine/text_buffers.h"
 #include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
@@ -293,6 +294,7 @@ void runMainLoop() {
         while (SDL_PollEvent(&event)) dispatchEvent(event);
         applyHostKeyQueue();
         pasteStep();
+        runMainThreadActions();
         tapeDeliverFrontEndNotices();
         if (mainLoopEnd) break;
         if (frameskip > 0) {

@@ -18,6 +18,7 @@
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
+#include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
@@ -97,7 +98,13 @@ struct PendingDiskLoad {
 
 uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
     auto* pending = static_cast<PendingDiskLoad*>(param);
-    loadeject_dsk(pending->name.c_str(), pending->unit, pending->kind);
+    // Two loads into one drive in a row: the last one named wins, it does not eject the first.
+    floppyDrive* drive = unitDrive(pending->unit);
+    if (drive && drive->diskInserted) withEmulationStopped([&] {
+        ejectUnit(pending->unit, false);
+        return 0;
+    });
+    if (!loadeject_dsk(pending->name.c_str(), pending->unit, pending->kind)) ++namedFileFailures;
     SDL_CloseFile();
     delete pending;
     return 0;
@@ -145,7 +152,7 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     bool taken = false;
     if (path) SDL_OpenFile(path);
     if (!path || !cPCFile) {
-        textShowOSD("\366 %s not found ! \367", path ? path : "");
+        textShowOSD("\366 %s %s ! \367", path ? path : "", fileOpenProblem());
         copyToTextBuffer(currentFilePath, "");
         if (wasRunning) run();
         return false;
@@ -206,7 +213,7 @@ void load_dsk(const char* name, int unit, char kind) {
         ejectUnit(unit, false);
         return 0;
     });
-    scheduleTimedAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
+    scheduleMainThreadAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
 }
 
 bool loadeject_dsk(const char* name, int unit, char kind) {

@@ -15,6 +15,7 @@
 #include "machine/ui_hooks.h"
 #include "tape/tape_cdt.h"
 #include "tape/tape_csw.h"
+#include "tape/tape_pulse_builder.h"
 #include "tape/tape_wav.h"
 
 bool t_loadeject_cdt = false;
@@ -131,7 +132,7 @@ bool load_tape_file(const char* path) {
     char kind = tapeKindOfPath(path);
     SDL_OpenFile(path);
     if (!cPCFile) {
-        textShowOSD("\366 %s not found ! \367", path);
+        textShowOSD("\366 %s %s ! \367", path, fileOpenProblem());
     } else if (!kind) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
@@ -141,7 +142,11 @@ bool load_tape_file(const char* path) {
             if (dirLength >= kTextBufferSize) dirLength = kTextBufferSize - 1;
             std::memcpy(tapeDirectory, path, dirLength);
             tapeDirectory[dirLength] = 0;
-            textShowOSD("%s", fileNamePart(path));
+            if (tableDataPulseCut()) {
+                textShowOSD("\366 %s is longer than a tape, cut ! \367", fileNamePart(path));
+            } else {
+                textShowOSD("%s", fileNamePart(path));
+            }
         } else {
             textShowOSD("%s", wrongFormatText(kind));
         }

@@ -36,7 +36,10 @@ void shutdown() {
 
 int kestrixMain(int argc, char** argv) {
     HeadlessOptions headless;
-    if (!extractHeadlessOptions(argc, argv, headless)) return 1;
+    if (!extractHeadlessOptions(argc, argv, headless)) {
+        printUsage(argv[0]);
+        return 2;
+    }
     headlessMode = headless.enabled;
 
     mainLoopEnd = 0;
@@ -105,13 +108,22 @@ int kestrixMain(int argc, char** argv) {
     if (argc > 1 && !parseCommandLine(argc, argv)) {
         mainLoopEnd = 1;
         shutdown();
-        return 0;
+        // Scripts tell a refused command line from a help request.
+        return headlessMode && !commandLineHelp ? 2 : 0;
     }
 
     int exitCode = 0;
     if (headlessMode) {
+        if (namedFileFailures) {
+            // The file's own message has been written; running without it would hide the failure.
+            mainLoopEnd = 1;
+            shutdown();
+            return 1;
+        }
         run();
         exitCode = runHeadlessFrames(headless);
+        // A disk named by a setting is read a little after the start.
+        if (namedFileFailures && exitCode == 0) exitCode = 1;
         running = 0;
         mainLoopEnd = 1;
     } else {

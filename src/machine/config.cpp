@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <getopt.h>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -13,17 +14,21 @@
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_services.h"
+#include "machine/memory.h"
 #include "machine/text_buffers.h"
 #include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
 #include "video/monitor.h"
 
 FrontendServices frontendServices;
+int namedFileFailures = 0;
+bool commandLineHelp = false;
 
 namespace {
 
 constexpr int64_t kMaxConfigFileSize = 16384;
-uint8_t nextUromSlot = 0;
+int nextUromSlot = 0;  // -1 after a refused slot number: the next ROM is not loaded
+int badValues = 0;
 
 const char* const kUsageLines[] = {
     "  -h, --help - see this text ;-)",
@@ -52,6 +57,12 @@ const char* const kUsageLines[] = {
     "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
     "      --keymap=char or position - type the host's characters or go by key position",
+    "  --headless - run without a window (options below need it)",
+    "  --frames=number of frames to run headless",
+    "  --screenshot=PNG file written after the headless frames",
+    "  --bench - print the emulation speed after the headless frames",
+    "  --snapshot=SNA file written after the headless frames",
+    "  --bench-skip=number of first frames left out of the --bench timing",
 };
 
 // Long options without a short letter; all of them take an argument.
@@ -87,30 +98,62 @@ bool optionAvailable(int c) {
 
 constexpr uint32_t kMediaSettleMs = 500;
 
+// Paths as long as the text buffers would be cut into another file's name.
+bool pathFits(const char* name) {
+    size_t length = std::strlen(name);
+    if (length < kTextBufferSize) return true;
+    SDL_Log("config: a file name of %zu characters is longer than %zu, refused", length, kTextBufferSize - 1);
+    textShowOSD("\366 File name too long (%zu characters) ! \367", length);
+    ++namedFileFailures;
+    return false;
+}
+
 // Loads a medium named by a setting; disks make sure a controller with both drives exists.
 void loadMedia(const char* name, int unit, bool disk) {
+    if (!pathFits(name)) return;
     if (disk) changeCPCFdc(true, 2);
     copyToTextBuffer(fullFileNameStr, name);
-    if (frontendServices.loadMediaFile) frontendServices.loadMediaFile(fullFileNameStr, unit);
+    if (frontendServices.loadMediaFile && !frontendServices.loadMediaFile(fullFileNameStr, unit)) ++namedFileFailures;
     // A window's timers load the disk meanwhile; headless, they follow emulated time.
     if (!headlessMode) SDL_Delay(kMediaSettleMs);
 }
 
-// File names in the configuration file are Latin-1: each byte from 80h up
-// becomes a two-byte sequence, except where a C2h already leads one.
-void latin1FileName(const char* in, char* out) {
+// Length of the valid UTF-8 sequence of two or more bytes at `p`, or 0.
+size_t utf8SequenceLength(const uint8_t* p) {
+    size_t n = p[0] >= 0xF0 && p[0] <= 0xF4 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC2 && p[0] <= 0xDF ? 2 : 0;
+    if (p[0] > 0xF4) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((p[k] & 0xC0) != 0x80) return 0;
+    }
+    if (n == 3 && ((p[0] == 0xE0 && p[1] < 0xA0) || (p[0] == 0xED && p[1] >= 0xA0))) return 0;
+    if (n == 4 && ((p[0] == 0xF0 && p[1] < 0x90) || (p[0] == 0xF4 && p[1] >= 0x90))) return 0;
+    return n;
+}
+
+// File names in the configuration file may be Latin-1: each byte from 80h up
+// that is not part of a valid UTF-8 sequence gets a C2h before it.
+bool latin1FileName(const char* in, char* out) {
     size_t o = 0;
-    for (size_t i = 0; in[i] && o + 2 < kTextBufferSize; ++i) {
-        uint8_t c = static_cast<uint8_t>(in[i]);
-        if (c == 0xC2 && in[i + 1]) {
-            out[o++] = in[i++];
-            out[o++] = in[i];
-        } else {
-            if (c >= 0x80) out[o++] = static_cast<char>(0xC2);
-            out[o++] = static_cast<char>(c);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(in);
+    for (size_t i = 0; bytes[i];) {
+        size_t n = bytes[i] >= 0x80 ? utf8SequenceLength(bytes + i) : 1;
+        size_t need = n ? n : 2;
+        if (o + need >= kTextBufferSize) {
+            out[0] = 0;
+            SDL_Log("config: the file name %s is too long once converted, refused", in);
+            textShowOSD("\366 File name too long ! \367");
+            ++namedFileFailures;
+            return false;
         }
+        if (!n) {
+            out[o++] = static_cast<char>(0xC2);
+            out[o++] = static_cast<char>(bytes[i++]);
+            continue;
+        }
+        for (size_t k = 0; k < n; ++k) out[o++] = static_cast<char>(bytes[i++]);
     }
     out[o] = 0;
+    return true;
 }
 
 void configDirectory(char* target, const char* value) {
@@ -129,80 +172,129 @@ void callService(F* service) {
     if (service) service();
 }
 
-// Volume 0..128; anything else (including negative numbers) leaves it as it is.
+// A whole decimal number within [low, high]; anything else is refused with a message.
+bool numberInRange(const char* what, const char* text, long low, long high, long& value) {
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text, &end, 10);
+    if (end == text || *end || errno || value < low || value > high) {
+        SDL_Log("config: %s '%s' is not a number from %ld to %ld, refused", what, text, low, high);
+        textShowOSD("\366 %s %s refused ! \367", what, text);
+        ++badValues;
+        return false;
+    }
+    return true;
+}
+
+constexpr long kMaxMemoryKb = 4160;  // 64 KB and the largest expansion
+
 void applyVolumeText(const char* text) {
-    int value = std::atoi(text);
-    if (value >= 0 && value <= 128) CPC_audio_volume = static_cast<float>(value) / 128.0f;
+    long value;
+    if (numberInRange("volume", text, 0, 128, value)) CPC_audio_volume = static_cast<float>(value) / 128.0f;
+}
+
+void applyMemoryText(const char* text) {
+    long value;
+    if (numberInRange("memory size", text, 0, kMaxMemoryKb, value)) changeCPCMemory(static_cast<uint16_t>(value));
+}
+
+void applyRomSlotText(const char* text) {
+    long value;
+    nextUromSlot = numberInRange("ROM slot", text, 0, 255, value) ? static_cast<int>(value) : -1;
+}
+
+// A ROM file must hold a whole 16 KB bank; say why one is not taken.
+bool romFileUsable(const char* file) {
+    if (!pathFits(file)) return false;
+    int64_t length = SDL_OpenFile(file);
+    const char* problem = length > 0 ? nullptr : cPCFile ? "is empty" : fileOpenProblem();
+    SDL_CloseFile();
+    if (!problem && length < memory::kBankSize) problem = "is shorter than 16 KB";
+    if (!problem) return true;
+    SDL_Log("config: ROM file %s %s, ignored", file, problem);
+    textShowOSD("\366 ROM %s %s ! \367", fileNamePart(file), problem);
+    ++namedFileFailures;
+    return false;
 }
 
 void loadUrom(const char* file) {
-    readFileUrom(file, nextUromSlot);
+    if (nextUromSlot < 0) {
+        // Slot 0 would replace BASIC.
+        SDL_Log("config: ROM file %s not loaded, its slot number was refused", file);
+        ++namedFileFailures;
+    } else if (romFileUsable(file)) {
+        readFileUrom(file, static_cast<uint8_t>(nextUromSlot));
+    }
     nextUromSlot = 0;
 }
 
-bool startsWithNoCase(const char* text, const char* prefix) {
-    return strncasecmp(text, prefix, std::strlen(prefix)) == 0;
+void loadLrom(const char* file) {
+    if (romFileUsable(file)) SDL_readFileLrom(file);
 }
+
+// Keys are whole words: "cpcx" is not "cpc".
+bool keyIs(const char* key, const char* name) { return strcasecmp(key, name) == 0; }
 
 void applyConfigLine(char* line, bool& skipping) {
     while (*line == ' ') ++line;
     if (!*line || *line == ';' || *line == '[') return;
-    char* eq = std::strrchr(line, '=');
+    // A value may hold "=" itself (a file name): the key ends at the first one.
+    char* eq = std::strchr(line, '=');
     if (!eq) return;
+    *eq = 0;
+    const char* key = line;
     const char* value = eq + 1;
-    if (startsWithNoCase(line, "default")) {
+    if (keyIs(key, "default")) {
         skipping = *value && (value[0] == 'y' || value[0] == 'Y');
         return;
     }
     if (skipping || !*value) return;
     char first = static_cast<char>(value[0] | 0x20);
-    if (startsWithNoCase(line, "cpc")) chooseCPCType(value);
-    if (startsWithNoCase(line, "lang")) {
+    if (keyIs(key, "cpc")) chooseCPCType(value);
+    if (keyIs(key, "lang")) {
         uint8_t lang = LangUK;
         if (strcasecmp(value, "fr") == 0) lang = LangFrench;
         else if (strcasecmp(value, "es") == 0) lang = LangSpanish;
         else if (strcasecmp(value, "dk") == 0) lang = LangDanish;
         changeCPCLang(lang, true);
     }
-    if (startsWithNoCase(line, "crtc") && value[0] >= '0' && value[0] <= '2') {
+    if (keyIs(key, "crtc") && value[0] >= '0' && value[0] <= '2') {
         crtcType = static_cast<uint8_t>(value[0] - '0');
         changeCrtcType();
     }
-    if (startsWithNoCase(line, "mem")) changeCPCMemory(static_cast<uint16_t>(std::atoi(value)));
-    if (startsWithNoCase(line, "nrom")) nextUromSlot = static_cast<uint8_t>(std::atoi(value));
-    if (startsWithNoCase(line, "urom")) loadUrom(value);
-    if (startsWithNoCase(line, "lrom")) SDL_readFileLrom(value);
-    if (startsWithNoCase(line, "sound") && first == 'n') endisable_sound();
-    if (startsWithNoCase(line, "digib")) digiBlaster = first == 'y';
-    if (startsWithNoCase(line, "volsound")) applyVolumeText(value);
-    if (startsWithNoCase(line, "scanl")) {
+    if (keyIs(key, "mem")) applyMemoryText(value);
+    if (keyIs(key, "nrom")) applyRomSlotText(value);
+    if (keyIs(key, "urom")) loadUrom(value);
+    if (keyIs(key, "lrom")) loadLrom(value);
+    if (keyIs(key, "sound") && first == 'n') endisable_sound();
+    if (keyIs(key, "digib")) digiBlaster = first == 'y';
+    if (keyIs(key, "volsound")) applyVolumeText(value);
+    if (keyIs(key, "scanl")) {
         t_scanlines = first != 'y';
         uiCall(uiHooks.redrawMonitorIcons);
     }
-    if (startsWithNoCase(line, "fullscreen") && first == 'y') callService(frontendServices.setFullscreen);
-    if (startsWithNoCase(line, "filepathscr")) configDirectory(defaultFilePathSCR, value);
-    if (startsWithNoCase(line, "filepathsna")) configDirectory(defaultFilePathSNA, value);
+    if (keyIs(key, "fullscreen") && first == 'y') callService(frontendServices.setFullscreen);
+    if (keyIs(key, "filepathscr")) configDirectory(defaultFilePathSCR, value);
+    if (keyIs(key, "filepathsna")) configDirectory(defaultFilePathSNA, value);
     char name[kTextBufferSize];
-    if (startsWithNoCase(line, "dsk0") || startsWithNoCase(line, "dsk1")) {
-        latin1FileName(value, name);
-        loadMedia(name, line[3] == '1' ? 1 : 0, true);
+    if (keyIs(key, "dsk0") || keyIs(key, "dsk1")) {
+        if (latin1FileName(value, name)) loadMedia(name, key[3] == '1' ? 1 : 0, true);
     }
-    for (const char* key : {"cdt", "sna", "snr", "cpr"}) {
-        if (startsWithNoCase(line, key)) {
-            latin1FileName(value, name);
-            loadMedia(name, 1, false);
+    for (const char* mediaKey : {"cdt", "sna", "snr", "cpr"}) {
+        if (keyIs(key, mediaKey)) {
+            if (latin1FileName(value, name)) loadMedia(name, 1, false);
         }
     }
-    if (startsWithNoCase(line, "diskwrite") && frontendServices.setDiskWritePolicy)
+    if (keyIs(key, "diskwrite") && frontendServices.setDiskWritePolicy)
         frontendServices.setDiskWritePolicy(value);
-    if (startsWithNoCase(line, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
-    if (startsWithNoCase(line, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
-    if (startsWithNoCase(line, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
-    if (startsWithNoCase(line, "joystick") && first == 'y') callService(frontendServices.enableJoystick);
-    if (startsWithNoCase(line, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
+    if (keyIs(key, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
+    if (keyIs(key, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
+    if (keyIs(key, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
+    if (keyIs(key, "joystick") && first == 'y') callService(frontendServices.enableJoystick);
+    if (keyIs(key, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
         callService(frontendServices.enableGunStick);
     }
-    if (startsWithNoCase(line, "keymap") && frontendServices.setKeymap) frontendServices.setKeymap(value);
+    if (keyIs(key, "keymap") && frontendServices.setKeymap) frontendServices.setKeymap(value);
 }
 
 }  // namespace
@@ -254,10 +346,17 @@ bool parseMainConfigFile() {
         int64_t end = pos;
         while (end < length && text[end] != '\r' && text[end] != '\n' && text[end] != 0) ++end;
         int64_t n = end - pos;
-        if (n > static_cast<int64_t>(kTextBufferSize) - 1) n = kTextBufferSize - 1;
-        std::memcpy(line, text + pos, static_cast<size_t>(n));
-        line[n] = 0;
-        applyConfigLine(line, skipping);
+        if (n > static_cast<int64_t>(kTextBufferSize) - 1) {
+            // Cutting it could name another file.
+            SDL_Log("config: a line of %lld characters is longer than %zu, refused", static_cast<long long>(n),
+                    kTextBufferSize - 1);
+            textShowOSD("\366 Kestrix.ini line too long ! \367");
+            ++namedFileFailures;
+        } else {
+            std::memcpy(line, text + pos, static_cast<size_t>(n));
+            line[n] = 0;
+            applyConfigLine(line, skipping);
+        }
         pos = end + 1;
         if (end < length && text[end] == '\r' && pos < length && text[pos] == '\n') ++pos;
     }
@@ -266,11 +365,13 @@ bool parseMainConfigFile() {
 
 bool parseCommandLine(int argc, char** argv) {
     nextUromSlot = 0;
+    commandLineHelp = false;
+    badValues = 0;
     optind = 0;  // 0 makes glibc forget the state of an earlier parse
     opterr = 0;
     for (;;) {
         int longIndex = -1;
-        int position = optind;
+        int position = optind ? optind : 1;  // 0 before the first call
         int c = getopt_long(argc, argv, kShortOptions, kLongOptions, &longIndex);
         if (c == -1) return true;
         if (c != '?' && c != ':' && !optionAvailable(c)) c = '?';
@@ -298,22 +399,25 @@ bool parseCommandLine(int argc, char** argv) {
             return false;
         }
         if (c == 'h') {
+            commandLineHelp = true;
             printUsage(argv[0]);
             return false;
         }
         const char* arg = optarg;
+        bool applyCrtcTypeOk = true;
         bool needsArgument = c >= kOptionDiskWrite || std::strchr("wzvctm01kpsurla", c) != nullptr;
         if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
             SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
+            if (headlessMode) printUsage(argv[0]);
             return false;
         }
         switch (c) {
-            case 'c': chooseCPCType(arg); break;
-            case 't': applyCrtcTypeText(arg); break;
-            case 'm': changeCPCMemory(static_cast<uint16_t>(std::atoi(arg))); break;
-            case 'u': nextUromSlot = static_cast<uint8_t>(std::atoi(arg)); break;
+            case 'c': if (!chooseCPCType(arg)) ++badValues; break;
+            case 't': applyCrtcTypeOk = applyCrtcTypeText(arg); break;
+            case 'm': applyMemoryText(arg); break;
+            case 'u': applyRomSlotText(arg); break;
             case 'r': loadUrom(arg); break;
-            case 'l': SDL_readFileLrom(arg); break;
+            case 'l': loadLrom(arg); break;
             case 'f': callService(frontendServices.setFullscreen); break;
             case 'w': if (frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(arg)); break;
             case 'z': if (frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(arg)); break;
@@ -349,6 +453,12 @@ bool parseCommandLine(int argc, char** argv) {
                 if (frontendServices.setKeymap) frontendServices.setKeymap(arg);
                 break;
             default: break;
+        }
+        if (c == 't' && !applyCrtcTypeOk) ++badValues;
+        // Scripts must not get a run that ignored what they asked for.
+        if (badValues && headlessMode) {
+            printUsage(argv[0]);
+            return false;
         }
     }
 }

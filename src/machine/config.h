@@ -7,3 +7,9 @@ void printUsage(const char* programName);
 
 // Applies a CRTC type given as text ("0".."4"); false for any other text.
 bool applyCrtcTypeText(const char* text);
+
+// Files named by a setting or an option that failed to load (or were refused)
+// since the program started; headless runs end with 1 when there are any.
+extern int namedFileFailures;
+// parseCommandLine returned false because help was asked for.
+extern bool commandLineHelp;

@@ -48,7 +48,11 @@ void run() {
 }
 
 void stopRun() {
-    if (!running) return;
+    if (!running) {
+        // Cleared by another stop a moment ago: the frame in progress still has to end.
+        while (cpcIsRunning) SDL_Delay(1);
+        return;
+    }
     running = 0;
     while (cpcIsRunning) SDL_Delay(19);
     if (CPC_audio_enable) {

@@ -1,6 +1,10 @@
 #include "machine/file_reader.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "sound/audio_output.h"
@@ -26,13 +30,38 @@ void audioResumeAfterOpen() {
     }
 }
 
+const char* lastOpenProblem = "not found";
+
+// What keeps `path` from being read as a file, or null. Decided from the
+// directory entry alone: a FIFO or a device opened for reading could block
+// the program for good.
+const char* openProblem(const char* path) {
+    struct stat st {};
+    if (!path || !*path || stat(path, &st) != 0) return errno == EACCES ? "cannot be read" : "not found";
+    if (S_ISDIR(st.st_mode)) return "is a directory, not a file";
+    if (S_ISFIFO(st.st_mode)) return "is a FIFO, not a file";
+    if (S_ISSOCK(st.st_mode)) return "is a socket, not a file";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "is a device, not a file";
+    if (!S_ISREG(st.st_mode)) return "is not a regular file";
+    if (access(path, R_OK) != 0) return "cannot be read";
+    return nullptr;
+}
+
 int64_t openQuiet(const char* path) {
-    cPCFile = path ? SDL_RWFromFile(path, "rb") : nullptr;
+    const char* problem = openProblem(path);
+    cPCFile = problem ? nullptr : SDL_RWFromFile(path, "rb");
     if (!cPCFile) {
-        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, " SDL_OpenFile: file %s not found !", path ? path : "(null)");
+        if (!problem) problem = "cannot be read";
+        lastOpenProblem = problem;
+        if (std::strcmp(problem, "not found") == 0) {
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, " SDL_OpenFile: file %s not found !", path ? path : "(null)");
+        } else {
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, " SDL_OpenFile: file %s %s !", path, problem);
+        }
         cPCFileLength = 0;
         return 0;
     }
+    lastOpenProblem = nullptr;
     int64_t length = SDL_RWseek(cPCFile, 0, RW_SEEK_END);
     if (length < 0) length = 0;
     SDL_RWseek(cPCFile, 0, RW_SEEK_SET);
@@ -42,6 +71,8 @@ int64_t openQuiet(const char* path) {
 }
 
 }  // namespace
+
+const char* fileOpenProblem() { return lastOpenProblem ? lastOpenProblem : "not found"; }
 
 int64_t SDL_OpenFile(const char* path) {
     audioQuietBeforeOpen();

@@ -20,6 +20,9 @@ uint16_t readU16lh();
 uint16_t readU16();
 uint32_t readU32lh();
 uint32_t readU32();
+// Why the last open failed: "not found", "cannot be read", "is a directory,
+// not a file", ... Special files are refused before they are opened.
+const char* fileOpenProblem();
 bool headerIdCheck(const char* text);
 bool directoryTestExist(const char* path);
 

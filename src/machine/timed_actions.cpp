@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <atomic>
+
 #include "machine/emulation_thread.h"
 
 namespace {
@@ -37,6 +39,51 @@ void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* p
 }
 
 void clearTimedActions() { pendingCount = 0; }
+
+namespace {
+
+// Handed from SDL's timer thread (the only producer) to the main thread.
+struct HandedAction {
+    TimedActionCallback callback;
+    void* param;
+};
+constexpr uint32_t kHandOverSlots = 64;
+HandedAction handOver[kHandOverSlots];
+std::atomic<uint32_t> handOverWritten{0};
+std::atomic<uint32_t> handOverRead{0};
+
+uint32_t handToMainThread(uint32_t, void* param) {
+    auto* action = static_cast<HandedAction*>(param);
+    uint32_t w = handOverWritten.load(std::memory_order_relaxed);
+    if (w - handOverRead.load(std::memory_order_acquire) < kHandOverSlots) {
+        handOver[w % kHandOverSlots] = *action;
+        handOverWritten.store(w + 1, std::memory_order_release);
+    } else {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "timed actions: main thread too busy, one dropped");
+    }
+    delete action;
+    return 0;
+}
+
+}  // namespace
+
+void scheduleMainThreadAction(uint32_t delayMs, TimedActionCallback callback, void* param) {
+    if (!callback) return;
+    if (headlessMode) {
+        scheduleTimedAction(delayMs, callback, param);
+        return;
+    }
+    SDL_AddTimer(delayMs, handToMainThread, new HandedAction{callback, param});
+}
+
+void runMainThreadActions() {
+    uint32_t r = handOverRead.load(std::memory_order_relaxed);
+    while (r != handOverWritten.load(std::memory_order_acquire)) {
+        HandedAction action = handOver[r % kHandOverSlots];
+        handOverRead.store(++r, std::memory_order_release);
+        action.callback(0, action.param);
+    }
+}
 
 uint64_t emulatedTimeMicroseconds() { return nowUs; }
 

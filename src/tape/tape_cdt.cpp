@@ -245,6 +245,12 @@ int fileCDT(const char* name, int64_t length) {
     addTapeIndex(TapeKindBeginOfTape);
     pushPause(kLeadInPauseMs);
 
+    if (filepos_idx >= length) {
+        // Loading it would give a tape that plays nothing, without a word.
+        SDL_Log("CDT : %s holds no blocks, refused", name ? name : "");
+        discardTableDataPulse();
+        return 0;
+    }
     while (filepos_idx < length) {
         if (tableDataPulseFull()) break;
         int64_t offset = filepos_idx;

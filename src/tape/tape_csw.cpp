@@ -27,7 +27,7 @@ void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
     double sampleUnits = double(tapeCpcFreq) * 1000000.0 / rate;
     size_t i = 0;
     while (i < n) {
-        if (idx >= kMaxTapePulses && tableDataPulseFull()) return;
+        if (tableDataPulseFull()) return;
         uint32_t samples = data[i++];
         if (samples == 0) {
             if (n - i >= 4) {
@@ -77,19 +77,43 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
         pulsesFromRle(raw.data(), raw.size(), rate);
         return true;
     }
-    // The header's pulse count bounds the inflated data: at most five bytes a pulse.
-    uint64_t room = uint64_t(pulses) * 5;
+    // The header's pulse count is only a hint (some writers under-state it):
+    // the buffer starts there and grows while the stream goes on, bounded by
+    // what deflate can expand the data to and by the longest tape kept.
     uint64_t deflateBound = uint64_t(size) * kDeflateMaxRatio + 64;
-    if (room > deflateBound) room = deflateBound;
-    if (room > kMaxCswBytes) room = kMaxCswBytes;
-    std::vector<uint8_t> inflated(static_cast<size_t>(room ? room : 1));
-    uLongf inflatedLength = static_cast<uLongf>(room);
-    int e = uncompress(inflated.data(), &inflatedLength, raw.data(), static_cast<uLong>(raw.size()));
-    if (e != Z_OK) {
+    uint64_t limit = deflateBound < kMaxCswBytes ? deflateBound : kMaxCswBytes;
+    uint64_t pulseBytesLimit = kMaxTapePulses * 5;
+    if (limit > pulseBytesLimit) limit = pulseBytesLimit;
+    uint64_t room = uint64_t(pulses) * 5;
+    if (room < 65536) room = 65536;
+    if (room > limit) room = limit;
+    std::vector<uint8_t> inflated(static_cast<size_t>(room));
+    z_stream z{};
+    int e = inflateInit(&z);
+    z.next_in = raw.data();
+    z.avail_in = static_cast<uInt>(raw.size());
+    uint64_t produced = 0;
+    while (e == Z_OK) {
+        if (produced == inflated.size()) {
+            if (inflated.size() >= limit) break;  // the tape is cut here
+            uint64_t grown = inflated.size() * 2 < limit ? inflated.size() * 2 : limit;
+            inflated.resize(static_cast<size_t>(grown));
+        }
+        z.next_out = inflated.data() + produced;
+        z.avail_out = static_cast<uInt>(inflated.size() - produced);
+        e = inflate(&z, Z_NO_FLUSH);
+        produced = inflated.size() - z.avail_out;
+        if (e == Z_BUF_ERROR && z.avail_out != 0) e = Z_DATA_ERROR;  // the stream ended early
+        if (e == Z_BUF_ERROR) e = Z_OK;
+    }
+    inflateEnd(&z);
+    if (e != Z_STREAM_END && e != Z_OK) {
         SDL_Log("CSW: Zlib decompression failed %d !", e);
         return false;
     }
-    pulsesFromRle(inflated.data(), inflatedLength, rate);
+    if (e == Z_OK) SDL_Log("CSW: more pulse data than a tape holds, the tape is cut");
+    if (produced > uint64_t(pulses) * 5) SDL_Log("CSW: the header under-states the pulse count (%u)", pulses);
+    pulsesFromRle(inflated.data(), static_cast<size_t>(produced), rate);
     return true;
 }
 
@@ -112,6 +136,10 @@ int fileCSW(int64_t length) {
     readU8();  // 0x1A
     uint8_t major = readU8();
     readU8();  // minor
+    if (major != 1 && major != 2) {
+        SDL_Log("CSW: major version %d is not 1 or 2, refused", major);
+        return 0;
+    }
     uint32_t rate;
     uint32_t pulses = 0;
     uint8_t compression;
@@ -132,6 +160,10 @@ int fileCSW(int64_t length) {
     }
     // Refusals that the header already shows leave the tape in the deck.
     if (!cswDecodable(major, compression, rate)) return 0;
+    if (tapeFileRemaining(length) == 0) {
+        SDL_Log("CSW: no pulse data after the header, refused");
+        return 0;
+    }
     beginTableDataPulse();
     currentLevel = flags == 0 ? 1 : 0;
     tape->eject();

@@ -20,7 +20,10 @@ void tapeBlockIndex::clear() {
 }
 
 bool tapeBlockIndex::copyTapeIndexTable() {
-    uint32_t capacity = maxCdtNbBlock + kIndexGrowth;
+    // Geometric growth: a file of nothing but block ids must not cost a copy per few blocks.
+    uint32_t capacity = maxCdtNbBlock + (maxCdtNbBlock / 2 > kIndexGrowth ? maxCdtNbBlock / 2 : kIndexGrowth);
+    if (capacity > kMaxEntries) capacity = kMaxEntries;
+    if (capacity <= maxCdtNbBlock) return false;
     auto* grown = static_cast<tapeIndexEntry*>(std::realloc(entries, sizeof(tapeIndexEntry) * capacity));
     if (!grown) return false;
     entries = grown;

@@ -22,6 +22,7 @@ constexpr uint64_t kTableGrowth = 65536;
 // Room for the closing pulses once the table is full.
 constexpr uint64_t kHardLimit = kMaxTapePulses + 16;
 bool fullLogged = false;
+double tableMicroseconds = 0;
 
 }  // namespace
 
@@ -31,6 +32,7 @@ void beginTableDataPulse() {
     maxIdx = 0;
     idx = 0;
     fullLogged = false;
+    tableMicroseconds = 0;
 }
 
 bool copyTableDataPulse() {
@@ -46,14 +48,16 @@ bool copyTableDataPulse() {
 }
 
 bool tableDataPulseFull() {
-    if (idx < kMaxTapePulses) return false;
+    if (idx < kMaxTapePulses && tableMicroseconds < kMaxTapeMicroseconds) return false;
     if (!fullLogged) {
-        SDL_Log("tape: more than %llu pulses, the rest of the tape is dropped",
-                static_cast<unsigned long long>(kMaxTapePulses));
+        SDL_Log("tape: more than %llu pulses or %.0f minutes, the rest of the tape is dropped",
+                static_cast<unsigned long long>(kMaxTapePulses), kMaxTapeMicroseconds / 60e6);
         fullLogged = true;
     }
     return true;
 }
+
+bool tableDataPulseCut() { return fullLogged; }
 
 void checkEndTableDataPulse() {
     tapePulse* table = tableDataPulse;
@@ -94,6 +98,7 @@ void addPulseMicroseconds(uint8_t level, double microseconds) {
     tapePulse& p = tableDataPulse[idx++];
     p.level = level & 1;
     p.duration = rounded >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(rounded);
+    tableMicroseconds += p.duration;
 }
 
 void addPulse(uint8_t level, double length) { addPulseMicroseconds(level, length / tapeCpcFreq); }

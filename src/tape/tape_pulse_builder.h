@@ -18,9 +18,11 @@ extern tapePulse* tableDataPulse;
 extern uint64_t maxIdx;
 extern uint64_t idx;
 
-// Beyond this a hostile image only gets its tape cut short (1 GiB of pulses,
-// hours of real tape).
-constexpr uint64_t kMaxTapePulses = 1ull << 27;
+// A tape is cut at the longest a real deck plays (a C120 side is an hour;
+// three hours leave room) or at 16 M pulses (128 MB, two hours of the
+// firmware's fastest speed), so that no small image takes a lot of memory.
+constexpr uint64_t kMaxTapePulses = 1ull << 24;
+constexpr double kMaxTapeMicroseconds = 3.0 * 3600 * 1e6;
 
 // Starts a new table, dropping any left over.
 void beginTableDataPulse();
@@ -29,8 +31,11 @@ bool copyTableDataPulse();
 void checkEndTableDataPulse();
 // A loader gave up after the deck was emptied: the deck stays empty.
 void discardTableDataPulse();
-// True once the table holds kMaxTapePulses; loaders stop decoding then.
+// True once the table holds kMaxTapePulses or kMaxTapeMicroseconds of tape;
+// loaders stop decoding then.
 bool tableDataPulseFull();
+// The table being (or last) built was cut by tableDataPulseFull.
+bool tableDataPulseCut();
 
 // An index entry for the block starting at the next pulse; false when the
 // index is full.

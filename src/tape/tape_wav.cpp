@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-constexpr size_t kChunkFrames = 16384;
+constexpr size_t kChunkBytes = 1 << 20;
 
 bool isChunkIdText(const uint8_t id[4]) {
     for (int i = 0; i < 4; ++i) {
@@ -34,6 +34,10 @@ struct WaveFormat {
 bool readFormat(WaveFormat& f, int64_t length) {
     uint32_t size = readU32lh();
     int64_t chunkEnd = filepos_idx + size;
+    if (chunkEnd > length) {
+        SDL_Log("WAVE : the 'fmt ' chunk is cut short by the end of the file");
+        return false;
+    }
     uint16_t format = readU16lh();
     if (size < 16 || (format != kFormatPcm && format != kFormatExtensible)) return false;
     f.channels = readU16lh();
@@ -59,10 +63,12 @@ struct Leveller {
     double sampleUnits = 0;  // one sample period
     double run = 0;
     uint8_t previousLevel = 0;
+    int64_t frames = 0;
 
     void frame(const uint8_t* p, const WaveFormat& f) {
         // Each sample as an unsigned byte: 8-bit samples are unsigned, wider
         // ones signed little-endian, whose high byte flips to unsigned.
+        ++frames;
         uint32_t value = previousLevel;
         for (uint16_t c = 0; c < f.channels; ++c, p += f.bytesPerSample) {
             value += f.bytesPerSample == 1 ? p[0] : uint8_t(p[f.bytesPerSample - 1] ^ 0x80);
@@ -83,9 +89,12 @@ struct Leveller {
 void decodeDataChunk(uint32_t size, const WaveFormat& f, Leveller& leveller, int64_t end) {
     int64_t bytes = size < end - filepos_idx ? int64_t(size) : end - filepos_idx;
     int64_t frames = bytes / f.blockAlign;
-    std::vector<uint8_t> chunk(kChunkFrames * f.blockAlign);
+    // The buffer holds what the chunk really has, at most about 1 MB.
+    int64_t perRead = kChunkBytes / f.blockAlign > 0 ? int64_t(kChunkBytes / f.blockAlign) : 1;
+    if (perRead > frames) perRead = frames;
+    std::vector<uint8_t> chunk(static_cast<size_t>(perRead > 0 ? perRead * f.blockAlign : 1));
     while (frames > 0 && !tableDataPulseFull()) {
-        int64_t take = frames < int64_t(kChunkFrames) ? frames : int64_t(kChunkFrames);
+        int64_t take = frames < perRead ? frames : perRead;
         readBlock(chunk.data(), take * f.blockAlign);
         for (int64_t i = 0; i < take; ++i) leveller.frame(chunk.data() + i * f.blockAlign, f);
         frames -= take;
@@ -105,7 +114,24 @@ int fileWAVE(const char* name) {
         return 0;
     }
     uint32_t riffSize = readU32lh();
-    if (!headerIdCheck("WAVEfmt ")) {
+    if (!headerIdCheck("WAVE")) {
+        SDL_Log("WAVE : This file is not a WAVE - id != 'WAVEfmt '");
+        return 0;
+    }
+    // Chunks such as "LIST" may come before "fmt ": walk to it.
+    bool formatFound = false;
+    while (length - filepos_idx >= 8) {
+        uint8_t id[4];
+        readBlock(id, 4);
+        if (id[0] == 'f' && id[1] == 'm' && id[2] == 't' && id[3] == ' ') {
+            formatFound = true;
+            break;
+        }
+        uint32_t size = readU32lh();
+        if (!isChunkIdText(id) || size > length - filepos_idx) break;
+        tapeSkip(int64_t(size) + (size & 1), length);
+    }
+    if (!formatFound) {
         SDL_Log("WAVE : This file is not a WAVE - id != 'WAVEfmt '");
         return 0;
     }
@@ -140,8 +166,13 @@ int fileWAVE(const char* name) {
             break;
         }
     }
+    if (leveller.frames == 0) {
+        // An empty tape would load without a word.
+        SDL_Log("WAVE : %s holds no samples, refused", name ? name : "");
+        discardTableDataPulse();
+        return 0;
+    }
     pushEndOfTape("End of Tape !");
     checkEndTableDataPulse();
-    (void)name;
     return 1;
 }

@@ -76,6 +76,9 @@ std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount
         padTo256(out);
         for (const Sector& s : t.sectors) out.insert(out.end(), s.data.begin(), s.data.end());
         padTo256(out);
+        // The Extended header's track-size table, in 256-byte units.
+        size_t entry = static_cast<size_t>(&t - tracks.data());
+        if (extended && 0x34 + entry < 256) out[0x34 + entry] = static_cast<uint8_t>((out.size() - start) / 256);
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "disk/dsk_image.h"
+#include "machine/ui_hooks.h"
 #include "disk_test_support.h"
 
 using namespace disk_test;
@@ -232,4 +233,29 @@ TEST(DskLoader, TrackHoldingASecondCopyOfItsStartEndsBeforeIt) {
     uint32_t copyAt = 146 + 60 + 5000;
     EXPECT_LT(drive.trackLengths[0].length, copyAt);
     EXPECT_GE(drive.trackLengths[0].length, copyAt - 80);
+}
+
+TEST(DskLoader, DamagedExtendedTracksHideNothingAfterThemAndAreNamed) {
+    floppyDrive drive;
+    drive.init(0);
+    static std::string osd;
+    uiHooks.showOSDText = [](const char* text) { osd = text; };
+    std::vector<uint8_t> image = buildImage(standardTracks(4), 4, 1, true);
+    const size_t block = 0x1300;
+    // Track 1's block fails its "Track-Info" check; track 2's first sector claims FFFFh bytes.
+    image[256 + block] = 'X';
+    image[256 + 2 * block + 0x18 + 6] = 0xFF;
+    image[256 + 2 * block + 0x18 + 7] = 0xFF;
+    ASSERT_EQ(loadImage(drive, image), 1);
+    EXPECT_GT(countSyncWords(drive, 0), 0);
+    EXPECT_EQ(countSyncWords(drive, 1), 0);
+    EXPECT_GT(countSyncWords(drive, 2), 0);
+    EXPECT_GT(countSyncWords(drive, 3), 0) << "the good track after the damage loads";
+    EXPECT_NE(osd.find("Damaged tracks: 1 2"), std::string::npos) << osd;
+
+    // No track data at all: a blank disk, and the user is told.
+    std::vector<uint8_t> blank = buildImage({}, 40, 1, false);
+    ASSERT_EQ(loadImage(drive, blank), 1);
+    EXPECT_NE(osd.find("no tracks: blank disk"), std::string::npos) << osd;
+    uiHooks.showOSDText = nullptr;
 }

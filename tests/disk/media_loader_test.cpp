@@ -195,3 +195,17 @@ TEST_F(MediaLoader, InsertKeyTypesCat) {
     EXPECT_FALSE(autorunInProgress());
     EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x40);
 }
+
+TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
+    // Both loads are pending at once, as with -0 A.dsk -0 B.dsk.
+    EXPECT_TRUE(load_file_snadsk(image("A.dsk").c_str(), 0));
+    EXPECT_TRUE(load_file_snadsk(image("B.dsk").c_str(), 0));
+    wait(200);
+    EXPECT_TRUE(fd0->diskInserted);
+    EXPECT_STREQ(fileName_dsk0_str, "B.dsk");
+
+    std::string dir = std::filesystem::path(image("x.dsk")).parent_path().string() + "/folder.dsk";
+    std::filesystem::create_directory(dir);
+    EXPECT_FALSE(load_file_snadsk(dir.c_str(), 1));
+    EXPECT_TRUE(wasShown("\366 " + dir + " is a directory, not a file ! \367"));
+}

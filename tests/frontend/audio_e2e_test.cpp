@@ -130,7 +130,7 @@ protected:
             c.why = "no window appeared:\n" + k.log();
             return c;
         }
-        if (!k.waitForText("Ready", 20)) {
+        if (!k.waitForText("Ready", 60)) {
             k.requestClose();
             k.waitForExit();
             c.why = "the machine does not reach the BASIC prompt yet";

@@ -25,7 +25,8 @@ void captureText(const char* text) { shownTexts.emplace_back(text); }
 
 bool waitForFrames(uint32_t more) {
     uint32_t target = framesEmulated + more;
-    for (int i = 0; i < 500 && framesEmulated < target; ++i) SDL_Delay(2);
+    Uint64 deadline = SDL_GetTicks64() + 60000;
+    while (framesEmulated < target && SDL_GetTicks64() < deadline) SDL_Delay(2);
     return framesEmulated >= target;
 }
 

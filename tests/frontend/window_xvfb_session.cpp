@@ -87,7 +87,7 @@ XvfbSession::XvfbSession() {
         if (pid < 0) break;
         setpgid(pid, pid);
         group_ = pid;
-        auto deadline = Clock::now() + std::chrono::seconds(15);
+        auto deadline = Clock::now() + std::chrono::seconds(60);
         while (Clock::now() < deadline) {
             std::ifstream in(info);
             std::string display, auth;

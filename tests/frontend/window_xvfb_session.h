@@ -45,7 +45,7 @@ public:
     void setEnv(const std::string& name, const std::string& value) { env_.emplace_back(name + "=" + value); }
     bool start(const std::vector<std::string>& args = {});
     // Waits for the main window to be mapped; its X id, or "".
-    std::string waitForWindow(double seconds = 15);
+    std::string waitForWindow(double seconds = 60);
     const std::string& windowId() const { return window_; }
     std::string title() const;
     // Width and height of the window as X has it.
@@ -63,7 +63,7 @@ public:
     // Asks the window to close the way a window manager does.
     bool requestClose() const;
     // Waits for the process to end; its exit code, or -1 (killed after the wait).
-    int waitForExit(double seconds = 10);
+    int waitForExit(double seconds = 60);
     std::string log() const;
     const TempKestrixHome& home() const { return home_; }
     bool fontLoaded() const { return font_.loaded(); }

@@ -10,6 +10,9 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_services.h"
+#include "machine/memory.h"
+#include "machine/text_buffers.h"
 #include "sound/audio_output.h"
 #include "support/built_machine.h"
 
@@ -60,7 +63,7 @@ TEST_F(Config, VolumeAndBlankLines) {
 TEST_F(Config, SpacesAroundTheEqualsSignSpoilTheValue) {
     home.writeFile("Kestrix.ini", "; comment\n[section]\n  mem=576\ncpc = 6128\n");
     parseMainConfigFile();
-    EXPECT_EQ(cpcType, CPC464) << "' 6128' names no model";
+    EXPECT_EQ(cpcType, CPC6128) << "'cpc ' is not the key cpc";
     home.writeFile("Kestrix.ini", "mem=576\n");
     parseMainConfigFile();
     EXPECT_EQ(mem->bankCount, 36);
@@ -75,6 +78,74 @@ TEST_F(Config, CommandLineOptionsApplyInOrder) {
     EXPECT_EQ(crtcType, 2);
     EXPECT_TRUE(parseArgs({"-l", rom}));
     EXPECT_EQ(mem->lowerRom[0], 0x5A) << "a new OS takes effect at once";
+}
+
+
+// Names the configuration hands to the media loader.
+std::vector<std::string> mediaNamed;
+bool recordMedia(const char* path, int) {
+    mediaNamed.push_back(path);
+    return true;
+}
+
+class HostileConfig : public Config {
+protected:
+    void SetUp() override {
+        Config::SetUp();
+        allocateTextBuffers();
+        mediaNamed.clear();
+        frontendServices.loadMediaFile = recordMedia;
+        namedFileFailures = 0;
+    }
+    void TearDown() override {
+        frontendServices.loadMediaFile = nullptr;
+        Config::TearDown();
+    }
+};
+
+TEST_F(HostileConfig, KeysAreWholeWordsAndValuesStartAfterTheFirstEquals) {
+    home.writeFile("Kestrix.ini", "cpcx=464\nmemory=128\ndsk0=a=b.dsk\ncdt=\xC3\xA9t\xE9.cdt\n");
+    parseMainConfigFile();
+    EXPECT_EQ(cpcType, CPC6128) << "cpcx is not cpc";
+    EXPECT_EQ(mem->bankCount, 8) << "memory is not mem";
+    ASSERT_EQ(mediaNamed.size(), 2u);
+    EXPECT_EQ(mediaNamed[0], "a=b.dsk");
+    EXPECT_EQ(mediaNamed[1], "\xC3\xA9t\xC2\xE9.cdt") << "valid UTF-8 is kept, a Latin-1 byte converted";
+}
+
+TEST_F(HostileConfig, OutOfRangeNumbersAndLongNamesAreRefused) {
+    ASSERT_NE(mem->urom[0], nullptr);
+    uint8_t basic = mem->urom[0][0];
+    EXPECT_TRUE(parseArgs({"-u", "256", "-r", rom}));
+    EXPECT_EQ(mem->urom[0][0], basic) << "slot 256 does not wrap onto BASIC";
+    for (const char* bad : {"65536", "abc", "-1"}) {
+        EXPECT_TRUE(parseArgs({"-m", bad}));
+        EXPECT_EQ(mem->bankCount, 8) << bad;
+    }
+    home.writeFile("Kestrix.ini", "volsound=200\nnrom=300\nmem=99999\n");
+    parseMainConfigFile();
+    EXPECT_EQ(mem->bankCount, 8);
+    EXPECT_FLOAT_EQ(CPC_audio_volume, 1.0f);
+
+    namedFileFailures = 0;
+    std::string longName(600, 'a');
+    EXPECT_TRUE(parseArgs({"-0", longName + ".dsk"}));
+    home.writeFile("Kestrix.ini", "dsk1=" + std::string(520, 'b') + ".dsk\n");
+    parseMainConfigFile();
+    EXPECT_TRUE(mediaNamed.empty()) << "a cut name could be another file";
+    EXPECT_EQ(namedFileFailures, 2);
+}
+
+TEST_F(HostileConfig, ShortOrDirectoryRomFilesAreTold) {
+    std::string shortRom = home.path() + "/short.rom";
+    std::ofstream(shortRom, std::ios::binary) << std::string(1000, 'x');
+    uint8_t before = mem->lowerRom[0];
+    EXPECT_TRUE(parseArgs({"-l", shortRom, "-r", home.path()}));
+    EXPECT_EQ(mem->lowerRom[0], before);
+    EXPECT_EQ(namedFileFailures, 2);
+    home.writeFile("Kestrix.ini", "lrom=" + shortRom + "\nurom=" + home.path() + "\n");
+    parseMainConfigFile();
+    EXPECT_EQ(namedFileFailures, 4);
 }
 
 TEST_F(Config, BadOptionsEndTheProgram) {

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -106,3 +112,40 @@ TEST_F(FileReader, MissingFileAndNoOpenFile) {
 }
 
 }  // namespace
+
+// A FIFO, a directory, a device or a socket opened for reading could block the
+// program or read forever: the layer refuses them from the directory entry.
+TEST_F(FileReader, SpecialFilesAreRefusedWithoutBeingOpened) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SDL_OpenFile(path.c_str()), 0);
+    EXPECT_STREQ(fileOpenProblem(), "is a FIFO, not a file");
+    std::vector<uint8_t> buffer(16);
+    EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    std::remove(path.c_str());
+
+    EXPECT_EQ(SDL_OpenFile(std::filesystem::temp_directory_path().c_str()), 0);
+    EXPECT_STREQ(fileOpenProblem(), "is a directory, not a file");
+    EXPECT_EQ(SDL_OpenFile("/dev/zero"), 0);
+    EXPECT_STREQ(fileOpenProblem(), "is a device, not a file");
+
+    int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(SDL_OpenFile(path.c_str()), 0);
+    EXPECT_STREQ(fileOpenProblem(), "is a socket, not a file");
+    close(s);
+    std::remove(path.c_str());
+
+    EXPECT_EQ(SDL_OpenFile(path.c_str()), 0);
+    EXPECT_STREQ(fileOpenProblem(), "not found");
+    write({1, 2, 3});
+    if (geteuid() != 0) {  // root reads whatever the mode says
+        chmod(path.c_str(), 0);
+        EXPECT_EQ(SDL_OpenFile(path.c_str()), 0);
+        EXPECT_STREQ(fileOpenProblem(), "cannot be read");
+    }
+}

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 
 #include "support/headless_run.h"
 
@@ -33,22 +38,26 @@ TEST(HeadlessNoRoms, MissingOsRomIsReportedAndEndsWithOne) {
 TEST_F(Headless, CommandLineErrorsEndTheProgram) {
     TempKestrixHome home;
     HeadlessResult unknown = runKestrixHeadless(home.path(), {"-q"});
-    EXPECT_EQ(unknown.exitCode, 0);
+    EXPECT_EQ(unknown.exitCode, 2) << "scripts must see a refused command line";
     EXPECT_NE(unknown.output.find("-q is invalid or missing an argument - ignored"), std::string::npos)
         << unknown.output;
     EXPECT_NE(unknown.output.find("Usage: "), std::string::npos);
 
     HeadlessResult empty = runKestrixHeadless(home.path(), {"--mem="});
     EXPECT_NE(empty.output.find("is missing an argument"), std::string::npos) << empty.output;
-    EXPECT_EQ(empty.output.find("Usage: "), std::string::npos) << "no usage text for an empty argument";
+    EXPECT_NE(empty.output.find("Usage: "), std::string::npos) << "headless, a missing value shows the usage";
+    EXPECT_EQ(empty.exitCode, 2);
 
     HeadlessResult help = runKestrixHeadless(home.path(), {"-h"});
     EXPECT_NE(help.output.find("  -c, --cpc=464, 664, 6128, 464+, 6128+ or gx4000"), std::string::npos);
+    EXPECT_NE(help.output.find("--screenshot="), std::string::npos) << "the headless options are listed too";
+    EXPECT_EQ(help.exitCode, 0);
 
     HeadlessResult badFrames = runKestrixHeadless(home.path(), {"--frames=x"});
-    EXPECT_EQ(badFrames.exitCode, 1);
+    EXPECT_EQ(badFrames.exitCode, 2);
+    EXPECT_NE(badFrames.output.find("Usage: "), std::string::npos);
     HeadlessResult badSkip = runKestrixHeadless(home.path(), {"--bench-skip=-3"});
-    EXPECT_EQ(badSkip.exitCode, 1);
+    EXPECT_EQ(badSkip.exitCode, 2);
 }
 
 // The benchmark measures only the frames after the skipped ones.
@@ -81,6 +90,41 @@ TEST_F(Headless, ConfigurationFileAndDefaultSkip) {
     home.writeFile("Kestrix.ini", std::string(16385, ';'));
     HeadlessResult large = runKestrixHeadless(home.path(), {"--frames=1"});
     EXPECT_NE(large.output.find("is more than 16kb !!!"), std::string::npos) << large.output;
+}
+
+}  // namespace
+
+namespace {
+
+// What scripts rely on: 2 for a refused command line, 1 for a file that did not
+// load, and special files that end the run at once instead of blocking it.
+TEST_F(Headless, ExitCodesScriptsCanTrust) {
+    TempKestrixHome home;
+    EXPECT_EQ(runKestrixHeadless(home.path(), {"--bogus"}).exitCode, 2);
+    EXPECT_EQ(runKestrixHeadless(home.path(), {"--frames=2", "-m", "65536"}).exitCode, 2);
+    HeadlessResult missing = runKestrixHeadless(home.path(), {"--frames=2", "-0", home.path() + "/missing.dsk"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.output.find("missing.dsk not found"), std::string::npos) << missing.output;
+    std::string junk = home.path() + "/junk.dsk";
+    std::ofstream(junk) << std::string(600, 'j');
+    EXPECT_EQ(runKestrixHeadless(home.path(), {"--frames=20", "-0", junk}).exitCode, 1) << "a disk read after the start";
+    home.writeFile("Kestrix.ini", "cdt=" + home.path() + "/missing.cdt\n");
+    EXPECT_EQ(runKestrixHeadless(home.path(), {"--frames=2"}).exitCode, 1);
+    std::remove((home.path() + "/Kestrix.ini").c_str());
+
+    std::string fifo = home.path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* option : {"-0", "-k"}) {
+        auto start = std::chrono::steady_clock::now();
+        HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=2", option, fifo});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.output.find("is a FIFO, not a file"), std::string::npos) << r.output;
+    }
+    ASSERT_EQ(mkfifo((home.path() + "/Kestrix.ini").c_str(), 0600), 0);
+    HeadlessResult ini = runKestrixHeadless(home.path(), {"--frames=2"});
+    EXPECT_EQ(ini.exitCode, 0);
+    EXPECT_NE(ini.output.find("Kestrix.ini is a FIFO, not a file"), std::string::npos) << ini.output;
 }
 
 }  // namespace

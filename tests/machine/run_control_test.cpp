@@ -72,7 +72,10 @@ TEST_F(RunControl, FreeRunIsUnpacedAndStopEndsIt) {
     freeRun();
     uint32_t first = framesEmulated;
     SDL_Delay(200);
+#ifndef __SANITIZE_ADDRESS__
+    // (Under the sanitizers the emulation may not even reach real time.)
     EXPECT_GT(framesEmulated - first, 15u);
+#endif
     stopRun();
     EXPECT_EQ(freeRunEnable, 0) << "a stop ends free run";
 }

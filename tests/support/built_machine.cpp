@@ -1,6 +1,7 @@
 #include "support/built_machine.h"
 
 #include <SDL.h>
+#include <chrono>
 #include <cstdlib>
 
 #include "machine/base_path.h"
@@ -32,8 +33,10 @@ void BuiltMachine::TearDown() {
 }
 
 bool waitForFrames(uint32_t more) {
+    // Generous: a machine busy with other builds may run the frames slowly.
     uint32_t target = framesEmulated + more;
-    for (int i = 0; i < 500 && framesEmulated < target; ++i) SDL_Delay(2);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (framesEmulated < target && std::chrono::steady_clock::now() < deadline) SDL_Delay(2);
     return framesEmulated >= target;
 }
 

@@ -130,62 +130,9 @@ protected:
     }
 };
 
-Bytes cdtOfEveryBlock() {
-    Bytes b = cdtHeader();
-    auto add = [&](const Bytes& part) { b.insert(b.end(), part.begin(), part.end()); };
-    add(cdtStandardBlock({0x00, 1, 2, 3}, 10));
-    add(cdtTurboBlock({0x2C, 0x47, 0x61}, 5, 20, 30));
-    add({0x12, 0x00, 0x04, 0x20, 0x00});
-    add({0x13, 3, 0x10, 0x02, 0x20, 0x03, 0x30, 0x04});
-    Bytes pure{0x14};
-    putU16(pure, 800);
-    putU16(pure, 1600);
-    pure.push_back(3);
-    putU16(pure, 5);
-    putU24(pure, 2);
-    add(pure);
-    add({0xAA, 0x55});
-    Bytes direct{0x15, 0x5E, 0x01, 0x00, 0x00, 8, 3, 0, 0, 0x0F, 0x33, 0xC3};
-    add(direct);
-    Bytes rle{3, 5, 7, 0, 0x20, 0x00, 0x00, 0x00};
-    uLongf n = compressBound(rle.size());
-    Bytes packed(n);
-    compress2(packed.data(), &n, rle.data(), rle.size(), 9);
-    packed.resize(n);
-    Bytes csw{0x18};
-    putU32(csw, static_cast<uint32_t>(10 + packed.size()));
-    putU16(csw, 5);
-    putU24(csw, 44100);
-    csw.push_back(2);
-    putU32(csw, 4);
-    csw.insert(csw.end(), packed.begin(), packed.end());
-    add(csw);
-    add({0x19, 4, 0, 0, 0, 1, 2, 3, 4});
-    add({0x20, 0x10, 0x00});
-    add({0x21, 2, 'G', '1', 0x22, 0x23, 1, 0, 0x24, 2, 0, 0x25, 0x26, 1, 0, 5, 0, 0x27});
-    add({0x28, 3, 0, 1, 2, 3, 0x2A, 0, 0, 0, 0, 0x2B, 1, 0, 0, 0, 1});
-    add({0x30, 3, 'a', 'b', 'c', 0x31, 2, 2, 'h', 'i'});
-    add({0x32, 8, 0, 2, 0x00, 2, 'T', 'i', 0x01, 1, 'P'});
-    add({0x33, 1, 0, 0, 0});
-    Bytes custom{0x35};
-    putText(custom, "POKEs           ");
-    putU32(custom, 2);
-    putText(custom, "ok");
-    add(custom);
-    add({0x5A, 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20});
-    return b;
-}
-
 Bytes fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<tapePulse> somePulses() {
-    std::vector<tapePulse> p;
-    for (int i = 0; i < 300; ++i) p.push_back({uint8_t(i & 1), uint32_t(100 + (i * 37) % 900)});
-    p.push_back({0, 20000000});  // a run too long for one RLE byte
-    return p;
 }
 
 TEST_F(TapeFuzz, CdtLoaderSurvivesMutants) {

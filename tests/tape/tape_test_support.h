@@ -66,5 +66,10 @@ Bytes cswHeaderV1(uint32_t rate, uint8_t compression, uint8_t flags);
 Bytes cswHeaderV2(uint32_t rate, uint32_t pulses, uint8_t compression, uint8_t flags);
 Bytes wavHeader(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t dataBytes);
 
+// A CDT holding one block of every kind the loader knows.
+Bytes cdtOfEveryBlock();
+// A varied pulse table ending in a run too long for one RLE byte.
+std::vector<tapePulse> somePulses();
+
 // Durations of the runs of equal level, with neighbouring pulses of one level joined.
 std::vector<uint64_t> levelRuns(const std::vector<tapePulse>& pulses);

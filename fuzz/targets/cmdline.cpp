@@ -1,0 +1,3 @@
+// The command line.
+#include "fuzz_harness.h"
+KESTRIX_FUZZ_ENTRY(fuzzCommandLine(data, size))

@@ -1,0 +1,3 @@
+// WAV tape recordings.
+#include "fuzz_harness.h"
+KESTRIX_FUZZ_MEDIA("wav", 1)

@@ -1,0 +1,128 @@
+// Small hostile tape images: each load works or says what is wrong, and no
+// small file makes the program take a lot of memory.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include "machine/cpc.h"
+#include "tape/tape_index.h"
+#include "tape/tape_pulse_builder.h"
+#include "tape/tape_test_support.h"
+
+namespace {
+
+#ifdef __SANITIZE_ADDRESS__
+// AddressSanitizer keeps freed blocks (the table's earlier copies) in quarantine.
+constexpr int kQuarantineMb = 300;
+#else
+constexpr int kQuarantineMb = 0;
+#endif
+
+class HostileTape : public TapeDeckTest {
+protected:
+    // "t.cdt", "t.csw", "t.wav"
+    static char kindOf(const char* name) { return name[3] == 'd' ? 'c' : name[3] == 's' ? 's' : 'w'; }
+    int load(const char* name, const Bytes& image) {
+        return loadTapeImage(scratch.write(name, image), kindOf(name));
+    }
+    // Growth of the peak memory, in units of 4 MB, of loading the image in a child process.
+    int peakOfLoad(const char* name, const Bytes& image) {
+        std::string path = scratch.write(name, image);
+        pid_t child = fork();
+        if (child == 0) {
+            rusage before{};
+            getrusage(RUSAGE_SELF, &before);
+            loadTapeImage(path, kindOf(name));
+            rusage after{};
+            getrusage(RUSAGE_SELF, &after);
+            long grown = (after.ru_maxrss - before.ru_maxrss) / 4096;
+            _exit(grown > 250 ? 250 : static_cast<int>(grown));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+    }
+};
+
+TEST_F(HostileTape, EmptyTapesAndUnknownVersionsAreRefusedWithAReason) {
+    TapeLogCatcher log;
+    EXPECT_EQ(load("t.cdt", cdtHeader()), 0);
+    EXPECT_TRUE(log.contains("holds no blocks"));
+    EXPECT_EQ(load("t.csw", cswHeaderV2(44100, 0, 1, 0)), 0);
+    EXPECT_TRUE(log.contains("CSW: no pulse data after the header"));
+    Bytes v3 = cswHeaderV2(44100, 3, 1, 0);
+    v3[0x17] = 3;
+    v3.insert(v3.end(), {5, 5, 5});
+    EXPECT_EQ(load("t.csw", v3), 0);
+    EXPECT_TRUE(log.contains("CSW: major version 3 is not 1 or 2"));
+    EXPECT_FALSE(log.contains("Unknwon compression"));
+    Bytes cut = wavHeader(44100, 1, 8, 0);
+    cut.resize(30);  // inside the fmt chunk
+    EXPECT_EQ(load("t.wav", cut), 0);
+    EXPECT_TRUE(log.contains("'fmt ' chunk is cut short"));
+    EXPECT_EQ(load("t.wav", wavHeader(44100, 1, 8, 0)), 0) << "no samples at all";
+    EXPECT_TRUE(log.contains("holds no samples"));
+    EXPECT_EQ(tape->pulseCount, 0u);
+}
+
+TEST_F(HostileTape, WavChunksBeforeTheFormatAreWalked) {
+    Bytes plain = wavHeader(44100, 1, 8, 40);
+    for (int i = 0; i < 40; ++i) plain.push_back(i < 20 ? 0x00 : 0xFF);
+    ASSERT_EQ(load("t.wav", plain), 1);
+    std::vector<tapePulse> expected = deckPulses();
+    Bytes listFirst(plain.begin(), plain.begin() + 12);
+    putText(listFirst, "LIST");
+    putU32(listFirst, 5);
+    putText(listFirst, "INFOx");
+    listFirst.push_back(0);  // pad byte
+    listFirst.insert(listFirst.end(), plain.begin() + 12, plain.end());
+    ASSERT_EQ(load("t.wav", listFirst), 1);
+    EXPECT_EQ(levelRuns(deckPulses()), levelRuns(expected));
+}
+
+TEST_F(HostileTape, SmallFilesTakeLittleMemoryAndLongTapesAreCut) {
+    // 65535 channels in 44 bytes.
+    Bytes wide = wavHeader(44100, 1, 8, 0x7FFFFFF0);
+    wide[22] = wide[23] = 0xFF;
+    wide[32] = wide[33] = 0xFF;
+    EXPECT_LT(peakOfLoad("w.wav", wide), 64 / 4);
+    // 10.5 KB of pure tone blocks: 2100 x 65535 pulses of 2000 T-states.
+    Bytes tone = cdtHeader();
+    for (int i = 0; i < 2100; ++i) tone.insert(tone.end(), {0x12, 0xD0, 0x07, 0xFF, 0xFF});
+    EXPECT_LT(peakOfLoad("t.cdt", tone), (400 + kQuarantineMb) / 4);
+    // 261 KB of Z-RLE claiming four billion pulses.
+    Bytes packed;
+    {
+        Bytes ones(270u << 20, 0x01);
+        uLongf packedLength = compressBound(ones.size());
+        packed.resize(packedLength);
+        compress2(packed.data(), &packedLength, ones.data(), ones.size(), 9);
+        packed.resize(packedLength);
+    }
+    Bytes huge = cswHeaderV2(44100, 0xFFFFFFFF, 2, 0);
+    huge.insert(huge.end(), packed.begin(), packed.end());
+    EXPECT_LT(peakOfLoad("t.csw", huge), (400 + kQuarantineMb) / 4);
+
+    TapeLogCatcher log;
+    ASSERT_EQ(load("t.cdt", tone), 1) << "a tape longer than a deck plays is cut, not refused";
+    EXPECT_TRUE(tableDataPulseCut());
+    EXPECT_TRUE(log.contains("the rest of the tape is dropped"));
+    EXPECT_LE(tape->pulseCount, kMaxTapePulses + 16);
+}
+
+TEST(TapeIndexGrowth, IsGeometric) {
+    tapeBlockIndex index;
+    int growths = 0;
+    uint32_t capacity = 0;
+    for (uint32_t i = 0; i < tapeBlockIndex::kMaxEntries; ++i) {
+        ASSERT_TRUE(index.addTapeIndex(0x22, i));
+        if (index.maxCdtNbBlock != capacity) ++growths;
+        capacity = index.maxCdtNbBlock;
+    }
+    EXPECT_LT(growths, 40) << "a file of block ids must not copy the index every 256 blocks";
+    EXPECT_FALSE(index.addTapeIndex(0x22, 0));
+}
+
+}  // namespace
