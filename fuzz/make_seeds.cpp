@@ -1,13 +1,17 @@
 // Writes the seed corpora of the fuzz targets with the tests' own image
 // writers: kestrix_fuzz_seeds <corpus directory>. Regression inputs found by
 // fuzzing sit beside the seeds and are left alone.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "asic/asic_test_support.h"
+#include "disk/disk_image_writers.h"
 #include "disk/disk_test_support.h"
+#include "snapshot/sna_test_support.h"
 #include "tape/tape_test_support.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +43,45 @@ void disks() {
     odd.sectors[4].data.resize(40);             // short
     seed("dsk", "extended-odd", buildImage({odd, standardTrack(1, 0, 1)}, 2, 1, true));
     seed("dsk", "extended-two-sides", buildImage({standardTrack(0, 0, 1), standardTrack(0, 1, 1)}, 1, 2, true));
+}
+
+// The preservation formats, from the tracks the DSK loader builds of a small disk.
+void preservationDisks() {
+    using namespace disk_test;
+    const std::string dsk = writeTempFile("seed.dsk", buildImage({standardTrack(0, 0, 2), standardTrack(1, 0, 2)}, 2, 1, false));
+    int sides = 0;
+    std::vector<MfmTrack> tracks = tracksOfDsk(dsk, sides);
+    tracks.resize(std::min<size_t>(tracks.size(), 2));  // the formatted ones
+    seed("hfe", "two-tracks", writeHFE(tracks, 2, sides));
+    IpfDisk ipf;
+    ipf.maxTrack = 1;
+    std::vector<RawTrack> raw;
+    for (const MfmTrack& t : tracks) {
+        ipf.tracks.push_back(ipfTrackFromWords(t));
+        const std::vector<uint8_t> bytes = wordsToBytes(t.words);
+        raw.push_back({t.track, t.side, {bytes, bytes, bytes}});
+    }
+    seed("ipf", "two-tracks", writeIPF(ipf));
+    IpfDisk fuzzy = ipf;
+    fuzzy.tracks[0] = ipfTrackFromWords(tracks[0], 100, 64);
+    seed("ipf", "fuzzy", writeIPF(fuzzy));
+    seed("raw", "two-tracks", writeRAW(raw));
+}
+
+void snapshots() {
+    std::vector<uint8_t> dump = sna_test::header(3, 64, 2);
+    dump.resize(256 + 65536, 0);
+    sna_test::chunk(dump, "DSCA", {'a', '.', 'd', 's', 'k'});
+    seed("sna", "dump-64k", dump);
+    std::vector<uint8_t> chunks = sna_test::header(3, 0, 4);
+    sna_test::chunk(chunks, "MEM0", {0xE5, 0x00, 0xE5, 0x10, 0x76, 0x01});
+    sna_test::chunk(chunks, "CPC+", std::vector<uint8_t>(2296, 0));
+    sna_test::chunk(chunks, "ROMS", {0, 'x', '.', 'c', 'p', 'r', 0});
+    seed("sna", "chunks-plus", chunks);
+    seed("snr", "keys", sna_test::snrFromSnapshot(dump, {10, 1, 27, 3, 127, 3, 0, 0, 1}));
+    const std::vector<uint8_t> halt = {0xF3, 0x76};  // DI, HALT
+    seed("cpr", "halt", asic_test::cartridgeWith(halt));
+    seed("cpr", "odd-chunks", asic_test::buildCpr({{"cb00", halt}, {"cb31", {1, 2, 3}}, {"cbxx", {}}, {"cb02", {}, 0xFFFF}}));
 }
 
 void tapes() {
@@ -74,6 +117,8 @@ int main(int argc, char** argv) {
     }
     root = argv[1];
     disks();
+    preservationDisks();
+    snapshots();
     tapes();
     settings();
     return 0;

@@ -1,0 +1,3 @@
+// HFE disk images.
+#include "fuzz_harness.h"
+KESTRIX_FUZZ_MEDIA("hfe", 0)
