@@ -1,6 +1,6 @@
 // Soak: thousands of stop/run cycles of the emulation thread, mixed with model
-// and CRTC changes and disk and tape loads and ejects (the disk landing from a
-// timer), as a user clicking around would cause. Run under the sanitizers in CI: no hang,
+// and CRTC changes, disk and tape loads and ejects (the disk landing from a
+// timer) and snapshot saves and loads, as a user clicking around would cause. Run under the sanitizers in CI: no hang,
 // no crash, no leak, and the machine still boots to BASIC afterwards.
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include "machine/emulation_thread.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "snapshot/sna_file.h"
 #include "support/built_machine.h"
 #include "support/headless_screen.h"
 
@@ -53,7 +54,9 @@ TEST_F(Soak, StopRunCyclesWithMachineAndMediaChanges) {
     if (!std::filesystem::exists(disk) || !std::filesystem::exists(cdt)) GTEST_SKIP() << "no shared media";
     const char* more = std::getenv("KESTRIX_SOAK_CYCLES");
     const int cycles = more ? std::atoi(more) : 2000;
-    const char* models[] = {"6128", "464", "664"};
+    const char* models[] = {"6128", "464", "664", "6128+"};
+    const std::string sna = home.path() + "/soak.sna";
+    bool saved = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
 
     run();
@@ -71,8 +74,12 @@ TEST_F(Soak, StopRunCyclesWithMachineAndMediaChanges) {
             case 23: cycleCrtcType(); break;
             case 31: eject_dsk(i & 1, true); break;
             case 37: eject_cdt(); break;
+            case 11: saved = writeSNAFile(sna.c_str()) || saved; break;
+            case 29:
+                if (saved) load_file_snadsk(sna.c_str(), 1);
+                break;
             case 43:
-                if (i % 200 == 43) chooseCPCType(models[(i / 200) % 3]);
+                if (i % 200 == 43) chooseCPCType(models[(i / 200) % 4]);
                 break;
             default: break;
         }
