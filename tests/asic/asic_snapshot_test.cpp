@@ -82,13 +82,4 @@ TEST_F(AsicSnapshot, ChunkAndHeaderFieldsRoundTrip) {
     EXPECT_FALSE(as->videoIntPending);
 }
 
-TEST(AsicSnapshotTypes, MachineTypeByteBothWays) {
-    const uint8_t bytes[6] = {0, 1, 2, 5, 4, 6};
-    for (uint8_t model = 0; model < 6; ++model) {
-        EXPECT_EQ(snapshotMachineTypeByte(model), bytes[model]);
-        EXPECT_EQ(modelFromSnapshotMachineType(bytes[model]), model);
-    }
-    EXPECT_EQ(modelFromSnapshotMachineType(3), CPC6128);
-}
-
 }  // namespace
