@@ -29,6 +29,33 @@ inline void gaCPC::applyPendingColour() {
     if (penSelect == 16) borderColor = pens[16];
 }
 
+// Memory reads with the ROM overlays, writes into RAM; inline, as the step
+// serves one each microsecond.
+inline uint8_t gaCPC::readMemory(uint16_t address) const {
+    const unsigned pageIndex = address >> 14;
+    const uint8_t* block = mem->page[pageIndex];
+    // A half-built machine may lack a ROM: the RAM underneath answers then.
+    if (pageIndex == 0) {
+        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
+    } else if (pageIndex == 3) {
+        if (!(modeRomReg & 8)) {
+            const uint8_t* upper = mem->urom[mem->uromSelected];
+            if (upper) block = upper;
+        }
+    }
+    return block[address & 0x3FFF];
+}
+
+inline void gaCPC::serviceMemory() {
+    if (!cpu->mreq) return;
+    if (cpu->rd) {
+        cpu->dataBus = readMemory(cpu->addressBus);
+    } else if (cpu->wr) {
+        // Writes always reach RAM, also under an enabled ROM.
+        mem->page[cpu->addressBus >> 14][cpu->addressBus & 0x3FFF] = cpu->dataBus;
+    }
+}
+
 // The video reads the base 64 KB whatever the RAM configuration: bank from
 // MA bits 13-12, offset from MA bits 9-0 and the low three raster bits.
 inline uint8_t gaCPC::videoByte(uint8_t second) const {
@@ -155,7 +182,7 @@ inline void gaCPC::produceAudioSample() {
 }
 
 // One microsecond, in the fixed order. Pixel ticks with nothing between them
-// reach the beam as one run.
+// that could change what the beam sees reach it as one run.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
@@ -175,25 +202,25 @@ template <class Chip>
     cpuTState<Chip>();
     crtcHsyncEdge<Chip>();
     chip.serviceMemory();
-    ticks<2>(1);
+    // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
+    // inputs, `blank` or the half's colours before the next half. A half
+    // drawn ahead at tick 0 needs them only when `blank` changed since.
+    if (monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace) ticks<7>(1);
     ay->clock();
     produceAudioSample();
-    ticks<1>(3);
     cpu->wait = true;
-    ticks<1>(4);
     cpuTState<Chip>();
-    ticks<3>(5);
 
     applyPendingColour();
     shiftA = videoByte(0);
     chip.plusFirstByte();
     startHalf(shiftB);
     chip.plusHalf();
-    ticks<1>(8);
+    // The whole second half: the processor's I/O and the drives below leave
+    // the beam alone.
+    ticks<8>(8);
     cpuTState<Chip>();
-    ticks<4>(9);
     cpuTState<Chip>();
-    ticks<2>(13);
 
     if (fdc) {
         fdc->clock();
@@ -201,7 +228,6 @@ template <class Chip>
         fd1->clock();
     }
     tape->read();
-    ticks<1>(15);
     pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
     --runctr;
 }

@@ -38,11 +38,11 @@ public:
     // The eight colours of the half character being serialised, worked out at
     // ticks 0 and 8 (pens only change between halves, so this is exact).
     uint32_t halfColours[8] = {};
-    // The beam routines for runs of 1 to 4 adjacent ticks with nothing between
+    // The beam routines for runs of 1 to 8 adjacent ticks with nothing between
     // them, by length - 1: always the partners of monitorRoutine (both are
     // switched together by the two change_ routines, and by nothing else).
-    static const MonitorRun kMonitorPixelRuns[4];
-    static const MonitorRun kMonitorSyncRuns[4];
+    static const MonitorRun kMonitorPixelRuns[8];
+    static const MonitorRun kMonitorSyncRuns[8];
     const MonitorRun* monitorRuns = kMonitorPixelRuns;
 
     gaCPC();
