@@ -3,6 +3,8 @@
 // its memory and I/O services and its interrupt raise are bound at compile
 // time, so the CPC clock keeps its inlined step with no call or test added.
 #pragma once
+#include <cstring>
+
 #include "machine/cpc.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
@@ -106,6 +108,37 @@ inline void gaCPC::gateArrayHsync() {
     }
 }
 
+// A falling CRTC HSYNC still to be handled in this microsecond can give the
+// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
+inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
+
+inline bool gaCPC::beamHalfAhead() {
+    constexpr uint32_t kHalfTicks = 8;
+    monitorHalfAhead = kMonitorNotAhead;
+    const uint32_t xy = cpcscreenpixels_xy;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || halfSyncEdgeAhead()) return false;
+    if (xy <= kFramePixels - kHalfTicks) {
+        uint32_t* out = &cpcscreenpixels[xy];
+        if (blank) {
+            const uint32_t c = monitor_blank_color;
+            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
+        } else {
+            std::memcpy(out, halfColours, sizeof halfColours);
+        }
+    } else if (xy < kFramePixels) {
+        return false;  // the buffer ends inside the half
+    }
+    cpcscreenpixels_xy = xy + kHalfTicks;
+    monitorHalfAhead = blank;
+    return true;
+}
+
+template <int Count>
+inline void gaCPC::halfFirstTicks(int first) {
+    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead()) return;
+    ticks<Count>(first);
+}
+
 template <class Chip>
 inline void gaCPC::crtcHsyncEdge() {
     const uint8_t level = crtc->hsync ? 1 : 0;
@@ -198,7 +231,7 @@ template <class Chip>
     cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    ticks<1>(0);
+    halfFirstTicks<1>(0);
     cpuTState<Chip>();
     crtcHsyncEdge<Chip>();
     chip.serviceMemory();
@@ -218,7 +251,7 @@ template <class Chip>
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
-    ticks<8>(8);
+    halfFirstTicks<8>(8);
     cpuTState<Chip>();
     cpuTState<Chip>();
 

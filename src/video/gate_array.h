@@ -78,6 +78,11 @@ public:
     template <int Count> void monitor_run_pixel(int firstTick);
     template <int Count> void monitor_run_sync(int firstTick);
     void monitor_ticks_one_by_one(int firstTick, int count);
+    // The beam draws the whole half character at once when no row end, buffer
+    // end or sync edge can fall inside it (video/frame_step.h); false, and
+    // nothing drawn, otherwise.
+    bool beamHalfAhead();
+    bool halfSyncEdgeAhead() const;
 
     // Colours of one half character per mode, chosen by `mode` at every half
     // (no derived state, so a snapshot may write `mode` directly).
@@ -116,6 +121,8 @@ protected:
     // run. The runs take their colours from halfColours; pixelColor is only
     // needed by the single-tick routines and is brought up to date per step.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
+    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
+    template <int Count> void halfFirstTicks(int first);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();

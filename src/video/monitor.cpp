@@ -6,6 +6,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/ui_hooks.h"
+#include "video/frame_step.h"
 #include "video/gate_array.h"
 
 uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
@@ -144,29 +145,8 @@ constexpr uint8_t kAheadInRetrace = kMonitorAheadInRetrace;
 constexpr uint32_t kHalfTicks = 8;
 uint8_t& halfAhead = monitorHalfAhead;
 
-// A falling CRTC HSYNC still to be handled in this microsecond can give the
-// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
-inline bool syncEdgeAhead(const gaCPC& g) { return g.crtcHsyncLast && !crtc->hsync; }
-
-inline bool drawHalfAhead(gaCPC& g) {
-    halfAhead = kNotAhead;
-    const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || syncEdgeAhead(g)) return false;
-    if (xy <= kFramePixels - kHalfTicks) {
-        uint32_t* out = &cpcscreenpixels[xy];
-        if (g.blank) {
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
-        } else {
-            std::memcpy(out, g.halfColours, sizeof g.halfColours);
-        }
-    } else if (xy < kFramePixels) {
-        return false;  // the buffer ends inside the half
-    }
-    cpcscreenpixels_xy = xy + kHalfTicks;
-    halfAhead = g.blank;
-    return true;
-}
+inline bool syncEdgeAhead(const gaCPC& g) { return g.halfSyncEdgeAhead(); }
+inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
 
 // `blank` changed after the half was drawn: ticks first..7 again.
 [[gnu::noinline]] void redrawHalfFrom(const gaCPC& g, int first) {
