@@ -59,11 +59,14 @@ inline void gaCPC::serviceMemory() {
 }
 
 // The video reads the base 64 KB whatever the RAM configuration: bank from
-// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits.
-inline uint8_t gaCPC::videoByte(uint8_t second) const {
+// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
+// and RA only move in the CRTC clock, so the address is worked out once per
+// step, after it, for both bytes (the second one read at the next step's
+// start); a frame or a single step starts by working it out afresh.
+inline void gaCPC::latchVideoAddress() {
     const uint16_t ma = crtc->MA;
     const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
-    return mem->banks[(ma >> 12) & 3][offset + second];
+    videoPair = &mem->banks[(ma >> 12) & 3][offset];
 }
 
 inline void gaCPC::startHalf(uint16_t videoByteValue) {
@@ -220,7 +223,7 @@ template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
     applyPendingColour();
-    shiftB = videoByte(1);
+    shiftB = videoPair[1];
     chip.plusSecondByte();
     crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
@@ -245,7 +248,8 @@ template <class Chip>
     cpuTState<Chip>();
 
     applyPendingColour();
-    shiftA = videoByte(0);
+    latchVideoAddress();
+    shiftA = videoPair[0];
     chip.plusFirstByte();
     startHalf(shiftB);
     chip.plusHalf();
@@ -271,6 +275,7 @@ inline void gaCPC::runFrame() {
     while (runctr) {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
         uint32_t pauseAt = timedActionDueRunctr(runctr);
+        latchVideoAddress();
         while (runctr > pauseAt) step<Chip>();
         if (runctr) runTimedActionsDue(runctr);
     }

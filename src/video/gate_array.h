@@ -20,6 +20,8 @@ public:
     uint8_t colorValue = 0;
     uint16_t shiftA = 0;
     uint16_t shiftB = 0;
+    // The two bytes of the character the CRTC addresses (latchVideoAddress).
+    const uint8_t* videoPair = nullptr;
     uint8_t modeRomReg = 0;
     uint8_t mode = 0;
     uint8_t intCounter = 0;
@@ -114,7 +116,7 @@ public:
 
 protected:
     void applyPendingColour();
-    uint8_t videoByte(uint8_t second) const;
+    void latchVideoAddress();
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
