@@ -115,11 +115,12 @@ inline void gaCPC::gateArrayHsync() {
 // monitor a vertical sync pulse, which moves the beam: no half goes ahead.
 inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
 
+template <bool SyncEdgePossible>
 inline bool gaCPC::beamHalfAhead() {
     constexpr uint32_t kHalfTicks = 8;
     monitorHalfAhead = kMonitorNotAhead;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || halfSyncEdgeAhead()) return false;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (SyncEdgePossible && halfSyncEdgeAhead())) return false;
     if (xy <= kFramePixels - kHalfTicks) {
         uint32_t* out = &cpcscreenpixels[xy];
         if (blank) {
@@ -136,9 +137,9 @@ inline bool gaCPC::beamHalfAhead() {
     return true;
 }
 
-template <int Count>
+template <int Count, bool SyncEdgePossible>
 inline void gaCPC::halfFirstTicks(int first) {
-    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead()) return;
+    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead<SyncEdgePossible>()) return;
     ticks<Count>(first);
 }
 
@@ -234,7 +235,7 @@ template <class Chip>
     cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    halfFirstTicks<1>(0);
+    halfFirstTicks<1, true>(0);
     cpuTState<Chip>();
     crtcHsyncEdge<Chip>();
     chip.serviceMemory();
@@ -255,7 +256,7 @@ template <class Chip>
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
-    halfFirstTicks<8>(8);
+    halfFirstTicks<8, false>(8);
     cpuTState<Chip>();
     cpuTState<Chip>();
 
