@@ -10,6 +10,9 @@ void asicCPC::raiseVideoInterrupt() {
 
 void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
 
-void asicCPC::clockMicrosecond() { step<asicCPC>(); }
+void asicCPC::clockMicrosecond() {
+    latchVideoAddress();
+    step<asicCPC>();
+}
 
 void asicCPC::clock() { runFrame<asicCPC>(); }

@@ -3,6 +3,8 @@
 // its memory and I/O services and its interrupt raise are bound at compile
 // time, so the CPC clock keeps its inlined step with no call or test added.
 #pragma once
+#include <cstring>
+
 #include "machine/cpc.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
@@ -29,12 +31,42 @@ inline void gaCPC::applyPendingColour() {
     if (penSelect == 16) borderColor = pens[16];
 }
 
+// Memory reads with the ROM overlays, writes into RAM; inline, as the step
+// serves one each microsecond.
+inline uint8_t gaCPC::readMemory(uint16_t address) const {
+    const unsigned pageIndex = address >> 14;
+    const uint8_t* block = mem->page[pageIndex];
+    // A half-built machine may lack a ROM: the RAM underneath answers then.
+    if (pageIndex == 0) {
+        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
+    } else if (pageIndex == 3) {
+        if (!(modeRomReg & 8)) {
+            const uint8_t* upper = mem->urom[mem->uromSelected];
+            if (upper) block = upper;
+        }
+    }
+    return block[address & 0x3FFF];
+}
+
+inline void gaCPC::serviceMemory() {
+    if (!cpu->mreq) return;
+    if (cpu->rd) {
+        cpu->dataBus = readMemory(cpu->addressBus);
+    } else if (cpu->wr) {
+        // Writes always reach RAM, also under an enabled ROM.
+        mem->page[cpu->addressBus >> 14][cpu->addressBus & 0x3FFF] = cpu->dataBus;
+    }
+}
+
 // The video reads the base 64 KB whatever the RAM configuration: bank from
-// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits.
-inline uint8_t gaCPC::videoByte(uint8_t second) const {
+// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
+// and RA only move in the CRTC clock, so the address is worked out once per
+// step, after it, for both bytes (the second one read at the next step's
+// start); a frame or a single step starts by working it out afresh.
+inline void gaCPC::latchVideoAddress() {
     const uint16_t ma = crtc->MA;
     const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
-    return mem->banks[(ma >> 12) & 3][offset + second];
+    videoPair = &mem->banks[(ma >> 12) & 3][offset];
 }
 
 inline void gaCPC::startHalf(uint16_t videoByteValue) {
@@ -77,6 +109,38 @@ inline void gaCPC::gateArrayHsync() {
             blank = true;
         }
     }
+}
+
+// A falling CRTC HSYNC still to be handled in this microsecond can give the
+// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
+inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
+
+template <bool SyncEdgePossible>
+inline bool gaCPC::beamHalfAhead() {
+    constexpr uint32_t kHalfTicks = 8;
+    monitorHalfAhead = kMonitorNotAhead;
+    const uint32_t xy = cpcscreenpixels_xy;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (SyncEdgePossible && halfSyncEdgeAhead())) return false;
+    if (xy <= kFramePixels - kHalfTicks) {
+        uint32_t* out = &cpcscreenpixels[xy];
+        if (blank) {
+            const uint32_t c = monitor_blank_color;
+            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
+        } else {
+            std::memcpy(out, halfColours, sizeof halfColours);
+        }
+    } else if (xy < kFramePixels) {
+        return false;  // the buffer ends inside the half
+    }
+    cpcscreenpixels_xy = xy + kHalfTicks;
+    monitorHalfAhead = blank;
+    return true;
+}
+
+template <int Count, bool SyncEdgePossible>
+inline void gaCPC::halfFirstTicks(int first) {
+    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead<SyncEdgePossible>()) return;
+    ticks<Count>(first);
 }
 
 template <class Chip>
@@ -155,12 +219,12 @@ inline void gaCPC::produceAudioSample() {
 }
 
 // One microsecond, in the fixed order. Pixel ticks with nothing between them
-// reach the beam as one run.
+// that could change what the beam sees reach it as one run.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
     applyPendingColour();
-    shiftB = videoByte(1);
+    shiftB = videoPair[1];
     chip.plusSecondByte();
     crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
@@ -171,29 +235,30 @@ template <class Chip>
     cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    ticks<1>(0);
+    halfFirstTicks<1, true>(0);
     cpuTState<Chip>();
     crtcHsyncEdge<Chip>();
     chip.serviceMemory();
-    ticks<2>(1);
+    // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
+    // inputs, `blank` or the half's colours before the next half. A half
+    // drawn ahead at tick 0 needs them only when `blank` changed since.
+    if (monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace) ticks<7>(1);
     ay->clock();
     produceAudioSample();
-    ticks<1>(3);
     cpu->wait = true;
-    ticks<1>(4);
     cpuTState<Chip>();
-    ticks<3>(5);
 
     applyPendingColour();
-    shiftA = videoByte(0);
+    latchVideoAddress();
+    shiftA = videoPair[0];
     chip.plusFirstByte();
     startHalf(shiftB);
     chip.plusHalf();
-    ticks<1>(8);
+    // The whole second half: the processor's I/O and the drives below leave
+    // the beam alone.
+    halfFirstTicks<8, false>(8);
     cpuTState<Chip>();
-    ticks<4>(9);
     cpuTState<Chip>();
-    ticks<2>(13);
 
     if (fdc) {
         fdc->clock();
@@ -201,7 +266,6 @@ template <class Chip>
         fd1->clock();
     }
     tape->read();
-    ticks<1>(15);
     pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
     --runctr;
 }
@@ -212,6 +276,7 @@ inline void gaCPC::runFrame() {
     while (runctr) {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
         uint32_t pauseAt = timedActionDueRunctr(runctr);
+        latchVideoAddress();
         while (runctr > pauseAt) step<Chip>();
         if (runctr) runTimedActionsDue(runctr);
     }

@@ -70,7 +70,10 @@ void gaCPC::half_mode3(uint8_t b) { halfTwoPixels(pens[mode1Table[b][0]], pens[m
 
 void gaCPC::call_cpu() { cpuTState<gaCPC>(); }
 
-void gaCPC::clockMicrosecond() { step<gaCPC>(); }
+void gaCPC::clockMicrosecond() {
+    latchVideoAddress();
+    step<gaCPC>();
+}
 
 void gaCPC::clock() { runFrame<gaCPC>(); }
 

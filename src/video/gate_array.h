@@ -20,6 +20,8 @@ public:
     uint8_t colorValue = 0;
     uint16_t shiftA = 0;
     uint16_t shiftB = 0;
+    // The two bytes of the character the CRTC addresses (latchVideoAddress).
+    const uint8_t* videoPair = nullptr;
     uint8_t modeRomReg = 0;
     uint8_t mode = 0;
     uint8_t intCounter = 0;
@@ -38,11 +40,11 @@ public:
     // The eight colours of the half character being serialised, worked out at
     // ticks 0 and 8 (pens only change between halves, so this is exact).
     uint32_t halfColours[8] = {};
-    // The beam routines for runs of 1 to 4 adjacent ticks with nothing between
+    // The beam routines for runs of 1 to 8 adjacent ticks with nothing between
     // them, by length - 1: always the partners of monitorRoutine (both are
     // switched together by the two change_ routines, and by nothing else).
-    static const MonitorRun kMonitorPixelRuns[4];
-    static const MonitorRun kMonitorSyncRuns[4];
+    static const MonitorRun kMonitorPixelRuns[8];
+    static const MonitorRun kMonitorSyncRuns[8];
     const MonitorRun* monitorRuns = kMonitorPixelRuns;
 
     gaCPC();
@@ -78,6 +80,12 @@ public:
     template <int Count> void monitor_run_pixel(int firstTick);
     template <int Count> void monitor_run_sync(int firstTick);
     void monitor_ticks_one_by_one(int firstTick, int count);
+    // The beam draws the whole half character at once when no row end, buffer
+    // end or sync edge can fall inside it (video/frame_step.h); false, and
+    // nothing drawn, otherwise. The second half of a step passes false: the
+    // HSYNC edge of the step is behind it.
+    template <bool SyncEdgePossible = true> bool beamHalfAhead();
+    bool halfSyncEdgeAhead() const;
 
     // Colours of one half character per mode, chosen by `mode` at every half
     // (no derived state, so a snapshot may write `mode` directly).
@@ -109,13 +117,15 @@ public:
 
 protected:
     void applyPendingColour();
-    uint8_t videoByte(uint8_t second) const;
+    void latchVideoAddress();
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
     // run. The runs take their colours from halfColours; pixelColor is only
     // needed by the single-tick routines and is brought up to date per step.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
+    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
+    template <int Count, bool SyncEdgePossible> void halfFirstTicks(int first);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();

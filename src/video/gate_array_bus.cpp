@@ -1,32 +1,7 @@
-// The gate array's side of the processor bus: memory reads with the ROM
-// overlays, writes into RAM, and the I/O decoding by address lines.
+// The gate array's side of the processor bus: the I/O decoding by address
+// lines (the memory side is inline in video/frame_step.h).
 #include "machine/cpc.h"
 #include "video/gate_array.h"
-
-uint8_t gaCPC::readMemory(uint16_t address) const {
-    const unsigned pageIndex = address >> 14;
-    const uint8_t* block = mem->page[pageIndex];
-    // A half-built machine may lack a ROM: the RAM underneath answers then.
-    if (pageIndex == 0) {
-        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
-    } else if (pageIndex == 3) {
-        if (!(modeRomReg & 8)) {
-            const uint8_t* upper = mem->urom[mem->uromSelected];
-            if (upper) block = upper;
-        }
-    }
-    return block[address & 0x3FFF];
-}
-
-void gaCPC::serviceMemory() {
-    if (!cpu->mreq) return;
-    if (cpu->rd) {
-        cpu->dataBus = readMemory(cpu->addressBus);
-    } else if (cpu->wr) {
-        // Writes always reach RAM, also under an enabled ROM.
-        mem->page[cpu->addressBus >> 14][cpu->addressBus & 0x3FFF] = cpu->dataBus;
-    }
-}
 
 void gaCPC::serviceIoEdge() {
     const uint8_t level = cpu->iorq ? 1 : 0;

@@ -6,6 +6,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/ui_hooks.h"
+#include "video/frame_step.h"
 #include "video/gate_array.h"
 
 uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
@@ -20,6 +21,7 @@ bool t_color = true;
 bool t_colorG = false;
 bool t_scanlines = false;
 uint32_t monitorFinishedFrames = 0;
+uint8_t monitorHalfAhead = kMonitorNotAhead;
 
 namespace {
 
@@ -138,34 +140,13 @@ namespace {
 
 // What the half in progress was drawn ahead with: kNotAhead, or the `blank`
 // level (0 or 1) of a drawn half, or kAheadInRetrace (the retrace ignores it).
-constexpr uint8_t kNotAhead = 0xFF;
-constexpr uint8_t kAheadInRetrace = 2;
+constexpr uint8_t kNotAhead = kMonitorNotAhead;
+constexpr uint8_t kAheadInRetrace = kMonitorAheadInRetrace;
 constexpr uint32_t kHalfTicks = 8;
-uint8_t halfAhead = kNotAhead;
+uint8_t& halfAhead = monitorHalfAhead;
 
-// A falling CRTC HSYNC still to be handled in this microsecond can give the
-// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
-inline bool syncEdgeAhead(const gaCPC& g) { return g.crtcHsyncLast && !crtc->hsync; }
-
-inline bool drawHalfAhead(gaCPC& g) {
-    halfAhead = kNotAhead;
-    const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || syncEdgeAhead(g)) return false;
-    if (xy <= kFramePixels - kHalfTicks) {
-        uint32_t* out = &cpcscreenpixels[xy];
-        if (g.blank) {
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
-        } else {
-            std::memcpy(out, g.halfColours, sizeof g.halfColours);
-        }
-    } else if (xy < kFramePixels) {
-        return false;  // the buffer ends inside the half
-    }
-    cpcscreenpixels_xy = xy + kHalfTicks;
-    halfAhead = g.blank;
-    return true;
-}
+inline bool syncEdgeAhead(const gaCPC& g) { return g.halfSyncEdgeAhead(); }
+inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
 
 // `blank` changed after the half was drawn: ticks first..7 again.
 [[gnu::noinline]] void redrawHalfFrom(const gaCPC& g, int first) {
@@ -265,10 +246,14 @@ void gaCPC::monitor_run_sync(int first) {
     monitor_ticks_one_by_one(first, Count);
 }
 
-const gaCPC::MonitorRun gaCPC::kMonitorPixelRuns[4] = {&gaCPC::monitor_run_pixel<1>, &gaCPC::monitor_run_pixel<2>,
-                                                       &gaCPC::monitor_run_pixel<3>, &gaCPC::monitor_run_pixel<4>};
-const gaCPC::MonitorRun gaCPC::kMonitorSyncRuns[4] = {&gaCPC::monitor_run_sync<1>, &gaCPC::monitor_run_sync<2>,
-                                                      &gaCPC::monitor_run_sync<3>, &gaCPC::monitor_run_sync<4>};
+const gaCPC::MonitorRun gaCPC::kMonitorPixelRuns[8] = {
+    &gaCPC::monitor_run_pixel<1>, &gaCPC::monitor_run_pixel<2>, &gaCPC::monitor_run_pixel<3>,
+    &gaCPC::monitor_run_pixel<4>, &gaCPC::monitor_run_pixel<5>, &gaCPC::monitor_run_pixel<6>,
+    &gaCPC::monitor_run_pixel<7>, &gaCPC::monitor_run_pixel<8>};
+const gaCPC::MonitorRun gaCPC::kMonitorSyncRuns[8] = {
+    &gaCPC::monitor_run_sync<1>, &gaCPC::monitor_run_sync<2>, &gaCPC::monitor_run_sync<3>,
+    &gaCPC::monitor_run_sync<4>, &gaCPC::monitor_run_sync<5>, &gaCPC::monitor_run_sync<6>,
+    &gaCPC::monitor_run_sync<7>, &gaCPC::monitor_run_sync<8>};
 
 // Kept out of line so that the runs stay leaf routines.
 [[gnu::noinline]] void gaCPC::monitor_ticks_one_by_one(int first, int count) {

@@ -25,6 +25,13 @@ extern bool t_scanlines;
 // use it to know that a whole picture is in the buffer).
 extern uint32_t monitorFinishedFrames;
 
+// What the half character in progress was drawn ahead with: kMonitorNotAhead,
+// the `blank` level (0 or 1) it was drawn with, or kMonitorAheadInRetrace.
+// The frame clock skips the half's later run when that run has nothing to do.
+constexpr uint8_t kMonitorNotAhead = 0xFF;
+constexpr uint8_t kMonitorAheadInRetrace = 2;
+extern uint8_t monitorHalfAhead;
+
 // Colour, gray and green palettes by hardware colour number, alpha 255.
 extern const uint32_t kMonitorPalettes[3][32];
 

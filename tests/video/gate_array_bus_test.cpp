@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/bare_machine.h"
+#include "video/frame_step.h"
 #include "video/gate_array.h"
 
 using test_support::BareMachine;

@@ -123,7 +123,7 @@ protected:
 
     // The frame clock's two halves, the longest runs and single ticks.
     void checkAllRuns(const Case& c) {
-        const std::vector<std::vector<int>> patterns = {{1, 2, 1, 1, 3}, {1, 4, 2, 1}, {4, 4}, {1, 1, 1, 1, 1, 1, 1, 1}};
+        const std::vector<std::vector<int>> patterns = {{1, 7}, {8}, {1, 2, 1, 1, 3}, {4, 4}, {1, 1, 1, 1, 1, 1, 1, 1}};
         for (const auto& pattern : patterns) {
             for (int variant = 0; variant < 4; ++variant)
                 expectHalfSameAsSingleTicks(c, pattern, variant & 1, variant & 2);
