@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cmake -S "$root" -B "$root/build-san" -DCMAKE_BUILD_TYPE=Release -DKESTRIX_SANITIZE=ON -DKESTRIX_FUZZ=ON >/dev/null
 cmake --build "$root/build-san" -j"$(nproc)"
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:exitcode=86"
+export ASAN_OPTIONS="halt_on_error=1:exitcode=86"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=87"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 cd "$root/build-san"

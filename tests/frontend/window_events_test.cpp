@@ -124,8 +124,11 @@ TEST_F(EventDispatch, F10EntersAndLeavesFreeRun) {
     EXPECT_EQ(running, 1);
     uint32_t before = framesEmulated;
     SDL_Delay(200);
-    // Paced, 200 ms hold 10 frames; unpaced the thread runs far more.
+    // Paced, 200 ms hold 10 frames; unpaced the thread runs far more
+    // (not under the sanitizers, which may not even reach real time).
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_GT(framesEmulated - before, 15u) << "free run is not paced";
+#endif
     pressAndRelease(SDL_SCANCODE_F10);
     EXPECT_EQ(freeRunEnable, 0);
     EXPECT_EQ(running, 1) << "leaving free run restarts paced running";
