@@ -72,7 +72,7 @@ std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount
         }
         // Sector information may run past the first 256 bytes of a block.
         if (0x18 + info.size() > 256) out.resize(start + 0x18 + info.size(), 0);
-        std::memcpy(out.data() + start + 0x18, info.data(), info.size());
+        if (!info.empty()) std::memcpy(out.data() + start + 0x18, info.data(), info.size());
         padTo256(out);
         for (const Sector& s : t.sectors) out.insert(out.end(), s.data.begin(), s.data.end());
         padTo256(out);
