@@ -126,6 +126,8 @@ bool SDL_begin() {
             return false;
         }
         windowNeedsPresent = true;
+        // The picture is opaque: copied over, not blended.
+        SDL_SetTextureBlendMode(mTexture, SDL_BLENDMODE_NONE);
         // A new texture after a full-screen switch keeps a paused picture dimmed.
         if (pauseScreenShown()) SDL_SetTextureColorMod(mTexture, 128, 128, 128);
     }
