@@ -272,7 +272,17 @@ void dispatchEvent(const SDL_Event& event) {
 void presentRunningFrame() {
     if (!mRenderer) return;
     updateIndicators();
-    renderPictureAndStrip(true);
+    const bool pictureChanged = uploadPicture();
+    // An unchanged window stays on screen as it is (redrawn once a second all the same).
+    static Uint32 presentedAt = 0;
+    const Uint32 now = SDL_GetTicks();
+    if (!pictureChanged && !windowNeedsPresent && !refreshScreen && textDisplayTime <= 0 && !fullscreen &&
+        !saveScreenRequest && !saveSnapshotRequest && now - presentedAt < 1000) {
+        return;
+    }
+    presentedAt = now;
+    windowNeedsPresent = false;
+    renderPictureAndStrip(false);
     // Screenshots and snapshots are taken here, after the frame they show and
     // before the on-screen text is drawn over it.
     if (saveScreenRequest) {

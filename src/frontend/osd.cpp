@@ -138,6 +138,7 @@ bool pauseScreenShown() { return stoppedScreenShown; }
 
 void presentStoppedScreen() {
     if (!mRenderer) return;
+    windowNeedsPresent = true;  // the running frame after it draws the window again
     renderPictureAndStrip(true);
     if (stoppedScreenShown) drawStoppedScreenText();
     SDL_RenderPresent(mRenderer);

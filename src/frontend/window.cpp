@@ -28,8 +28,14 @@ bool fullscreen = false;
 bool maximize = false;
 SDL_Rect rect_xy = {56, 12, kPictureWidth, kPictureHeight};
 SDL_Rect rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
+bool windowNeedsPresent = true;
 
 namespace {
+
+// What the texture holds of the frame buffer (same layout), so that only the
+// rows that changed are uploaded and an unchanged picture is known as such.
+// A texture that holds it carries its address as user data (a new one has none).
+uint32_t uploadedPixels[kFrameWidth * kFrameHeight];
 
 constexpr Uint32 kWindowFlags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
 
@@ -119,6 +125,9 @@ bool SDL_begin() {
             SDL_end();
             return false;
         }
+        windowNeedsPresent = true;
+        // The picture is opaque: copied over, not blended.
+        SDL_SetTextureBlendMode(mTexture, SDL_BLENDMODE_NONE);
         // A new texture after a full-screen switch keeps a paused picture dimmed.
         if (pauseScreenShown()) SDL_SetTextureColorMod(mTexture, 128, 128, 128);
     }
@@ -281,11 +290,55 @@ void SDL_SetWindowFocus(SDL_Window* window) {
 }
 
 void beginStatusDrawing() {
+    windowNeedsPresent = true;
     if (mStatusLayer) SDL_SetRenderTarget(mRenderer, mStatusLayer);
 }
 
 void endStatusDrawing() {
     if (mStatusLayer) SDL_SetRenderTarget(mRenderer, nullptr);
+}
+
+namespace {
+
+// Copies the shown rows that differ from what the texture holds and uploads
+// them (from the copy, which the emulation cannot change meanwhile); true when
+// there were any.
+bool uploadChangedRows() {
+    const int x = rect_xy.x, w = rect_xy.w;
+    const size_t bytes = static_cast<size_t>(w) * sizeof(uint32_t);
+    static SDL_Rect uploadedRect = {};
+    const bool valid = SDL_GetTextureUserData(mTexture) == uploadedPixels && SDL_RectEquals(&uploadedRect, &rect_xy);
+    uploadedRect = rect_xy;
+    int first = -1, last = -1;
+    for (int y = rect_xy.y; y < rect_xy.y + rect_xy.h; ++y) {
+        const uint32_t* shown = &cpcscreenpixels[y * kFrameWidth + x];
+        uint32_t* held = &uploadedPixels[y * kFrameWidth + x];
+        if (valid && std::memcmp(shown, held, bytes) == 0) continue;
+        std::memcpy(held, shown, bytes);
+        if (first < 0) first = y;
+        last = y;
+    }
+    if (first < 0) return false;
+    const SDL_Rect rows = {x, first, w, last - first + 1};
+    SDL_UpdateTexture(mTexture, &rows, &uploadedPixels[first * kFrameWidth + x], kFrameWidth * 4);
+    SDL_SetTextureUserData(mTexture, uploadedPixels);
+    return true;
+}
+
+}  // namespace
+
+bool uploadPicture() {
+    if (!mTexture) return false;
+    // Once per picture the monitor finished (or now and then, should the beam
+    // find no frame end).
+    static uint32_t uploadedFrame = 0;
+    static Uint32 uploadedAt = 0;
+    const uint32_t frame = monitorFinishedFrames;
+    const Uint32 now = SDL_GetTicks();
+    if (frame == uploadedFrame && running && now - uploadedAt <= 40) return false;
+    uploadedFrame = frame;
+    uploadedAt = now;
+    return uploadChangedRows();
 }
 
 void renderPictureAndStrip(bool upload) {
@@ -294,19 +347,7 @@ void renderPictureAndStrip(bool upload) {
         SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
         SDL_RenderClear(mRenderer);
     }
-    if (upload) {
-        // Only the part that is shown, and once per picture the monitor finished
-        // (or now and then, should the beam find no frame end).
-        static uint32_t uploadedFrame = 0;
-        static Uint32 uploadedAt = 0;
-        const uint32_t frame = monitorFinishedFrames;
-        const Uint32 now = SDL_GetTicks();
-        if (frame != uploadedFrame || !running || now - uploadedAt > 40) {
-            uploadedFrame = frame;
-            uploadedAt = now;
-            SDL_UpdateTexture(mTexture, &rect_xy, &cpcscreenpixels[rect_xy.y * kFrameWidth + rect_xy.x], kFrameWidth * 4);
-        }
-    }
+    if (upload) uploadPicture();
     SDL_RenderCopy(mRenderer, mTexture, &rect_xy, &rectdest_xy);
     if (!fullscreen && mStatusLayer) {
         const SDL_Rect strip = {0, kStripTop, kPictureWidth, kStripHeight};

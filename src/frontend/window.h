@@ -57,6 +57,11 @@ SDL_Point windowPlacement(const SDL_Rect& display, int w, int h, int oldX, int o
 // Points the main renderer at the status layer (or back at the window).
 void beginStatusDrawing();
 void endStatusDrawing();
+// Set by whatever changes the window besides the picture (the strip, a new
+// texture, the paused screen); cleared when a running frame is presented.
+extern bool windowNeedsPresent;
+// Uploads a newly finished picture's changed rows; true when the texture changed.
+bool uploadPicture();
 // Draws the picture (uploading the frame buffer first when `upload`) and, in
 // the window, the status strip: the whole main window but the on-screen text.
 void renderPictureAndStrip(bool upload);

@@ -309,6 +309,27 @@ TEST_F(StatusStrip, OnScreenMessageIsDrawnOverThePictureBottomWhileRunning) {
     EXPECT_EQ(textDisplayTime, left);
 }
 
+TEST_F(StatusStrip, AnUnchangedRunningPictureLeavesTheWindowAsItIs) {
+    for (uint32_t& p : cpcscreenpixels) p = 0xFF800000u;
+    running = 1;
+    textDisplayTime = 0;
+    ++monitorFinishedFrames;
+    presentRunningFrame();
+    ASSERT_EQ(windowPixel(5, 5) >> 8, 0x000080u);
+    const Uint32 mark = 0x00FF00FFu;
+    SDL_FillRect(window, nullptr, mark);
+    ++monitorFinishedFrames;
+    presentRunningFrame();
+    EXPECT_EQ(windowPixel(5, 5), mark) << "the same picture again is not drawn";
+    // One changed pixel: the whole window is drawn again, with it.
+    cpcscreenpixels[(rect_xy.y + 100) * kFrameWidth + rect_xy.x + 200] = 0xFF0000FFu;
+    ++monitorFinishedFrames;
+    presentRunningFrame();
+    EXPECT_EQ(windowPixel(5, 5) >> 8, 0x000080u);
+    EXPECT_EQ(windowPixel(200, 100) >> 8, 0xFF0000u);
+    EXPECT_NE(windowPixel(5, kStripTop + 2), mark) << "and the strip";
+}
+
 TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
     auto clickAt = [](int x, int y) {
         button_x = x;
