@@ -31,18 +31,9 @@ void seedText(const std::string& target, const std::string& name, const std::str
 }
 
 void disks() {
-    using namespace disk_test;
-    seed("dsk", "standard", buildImage({standardTrack(0, 0, 2), standardTrack(1, 0, 2)}, 2, 1, false));
-    Track odd = standardTrack(0, 0, 5);
-    odd.sectors[0].ST1 = 0x20;
-    odd.sectors[0].ST2 = 0x20;
-    odd.sectors[1].ST1 = 0x01;
-    odd.sectors[1].ST2 = 0x01;
-    odd.sectors[2].data.resize(3 * 512, 0x5A);  // weak
-    odd.sectors[3].data.resize(700, 0x00);      // runs on
-    odd.sectors[4].data.resize(40);             // short
-    seed("dsk", "extended-odd", buildImage({odd, standardTrack(1, 0, 1)}, 2, 1, true));
-    seed("dsk", "extended-two-sides", buildImage({standardTrack(0, 0, 1), standardTrack(0, 1, 1)}, 1, 2, true));
+    const char* names[] = {"standard", "extended-odd", "extended-two-sides"};
+    const std::vector<std::vector<uint8_t>> images = disk_test::sampleImages();
+    for (size_t i = 0; i < images.size(); ++i) seed("dsk", names[i], images[i]);
 }
 
 // The preservation formats, from the tracks the DSK loader builds of a small disk.

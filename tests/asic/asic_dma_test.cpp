@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "asic_test_support.h"
+#include "support/bare_machine.h"
 #include "sound/audio_output.h"
 
 using namespace asic_test;
@@ -117,14 +118,7 @@ TEST_F(AsicDma, AListPlaysA440HzTone) {
     as->mWrite(0x2C05, 0x40);
     as->mWrite(0x2C0F, 0x02);
     lines(8);
-    CPC_audio_enable = true;
-    CPC_audio_stereo = false;
-    digiBlaster = false;
-    CPC_audio_volume = 1.0f;
-    CPC_audio_frameCount = 1000000.0f / 44100.0f;
-    CPC_audio_frameCount_timer = 0;
-    CPC_audio_buffer_length = 0;
-    cpcAudioDevice = 0;  // no device: queueing fails quietly
+    test_support::collectAudioWithoutDevice(false);
     std::vector<float> samples;
     for (int us = 0; us < 1000000; ++us) {
         const uint16_t before = CPC_audio_buffer_length;

@@ -83,6 +83,22 @@ std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount
     return out;
 }
 
+std::vector<std::vector<uint8_t>> sampleImages() {
+    std::vector<std::vector<uint8_t>> seeds;
+    seeds.push_back(buildImage({standardTrack(0), standardTrack(1)}, 2, 1, false));
+    Track odd = standardTrack(0, 0, 5);
+    odd.sectors[0].ST1 = 0x20;
+    odd.sectors[0].ST2 = 0x20;
+    odd.sectors[1].ST1 = 0x01;
+    odd.sectors[1].ST2 = 0x01;
+    odd.sectors[2].data.resize(3 * 512, 0x5A);  // weak
+    odd.sectors[3].data.resize(700, 0x00);      // runs on
+    odd.sectors[4].data.resize(40);             // short
+    seeds.push_back(buildImage({odd, standardTrack(1)}, 2, 1, true));
+    seeds.push_back(buildImage({standardTrack(0, 0), standardTrack(0, 1, 4)}, 1, 2, true));
+    return seeds;
+}
+
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "kestrix_disk_tests" /

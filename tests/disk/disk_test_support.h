@@ -28,6 +28,9 @@ std::vector<uint8_t> patternData(uint8_t c, uint8_t r, size_t size);
 // A track of `count` sectors R = 1..count of 512 bytes filled by patternData.
 Track standardTrack(uint8_t cylinder, uint8_t side = 0, int count = 9);
 std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount, int sides, bool extended);
+// Three small images with the cases a loader must take: a standard DSK, an
+// Extended one with odd statuses, weak, long and short sectors, two sides.
+std::vector<std::vector<uint8_t>> sampleImages();
 // Writes the bytes to a fresh file under the test's temporary directory.
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // Opens the bytes through the file layer and runs `loader` on `drive`; -1

@@ -12,22 +12,6 @@ using namespace disk_test;
 
 namespace {
 
-std::vector<std::vector<uint8_t>> seedImages() {
-    std::vector<std::vector<uint8_t>> seeds;
-    seeds.push_back(buildImage({standardTrack(0), standardTrack(1)}, 2, 1, false));
-    Track odd = standardTrack(0, 0, 5);
-    odd.sectors[0].ST1 = 0x20;
-    odd.sectors[0].ST2 = 0x20;
-    odd.sectors[1].ST1 = 0x01;
-    odd.sectors[1].ST2 = 0x01;
-    odd.sectors[2].data.resize(3 * 512, 0x5A);  // weak
-    odd.sectors[3].data.resize(700, 0x00);      // runs on
-    odd.sectors[4].data.resize(40);             // short
-    seeds.push_back(buildImage({odd, standardTrack(1)}, 2, 1, true));
-    seeds.push_back(buildImage({standardTrack(0, 0), standardTrack(0, 1, 4)}, 1, 2, true));
-    return seeds;
-}
-
 void mutate(std::vector<uint8_t>& bytes, std::mt19937& random) {
     std::uniform_int_distribution<int> kind(0, 9);
     int edits = 1 + static_cast<int>(random() % 8);
@@ -52,7 +36,7 @@ void mutate(std::vector<uint8_t>& bytes, std::mt19937& random) {
 }  // namespace
 
 TEST(DskFuzz, MutatedImagesLoadSafelyAndTurnUnderTheController) {
-    std::vector<std::vector<uint8_t>> seeds = seedImages();
+    std::vector<std::vector<uint8_t>> seeds = sampleImages();
     // KESTRIX_FUZZ_ITERATIONS and KESTRIX_FUZZ_SEED widen a local run.
     const char* more = std::getenv("KESTRIX_FUZZ_ITERATIONS");
     const char* seed = std::getenv("KESTRIX_FUZZ_SEED");

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "machine/cpc.h"
+#include "sound/audio_output.h"
 #include "video/monitor.h"
 
 namespace test_support {
@@ -28,6 +29,19 @@ inline void ioCycleOn(Chip* chip, uint16_t port, uint8_t data, bool write = true
 }
 
 inline void ioCycle(uint16_t port, uint8_t data, bool write = true) { ioCycleOn(ga, port, data, write); }
+
+// Samples at 44.1 kHz into the audio buffer with no device behind it
+// (queueing fails quietly), so that tests read what the machine produced.
+inline void collectAudioWithoutDevice(bool stereo) {
+    CPC_audio_enable = true;
+    CPC_audio_stereo = stereo;
+    digiBlaster = false;
+    CPC_audio_volume = 1.0f;
+    CPC_audio_frameCount = 1000000.0f / 44100.0f;
+    CPC_audio_frameCount_timer = 0;
+    CPC_audio_buffer_length = 0;
+    cpcAudioDevice = 0;
+}
 
 inline void crtcWrite(uint8_t reg, uint8_t value) {
     ioCycle(0xBC00, reg);

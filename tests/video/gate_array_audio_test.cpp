@@ -15,14 +15,7 @@ protected:
     void SetUp() override {
         BareMachine::SetUp();
         ay->reset();
-        CPC_audio_enable = true;
-        CPC_audio_stereo = true;
-        digiBlaster = false;
-        CPC_audio_volume = 1.0f;
-        CPC_audio_frameCount = 1000000.0f / 44100.0f;
-        CPC_audio_frameCount_timer = 0;
-        CPC_audio_buffer_length = 0;
-        cpcAudioDevice = 0;  // no device: queueing fails quietly
+        test_support::collectAudioWithoutDevice(true);
     }
     void TearDown() override {
         CPC_audio_enable = false;
