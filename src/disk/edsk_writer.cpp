@@ -7,6 +7,7 @@
 
 #include "disk/floppy_drive.h"
 #include "disk/mfm_codec.h"
+#include "machine/byte_order.h"
 
 namespace {
 
@@ -115,11 +116,6 @@ uint8_t commonFiller(const foundTrack& track) {
     return 0xE5;
 }
 
-void put16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
-    out[at] = static_cast<uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 // Appends one Track-Info block and returns its size in 256-byte units.
 uint8_t appendTrackBlock(std::vector<uint8_t>& image, uint8_t cylinder, uint8_t side, const foundTrack& track) {
     size_t count = std::min<size_t>(track.sectors.size(), 255);
@@ -152,7 +148,7 @@ uint8_t appendTrackBlock(std::vector<uint8_t>& image, uint8_t cylinder, uint8_t 
         image[at + 3] = sector.N;
         image[at + 4] = sector.ST1;
         image[at + 5] = sector.ST2;
-        put16(image, at + 6, static_cast<uint16_t>(sector.data.size()));
+        writeLe16(image.data() + at + 6, static_cast<uint16_t>(sector.data.size()));
     }
     for (size_t i = 0; i < count; ++i)
         image.insert(image.end(), track.sectors[i].data.begin(), track.sectors[i].data.end());

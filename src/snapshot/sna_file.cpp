@@ -8,6 +8,7 @@
 
 #include "asic/asic_snapshot.h"
 #include "machine/base_path.h"
+#include "machine/byte_order.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
 #include "machine/text_buffers.h"
@@ -26,7 +27,6 @@ constexpr size_t kSnrSkipped = 72;
 constexpr size_t kSnrvLength = 5;  // two words and a byte
 constexpr unsigned kMaxBankGroup = 0x40;
 
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 // Bank group of a memory chunk identifier: MEM0..MEM8, MX09..MX40 (hex); -1 otherwise.
 int memoryChunkGroup(const uint8_t* id) {
@@ -108,7 +108,7 @@ bool parseChunks(const uint8_t* data, size_t size, size_t pos, SnaImage& image, 
     while (pos + 8 <= size) {
         const uint8_t* id = data + pos;
         const size_t left = size - pos - 8;
-        const uint32_t length = le32(data + pos + 4);
+        const uint32_t length = readLe32(data + pos + 4);
         const uint8_t* body = data + pos + 8;
         const int group = memoryChunkGroup(id);
         const bool known = group >= 0 || std::memcmp(id, "CPC+", 4) == 0 || std::memcmp(id, "DSCA", 4) == 0 ||
@@ -308,51 +308,42 @@ constexpr size_t kOwnMarker = 0xB8;
 constexpr size_t kOwnState = 0xC0;
 constexpr char kOwnMarkerText[8] = {'K', 'e', 's', 't', 'r', 'i', 'x', '1'};
 
-void put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    put16(p, v);
-    put16(p + 2, v >> 16);
-}
-uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 void saveOwnState(uint8_t* h) {
     std::memcpy(h + kOwnMarker, kOwnMarkerText, sizeof kOwnMarkerText);
     uint8_t* p = h + kOwnState;
-    put32(p, cpcscreenpixels_xy);
-    put32(p + 4, cpcscreenpixels_xy_hsync);
-    put16(p + 8, monitor_nb_lines);
-    put16(p + 10, std::min<uint32_t>(monitor_vsync_ctr, 0xFFFF));
+    writeLe32(p, cpcscreenpixels_xy);
+    writeLe32(p + 4, cpcscreenpixels_xy_hsync);
+    writeLe16(p + 8, monitor_nb_lines);
+    writeLe16(p + 10, std::min<uint32_t>(monitor_vsync_ctr, 0xFFFF));
     p[12] = monitor_hsync_ctr;
     p[13] = static_cast<uint8_t>((gaChip()->beamInRetrace() ? 1 : 0) | (gaChip()->blank ? 2 : 0));
-    put16(p + 14, crtc->MA);
-    put16(p + 16, crtc->MAstart);
-    put16(p + 18, crtc->MAnext);
+    writeLe16(p + 14, crtc->MA);
+    writeLe16(p + 16, crtc->MAstart);
+    writeLe16(p + 18, crtc->MAnext);
     p[20] = crtc->RA;
     p[21] = static_cast<uint8_t>((crtc->hdisp ? 1 : 0) | (crtc->vdisp ? 2 : 0) | (crtc->dispen ? 4 : 0) |
                                  (crtc->adjustEnd ? 8 : 0) | (crtc->lastLine ? 16 : 0) |
                                  (crtc->halfLinePassed ? 32 : 0));
     p[22] = crtc->skewCounter;
     p[23] = gaChip()->hsyncCounter;
-    put16(p + 24, gaChip()->shiftA);
-    put16(p + 26, gaChip()->shiftB);
+    writeLe16(p + 24, gaChip()->shiftA);
+    writeLe16(p + 26, gaChip()->shiftB);
     p[28] = static_cast<uint8_t>((cpu->eiPending ? 1 : 0) | (cpu->halt ? 2 : 0));
 }
 
 void applyOwnState(const uint8_t* h) {
     if (std::memcmp(h + kOwnMarker, kOwnMarkerText, sizeof kOwnMarkerText) != 0) return;
     const uint8_t* p = h + kOwnState;
-    const uint32_t xy = p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-    const uint32_t xyHsync = p[4] | p[5] << 8 | p[6] << 16 | static_cast<uint32_t>(p[7]) << 24;
+    const uint32_t xy = readLe32(p);
+    const uint32_t xyHsync = readLe32(p + 4);
     // The beam may run past the buffer (nothing is drawn there) but its row end stays one row ahead.
     if (xyHsync % kFrameWidth == 0 && xyHsync > xy && xyHsync - xy <= static_cast<uint32_t>(kFrameWidth)) {
         cpcscreenpixels_xy = xy;
         cpcscreenpixels_xy_hsync = xyHsync;
     }
-    monitor_nb_lines = get16(p + 8);
-    monitor_vsync_ctr = get16(p + 10);
+    monitor_nb_lines = readLe16(p + 8);
+    monitor_vsync_ctr = readLe16(p + 10);
     monitor_hsync_ctr = p[12];
     if (p[13] & 1) {
         gaChip()->change_monitor_pixels();
@@ -360,9 +351,9 @@ void applyOwnState(const uint8_t* h) {
         gaChip()->change_monitor_update();
     }
     gaChip()->blank = p[13] & 2;
-    crtc->MA = get16(p + 14) & 0x3FFF;
-    crtc->MAstart = get16(p + 16) & 0x3FFF;
-    crtc->MAnext = get16(p + 18) & 0x3FFF;
+    crtc->MA = readLe16(p + 14) & 0x3FFF;
+    crtc->MAstart = readLe16(p + 16) & 0x3FFF;
+    crtc->MAnext = readLe16(p + 18) & 0x3FFF;
     crtc->RA = p[20] & 0x1F;
     crtc->hdisp = p[21] & 1;
     crtc->vdisp = p[21] & 2;
@@ -372,8 +363,8 @@ void applyOwnState(const uint8_t* h) {
     crtc->halfLinePassed = p[21] & 32;
     crtc->skewCounter = p[22] & 3;
     gaChip()->hsyncCounter = std::min<uint8_t>(p[23], 13);
-    gaChip()->shiftA = get16(p + 24);
-    gaChip()->shiftB = get16(p + 26);
+    gaChip()->shiftA = readLe16(p + 24);
+    gaChip()->shiftB = readLe16(p + 26);
     cpu->eiPending = p[28] & 1;
     cpu->halt = p[28] & 2;
 }
@@ -585,8 +576,7 @@ uint8_t* fileSaveSNA() {
         // The ASIC's state follows the dump as a "CPC+" chunk.
         uint8_t* chunk = dump + static_cast<size_t>(mem->bankCount) * kBank;
         std::memcpy(chunk, "CPC+", 4);
-        const uint32_t length = kAsicSnapshotChunkSize;
-        for (int i = 0; i < 4; ++i) chunk[4 + i] = static_cast<uint8_t>(length >> (8 * i));
+        writeLe32(chunk + 4, kAsicSnapshotChunkSize);
         asicSnapshotChunkWrite(chunk + 8);
     }
     return out;

@@ -1,3 +1,4 @@
+#include "machine/byte_order.h"
 #include "tape/tape_csw.h"
 
 #include <SDL.h>
@@ -18,10 +19,6 @@ constexpr uint8_t kCompressionZRle = 2;
 constexpr uint64_t kDeflateMaxRatio = 1032;
 constexpr uint64_t kMaxCswBytes = 1ull << 30;
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
 // One pulse per entry: a byte of 1..255 samples, or 0 and a 32-bit count.
 void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
     double sampleUnits = double(tapeCpcFreq) * 1000000.0 / rate;
@@ -31,7 +28,7 @@ void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
         uint32_t samples = data[i++];
         if (samples == 0) {
             if (n - i >= 4) {
-                samples = le32(data + i);
+                samples = readLe32(data + i);
                 i += 4;
             } else {
                 i = n;
