@@ -11,10 +11,7 @@
         ld bc,program_end
         ldir
         call crtc_init
-        call asic_unlock
-        ld bc,&7f00
-        ld a,&b8                ; RMR2: register page at &4000, bank 0
-        out (c),a
+        call asic_open_page
         ld a,&0f
         ld (&6400),a            ; pen 0: red 0, blue 15
         ld a,(&6400)

@@ -13,10 +13,7 @@
         ret
 start:
         call crtc_init
-        call asic_unlock
-        ld bc,&7f00
-        ld a,&b8
-        out (c),a
+        call asic_open_page
         ld a,100
         ld (&6800),a
         im 1

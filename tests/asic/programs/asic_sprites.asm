@@ -9,10 +9,7 @@
         di
         ld sp,&c000
         call crtc_init
-        call asic_unlock
-        ld bc,&7f00
-        ld a,&b8
-        out (c),a
+        call asic_open_page
         ld hl,palette
         ld de,&6400
         ld bc,palette_end-palette

@@ -5,10 +5,7 @@
         di
         ld sp,&c000
         call crtc_init
-        call asic_unlock
-        ld bc,&7f00
-        ld a,&b8
-        out (c),a
+        call asic_open_page
         xor a
         ld (&8000),a
         ld (&8001),a

@@ -47,10 +47,7 @@ type_0_or_2:
 type_3_or_4:
         ; Only the Plus has the ASIC: its register page answers &6800 with
         ; the data bus, where RAM gives the byte written.
-        call asic_unlock
-        ld bc,&7f00
-        ld a,&b8
-        out (c),a
+        call asic_open_page
         ld a,&55
         ld (&6800),a
         ld a,(&6800)

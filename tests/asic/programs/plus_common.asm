@@ -21,6 +21,15 @@ crtc_loop:
 crtc_values:
         db 63,40,46,&8e,38,0,25,30,0,7,0,0,0,0
 
+; Unlocks the ASIC and maps its register page at &4000 (RMR2 &B8, bank 0);
+; leaves BC = &7F00.
+asic_open_page:
+        call asic_unlock
+        ld bc,&7f00
+        ld a,&b8
+        out (c),a
+        ret
+
 ; Sends the unlock sequence to the CRTC select port.
 asic_unlock:
         ld hl,unlock_bytes
