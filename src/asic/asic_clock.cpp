@@ -12,7 +12,9 @@ void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
 
 void asicCPC::clockMicrosecond() {
     latchVideoAddress();
+    noteProcessorReset();
     step<asicCPC>();
+    syncPeripherals();
 }
 
 void asicCPC::clock() { runFrame<asicCPC>(); }

@@ -77,6 +77,7 @@ void asicCPC::reset() {
         crtc->plusDisplayStart = 0;
         crtc->plusSplitLine = 0;
         crtc->plusSplitAddress = 0;
+        crtc->quietChars = 0;
         crtc->plusSelectWrite = [](uint8_t data) { as->checkMagicSequence(data); };
         crtc->plusLineStart = [](bool newFrame) { as->lineStart(newFrame); };
     }
@@ -193,7 +194,11 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
     }
     switch (address) {
         case kPri: pri = value; break;
-        case kSplt: splt = value; crtc->plusSplitLine = value; break;
+        case kSplt:
+            splt = value;
+            crtc->plusSplitLine = value;
+            crtc->quietChars = 0;
+            break;
         case kSsaHigh: ssa = static_cast<uint16_t>((ssa & 0x00FF) | value << 8); break;
         case kSsaLow: ssa = static_cast<uint16_t>((ssa & 0xFF00) | value); break;
         case kSscr:
@@ -203,6 +208,7 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
             extendBorder = (value & 0x80) != 0;
             crtc->plusScrollV = scrollV;
             crtc->plusDisplayStart = (value & 0x80) ? 1 : 0;
+            crtc->quietChars = 0;
             break;
         case kIvr: ivr = value; break;
         case kDcsr: {
@@ -243,4 +249,5 @@ void asicCPC::mWrite(uint16_t address, uint8_t value) {
     }
     asicPage[address] = value;
     crtc->plusSplitAddress = ssa;
+    crtc->quietChars = 0;
 }

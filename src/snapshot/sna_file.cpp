@@ -275,6 +275,7 @@ void applyVersion3(const uint8_t* h) {
     crtc->inAdjust = sync & 0x80;
     crtc->hsync = sync & 2;
     crtc->vsync = sync & 1;
+    crtc->quietChars = 0;
     gaChip()->hsyncOut = crtc->hsync;
     gaChip()->vsyncOut = crtc->vsync;
     gaChip()->crtcHsyncLast = crtc->hsync;
@@ -362,6 +363,7 @@ void applyOwnState(const uint8_t* h) {
     crtc->lastLine = p[21] & 16;
     crtc->halfLinePassed = p[21] & 32;
     crtc->skewCounter = p[22] & 3;
+    crtc->quietChars = 0;
     gaChip()->hsyncCounter = std::min<uint8_t>(p[23], 13);
     gaChip()->shiftA = readLe16(p + 24);
     gaChip()->shiftB = readLe16(p + 26);

@@ -35,6 +35,7 @@ void crtc6845::reset() {
 
 void crtc6845::setType(uint8_t t) {
     if (t > 4) return;
+    quietChars = 0;
     type = t;
     enableRoutine = kEnableRoutines[t];
     clockRoutine = kClockRoutines[t];
@@ -69,6 +70,7 @@ void crtc6845::LighPenStrobe() {
 // ---- register file ------------------------------------------------------------
 
 void crtc6845::storeRegister(uint8_t reg, uint8_t data) {
+    quietChars = 0;
     switch (reg) {
         case 0:
             R0 = data;

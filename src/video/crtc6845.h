@@ -66,10 +66,26 @@ public:
     void reset();
     void setType(uint8_t t);
 
+    // Characters ahead in which the clock would only count C0 and MA on: no
+    // line end, sync, display edge or half line falls in them. The type's
+    // clock works it out; whatever else changes the counters or registers
+    // (a register write, a type change, a snapshot, the ASIC) sets it to 0.
+    uint8_t quietChars = 0;
+
     // I/O access with A14 = 0: decodes A9-A8 and moves dataBus itself.
     void crtc_enable() { (this->*enableRoutine)(); }
-    // One character clock, once per microsecond.
-    void crtc_clock() { (this->*clockRoutine)(); }
+    // One character clock, once per microsecond; true when it only counted,
+    // which also leaves MA in the same 1 KB block of video words.
+    bool crtc_clock() {
+        if (quietChars) {
+            --quietChars;
+            ++C0;
+            MA = (MA + 1) & 0x3FFF;
+            return true;
+        }
+        (this->*clockRoutine)();
+        return false;
+    }
 
     void LighPenStrobe();
 
@@ -106,6 +122,7 @@ private:
     uint8_t readRegisterType2(uint8_t reg);
 
     void dispenWithSkew();
+    uint8_t quietRun() const;
     void hsyncType0();
     void hsyncType3();
     void hsyncType4();

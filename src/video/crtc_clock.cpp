@@ -22,6 +22,31 @@ void crtc6845::dispenWithSkew() {
     }
 }
 
+// The run of characters from C0 in which every type's clock only counts C0
+// and MA: each test of C0 against a register is a point the run stops
+// before (the tests after the count compare C0 + 1, hence the - 1), and the
+// states in which a character changes more than the count give no run.
+uint8_t crtc6845::quietRun() const {
+    if (hsync || skew != 0 || dispen != (hdisp && vdisp) || (C3l == hsyncWidth && C3l != 0)) return 0;
+    if (type == 3 && R1 == 0) return 0;
+    unsigned run = 255;
+    const auto stopAt = [&](unsigned character) {
+        const unsigned distance = static_cast<uint8_t>(character - C0);
+        if (distance < run) run = distance;
+    };
+    stopAt(R0);
+    stopAt(R0half);
+    stopAt(R0 - 1u);
+    stopAt(R1 - 1u);
+    stopAt(R2 - 1u);
+    if (type == 3) stopAt(plusDisplayStart - 1u);
+    // The gate array follows MA by stepping its video pointer, up to where
+    // the word offset wraps.
+    const unsigned toBlockEnd = 0x3FFu - (MA & 0x3FFu);
+    if (toBlockEnd < run) run = toBlockEnd;
+    return static_cast<uint8_t>(run);
+}
+
 // Width w gives w characters (0 gives one); types 0, 1, 2.
 void crtc6845::hsyncType0() {
     if (C0 == R2) {
@@ -205,6 +230,7 @@ void crtc6845::clock_crtc0() {
     }
     hsyncType0();
     advanceAddress();
+    quietChars = quietRun();
 }
 
 // ---- type 1 --------------------------------------------------------------------
@@ -241,6 +267,7 @@ void crtc6845::clock_crtc1() {
     }
     hsyncType0();
     advanceAddress();
+    quietChars = quietRun();
 }
 
 // ---- type 2 --------------------------------------------------------------------
@@ -273,6 +300,7 @@ void crtc6845::clock_crtc2() {
     }
     hsyncType0();
     advanceAddress();
+    quietChars = quietRun();
 }
 
 // ---- type 3 (Plus ASIC) -------------------------------------------------------------
@@ -299,6 +327,7 @@ void crtc6845::clock_crtc3() {
         if (plusSplitLine != 0 && plusSplitLine == (plusLineCounter & 0x1FF)) MAnext = plusSplitAddress & kAddressMask;
     }
     if (C0 == R1 || R1 == 0) hdisp = false;
+    quietChars = quietRun();
 }
 
 // ---- type 4 --------------------------------------------------------------------
@@ -318,4 +347,5 @@ void crtc6845::clock_crtc4() {
     }
     hsyncType4();
     advanceAddress();
+    quietChars = quietRun();
 }

@@ -14,9 +14,6 @@
 
 namespace frame_step_detail {
 constexpr uint32_t kStepsPerFrame = 19968;
-using HalfRoutine = void (gaCPC::*)(uint8_t);
-constexpr HalfRoutine kHalfRoutines[4] = {&gaCPC::half_mode0, &gaCPC::half_mode1, &gaCPC::half_mode2,
-                                          &gaCPC::half_mode3};
 }  // namespace frame_step_detail
 
 // The printer-port sampler's next value (Digiblaster).
@@ -75,7 +72,13 @@ inline void gaCPC::startHalf(uint16_t videoByteValue) {
         for (auto& h : halfColours) h = c;
         return;
     }
-    (this->*frame_step_detail::kHalfRoutines[mode & 3])(static_cast<uint8_t>(videoByteValue));
+    const uint8_t b = static_cast<uint8_t>(videoByteValue);
+    switch (mode & 3) {
+        case 0: half_mode0(b); break;
+        case 1: half_mode1(b); break;
+        case 2: half_mode2(b); break;
+        default: half_mode3(b); break;
+    }
 }
 
 inline void gaCPC::crtcVsyncEdge() {
@@ -176,10 +179,68 @@ inline void gaCPC::crtcHsyncEdge() {
 }
 
 // Inlined into the step; only an IORQ edge leaves it for the bus decoder.
+// Any port may reach the controller, the drives or the deck.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
-    cpu->clock();
-    if ((cpu->iorq ? 1 : 0) != lastIorq) static_cast<Chip*>(this)->serviceIoEdge();
+    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) {
+        syncPeripherals();
+        static_cast<Chip*>(this)->serviceIoEdge();
+    }
+}
+
+// IORQ edges are looked for only where the processor writes the pin; a
+// reset between steps lowers it behind the bus decoder's back.
+inline void gaCPC::noteProcessorReset() {
+    if (!cpu->iorq) lastIorq = 0;
+}
+
+// A quiet drive's microsecond only counts bitCounter and a playing deck's
+// only counts down its pulse and the tape counter; a spell ends before a
+// byte-cell boundary, a pulse end or a counter step, so the deferred
+// microseconds add up at once. (The front end may rewind the deck meanwhile:
+// the pulse count never goes below zero.)
+inline void gaCPC::syncPeripherals() {
+    const uint32_t deferred = peripheralsQuietPlanned - peripheralsQuietFor;
+    peripheralsQuietFor = peripheralsQuietPlanned = 0;
+    if (!deferred) return;
+    if (fdc) {
+        fd0->bitCounter = static_cast<uint8_t>(fd0->bitCounter + deferred);
+        fd1->bitCounter = static_cast<uint8_t>(fd1->bitCounter + deferred);
+    }
+    if (peripheralsTapeInSpell) {
+        peripheralsTapeInSpell = false;
+        tape->pulseLeft = tape->pulseLeft > deferred ? tape->pulseLeft - deferred : 0;
+        tapeCounterIndexCount += deferred;
+    }
+}
+
+// The microsecond that ends a quiet spell, or any microsecond while one of
+// them is busy; then the next spell, if all are quiet.
+inline void gaCPC::clockPeripherals() {
+    syncPeripherals();
+    if (fdc) {
+        fdc->clock();
+        fd0->clock();
+        fd1->clock();
+    }
+    tape->read();
+    if (tape->inertia) return;
+    // Without a disk interface and with the deck stopped, only an I/O write
+    // or the front end between frames can start anything.
+    uint32_t quietFor = 1024;
+    if (tape->moving) {
+        const uint32_t toCounterStep = kTapeCounterStepUs - 1 - tapeCounterIndexCount;
+        quietFor = tape->pulseLeft < toCounterStep ? tape->pulseLeft : toCounterStep;
+        if (!quietFor) return;
+    }
+    if (fdc) {
+        if (fdc->seekActive || fdc->phase != 0 || !fd0->quiet || !fd1->quiet) return;
+        // Up to the microsecond before either drive's next byte cell.
+        const uint32_t toByteCell = 31u - (fd0->bitCounter > fd1->bitCounter ? fd0->bitCounter : fd1->bitCounter);
+        if (toByteCell < quietFor) quietFor = toByteCell;
+    }
+    peripheralsTapeInSpell = tape->moving;
+    peripheralsQuietFor = peripheralsQuietPlanned = quietFor;
 }
 
 // Audio: one stereo frame each time the accumulator passes the device's
@@ -228,7 +289,7 @@ template <class Chip>
     chip.plusSecondByte();
     crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
-    crtc->crtc_clock();
+    const bool onlyCounted = crtc->crtc_clock();
     gateArrayHsync();
     chip.plusHsyncStep();
 
@@ -249,7 +310,11 @@ template <class Chip>
     cpuTState<Chip>();
 
     applyPendingColour();
-    latchVideoAddress();
+    if (onlyCounted) {
+        videoPair += 2;
+    } else {
+        latchVideoAddress();
+    }
     shiftA = videoPair[0];
     chip.plusFirstByte();
     startHalf(shiftB);
@@ -260,12 +325,11 @@ template <class Chip>
     cpuTState<Chip>();
     cpuTState<Chip>();
 
-    if (fdc) {
-        fdc->clock();
-        fd0->clock();
-        fd1->clock();
+    if (peripheralsQuietFor) {
+        --peripheralsQuietFor;
+    } else {
+        clockPeripherals();
     }
-    tape->read();
     pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
     --runctr;
 }
@@ -277,7 +341,9 @@ inline void gaCPC::runFrame() {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
         uint32_t pauseAt = timedActionDueRunctr(runctr);
         latchVideoAddress();
+        noteProcessorReset();
         while (runctr > pauseAt) step<Chip>();
+        syncPeripherals();
         if (runctr) runTimedActionsDue(runctr);
     }
 }

@@ -50,29 +50,13 @@ void gaCPC::reset() {
     hsyncCounter = 13;
 }
 
-inline void gaCPC::halfTwoPixels(uint32_t p0, uint32_t p1) {
-    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
-    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
-}
-
-void gaCPC::half_mode0(uint8_t b) { halfTwoPixels(pens[mode0Table[b][0]], pens[mode0Table[b][1]]); }
-
-void gaCPC::half_mode1(uint8_t b) {
-    for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
-}
-
-void gaCPC::half_mode2(uint8_t b) {
-    for (int k = 0; k < 8; ++k) halfColours[k] = pens[mode2Table[b][k]];
-}
-
-// Mode 3 shows the first two mode 1 pixels of the byte, each twice as wide.
-void gaCPC::half_mode3(uint8_t b) { halfTwoPixels(pens[mode1Table[b][0]], pens[mode1Table[b][1]]); }
-
 void gaCPC::call_cpu() { cpuTState<gaCPC>(); }
 
 void gaCPC::clockMicrosecond() {
     latchVideoAddress();
+    noteProcessorReset();
     step<gaCPC>();
+    syncPeripherals();
 }
 
 void gaCPC::clock() { runFrame<gaCPC>(); }

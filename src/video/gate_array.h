@@ -46,6 +46,14 @@ public:
     static const MonitorRun kMonitorPixelRuns[8];
     static const MonitorRun kMonitorSyncRuns[8];
     const MonitorRun* monitorRuns = kMonitorPixelRuns;
+    // The disk controller, the drives and the tape deck, when none of them has
+    // more to do than count (controller idle, drives between byte cells with
+    // nothing watching the cells, deck stopped), are left alone for
+    // peripheralsQuietFor microseconds and brought up to date in one go, at
+    // the end of the spell or before anything outside the step can see them.
+    uint32_t peripheralsQuietFor = 0;
+    uint32_t peripheralsQuietPlanned = 0;
+    bool peripheralsTapeInSpell = false;
 
     gaCPC();
 
@@ -54,6 +62,9 @@ public:
     void clock();
     // One microsecond of the whole machine (clock() repeats it).
     void clockMicrosecond();
+    // Ends a quiet spell of the controller, drives and deck (see
+    // peripheralsQuietFor): their counters are brought up to date.
+    void syncPeripherals();
     // One processor T-state and the I/O servicing that follows it.
     void call_cpu();
     // The I/O side of call_cpu(), run after every T-state: serves a rising IORQ.
@@ -133,8 +144,29 @@ protected:
     void ioDevices(uint16_t port);
     void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
     void produceAudioSample();
+    void clockPeripherals();
+    void noteProcessorReset();
     void buildPixelTables();
 };
+
+// The half-character routines run twice a microsecond: inline in the step.
+inline void gaCPC::halfTwoPixels(uint32_t p0, uint32_t p1) {
+    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
+    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
+}
+
+inline void gaCPC::half_mode0(uint8_t b) { halfTwoPixels(pens[mode0Table[b][0]], pens[mode0Table[b][1]]); }
+
+inline void gaCPC::half_mode1(uint8_t b) {
+    for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
+}
+
+inline void gaCPC::half_mode2(uint8_t b) {
+    for (int k = 0; k < 8; ++k) halfColours[k] = pens[mode2Table[b][k]];
+}
+
+// Mode 3 shows the first two mode 1 pixels of the byte, each twice as wide.
+inline void gaCPC::half_mode3(uint8_t b) { halfTwoPixels(pens[mode1Table[b][0]], pens[mode1Table[b][1]]); }
 
 extern gaCPC* ga;
 

@@ -123,7 +123,9 @@ public:
 
     Z80CPU();
 
-    inline void clock();
+    // One T-state; true when it wrote IORQ (the only pin a bus decoder must
+    // watch for edges), so that the caller need not compare it every T-state.
+    inline bool clock();
     template <class BusService> uint64_t clockRun(uint64_t count, BusService bus);
     void reset();
 
@@ -488,12 +490,14 @@ inline void Z80CPU::runHandler()
     endInstruction();
 }
 
-inline void Z80CPU::clock()
+inline bool Z80CPU::clock()
 {
+    bool ioEdge = false;
 #define Z80_PHASE(p) case p:
-#define Z80_NEXT(p) do { phase = p; return; } while (0)
-#define Z80_STAY(p) return
+#define Z80_NEXT(p) do { phase = p; return ioEdge; } while (0)
+#define Z80_STAY(p) return false
 #define Z80_HANDLER_STEP() break
+#define Z80_IO_EDGE() ioEdge = true
     switch (phase) {
 #include "z80/z80_tstate_phases.inc"
     default:
@@ -503,7 +507,9 @@ inline void Z80CPU::clock()
 #undef Z80_NEXT
 #undef Z80_STAY
 #undef Z80_HANDLER_STEP
+#undef Z80_IO_EDGE
     runHandler();
+    return ioEdge;
 }
 
 // The same T-states as `count` calls of clock(), each followed by
@@ -534,6 +540,7 @@ uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 #define Z80_NEXT(p) do { phase = p; Z80_END_TSTATE(goto phase_##p); } while (0)
 #define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)
 #define Z80_HANDLER_STEP() goto handler_step
+#define Z80_IO_EDGE() ((void)0)
     goto *dispatch[phase];
 #include "z80/z80_tstate_phases.inc"
 handler_step:
@@ -543,5 +550,6 @@ handler_step:
 #undef Z80_NEXT
 #undef Z80_STAY
 #undef Z80_HANDLER_STEP
+#undef Z80_IO_EDGE
 #undef Z80_END_TSTATE
 }
