@@ -15,6 +15,7 @@ void asicCPC::clockMicrosecond() {
     noteProcessorReset();
     step<asicCPC>();
     syncPeripherals();
+    syncSound();
 }
 
 void asicCPC::clock() { runFrame<asicCPC>(); }

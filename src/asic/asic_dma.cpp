@@ -2,6 +2,7 @@
 // channels, which play instruction lists from RAM into the AY.
 #include "asic/asic.h"
 #include "machine/cpc.h"
+#include "video/frame_step.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void asicCPC::dmaExecute(int channel) {
     const uint16_t op = ch.opcode;
     if (!(op & 0x7000)) {
         // LOAD: a register write through the AY's bus, its own lines left as they were.
+        syncSound();
         const uint8_t bdir = ay->bdir, bc1 = ay->bc1, selected = ay->selectedReg;
         ay->writeRegister((op >> 8) & 15, static_cast<uint8_t>(op));
         ay->bdir = bdir;

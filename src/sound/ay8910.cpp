@@ -202,6 +202,21 @@ void ay8910::generatorStep(uint8_t tick) {
     toneStep(2);
 }
 
+void ay8910::run(uint32_t microseconds) {
+    while (microseconds) {
+        const uint8_t tick = prescaler;
+        const uint32_t untilStep = (8u - (tick & 7u)) & 7u;
+        if (untilStep >= microseconds) {
+            prescaler = static_cast<uint8_t>((tick + microseconds) & 15);
+            return;
+        }
+        const uint8_t stepTick = static_cast<uint8_t>((tick + untilStep) & 15);
+        prescaler = static_cast<uint8_t>((stepTick + 1) & 15);
+        microseconds -= untilStep + 1;
+        generatorStep(stepTick);
+    }
+}
+
 void ay8910::mixer() {
     for (int ch = 0; ch < 3; ++ch) {
         const uint8_t volume = regs[8 + ch];

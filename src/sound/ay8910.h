@@ -51,6 +51,8 @@ public:
         prescaler = static_cast<uint8_t>((tick + 1) & 15);
         if (!(tick & 7)) generatorStep(tick);
     }
+    // The same as that many calls of clock(), in one go.
+    void run(uint32_t microseconds);
     void mixer();  // fills `level`
 
 private:

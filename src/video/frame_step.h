@@ -184,6 +184,7 @@ template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
     if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) {
         syncPeripherals();
+        syncSound();
         static_cast<Chip*>(this)->serviceIoEdge();
     }
 }
@@ -192,6 +193,12 @@ template <class Chip>
 // reset between steps lowers it behind the bus decoder's back.
 inline void gaCPC::noteProcessorReset() {
     if (!cpu->iorq) lastIorq = 0;
+}
+
+inline void gaCPC::syncSound() {
+    if (!soundOwed) return;
+    ay->run(soundOwed);
+    soundOwed = 0;
 }
 
 // A quiet drive's microsecond only counts bitCounter and a playing deck's
@@ -250,6 +257,7 @@ inline void gaCPC::produceAudioSample() {
     CPC_audio_frameCount_timer += 1.0f;
     if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
     CPC_audio_frameCount_timer -= CPC_audio_frameCount;
+    syncSound();
     ay->mixer();
     float left, right;
     const uint8_t a = ay->level[0] & 15, b = ay->level[1] & 15, c = ay->level[2] & 15;
@@ -304,7 +312,7 @@ template <class Chip>
     // inputs, `blank` or the half's colours before the next half. A half
     // drawn ahead at tick 0 needs them only when `blank` changed since.
     if (monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace) ticks<7>(1);
-    ay->clock();
+    ++soundOwed;
     produceAudioSample();
     cpu->wait = true;
     cpuTState<Chip>();
@@ -344,6 +352,7 @@ inline void gaCPC::runFrame() {
         noteProcessorReset();
         while (runctr > pauseAt) step<Chip>();
         syncPeripherals();
+        syncSound();
         if (runctr) runTimedActionsDue(runctr);
     }
 }

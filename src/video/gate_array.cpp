@@ -57,6 +57,7 @@ void gaCPC::clockMicrosecond() {
     noteProcessorReset();
     step<gaCPC>();
     syncPeripherals();
+    syncSound();
 }
 
 void gaCPC::clock() { runFrame<gaCPC>(); }

@@ -3,6 +3,9 @@
 // one video frame of the whole machine.
 #pragma once
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 class gaCPC {
 public:
@@ -54,6 +57,9 @@ public:
     uint32_t peripheralsQuietFor = 0;
     uint32_t peripheralsQuietPlanned = 0;
     bool peripheralsTapeInSpell = false;
+    // Microseconds the sound generator is behind: it only needs to be up to
+    // date when the processor reaches it, a sample is taken or the frame ends.
+    uint32_t soundOwed = 0;
 
     gaCPC();
 
@@ -65,6 +71,8 @@ public:
     // Ends a quiet spell of the controller, drives and deck (see
     // peripheralsQuietFor): their counters are brought up to date.
     void syncPeripherals();
+    // Brings the sound generator up to date (see soundOwed).
+    void syncSound();
     // One processor T-state and the I/O servicing that follows it.
     void call_cpu();
     // The I/O side of call_cpu(), run after every T-state: serves a rising IORQ.
@@ -161,8 +169,30 @@ inline void gaCPC::half_mode1(uint8_t b) {
     for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
 }
 
+// Mode 2's pixels as all-ones or all-zero masks: a half is pen 0 with the
+// difference to pen 1 masked in, four pixels to a vector operation.
+struct alignas(16) Mode2PixelMasks {
+    uint32_t of[256][8];
+    constexpr Mode2PixelMasks() : of() {
+        for (unsigned b = 0; b < 256; ++b)
+            for (unsigned k = 0; k < 8; ++k) of[b][k] = (b >> (7 - k)) & 1 ? 0xFFFFFFFFu : 0u;
+    }
+};
+inline constexpr Mode2PixelMasks kMode2PixelMasks{};
+
 inline void gaCPC::half_mode2(uint8_t b) {
-    for (int k = 0; k < 8; ++k) halfColours[k] = pens[mode2Table[b][k]];
+    const uint32_t pen0 = pens[0], toPen1 = pens[0] ^ pens[1];
+    const uint32_t* masks = kMode2PixelMasks.of[b];
+#if defined(__SSE2__)
+    const __m128i base = _mm_set1_epi32(static_cast<int>(pen0));
+    const __m128i flip = _mm_set1_epi32(static_cast<int>(toPen1));
+    const __m128i* m = reinterpret_cast<const __m128i*>(masks);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(halfColours), _mm_xor_si128(base, _mm_and_si128(flip, _mm_load_si128(m))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(halfColours + 4),
+                     _mm_xor_si128(base, _mm_and_si128(flip, _mm_load_si128(m + 1))));
+#else
+    for (int k = 0; k < 8; ++k) halfColours[k] = pen0 ^ (toPen1 & masks[k]);
+#endif
 }
 
 // Mode 3 shows the first two mode 1 pixels of the byte, each twice as wide.

@@ -310,3 +310,32 @@ TEST_F(AyKeyboardPort, PortsReadKeysAndLatches) {
 }
 
 }  // namespace
+
+// The frame clock runs the generator in arrears, in pieces of any length
+// between the processor's accesses: the same sound as one clock at a time.
+TEST(Ay, RunningInPiecesMatchesClockingEachMicrosecond) {
+    ay8910 stepped, batched;
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+    for (int write = 0; write < 400; ++write) {
+        const uint32_t microseconds = next() % 300;
+        for (uint32_t i = 0; i < microseconds; ++i) stepped.clock();
+        for (uint32_t left = microseconds; left;) {
+            const uint32_t piece = 1 + next() % left;
+            batched.run(piece);
+            left -= piece;
+        }
+        stepped.mixer();
+        batched.mixer();
+        ASSERT_EQ(0, std::memcmp(stepped.level, batched.level, sizeof stepped.level)) << "write " << write;
+        ASSERT_EQ(stepped.prescaler, batched.prescaler);
+        ASSERT_EQ(stepped.noiseShift, batched.noiseShift);
+        ASSERT_EQ(stepped.envCounter, batched.envCounter);
+        ASSERT_EQ(0, std::memcmp(stepped.toneCounter, batched.toneCounter, sizeof stepped.toneCounter));
+        // Small periods, so that every counter wraps within a piece.
+        const uint8_t reg = static_cast<uint8_t>(next() % 14);
+        const uint8_t value = static_cast<uint8_t>(reg == 7 ? next() : next() % 8);
+        busWrite(stepped, reg, value);
+        busWrite(batched, reg, value);
+    }
+}
