@@ -100,6 +100,8 @@ public:
     void serviceIoEdge();
     void raiseVideoInterrupt();
     uint8_t readMemory(uint16_t address) const;
+    const uint8_t* readBlock(unsigned pageIndex) const;
+    void mapReads();
 
     // The ASIC's work at the points of the shared step; the tests here keep a
     // line without sprites, scroll or HSYNC cheap.

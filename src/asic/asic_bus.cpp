@@ -5,9 +5,8 @@
 #include "machine/cpc.h"
 #include "video/monitor.h"
 
-uint8_t asicCPC::readMemory(uint16_t address) const {
-    const unsigned pageIndex = address >> 14;
-    const uint16_t offset = address & 0x3FFF;
+// Null for the register page, which answers itself.
+const uint8_t* asicCPC::readBlock(unsigned pageIndex) const {
     const uint8_t* block = mem->page[pageIndex];
     const bool lowerRomOn = !(modeRomReg & 4) && mem->lowerRom;
     // RMR2 bits 5-3: 1xx places the lower ROM (01 &4000, 10 &8000, 11 register page).
@@ -17,7 +16,7 @@ uint8_t asicCPC::readMemory(uint16_t address) const {
             if (lowerRomOn && (placement == 0 || placement == 3)) block = mem->lowerRom;
             break;
         case 1:
-            if (placement == 3) return mRead(offset, cpu->dataBus);
+            if (placement == 3) return nullptr;
             if (lowerRomOn && placement == 1) block = mem->lowerRom;
             break;
         case 2:
@@ -31,15 +30,26 @@ uint8_t asicCPC::readMemory(uint16_t address) const {
             }
             break;
     }
-    return block[offset];
+    return block;
+}
+
+uint8_t asicCPC::readMemory(uint16_t address) const {
+    const uint8_t* block = readBlock(address >> 14);
+    return block ? block[address & 0x3FFF] : mRead(address & 0x3FFF, cpu->dataBus);
+}
+
+void asicCPC::mapReads() {
+    if (!mem) return;
+    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
 }
 
 void asicCPC::serviceMemory() {
     if (!cpu->mreq) return;
+    const uint16_t address = cpu->addressBus;
     if (cpu->rd) {
-        cpu->dataBus = readMemory(cpu->addressBus);
+        const uint8_t* block = readPages[address >> 14];
+        cpu->dataBus = block ? block[address & 0x3FFF] : mRead(address & 0x3FFF, cpu->dataBus);
     } else if (cpu->wr) {
-        const uint16_t address = cpu->addressBus;
         if ((address >> 14) == 1 && pageMapped()) {
             mWrite(address & 0x3FFF, cpu->dataBus);
         } else {

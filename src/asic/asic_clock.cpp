@@ -13,6 +13,7 @@ void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
 void asicCPC::clockMicrosecond() {
     latchVideoAddress();
     noteProcessorReset();
+    mapReads();
     step<asicCPC>();
     syncPeripherals();
     syncSound();

@@ -28,10 +28,9 @@ inline void gaCPC::applyPendingColour() {
     if (penSelect == 16) borderColor = pens[16];
 }
 
-// Memory reads with the ROM overlays, writes into RAM; inline, as the step
-// serves one each microsecond.
-inline uint8_t gaCPC::readMemory(uint16_t address) const {
-    const unsigned pageIndex = address >> 14;
+// Memory reads with the ROM overlays, writes into RAM. The step reads
+// through readPages, which mapReads() works out from the same rules.
+inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
     const uint8_t* block = mem->page[pageIndex];
     // A half-built machine may lack a ROM: the RAM underneath answers then.
     if (pageIndex == 0) {
@@ -42,16 +41,24 @@ inline uint8_t gaCPC::readMemory(uint16_t address) const {
             if (upper) block = upper;
         }
     }
-    return block[address & 0x3FFF];
+    return block;
+}
+
+inline uint8_t gaCPC::readMemory(uint16_t address) const { return readBlock(address >> 14)[address & 0x3FFF]; }
+
+inline void gaCPC::mapReads() {
+    if (!mem) return;
+    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
 }
 
 inline void gaCPC::serviceMemory() {
     if (!cpu->mreq) return;
+    const uint16_t address = cpu->addressBus;
     if (cpu->rd) {
-        cpu->dataBus = readMemory(cpu->addressBus);
+        cpu->dataBus = readPages[address >> 14][address & 0x3FFF];
     } else if (cpu->wr) {
         // Writes always reach RAM, also under an enabled ROM.
-        mem->page[cpu->addressBus >> 14][cpu->addressBus & 0x3FFF] = cpu->dataBus;
+        mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
     }
 }
 
@@ -186,6 +193,8 @@ template <class Chip>
         syncPeripherals();
         syncSound();
         static_cast<Chip*>(this)->serviceIoEdge();
+        // Only I/O writes move the memory map while the step runs.
+        static_cast<Chip*>(this)->mapReads();
     }
 }
 
@@ -350,6 +359,7 @@ inline void gaCPC::runFrame() {
         uint32_t pauseAt = timedActionDueRunctr(runctr);
         latchVideoAddress();
         noteProcessorReset();
+        static_cast<Chip*>(this)->mapReads();
         while (runctr > pauseAt) step<Chip>();
         syncPeripherals();
         syncSound();

@@ -55,6 +55,7 @@ void gaCPC::call_cpu() { cpuTState<gaCPC>(); }
 void gaCPC::clockMicrosecond() {
     latchVideoAddress();
     noteProcessorReset();
+    mapReads();
     step<gaCPC>();
     syncPeripherals();
     syncSound();

@@ -80,6 +80,11 @@ public:
     // The memory side of a step: one read or write for the processor's request.
     void serviceMemory();
     uint8_t readMemory(uint16_t address) const;
+    // Where each 16 KB page reads from, the ROM overlays included: worked out
+    // again wherever the map may have changed (an I/O edge, a frame start, a
+    // single step), so that the step's read is one lookup.
+    const uint8_t* readPages[4] = {};
+    void mapReads();
 
     void change_monitor_update() {
         monitorRoutine = &gaCPC::monitor_update_pixel;
@@ -152,6 +157,7 @@ protected:
     void ioDevices(uint16_t port);
     void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
     void produceAudioSample();
+    const uint8_t* readBlock(unsigned pageIndex) const;
     void clockPeripherals();
     void noteProcessorReset();
     void buildPixelTables();

@@ -167,6 +167,7 @@ TEST_F(GateArrayBus, ReadsSeeEnabledRomsAndWritesReachRam) {
 
     cpu->wr = false;
     cpu->rd = true;
+    ga->mapReads();  // the step does so after I/O edges and at frame starts
     ga->serviceMemory();
     EXPECT_EQ(cpu->dataBus, 0xA1);
 }
