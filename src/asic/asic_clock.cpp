@@ -14,6 +14,7 @@ void asicCPC::clockMicrosecond() {
     latchVideoAddress();
     noteProcessorReset();
     mapReads();
+    crtcOnlyCounted = false;
     step<asicCPC>();
     syncPeripherals();
     syncSound();

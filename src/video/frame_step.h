@@ -126,11 +126,11 @@ inline void gaCPC::gateArrayHsync() {
 inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
 
 template <bool SyncEdgePossible>
-inline bool gaCPC::beamHalfAhead() {
+inline bool gaCPC::beamHalfAhead(bool syncMayHaveMoved) {
     constexpr uint32_t kHalfTicks = 8;
     monitorHalfAhead = kMonitorNotAhead;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (SyncEdgePossible && halfSyncEdgeAhead())) return false;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (SyncEdgePossible && syncMayHaveMoved && halfSyncEdgeAhead())) return false;
     if (xy <= kFramePixels - kHalfTicks) {
         uint32_t* out = &cpcscreenpixels[xy];
         if (blank) {
@@ -148,8 +148,8 @@ inline bool gaCPC::beamHalfAhead() {
 }
 
 template <int Count, bool SyncEdgePossible>
-inline void gaCPC::halfFirstTicks(int first) {
-    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead<SyncEdgePossible>()) return;
+inline void gaCPC::halfFirstTicks(int first, bool syncMayHaveMoved) {
+    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead<SyncEdgePossible>(syncMayHaveMoved)) return;
     ticks<Count>(first);
 }
 
@@ -304,18 +304,21 @@ template <class Chip>
     applyPendingColour();
     shiftB = videoPair[1];
     chip.plusSecondByte();
-    crtcVsyncEdge();
+    // A CRTC clock that only counted moved neither sync output: their edges
+    // were all handled already.
+    if (!crtcOnlyCounted) crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
     const bool onlyCounted = crtc->crtc_clock();
+    crtcOnlyCounted = onlyCounted;
     gateArrayHsync();
     chip.plusHsyncStep();
 
     cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    halfFirstTicks<1, true>(0);
+    halfFirstTicks<1, true>(0, !onlyCounted);
     cpuTState<Chip>();
-    crtcHsyncEdge<Chip>();
+    if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
     // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
     // inputs, `blank` or the half's colours before the next half. A half
@@ -338,7 +341,7 @@ template <class Chip>
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
-    halfFirstTicks<8, false>(8);
+    halfFirstTicks<8, false>(8, false);
     cpuTState<Chip>();
     cpuTState<Chip>();
 
@@ -360,6 +363,7 @@ inline void gaCPC::runFrame() {
         latchVideoAddress();
         noteProcessorReset();
         static_cast<Chip*>(this)->mapReads();
+        crtcOnlyCounted = false;
         while (runctr > pauseAt) step<Chip>();
         syncPeripherals();
         syncSound();

@@ -56,6 +56,7 @@ void gaCPC::clockMicrosecond() {
     latchVideoAddress();
     noteProcessorReset();
     mapReads();
+    crtcOnlyCounted = false;
     step<gaCPC>();
     syncPeripherals();
     syncSound();

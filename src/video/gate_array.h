@@ -60,6 +60,8 @@ public:
     // Microseconds the sound generator is behind: it only needs to be up to
     // date when the processor reaches it, a sample is taken or the frame ends.
     uint32_t soundOwed = 0;
+    // The last CRTC clock only counted (see crtc6845::quietChars).
+    bool crtcOnlyCounted = false;
 
     gaCPC();
 
@@ -108,7 +110,7 @@ public:
     // end or sync edge can fall inside it (video/frame_step.h); false, and
     // nothing drawn, otherwise. The second half of a step passes false: the
     // HSYNC edge of the step is behind it.
-    template <bool SyncEdgePossible = true> bool beamHalfAhead();
+    template <bool SyncEdgePossible = true> bool beamHalfAhead(bool syncMayHaveMoved = true);
     bool halfSyncEdgeAhead() const;
 
     // Colours of one half character per mode, chosen by `mode` at every half
@@ -149,7 +151,7 @@ protected:
     // needed by the single-tick routines and is brought up to date per step.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
-    template <int Count, bool SyncEdgePossible> void halfFirstTicks(int first);
+    template <int Count, bool SyncEdgePossible> void halfFirstTicks(int first, bool syncMayHaveMoved);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();
