@@ -76,7 +76,10 @@ XvfbSession::XvfbSession() {
         fs::path info = fs::temp_directory_path() / ("kestrix-xvfb-" + std::to_string(getpid()) + "-" +
                                                       std::to_string(attempt));
         fs::remove(info);
-        std::string script = "exec xvfb-run -a -s '-screen 0 1280x1024x24 -nolisten tcp' sh -c 'echo \"$DISPLAY $XAUTHORITY\" > " +
+        // -noreset: by default the server starts afresh whenever its last client
+        // leaves (an xdotool poll before kestrix has connected), and a window
+        // made while it does so is lost.
+        std::string script = "exec xvfb-run -a -s '-screen 0 1280x1024x24 -nolisten tcp -noreset' sh -c 'echo \"$DISPLAY $XAUTHORITY\" > " +
                              info.string() + "; exec sleep 3600' >/dev/null 2>&1";
         pid_t pid = fork();
         if (pid == 0) {
