@@ -351,22 +351,24 @@ template <class Chip>
         clockPeripherals();
     }
     pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
-    --runctr;
 }
 
 template <class Chip>
 inline void gaCPC::runFrame() {
-    runctr = frame_step_detail::kStepsPerFrame;
-    while (runctr) {
+    // The steps left, in a register; runctr shows them between runs of steps.
+    uint32_t left = frame_step_detail::kStepsPerFrame;
+    runctr = left;
+    while (left) {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
-        uint32_t pauseAt = timedActionDueRunctr(runctr);
+        const uint32_t pauseAt = timedActionDueRunctr(left);
         latchVideoAddress();
         noteProcessorReset();
         static_cast<Chip*>(this)->mapReads();
         crtcOnlyCounted = false;
-        while (runctr > pauseAt) step<Chip>();
+        for (; left > pauseAt; --left) step<Chip>();
+        runctr = left;
         syncPeripherals();
         syncSound();
-        if (runctr) runTimedActionsDue(runctr);
+        if (left) runTimedActionsDue(left);
     }
 }
