@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "video/gate_array.h"
+#include "z80/z80cpu.h"
 
 class asicCPC : public gaCPC {
 public:
@@ -97,6 +98,7 @@ public:
 
     // Services bound into the shared step (video/frame_step.h).
     void serviceMemory();
+    void writeMemory(uint16_t address);
     void serviceIoEdge();
     void raiseVideoInterrupt();
     uint8_t readMemory(uint16_t address) const;
@@ -153,3 +155,18 @@ private:
 };
 
 extern asicCPC* as;
+
+extern Z80CPU* cpu;
+
+// Inline, as the step serves one each microsecond; the register page and
+// writes take the out-of-line paths.
+inline void asicCPC::serviceMemory() {
+    if (!cpu->mreq) return;
+    const uint16_t address = cpu->addressBus;
+    if (cpu->rd) {
+        const uint8_t* block = readPages[address >> 14];
+        cpu->dataBus = block ? block[address & 0x3FFF] : mRead(address & 0x3FFF, cpu->dataBus);
+    } else if (cpu->wr) {
+        writeMemory(address);
+    }
+}

@@ -43,18 +43,11 @@ void asicCPC::mapReads() {
     for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
 }
 
-void asicCPC::serviceMemory() {
-    if (!cpu->mreq) return;
-    const uint16_t address = cpu->addressBus;
-    if (cpu->rd) {
-        const uint8_t* block = readPages[address >> 14];
-        cpu->dataBus = block ? block[address & 0x3FFF] : mRead(address & 0x3FFF, cpu->dataBus);
-    } else if (cpu->wr) {
-        if ((address >> 14) == 1 && pageMapped()) {
-            mWrite(address & 0x3FFF, cpu->dataBus);
-        } else {
-            mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
-        }
+void asicCPC::writeMemory(uint16_t address) {
+    if ((address >> 14) == 1 && pageMapped()) {
+        mWrite(address & 0x3FFF, cpu->dataBus);
+    } else {
+        mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
     }
 }
 
