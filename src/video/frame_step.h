@@ -125,12 +125,11 @@ inline void gaCPC::gateArrayHsync() {
 // monitor a vertical sync pulse, which moves the beam: no half goes ahead.
 inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
 
-template <bool SyncEdgePossible>
-inline bool gaCPC::beamHalfAhead(bool syncMayHaveMoved) {
+inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
     constexpr uint32_t kHalfTicks = 8;
     monitorHalfAhead = kMonitorNotAhead;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (SyncEdgePossible && syncMayHaveMoved && halfSyncEdgeAhead())) return false;
+    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (syncEdgePossible && halfSyncEdgeAhead())) return false;
     if (xy <= kFramePixels - kHalfTicks) {
         uint32_t* out = &cpcscreenpixels[xy];
         if (blank) {
@@ -147,9 +146,9 @@ inline bool gaCPC::beamHalfAhead(bool syncMayHaveMoved) {
     return true;
 }
 
-template <int Count, bool SyncEdgePossible>
-inline void gaCPC::halfFirstTicks(int first, bool syncMayHaveMoved) {
-    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead<SyncEdgePossible>(syncMayHaveMoved)) return;
+template <int Count>
+inline void gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
+    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead(syncEdgePossible)) return;
     ticks<Count>(first);
 }
 
@@ -316,7 +315,7 @@ template <class Chip>
     cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    halfFirstTicks<1, true>(0, !onlyCounted);
+    halfFirstTicks<1>(0, !onlyCounted);
     cpuTState<Chip>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
@@ -341,7 +340,7 @@ template <class Chip>
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
-    halfFirstTicks<8, false>(8, false);
+    halfFirstTicks<8>(8, false);
     cpuTState<Chip>();
     cpuTState<Chip>();
 

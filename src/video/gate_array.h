@@ -108,9 +108,10 @@ public:
     void monitor_ticks_one_by_one(int firstTick, int count);
     // The beam draws the whole half character at once when no row end, buffer
     // end or sync edge can fall inside it (video/frame_step.h); false, and
-    // nothing drawn, otherwise. The second half of a step passes false: the
-    // HSYNC edge of the step is behind it.
-    template <bool SyncEdgePossible = true> bool beamHalfAhead(bool syncMayHaveMoved = true);
+    // nothing drawn, otherwise. The second half of a step passes false (the
+    // HSYNC edge of the step is behind it), and so does a first half after a
+    // CRTC clock that only counted (no edge to come).
+    bool beamHalfAhead(bool syncEdgePossible = true);
     bool halfSyncEdgeAhead() const;
 
     // Colours of one half character per mode, chosen by `mode` at every half
@@ -151,7 +152,7 @@ protected:
     // needed by the single-tick routines and is brought up to date per step.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
-    template <int Count, bool SyncEdgePossible> void halfFirstTicks(int first, bool syncMayHaveMoved);
+    template <int Count> void halfFirstTicks(int first, bool syncEdgePossible);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();
