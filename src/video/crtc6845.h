@@ -66,8 +66,9 @@ public:
     void reset();
     void setType(uint8_t t);
 
-    // Characters ahead in which the clock would only count C0 and MA on: no
-    // line end, sync, display edge or half line falls in them. The type's
+    // Characters ahead in which the clock would only count C0, MA and the
+    // HSYNC width on: no line end, sync edge, display edge or half line falls
+    // in them. The type's
     // clock works it out; whatever else changes the counters or registers
     // (a register write, a type change, a snapshot, the ASIC) sets it to 0.
     uint8_t quietChars = 0;
@@ -81,6 +82,7 @@ public:
             --quietChars;
             ++C0;
             MA = (MA + 1) & 0x3FFF;
+            C3l = (C3l + hsync) & 15;
             return true;
         }
         (this->*clockRoutine)();

@@ -22,14 +22,20 @@ void crtc6845::dispenWithSkew() {
     }
 }
 
-// The run of characters from C0 in which every type's clock only counts C0
-// and MA: each test of C0 against a register is a point the run stops
-// before (the tests after the count compare C0 + 1, hence the - 1), and the
-// states in which a character changes more than the count give no run.
+// The run of characters from C0 in which every type's clock only counts C0,
+// MA and, during HSYNC, its width: each test of C0 against a register is a
+// point the run stops before (the tests after the count compare C0 + 1,
+// hence the - 1), and the states in which a character changes more than the
+// counts give no run.
 uint8_t crtc6845::quietRun() const {
-    if (hsync || skew != 0 || dispen != (hdisp && vdisp) || (C3l == hsyncWidth && C3l != 0)) return 0;
-    if (type == 3 && R1 == 0) return 0;
+    if (skew != 0 || dispen != (hdisp && vdisp) || (type == 3 && R1 == 0)) return 0;
     unsigned run = 255;
+    if (hsync) {
+        // The width counter only counts, up to the character that ends HSYNC.
+        run = (hsyncWidth - C3l) & 15u;
+    } else if (C3l == hsyncWidth && C3l != 0) {
+        return 0;
+    }
     const auto stopAt = [&](unsigned character) {
         const unsigned distance = static_cast<uint8_t>(character - C0);
         if (distance < run) run = distance;
