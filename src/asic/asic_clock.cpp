@@ -10,14 +10,6 @@ void asicCPC::raiseVideoInterrupt() {
 
 void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
 
-void asicCPC::clockMicrosecond() {
-    latchVideoAddress();
-    noteProcessorReset();
-    mapReads();
-    crtcOnlyCounted = false;
-    step<asicCPC>();
-    syncPeripherals();
-    syncSound();
-}
+void asicCPC::clockMicrosecond() { runSteps<asicCPC>(1); }
 
 void asicCPC::clock() { runFrame<asicCPC>(); }

@@ -189,18 +189,11 @@ inline void gaCPC::crtcHsyncEdge() {
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
     if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) {
-        syncPeripherals();
-        syncSound();
+        bringUpToDate();
         static_cast<Chip*>(this)->serviceIoEdge();
         // Only I/O writes move the memory map while the step runs.
         static_cast<Chip*>(this)->mapReads();
     }
-}
-
-// IORQ edges are looked for only where the processor writes the pin; a
-// reset between steps lowers it behind the bus decoder's back.
-inline void gaCPC::noteProcessorReset() {
-    if (!cpu->iorq) lastIorq = 0;
 }
 
 inline void gaCPC::syncSound() {
@@ -352,6 +345,27 @@ template <class Chip>
     pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
 }
 
+inline void gaCPC::bringUpToDate() {
+    syncPeripherals();
+    syncSound();
+}
+
+// What the step keeps from one microsecond to the next (the video pointer,
+// the memory map, the IORQ and CRTC edge state) is worked out afresh before
+// a run, as anything may have changed since; what it leaves in arrears is
+// brought up to date after it, for whoever looks next.
+template <class Chip>
+inline void gaCPC::runSteps(uint32_t count) {
+    latchVideoAddress();
+    // IORQ edges are looked for only where the processor writes the pin; a
+    // reset between runs lowers it behind the bus decoder's back.
+    if (!cpu->iorq) lastIorq = 0;
+    static_cast<Chip*>(this)->mapReads();
+    crtcOnlyCounted = false;
+    for (; count; --count) step<Chip>();
+    bringUpToDate();
+}
+
 template <class Chip>
 inline void gaCPC::runFrame() {
     // The steps left, in a register; runctr shows them between runs of steps.
@@ -360,14 +374,11 @@ inline void gaCPC::runFrame() {
     while (left) {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
         const uint32_t pauseAt = timedActionDueRunctr(left);
-        latchVideoAddress();
-        noteProcessorReset();
-        static_cast<Chip*>(this)->mapReads();
-        crtcOnlyCounted = false;
-        for (; left > pauseAt; --left) step<Chip>();
+        if (left > pauseAt) {
+            runSteps<Chip>(left - pauseAt);
+            left = pauseAt;
+        }
         runctr = left;
-        syncPeripherals();
-        syncSound();
         if (left) runTimedActionsDue(left);
     }
 }

@@ -52,15 +52,7 @@ void gaCPC::reset() {
 
 void gaCPC::call_cpu() { cpuTState<gaCPC>(); }
 
-void gaCPC::clockMicrosecond() {
-    latchVideoAddress();
-    noteProcessorReset();
-    mapReads();
-    crtcOnlyCounted = false;
-    step<gaCPC>();
-    syncPeripherals();
-    syncSound();
-}
+void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 
 void gaCPC::clock() { runFrame<gaCPC>(); }
 

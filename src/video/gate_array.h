@@ -75,6 +75,8 @@ public:
     void syncPeripherals();
     // Brings the sound generator up to date (see soundOwed).
     void syncSound();
+    // Both of the above: before an I/O access and after a run of steps.
+    void bringUpToDate();
     // One processor T-state and the I/O servicing that follows it.
     void call_cpu();
     // The I/O side of call_cpu(), run after every T-state: serves a rising IORQ.
@@ -125,6 +127,7 @@ public:
     // `Chip` supplies serviceMemory, serviceIoEdge and raiseVideoInterrupt, bound
     // at compile time so that neither clock pays for the other's differences.
     template <class Chip> void runFrame();
+    template <class Chip> void runSteps(uint32_t count);
     template <class Chip> void step();
     template <class Chip> void cpuTState();
     void raiseVideoInterrupt();
@@ -162,7 +165,6 @@ protected:
     void produceAudioSample();
     const uint8_t* readBlock(unsigned pageIndex) const;
     void clockPeripherals();
-    void noteProcessorReset();
     void buildPixelTables();
 };
 
