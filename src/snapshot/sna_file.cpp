@@ -392,7 +392,7 @@ uint8_t hardwareColourOf(uint32_t colour) {
 // before the machine ever ran, with that T-state still to come.
 bool betweenInstructions() {
     if (cpu->executing || cpu->prefix) return false;
-    return cpu->phase == Z80CPU::PhFetchT1 || (cpu->phase == Z80CPU::PhFetchT2 && cpu->fetchState == 1);
+    return cpu->phase == Z80CPU::PhFetchT1 || cpu->phase == Z80CPU::PhFetchT2;
 }
 
 // The address of the next instruction, whichever of the two states above.

@@ -25,7 +25,11 @@ inline void gaCPC::applyPendingColour() {
     if (!colorPending) return;
     colorPending = false;
     pens[penSelect] = monitor_aBGR[colorValue];
-    if (penSelect == 16) borderColor = pens[16];
+    if (penSelect == 16) {
+        borderColor = pens[16];
+    } else {
+        pensChanged();
+    }
 }
 
 // Memory reads with the ROM overlays, writes into RAM. The step reads
@@ -80,12 +84,17 @@ inline void gaCPC::startHalf(uint16_t videoByteValue) {
         return;
     }
     const uint8_t b = static_cast<uint8_t>(videoByteValue);
-    switch (mode & 3) {
-        case 0: half_mode0(b); break;
-        case 1: half_mode1(b); break;
-        case 2: half_mode2(b); break;
-        default: half_mode3(b); break;
-    }
+    const unsigned entry = (mode & 3u) << 8 | b;
+    if (__builtin_expect(halfCacheStamp[entry] != penGeneration, 0)) fillHalfCache(entry);
+    const uint32_t* colours = halfCacheColours[entry];
+#if defined(__SSE2__)
+    const __m128i* from = reinterpret_cast<const __m128i*>(colours);
+    __m128i* to = reinterpret_cast<__m128i*>(halfColours);
+    _mm_store_si128(to, _mm_load_si128(from));
+    _mm_store_si128(to + 1, _mm_load_si128(from + 1));
+#else
+    std::memcpy(halfColours, colours, sizeof halfColours);
+#endif
 }
 
 inline void gaCPC::crtcVsyncEdge() {
@@ -362,6 +371,7 @@ inline void gaCPC::runSteps(uint32_t count) {
     if (!cpu->iorq) lastIorq = 0;
     static_cast<Chip*>(this)->mapReads();
     crtcOnlyCounted = false;
+    pensChanged();
     for (; count; --count) step<Chip>();
     bringUpToDate();
 }

@@ -33,9 +33,23 @@ void gaCPC::buildPixelTables() {
     }
 }
 
+// Out of line: an entry is worked out once per set of pens.
+[[gnu::noinline]] void gaCPC::fillHalfCache(unsigned entry) {
+    const uint8_t videoByte = static_cast<uint8_t>(entry);
+    switch (entry >> 8) {
+        case 0: half_mode0(videoByte); break;
+        case 1: half_mode1(videoByte); break;
+        case 2: half_mode2(videoByte); break;
+        default: half_mode3(videoByte); break;
+    }
+    std::memcpy(halfCacheColours[entry], halfColours, sizeof halfColours);
+    halfCacheStamp[entry] = penGeneration;
+}
+
 void gaCPC::reset() {
     std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
     for (auto& pen : pens) pen = kOpaqueBlack;
+    pensChanged();
     hsyncOut = false;
     shiftA = 0;
     shiftB = 0;

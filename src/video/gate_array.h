@@ -3,6 +3,7 @@
 // one video frame of the whole machine.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -42,7 +43,20 @@ public:
 
     // The eight colours of the half character being serialised, worked out at
     // ticks 0 and 8 (pens only change between halves, so this is exact).
-    uint32_t halfColours[8] = {};
+    alignas(16) uint32_t halfColours[8] = {};
+    // The same colours by mode and video byte (entry mode << 8 | byte),
+    // worked out once per set of pens: an entry holds while its stamp equals
+    // penGeneration. Any run of steps starts a new generation (pens set
+    // between runs need no care); within a run, pensChanged() follows a write.
+    alignas(16) uint32_t halfCacheColours[4 * 256][8] = {};
+    uint32_t halfCacheStamp[4 * 256] = {};
+    uint32_t penGeneration = 1;
+    void pensChanged() {
+        if (++penGeneration == 0) {
+            std::memset(halfCacheStamp, 0, sizeof halfCacheStamp);
+            penGeneration = 1;
+        }
+    }
     // The beam routines for runs of 1 to 8 adjacent ticks with nothing between
     // them, by length - 1: always the partners of monitorRoutine (both are
     // switched together by the two change_ routines, and by nothing else).
@@ -150,6 +164,7 @@ protected:
     void latchVideoAddress();
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);
+    void fillHalfCache(unsigned entry);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
     // run. The runs take their colours from halfColours; pixelColor is only
     // needed by the single-tick routines and is brought up to date per step.

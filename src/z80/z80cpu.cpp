@@ -22,7 +22,7 @@ void Z80CPU::reset()
     addressBus = 0;
     dataBus = 0;
     PC = 0;
-    fetchState = busState = step = 0;
+    step = 0;
     busRequest = BusNone;
     opcode = prefix = 0;
     afSwapped = deHlSwapped = deHlSwappedAlt = exxSwapped = 0;

@@ -45,8 +45,6 @@ public:
     // The same handler as a plain function pointer, so that each step is
     // one indirect call.
     HandlerFn handlerFn = nullptr;
-    uint8_t fetchState = 0;
-    uint8_t busState = 0;
     uint8_t step = 0;
     uint8_t busRequest = BusNone;
     uint8_t operand = 0;
@@ -65,7 +63,7 @@ public:
 
     // The sequencer's position as one value per kind of T-state (fetch,
     // acknowledge, each bus cycle's T1/T2/T3, internal), so that clock()
-    // dispatches once per call; fetchState and busState follow it.
+    // dispatches once per call.
 #define Z80_PHASE_LIST(X)                                                                         \
     X(PhFetchT1) X(PhFetchT2) X(PhAckT2) X(PhAckWait1) X(PhAckWait2) X(PhFetchT3) X(PhFetchT4)      \
     X(PhInternal) X(PhReadPcT1) X(PhReadPcT2) X(PhReadT1) X(PhReadT2) X(PhReadT3) X(PhWriteT1)     \
@@ -75,6 +73,24 @@ public:
     enum Phase : uint8_t { Z80_PHASE_LIST(Z80_PHASE_ENUM) };
 #undef Z80_PHASE_ENUM
     uint8_t phase = PhFetchT1;
+    // Where the opcode fetch and the other bus cycles stand, as debuggers and
+    // tests count them: the fetch's last T-state done (1 T1, 2 acknowledge
+    // T2, 3 its first wait, 4 T2, 5 T3; 0 outside a fetch) and a bus
+    // cycle's (1 T1, 2 T2, 3 the I/O wait; 0 none). Both follow from phase.
+    uint8_t fetchState() const
+    {
+        static constexpr uint8_t byPhase[] = {0, 1, 1, 2, 3, 4, 5};
+        return phase <= PhFetchT4 ? byPhase[phase] : 0;
+    }
+    uint8_t busState() const
+    {
+        switch (phase) {
+        case PhReadPcT2: case PhReadT2: case PhWriteT2: case PhInT2: case PhOutT2: return 1;
+        case PhReadT3: case PhWriteT3: case PhInWait: case PhOutWait: return 2;
+        case PhInT3: case PhOutT3: return 3;
+        default: return 0;
+        }
+    }
 
     // ---- register storage (the logical view is below) ----
     uint8_t A = 0, F = 0, B = 0, C = 0, D = 0, E = 0, H = 0, L = 0;

@@ -31,7 +31,7 @@ TState snapshot(const Z80CPU& c)
 {
     const uint8_t pins = uint8_t(c.m1 | c.mreq << 1 | c.iorq << 2 | c.rd << 3 | c.wr << 4 | c.rfsh << 5 |
                                  c.halt << 6 | c.fetching << 7);
-    return {c.addressBus, c.dataBus, pins, c.step, c.fetchState, c.busState, c.PC};
+    return {c.addressBus, c.dataBus, pins, c.step, c.fetchState(), c.busState(), c.PC};
 }
 
 // The world around the CPU, driven the same way by both drivers: WAIT and

@@ -118,11 +118,11 @@ struct Z80TestBench {
     }
 
     // Between two instructions (not after a prefix byte, not inside a fetch).
-    bool atBoundary() const { return cpu.fetching && cpu.fetchState == 0 && cpu.prefix == 0; }
+    bool atBoundary() const { return cpu.fetching && cpu.fetchState() == 0 && cpu.prefix == 0; }
 
     // The T2 of an instruction's first opcode fetch (or of an acknowledge)
     // has just completed.
-    bool firstFetchDone() const { return cpu.fetching && cpu.fetchState == 4 && cpu.prefix == 0; }
+    bool firstFetchDone() const { return cpu.fetching && cpu.fetchState() == 4 && cpu.prefix == 0; }
 
     // Runs one whole instruction, prefixes included; returns its T-states.
     uint64_t runInstruction(uint64_t limit = 1000)
