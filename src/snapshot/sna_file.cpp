@@ -341,7 +341,7 @@ void applyOwnState(const uint8_t* h) {
     // The beam may run past the buffer (nothing is drawn there) but its row end stays one row ahead.
     if (xyHsync % kFrameWidth == 0 && xyHsync > xy && xyHsync - xy <= static_cast<uint32_t>(kFrameWidth)) {
         cpcscreenpixels_xy = xy;
-        cpcscreenpixels_xy_hsync = xyHsync;
+        setBeamRowEnd(xyHsync);
     }
     monitor_nb_lines = readLe16(p + 8);
     monitor_vsync_ctr = readLe16(p + 10);

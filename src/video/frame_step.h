@@ -138,17 +138,13 @@ inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
     constexpr uint32_t kHalfTicks = 8;
     monitorHalfAhead = kMonitorNotAhead;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || (syncEdgePossible && halfSyncEdgeAhead())) return false;
-    if (xy <= kFramePixels - kHalfTicks) {
-        uint32_t* out = &cpcscreenpixels[xy];
-        if (blank) {
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
-        } else {
-            std::memcpy(out, halfColours, sizeof halfColours);
-        }
-    } else if (xy < kFramePixels) {
-        return false;  // the buffer ends inside the half
+    if (xy >= cpcscreenpixels_xy_half_limit || (syncEdgePossible && halfSyncEdgeAhead())) return false;
+    uint32_t* out = &cpcscreenpixels[xy];
+    if (blank) {
+        const uint32_t c = monitor_blank_color;
+        for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
+    } else {
+        std::memcpy(out, halfColours, sizeof halfColours);
     }
     cpcscreenpixels_xy = xy + kHalfTicks;
     monitorHalfAhead = blank;
@@ -351,7 +347,6 @@ template <class Chip>
     } else {
         clockPeripherals();
     }
-    pixelColor = halfColours[7];  // what tick 15 drew, for the single-tick routines
 }
 
 inline void gaCPC::bringUpToDate() {

@@ -167,7 +167,7 @@ protected:
     void fillHalfCache(unsigned entry);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
     // run. The runs take their colours from halfColours; pixelColor is only
-    // needed by the single-tick routines and is brought up to date per step.
+    // the single-tick routines' input, set before each of them.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
     template <int Count> void halfFirstTicks(int first, bool syncEdgePossible);

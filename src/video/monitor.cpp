@@ -12,6 +12,7 @@
 uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
 uint32_t cpcscreenpixels_xy = 0;
 uint32_t cpcscreenpixels_xy_hsync = kFrameWidth;
+uint32_t cpcscreenpixels_xy_half_limit = kFrameWidth - 8;
 uint16_t monitor_nb_lines = 0;
 uint32_t monitor_vsync_ctr = 0;
 uint8_t monitor_hsync_ctr = 0;
@@ -49,14 +50,14 @@ const uint32_t* targetPalette() {
 inline bool beamStep(uint32_t& xy) {
     if (++xy != cpcscreenpixels_xy_hsync) return false;
     xy += kRowSkip;
-    cpcscreenpixels_xy_hsync += kLineAdvance;
+    setBeamRowEnd(cpcscreenpixels_xy_hsync + kLineAdvance);
     return true;
 }
 
 // The beam back at the top left, and the picture it left finished.
 void beamToNewPicture() {
     cpcscreenpixels_xy = 0;
-    cpcscreenpixels_xy_hsync = kFrameWidth;
+    setBeamRowEnd(kFrameWidth);
     monitor_nb_lines = 0;
     monitor_finish_frame();
 }
@@ -301,7 +302,7 @@ void monitor_init() {
         chip->hsyncOut = false;
     }
     cpcscreenpixels_xy = 0;
-    cpcscreenpixels_xy_hsync = kFrameWidth;
+    setBeamRowEnd(kFrameWidth);
     monitor_color();
     std::memset(cpcscreenpixels, 0, sizeof cpcscreenpixels);
 }

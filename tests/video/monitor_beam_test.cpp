@@ -168,7 +168,7 @@ TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
 TEST_F(MonitorBeam, BeamPastTheBufferWritesNothing) {
     // 320 lines fill the buffer; further lines must not write past it.
     cpcscreenpixels_xy = kFramePixels - 4;
-    cpcscreenpixels_xy_hsync = kFramePixels + 100;
+    setBeamRowEnd(kFramePixels + 100);
     ticks(104);
     EXPECT_TRUE(ga->beamInRetrace());
     EXPECT_EQ(cpcscreenpixels[kFramePixels - 1], kRed);

@@ -49,7 +49,7 @@ protected:
         else ga->change_monitor_update();
         ga->blank = c.blank;
         cpcscreenpixels_xy = c.xy;
-        cpcscreenpixels_xy_hsync = c.xyHsync;
+        setBeamRowEnd(c.xyHsync);
         monitor_nb_lines = c.lines;
         monitor_vsync_ctr = c.vsyncCtr;
         monitor_hsync_ctr = c.hsyncCtr;
