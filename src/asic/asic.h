@@ -61,6 +61,7 @@ public:
     uint8_t spriteRowRepeat[16] = {};
     uint16_t spriteRowBase[16] = {};
     uint16_t spriteOnLine = 0;  // bit n: sprite n covers the current line
+    uint16_t spriteShown = 0;   // bit n: sprite n has a vertical magnification (can show)
     uint16_t spriteActive = 0;  // bit n: sprite n is being drawn on this line
     int8_t dmaCursor = 2;  // next channel to look at, down to -1
     uint8_t dmaPhase = 2;  // 0 fetch, 1 execute, 2 done for this HSYNC
@@ -110,23 +111,23 @@ public:
     void plusBeforeCrtcClock() {
         if (spriteOnLine) startSprites();
     }
+    // The previous step's second byte (shiftA, not yet scrolled) and this
+    // step's first go into the history together.
     void plusSecondByte() {
-        scrollHistory = scrollHistory << 8 | shiftB;
+        scrollHistory = scrollHistory << 16 | static_cast<uint32_t>(shiftA) << 8 | shiftB;
         if (scrollH) applyScroll();
     }
-    void plusFirstByte() { scrollHistory = scrollHistory << 8 | shiftA; }
     void plusHalf() {
         if (spriteActive) spriteHalf();
     }
     void plusHsyncStart() {
         rasterArmed = true;
         dmaCursor = 2;
-        dmaPhase = 0;
         dcsrShadow = dcsr;
+        // No channel on: nothing for hsyncWork's DMA part this line.
+        dmaPhase = dcsr & 7 ? 0 : 2;
     }
-    void plusHsyncStep() {
-        if (crtcHsyncLast) hsyncWork();
-    }
+    void plusHsyncStep() { hsyncWork(); }
     void counterInterrupt() {
         if (!pri) raiseVideoInterrupt();
     }

@@ -29,6 +29,8 @@ void asicCPC::decodeSprite(int n) {
     spriteY[n] = static_cast<uint16_t>(a[2] | (a[3] & 1) << 8);
     spriteMagX[n] = (a[4] >> 2) & 3;
     spriteMagY[n] = a[4] & 3;
+    const uint16_t bit = static_cast<uint16_t>(1u << n);
+    spriteShown = static_cast<uint16_t>(spriteMagY[n] ? spriteShown | bit : spriteShown & ~bit);
 }
 
 void asicCPC::placeSprite(int n, int linesIn) {
@@ -55,7 +57,9 @@ void asicCPC::lineStart(bool newFrame) {
         }
     }
     spriteActive = 0;
-    for (int n = 0; n < 16; ++n) {
+    // A sprite neither on the line nor shown has nothing to update.
+    for (uint16_t mask = spriteOnLine | spriteShown; mask; mask &= static_cast<uint16_t>(mask - 1)) {
+        const int n = __builtin_ctz(mask);
         const uint16_t bit = static_cast<uint16_t>(1u << n);
         if (spriteOnLine & bit) {
             if (--spriteRowRepeat[n] == 0) {

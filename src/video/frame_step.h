@@ -111,8 +111,8 @@ inline void gaCPC::crtcVsyncEdge() {
     }
 }
 
+// Each microsecond of the CRTC's HSYNC (the step tests crtcHsyncLast).
 inline void gaCPC::gateArrayHsync() {
-    if (!crtcHsyncLast) return;
     if (hsyncCounter == 0) {
         hsyncOut = false;
         blank = vsyncOut;
@@ -151,9 +151,39 @@ inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
     return true;
 }
 
+// The same in a retrace: the beam only counts, or moves on blank after a
+// short frame, when neither counter ends inside the half.
+inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
+    constexpr uint32_t kHalfTicks = 8;
+    monitorHalfAhead = kMonitorNotAhead;
+    if (syncEdgePossible && halfSyncEdgeAhead()) return false;
+    if (monitor_vsync_ctr) {
+        if (monitor_vsync_ctr < kHalfTicks) return false;
+        if (monitor_nb_lines) {
+            const uint32_t xy = cpcscreenpixels_xy;
+            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > kMonitorRetraceWriteLimit + 1 - kHalfTicks)
+                return false;
+            const uint32_t c = monitor_blank_color;
+            for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;
+            cpcscreenpixels_xy = xy + kHalfTicks;
+        }
+        monitor_vsync_ctr -= kHalfTicks;
+    } else if (monitor_hsync_ctr) {
+        if (monitor_hsync_ctr <= kHalfTicks) return false;  // the line ends inside the half
+        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - kHalfTicks);
+    }
+    // else the beam waits for a horizontal sync pulse, which only comes between microseconds
+    monitorHalfAhead = kMonitorAheadInRetrace;
+    return true;
+}
+
 template <int Count>
 inline void gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
-    if (monitorRuns == kMonitorPixelRuns && beamHalfAhead(syncEdgePossible)) return;
+    if (monitorRuns == kMonitorPixelRuns) {
+        if (beamHalfAhead(syncEdgePossible)) return;
+    } else if (beamRetraceHalfAhead(syncEdgePossible)) {
+        return;
+    }
     ticks<Count>(first);
 }
 
@@ -307,8 +337,10 @@ template <class Chip>
     chip.plusBeforeCrtcClock();
     const bool onlyCounted = crtc->crtc_clock();
     crtcOnlyCounted = onlyCounted;
-    gateArrayHsync();
-    chip.plusHsyncStep();
+    if (crtcHsyncLast) {
+        gateArrayHsync();
+        chip.plusHsyncStep();
+    }
 
     cpu->wait = false;
     startHalf(shiftA);
@@ -333,7 +365,6 @@ template <class Chip>
         latchVideoAddress();
     }
     shiftA = videoPair[0];
-    chip.plusFirstByte();
     startHalf(shiftB);
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave

@@ -128,6 +128,7 @@ public:
     // HSYNC edge of the step is behind it), and so does a first half after a
     // CRTC clock that only counted (no edge to come).
     bool beamHalfAhead(bool syncEdgePossible = true);
+    bool beamRetraceHalfAhead(bool syncEdgePossible = true);
     bool halfSyncEdgeAhead() const;
 
     // Colours of one half character per mode, chosen by `mode` at every half
@@ -151,7 +152,6 @@ public:
     // clock compiles to what it was.
     void plusBeforeCrtcClock() {}
     void plusSecondByte() {}
-    void plusFirstByte() {}
     void plusHalf() {}
     void plusHsyncStart() {}
     void plusHsyncStep() {}

@@ -28,7 +28,7 @@ namespace {
 
 constexpr uint32_t kRowSkip = kFrameWidth;         // each line uses two buffer rows
 constexpr uint32_t kLineAdvance = 2 * kFrameWidth;
-constexpr uint32_t kRetraceWriteLimit = 475903;  // the blank beam of a short retrace stops writing here
+constexpr uint32_t kRetraceWriteLimit = kMonitorRetraceWriteLimit;
 constexpr uint8_t kHorizontalFlybackTicks = 168;  // 10.5 us
 constexpr uint32_t kVerticalRetraceTicks = 24000; // 1500 us
 constexpr uint32_t kVerticalHoldRetraceTicks = 24960;
@@ -146,7 +146,6 @@ constexpr uint8_t kAheadInRetrace = kMonitorAheadInRetrace;
 constexpr uint32_t kHalfTicks = 8;
 uint8_t& halfAhead = monitorHalfAhead;
 
-inline bool syncEdgeAhead(const gaCPC& g) { return g.halfSyncEdgeAhead(); }
 inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
 
 // `blank` changed after the half was drawn: ticks first..7 again.
@@ -157,29 +156,6 @@ inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
     if (start >= kFramePixels) return;
     for (uint32_t i = static_cast<uint32_t>(first); i < kHalfTicks; ++i)
         cpcscreenpixels[start + i] = g.blank ? monitor_blank_color : g.halfColours[i];
-}
-
-inline bool retraceHalfAhead(const gaCPC& g) {
-    halfAhead = kNotAhead;
-    if (syncEdgeAhead(g)) return false;
-    if (monitor_vsync_ctr) {
-        if (monitor_vsync_ctr < kHalfTicks) return false;
-        if (monitor_nb_lines) {
-            // A retrace after a short frame: the beam moves on, blank.
-            const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > kRetraceWriteLimit + 1 - kHalfTicks) return false;
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;
-            cpcscreenpixels_xy = xy + kHalfTicks;
-        }
-        monitor_vsync_ctr -= kHalfTicks;
-    } else if (monitor_hsync_ctr) {
-        if (monitor_hsync_ctr <= kHalfTicks) return false;  // the line ends inside the half
-        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - kHalfTicks);
-    }
-    // else the beam waits for a horizontal sync pulse, which only comes between microseconds
-    halfAhead = kAheadInRetrace;
-    return true;
 }
 
 }  // namespace
@@ -218,7 +194,7 @@ void gaCPC::monitor_run_pixel(int first) {
 template <int Count>
 void gaCPC::monitor_run_sync(int first) {
     if (first == 0) {
-        if (retraceHalfAhead(*this)) return;
+        if (beamRetraceHalfAhead()) return;
     } else if (halfAhead != kNotAhead) {
         return;
     }

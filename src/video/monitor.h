@@ -39,6 +39,8 @@ extern uint32_t monitorFinishedFrames;
 // The frame clock skips the half's later run when that run has nothing to do.
 constexpr uint8_t kMonitorNotAhead = 0xFF;
 constexpr uint8_t kMonitorAheadInRetrace = 2;
+// The blank beam of a retrace after a short frame stops writing here.
+constexpr uint32_t kMonitorRetraceWriteLimit = 475903;
 extern uint8_t monitorHalfAhead;
 
 // Colour, gray and green palettes by hardware colour number, alpha 255.
