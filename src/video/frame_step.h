@@ -219,16 +219,24 @@ inline void gaCPC::crtcHsyncEdge() {
     blank = vsyncOut;
 }
 
+// A rising IORQ edge may reach the controller, the drives or the deck at any
+// port, the sound generator only through the PPI (A11 low); a falling edge
+// reaches nothing. Out of line: the step stays small.
+template <class Chip>
+[[gnu::noinline]] void gaCPC::ioEdge() {
+    if (cpu->iorq) {
+        syncPeripherals();
+        if (!(cpu->addressBus & 0x0800)) syncSound();
+    }
+    static_cast<Chip*>(this)->serviceIoEdge();
+    // Only I/O writes move the memory map while the step runs.
+    if (cpu->wr) static_cast<Chip*>(this)->mapReads();
+}
+
 // Inlined into the step; only an IORQ edge leaves it for the bus decoder.
-// Any port may reach the controller, the drives or the deck.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
-    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) {
-        bringUpToDate();
-        static_cast<Chip*>(this)->serviceIoEdge();
-        // Only I/O writes move the memory map while the step runs.
-        static_cast<Chip*>(this)->mapReads();
-    }
+    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
 }
 
 inline void gaCPC::syncSound() {

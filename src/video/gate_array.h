@@ -145,6 +145,7 @@ public:
     template <class Chip> void runSteps(uint32_t count);
     template <class Chip> void step();
     template <class Chip> void cpuTState();
+    template <class Chip> void ioEdge();
     void raiseVideoInterrupt();
 
     // Points of the step where the Plus ASIC adds its work (sprites, soft
