@@ -220,13 +220,15 @@ inline void gaCPC::crtcHsyncEdge() {
 }
 
 // A rising IORQ edge may reach the controller, the drives or the deck at any
-// port, the sound generator only through the PPI (A11 low); a falling edge
-// reaches nothing. Out of line: the step stays small.
+// port, the sound generator only through the PPI's ports A and C and its
+// control port (A11 low, A9-A8 not 01: port B is the deck's and the
+// VSYNC's); a falling edge reaches nothing. Out of line: the step stays small.
 template <class Chip>
 [[gnu::noinline]] void gaCPC::ioEdge() {
     if (cpu->iorq) {
         syncPeripherals();
-        if (!(cpu->addressBus & 0x0800)) syncSound();
+        const uint16_t port = cpu->addressBus;
+        if (!(port & 0x0800) && (port & 0x0300) != 0x0100) syncSound();
     }
     static_cast<Chip*>(this)->serviceIoEdge();
     // Only I/O writes move the memory map while the step runs.

@@ -65,7 +65,8 @@ public:
     // acknowledge, each bus cycle's T1/T2/T3, internal), so that clock()
     // dispatches once per call.
 #define Z80_PHASE_LIST(X)                                                                         \
-    X(PhFetchT1) X(PhFetchT2) X(PhAckT2) X(PhAckWait1) X(PhAckWait2) X(PhFetchT3) X(PhFetchT4)      \
+    X(PhFetchT1) X(PhFetchT2) X(PhAckT2) X(PhAckWait1) X(PhAckWait2) X(PhAckT3) X(PhFetchT3)        \
+    X(PhFetchT4)                                                                                   \
     X(PhInternal) X(PhReadPcT1) X(PhReadPcT2) X(PhReadT1) X(PhReadT2) X(PhReadT3) X(PhWriteT1)     \
     X(PhWriteT2) X(PhWriteT3) X(PhInT1) X(PhInT2) X(PhInWait) X(PhInT3) X(PhOutT1) X(PhOutT2)       \
     X(PhOutWait) X(PhOutT3)
@@ -79,7 +80,7 @@ public:
     // cycle's (1 T1, 2 T2, 3 the I/O wait; 0 none). Both follow from phase.
     uint8_t fetchState() const
     {
-        static constexpr uint8_t byPhase[] = {0, 1, 1, 2, 3, 4, 5};
+        static constexpr uint8_t byPhase[] = {0, 1, 1, 2, 3, 4, 4, 5};
         return phase <= PhFetchT4 ? byPhase[phase] : 0;
     }
     uint8_t busState() const
@@ -514,6 +515,7 @@ inline bool Z80CPU::clock()
 #define Z80_STAY(p) return false
 #define Z80_HANDLER_STEP() break
 #define Z80_IO_EDGE() ioEdge = true
+#define Z80_FALL_THROUGH() [[fallthrough]]
     switch (phase) {
 #include "z80/z80_tstate_phases.inc"
     default:
@@ -524,6 +526,7 @@ inline bool Z80CPU::clock()
 #undef Z80_STAY
 #undef Z80_HANDLER_STEP
 #undef Z80_IO_EDGE
+#undef Z80_FALL_THROUGH
     runHandler();
     return ioEdge;
 }
@@ -557,6 +560,7 @@ uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 #define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)
 #define Z80_HANDLER_STEP() goto handler_step
 #define Z80_IO_EDGE() ((void)0)
+#define Z80_FALL_THROUGH() ((void)0)
     goto *dispatch[phase];
 #include "z80/z80_tstate_phases.inc"
 handler_step:
@@ -567,5 +571,6 @@ handler_step:
 #undef Z80_STAY
 #undef Z80_HANDLER_STEP
 #undef Z80_IO_EDGE
+#undef Z80_FALL_THROUGH
 #undef Z80_END_TSTATE
 }
