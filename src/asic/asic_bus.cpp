@@ -107,7 +107,7 @@ void asicCPC::serviceIoEdge() {
             penSelect = (data & 0x10) ? 16 : (data & 15);
         } else if ((data >> 6) == 1) {
             colorValue = data & 31;
-            colorPending = true;
+            setPenColour();
             writeColourPage(penSelect, colorValue);
         }
     }
@@ -122,7 +122,7 @@ void asicCPC::ioWrite(uint16_t port, uint8_t data) {
             case 0: penSelect = (data & 0x10) ? 16 : (data & 15); break;
             case 1:
                 colorValue = data & 31;
-                colorPending = true;
+                setPenColour();
                 writeColourPage(penSelect, colorValue);
                 break;
             case 2:

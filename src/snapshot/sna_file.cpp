@@ -196,7 +196,6 @@ void applyGateArray(const uint8_t* h) {
     // On the Plus these registers belong to the ASIC, which keeps them itself.
     gaChip()->penSelect = h[kSnaPenSelect] & 31;
     if (gaChip()->penSelect > 16) gaChip()->penSelect = 16;
-    gaChip()->colorPending = false;
     for (int pen = 0; pen < 17; ++pen) gaChip()->pens[pen] = monitor_aBGR[h[kSnaPens + pen] & 31];
     gaChip()->borderColor = gaChip()->pens[16];
     gaChip()->modeRomReg = h[kSnaModeRom] & 15;
@@ -529,9 +528,7 @@ uint8_t* fileSaveSNA() {
     // On the Plus the ASIC fills in its own pens and registers once it keeps them.
     h[kSnaPenSelect] = gaChip()->penSelect;
     for (int pen = 0; pen < 17; ++pen) {
-        uint32_t colour = gaChip()->pens[pen];
-        if (gaChip()->colorPending && pen == gaChip()->penSelect) colour = monitor_aBGR[gaChip()->colorValue & 31];
-        h[kSnaPens + pen] = hardwareColourOf(colour);
+        h[kSnaPens + pen] = hardwareColourOf(gaChip()->pens[pen]);
     }
     h[kSnaModeRom] = gaChip()->modeRomReg;
     h[kSnaRamConfig] = mem->ramConfig;

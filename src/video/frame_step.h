@@ -21,17 +21,6 @@ float digiBlasterSample();
 
 inline void gaCPC::raiseVideoInterrupt() { cpu->intLine = true; }
 
-inline void gaCPC::applyPendingColour() {
-    if (!colorPending) return;
-    colorPending = false;
-    pens[penSelect] = monitor_aBGR[colorValue];
-    if (penSelect == 16) {
-        borderColor = pens[16];
-    } else {
-        pensChanged();
-    }
-}
-
 // Memory reads with the ROM overlays, writes into RAM. The step reads
 // through readPages, which mapReads() works out from the same rules.
 inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
@@ -338,7 +327,6 @@ inline void gaCPC::produceAudioSample() {
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
-    applyPendingColour();
     shiftB = videoPair[1];
     chip.plusSecondByte();
     // A CRTC clock that only counted moved neither sync output: their edges
@@ -368,7 +356,6 @@ template <class Chip>
     cpu->wait = true;
     cpuTState<Chip>();
 
-    applyPendingColour();
     if (onlyCounted) {
         videoPair += 2;
     } else {

@@ -33,6 +33,17 @@ void gaCPC::buildPixelTables() {
     }
 }
 
+// A colour write takes effect at once: the half in progress already has its
+// colours, so it shows from the next half-microsecond point on.
+void gaCPC::setPenColour() {
+    pens[penSelect] = monitor_aBGR[colorValue];
+    if (penSelect == 16) {
+        borderColor = pens[16];
+    } else {
+        pensChanged();
+    }
+}
+
 // Out of line: an entry is worked out once per set of pens.
 [[gnu::noinline]] void gaCPC::fillHalfCache(unsigned entry) {
     const uint8_t videoByte = static_cast<uint8_t>(entry);

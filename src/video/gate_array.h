@@ -33,7 +33,6 @@ public:
     uint8_t vsyncIntDelay = 0;
     uint8_t crtcHsyncLast = 0;
     uint8_t crtcVsyncLast = 0;
-    bool colorPending = false;
     uint32_t palettes[3][32] = {};
     // Pens 0-15, the border (16) and, on the Plus ASIC, sprite colours 1-15 (17-31).
     uint32_t pens[32] = {};
@@ -161,7 +160,7 @@ public:
     void vsyncInterrupt() { raiseVideoInterrupt(); }
 
 protected:
-    void applyPendingColour();
+    void setPenColour();
     void latchVideoAddress();
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);

@@ -54,7 +54,7 @@ void gaCPC::ioWrite(uint16_t port, uint8_t data) {
                 break;
             case 1:
                 colorValue = data & 31;
-                colorPending = true;  // applied at the next half-microsecond point
+                setPenColour();
                 gateArrayTookIt = true;
                 break;
             case 2:

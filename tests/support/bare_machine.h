@@ -63,7 +63,6 @@ protected:
         ga->reset();
         ga->lastIorq = 0;
         ga->penSelect = 0;
-        ga->colorPending = false;
         mem->reset();
         // RAM is all zeros: the processor runs NOPs and drives no I/O of its own.
         cpu->reset();

@@ -18,11 +18,10 @@ TEST_F(GateArrayBus, PenColourAndModeRegisterFunctions) {
     ioCycle(0x7F00, 0x1F);  // bit 4: the border, whatever the low bits say
     EXPECT_EQ(ga->penSelect, 16);
 
-    const uint32_t before = ga->pens[16];
     ioCycle(0x7F00, 0x40 | 0x0B);
     EXPECT_EQ(ga->colorValue, 11);
-    EXPECT_TRUE(ga->colorPending);
-    EXPECT_EQ(ga->pens[16], before) << "a colour waits for the next half-microsecond point";
+    EXPECT_EQ(ga->pens[16], monitor_aBGR[11]);
+    EXPECT_EQ(ga->borderColor, monitor_aBGR[11]);
 
     ioCycle(0x7F00, 0x80 | 0x0D);
     EXPECT_EQ(ga->modeRomReg, 0x0D);
