@@ -123,11 +123,13 @@ inline void gaCPC::gateArrayHsync() {
 // monitor a vertical sync pulse, which moves the beam: no half goes ahead.
 inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
 
-inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
+inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
     constexpr uint32_t kHalfTicks = 8;
-    monitorHalfAhead = kMonitorNotAhead;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (xy >= cpcscreenpixels_xy_half_limit || (syncEdgePossible && halfSyncEdgeAhead())) return false;
+    if (xy >= beamHalfLimit || (syncEdgePossible && halfSyncEdgeAhead())) {
+        monitorHalfAhead = kMonitorNotAhead;
+        return false;
+    }
     uint32_t* out = &cpcscreenpixels[xy];
     if (blank) {
         const uint32_t c = monitor_blank_color;
@@ -138,6 +140,12 @@ inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
     cpcscreenpixels_xy = xy + kHalfTicks;
     monitorHalfAhead = blank;
     return true;
+}
+
+// While the beam draws pixels.
+inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
+    beamHalfLimit = cpcscreenpixels_xy_half_limit;
+    return beamHalfWithinLimit(syncEdgePossible);
 }
 
 // The same in a retrace: the beam only counts, or moves on blank after a
@@ -168,6 +176,7 @@ inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
 
 template <int Count>
 inline void gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
+    if (beamHalfWithinLimit(syncEdgePossible)) return;
     if (monitorRuns == kMonitorPixelRuns) {
         if (beamHalfAhead(syncEdgePossible)) return;
     } else if (beamRetraceHalfAhead(syncEdgePossible)) {

@@ -106,10 +106,12 @@ public:
     void change_monitor_update() {
         monitorRoutine = &gaCPC::monitor_update_pixel;
         monitorRuns = kMonitorPixelRuns;
+        beamHalfLimit = 0;
     }
     void change_monitor_pixels() {
         monitorRoutine = &gaCPC::monitor_update_sync;
         monitorRuns = kMonitorSyncRuns;
+        beamHalfLimit = 0;
     }
     bool beamInRetrace() const { return monitorRoutine == &gaCPC::monitor_update_sync; }
 
@@ -127,6 +129,10 @@ public:
     // HSYNC edge of the step is behind it), and so does a first half after a
     // CRTC clock that only counted (no edge to come).
     bool beamHalfAhead(bool syncEdgePossible = true);
+    // This clock's copy of cpcscreenpixels_xy_half_limit, taken while the
+    // beam draws pixels, 0 otherwise: the step's common case tests it alone.
+    uint32_t beamHalfLimit = 0;
+    bool beamHalfWithinLimit(bool syncEdgePossible);
     bool beamRetraceHalfAhead(bool syncEdgePossible = true);
     bool halfSyncEdgeAhead() const;
 

@@ -24,6 +24,15 @@ bool t_scanlines = false;
 uint32_t monitorFinishedFrames = 0;
 uint8_t monitorHalfAhead = kMonitorNotAhead;
 
+void setBeamRowEnd(uint32_t xyHsync) {
+    cpcscreenpixels_xy_hsync = xyHsync;
+    const uint32_t beforeRowEnd = xyHsync - 8, beforeBufferEnd = kFramePixels - 7;
+    cpcscreenpixels_xy_half_limit = beforeRowEnd < beforeBufferEnd ? beforeRowEnd : beforeBufferEnd;
+    for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
+        if (chip) chip->beamHalfLimit = 0;
+    }
+}
+
 namespace {
 
 constexpr uint32_t kRowSkip = kFrameWidth;         // each line uses two buffer rows

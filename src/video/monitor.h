@@ -16,12 +16,9 @@ extern uint32_t cpcscreenpixels_xy_hsync;
 // The beam can draw a whole half character (eight ticks) at once from any xy
 // below this: the row end and the buffer's end are both past the half.
 extern uint32_t cpcscreenpixels_xy_half_limit;
-// Sets the row end, and the half limit with it.
-inline void setBeamRowEnd(uint32_t xyHsync) {
-    cpcscreenpixels_xy_hsync = xyHsync;
-    const uint32_t beforeRowEnd = xyHsync - 8, beforeBufferEnd = kFramePixels - 7;
-    cpcscreenpixels_xy_half_limit = beforeRowEnd < beforeBufferEnd ? beforeRowEnd : beforeBufferEnd;
-}
+// Sets the row end, and the half limit with it (the clocks' copies of it
+// are dropped, to be taken again).
+void setBeamRowEnd(uint32_t xyHsync);
 extern uint16_t monitor_nb_lines;
 extern uint32_t monitor_vsync_ctr;
 extern uint8_t monitor_hsync_ctr;
