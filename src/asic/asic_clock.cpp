@@ -8,7 +8,10 @@ void asicCPC::raiseVideoInterrupt() {
     videoIntPending = true;
 }
 
-void asicCPC::call_cpu() { cpuTState<asicCPC>(); }
+// The WAIT pin as it stands: for callers that drive it themselves.
+void asicCPC::call_cpu() {
+    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<asicCPC>();
+}
 
 void asicCPC::clockMicrosecond() { runSteps<asicCPC>(1); }
 

@@ -175,14 +175,15 @@ inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
 }
 
 template <int Count>
-inline void gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
-    if (beamHalfWithinLimit(syncEdgePossible)) return;
+inline bool gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
+    if (beamHalfWithinLimit(syncEdgePossible)) return true;
     if (monitorRuns == kMonitorPixelRuns) {
-        if (beamHalfAhead(syncEdgePossible)) return;
+        if (beamHalfAhead(syncEdgePossible)) return true;
     } else if (beamRetraceHalfAhead(syncEdgePossible)) {
-        return;
+        return true;
     }
     ticks<Count>(first);
+    return false;
 }
 
 template <class Chip>
@@ -234,9 +235,12 @@ template <class Chip>
 }
 
 // Inlined into the step; only an IORQ edge leaves it for the bus decoder.
-template <class Chip>
+// WAIT is low in the first T-state of each microsecond and high in the
+// other three: the step passes it, so no pin is written for it.
+template <class Chip, bool Waiting>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
-    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
+    constexpr Z80CPU::WaitInput kWait = Waiting ? Z80CPU::WaitHigh : Z80CPU::WaitLow;
+    if (cpu->clockWith<kWait>() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
 }
 
 inline void gaCPC::syncSound() {
@@ -349,21 +353,22 @@ template <class Chip>
         chip.plusHsyncStep();
     }
 
-    cpu->wait = false;
     startHalf(shiftA);
     chip.plusHalf();
-    halfFirstTicks<1>(0, !onlyCounted);
-    cpuTState<Chip>();
+    const bool firstHalfAhead = halfFirstTicks<1>(0, !onlyCounted);
+    cpuTState<Chip, false>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
     // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
     // inputs, `blank` or the half's colours before the next half. A half
-    // drawn ahead at tick 0 needs them only when `blank` changed since.
-    if (monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace) ticks<7>(1);
+    // drawn ahead at tick 0 needs them only when `blank` changed since,
+    // which only the HSYNC edge can do.
+    if (!firstHalfAhead ||
+        (!onlyCounted && monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace))
+        ticks<7>(1);
     ++soundOwed;
     produceAudioSample();
-    cpu->wait = true;
-    cpuTState<Chip>();
+    cpuTState<Chip, true>();
 
     if (onlyCounted) {
         videoPair += 2;
@@ -376,8 +381,8 @@ template <class Chip>
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
     halfFirstTicks<8>(8, false);
-    cpuTState<Chip>();
-    cpuTState<Chip>();
+    cpuTState<Chip, true>();
+    cpuTState<Chip, true>();
 
     if (peripheralsQuietFor) {
         --peripheralsQuietFor;

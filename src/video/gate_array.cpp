@@ -75,7 +75,10 @@ void gaCPC::reset() {
     hsyncCounter = 13;
 }
 
-void gaCPC::call_cpu() { cpuTState<gaCPC>(); }
+// The WAIT pin as it stands: for callers that drive it themselves.
+void gaCPC::call_cpu() {
+    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<gaCPC>();
+}
 
 void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 

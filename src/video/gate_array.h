@@ -149,7 +149,7 @@ public:
     template <class Chip> void runFrame();
     template <class Chip> void runSteps(uint32_t count);
     template <class Chip> void step();
-    template <class Chip> void cpuTState();
+    template <class Chip, bool Waiting> void cpuTState();
     template <class Chip> void ioEdge();
     void raiseVideoInterrupt();
 
@@ -176,7 +176,8 @@ protected:
     // the single-tick routines' input, set before each of them.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
-    template <int Count> void halfFirstTicks(int first, bool syncEdgePossible);
+    // True when that took the whole half.
+    template <int Count> bool halfFirstTicks(int first, bool syncEdgePossible);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();

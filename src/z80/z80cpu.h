@@ -142,7 +142,11 @@ public:
 
     // One T-state; true when it wrote IORQ (the only pin a bus decoder must
     // watch for edges), so that the caller need not compare it every T-state.
-    inline bool clock();
+    inline bool clock() { return clockWith<WaitFromPin>(); }
+    // The same with the WAIT input fixed, for a clock whose WAIT pattern is
+    // known: no pin to write or read.
+    enum WaitInput { WaitFromPin, WaitLow, WaitHigh };
+    template <WaitInput Wait> inline bool clockWith();
     template <class BusService> uint64_t clockRun(uint64_t count, BusService bus);
     void reset();
 
@@ -507,7 +511,8 @@ inline void Z80CPU::runHandler()
     endInstruction();
 }
 
-inline bool Z80CPU::clock()
+template <Z80CPU::WaitInput Wait>
+inline bool Z80CPU::clockWith()
 {
     bool ioEdge = false;
 #define Z80_PHASE(p) case p:
@@ -516,6 +521,7 @@ inline bool Z80CPU::clock()
 #define Z80_HANDLER_STEP() break
 #define Z80_IO_EDGE() ioEdge = true
 #define Z80_FALL_THROUGH() [[fallthrough]]
+#define Z80_WAITING (Wait == WaitFromPin ? wait : Wait == WaitHigh)
     switch (phase) {
 #include "z80/z80_tstate_phases.inc"
     default:
@@ -527,6 +533,7 @@ inline bool Z80CPU::clock()
 #undef Z80_HANDLER_STEP
 #undef Z80_IO_EDGE
 #undef Z80_FALL_THROUGH
+#undef Z80_WAITING
     runHandler();
     return ioEdge;
 }
@@ -561,6 +568,7 @@ uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
 #define Z80_HANDLER_STEP() goto handler_step
 #define Z80_IO_EDGE() ((void)0)
 #define Z80_FALL_THROUGH() ((void)0)
+#define Z80_WAITING wait
     goto *dispatch[phase];
 #include "z80/z80_tstate_phases.inc"
 handler_step:
@@ -572,5 +580,6 @@ handler_step:
 #undef Z80_HANDLER_STEP
 #undef Z80_IO_EDGE
 #undef Z80_FALL_THROUGH
+#undef Z80_WAITING
 #undef Z80_END_TSTATE
 }
