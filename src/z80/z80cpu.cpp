@@ -35,7 +35,7 @@ void Z80CPU::reset()
     intAckPending = 0;
     fetching = 1;
     phase = PhFetchT1;
-    handler = &Z80CPU::nop;
+    handlerFn = mainFns[0];
 }
 
 // The M1 of an interrupt acknowledge: IM 0 executes the byte on the bus,
@@ -45,12 +45,10 @@ void Z80CPU::decodeAcknowledge()
     intAckPending = 0;
     flagsTouchedPrev = 0;
     if (interruptMode == 0) {
-        handler = mainTable[opcode];
         handlerFn = mainFns[opcode];
         return;
     }
     opcode = 0xFF;
-    handler = interruptMode == 1 ? &Z80CPU::rst : &Z80CPU::im_2;
     handlerFn = interruptMode == 1 ? mainFns[0xFF] : imTwoFn;
 }
 
@@ -134,4 +132,19 @@ void Z80CPU::repeatTail(int a)
         PC = uint16_t(getWZ() - 1);
     else if (s == 4)
         finish();
+}
+
+Z80CPU::Handler Z80CPU::currentHandler() const
+{
+    if (handlerFn == imTwoFn)
+        return &Z80CPU::im_2;
+    const HandlerFn* fns[] = {mainFns, indexFns, cbFns, indexCbFns, edFns};
+    const Handler* members[] = {mainTable, indexTable, cbTable, indexCbTable, edTable};
+    for (int t = 0; t < 5; ++t) {
+        for (int op = 0; op < 256; ++op) {
+            if (fns[t][op] == handlerFn)
+                return members[t][op];
+        }
+    }
+    return nullptr;
 }

@@ -41,10 +41,12 @@ public:
     uint8_t opcode = 0;
     uint8_t prefix = 0;
     uint8_t opY = 0;
-    Handler handler = nullptr;
-    // The same handler as a plain function pointer, so that each step is
-    // one indirect call.
+    // The handler of the instruction in progress, as a plain function
+    // pointer, so that each step is one indirect call.
     HandlerFn handlerFn = nullptr;
+    // The same as a member function pointer, looked up (for tests and
+    // debuggers; decode keeps only handlerFn).
+    Handler currentHandler() const;
     uint8_t step = 0;
     uint8_t busRequest = BusNone;
     uint8_t operand = 0;
@@ -457,20 +459,16 @@ inline void Z80CPU::decode()
     const unsigned op = opcode;
     if (__builtin_expect(!prefix, 1)) {
         if (__builtin_expect(!intAckPending, 1)) {
-            handler = mainTable[op];
             handlerFn = mainFns[op];
         } else {
             decodeAcknowledge();
         }
     } else if (prefix == 0xCB) {
         const bool indexed = ixMode | iyMode;
-        handler = indexed ? indexCbTable[op] : cbTable[op];
         handlerFn = indexed ? indexCbFns[op] : cbFns[op];
     } else if (prefix == 0xED) {
-        handler = edTable[op];
         handlerFn = edFns[op];
     } else {
-        handler = indexTable[op];
         handlerFn = indexFns[op];
     }
     executing = 1;

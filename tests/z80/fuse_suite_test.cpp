@@ -161,7 +161,7 @@ std::vector<const PartRule*> rulesFor(const std::string& name)
 int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates)
 {
     using H = Z80CPU::Handler;
-    const H h = cpu.handler;
+    const H h = cpu.currentHandler();
     if (h == H(&Z80CPU::op_ex_sp_hl) || h == H(&Z80CPU::ed_retni))
         return -1;
     if (h == H(&Z80CPU::ed_rrd) || h == H(&Z80CPU::ed_rld))
@@ -183,7 +183,7 @@ int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates)
 bool isIndexCb(const Z80CPU& cpu)
 {
     using H = Z80CPU::Handler;
-    const H h = cpu.handler;
+    const H h = cpu.currentHandler();
     return h == H(&Z80CPU::cb_bit_hl_ixy) || h == H(&Z80CPU::cb_rotshift_ixy) || h == H(&Z80CPU::cb_rotshift_hl_ixy) ||
            h == H(&Z80CPU::cb_res_ixy) || h == H(&Z80CPU::cb_res_hl_ixy) || h == H(&Z80CPU::cb_set_ixy) ||
            h == H(&Z80CPU::cb_set_hl_ixy);
