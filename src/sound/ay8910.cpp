@@ -42,6 +42,7 @@ void ay8910::reset() {
     envPeriod = envCounter = 0;
     envVolume = envStep = 0;
     envDirection = kEnvFalling;
+    updateToneInert();
     std::memcpy(levelMono, kLevelMono, sizeof levelMono);
     std::memcpy(levelStereoFull, kLevelStereoFull, sizeof levelStereoFull);
     std::memcpy(levelStereoHalf, kLevelStereoHalf, sizeof levelStereoHalf);
@@ -77,12 +78,14 @@ void ay8910::writeRegister(uint8_t reg, uint8_t value) {
         const int ch = reg >> 1;
         regs[reg] = value;
         tonePeriod[ch] = static_cast<uint16_t>((regs[reg + 1] << 8) | value);
+        updateToneInert();
         break;
     }
     case 1: case 3: case 5: {
         const int ch = reg >> 1;
         regs[reg] = value & 15;
         tonePeriod[ch] = static_cast<uint16_t>((regs[reg] << 8) | regs[reg - 1]);
+        updateToneInert();
         break;
     }
     case 6:
@@ -99,9 +102,11 @@ void ay8910::writeRegister(uint8_t reg, uint8_t value) {
         }
         portAOutput = (value >> 6) & 1;
         portBOutput = (value >> 7) & 1;
+        updateToneInert();
         break;
     case 8: case 9: case 10:
         regs[reg] = value & 31;
+        updateToneInert();
         break;
     case 11: case 12:
         regs[reg] = value;
@@ -188,6 +193,14 @@ void ay8910::toneStep(int ch) {
     }
 }
 
+void ay8910::updateToneInert() {
+    toneInert = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (!tonePeriod[ch] && toneDisable[ch] && noiseDisable[ch] && !(regs[8 + ch] & 16))
+            toneInert = static_cast<uint8_t>(toneInert | 1 << ch);
+    }
+}
+
 void ay8910::generatorStep(uint8_t tick) {
     if (tick == 0) envelopeStep();
 
@@ -197,9 +210,15 @@ void ay8910::generatorStep(uint8_t tick) {
         noiseShift >>= 1;
         noiseOut ^= static_cast<uint8_t>(((noiseShift ^ (noiseShift >> 1)) & 1) ^ 1);
     }
-    toneStep(0);
-    toneStep(1);
-    toneStep(2);
+    // A silent channel's step only clears its counter (the common case: all three).
+    const uint8_t inert = toneInert;
+    for (int ch = 0; ch < 3; ++ch) {
+        if (inert >> ch & 1) {
+            toneCounter[ch] = 0;
+        } else {
+            toneStep(ch);
+        }
+    }
 }
 
 void ay8910::run(uint32_t microseconds) {

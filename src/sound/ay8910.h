@@ -19,6 +19,10 @@ public:
     uint16_t tonePeriod[3] = {};
     uint16_t toneCounter[3] = {};
     uint8_t toneDisable[3] = {}, toneOut[3] = {};
+    // Bit ch: channel ch's tone step can only clear its counter (period 0,
+    // tone and noise off, no envelope). Follows the register writes; a field
+    // set by hand leaves it clear, which is never wrong, only slower.
+    uint8_t toneInert = 0;
     uint16_t envPeriod = 0;
     uint16_t envCounter = 0;
     uint8_t envVolume = 0;
@@ -57,6 +61,7 @@ public:
 
 private:
     void generatorStep(uint8_t tick);
+    void updateToneInert();
     void envelopeStep();
     void toneStep(int channel);
 };

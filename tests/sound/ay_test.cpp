@@ -313,13 +313,15 @@ TEST_F(AyKeyboardPort, PortsReadKeysAndLatches) {
 
 // The frame clock runs the generator in arrears, in pieces of any length
 // between the processor's accesses: the same sound as one clock at a time.
+// A third generator never takes the silent channels' short cut.
 TEST(Ay, RunningInPiecesMatchesClockingEachMicrosecond) {
-    ay8910 stepped, batched;
+    ay8910 stepped, batched, everyToneStep;
     uint32_t seed = 12345;
     const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
     for (int write = 0; write < 400; ++write) {
         const uint32_t microseconds = next() % 300;
         for (uint32_t i = 0; i < microseconds; ++i) stepped.clock();
+        everyToneStep.run(microseconds);
         for (uint32_t left = microseconds; left;) {
             const uint32_t piece = 1 + next() % left;
             batched.run(piece);
@@ -332,10 +334,30 @@ TEST(Ay, RunningInPiecesMatchesClockingEachMicrosecond) {
         ASSERT_EQ(stepped.noiseShift, batched.noiseShift);
         ASSERT_EQ(stepped.envCounter, batched.envCounter);
         ASSERT_EQ(0, std::memcmp(stepped.toneCounter, batched.toneCounter, sizeof stepped.toneCounter));
-        // Small periods, so that every counter wraps within a piece.
+        ASSERT_EQ(0, std::memcmp(stepped.toneOut, everyToneStep.toneOut, sizeof stepped.toneOut));
+        ASSERT_EQ(0, std::memcmp(stepped.toneCounter, everyToneStep.toneCounter, sizeof stepped.toneCounter));
+        // Small periods, so that every counter wraps within a piece; any
+        // mixer and volume (with or without the envelope).
         const uint8_t reg = static_cast<uint8_t>(next() % 14);
-        const uint8_t value = static_cast<uint8_t>(reg == 7 ? next() : next() % 8);
+        const uint8_t value = static_cast<uint8_t>(reg == 7 || (reg >= 8 && reg <= 10) ? next() : next() % 8);
         busWrite(stepped, reg, value);
         busWrite(batched, reg, value);
+        busWrite(everyToneStep, reg, value);
+        everyToneStep.toneInert = 0;
     }
+    // Period 0 with tone and noise off: channel B is silent, channel A's
+    // envelope bit still toggles its output at every step.
+    ay8910 shortCut, full;
+    for (ay8910* g : {&shortCut, &full}) {
+        busWrite(*g, 7, 0x3F);
+        busWrite(*g, 8, 0x10);
+        busWrite(*g, 9, 0x0F);
+    }
+    full.toneInert = 0;
+    for (int i = 0; i < 5; ++i) {
+        shortCut.run(8);
+        full.run(8);
+        ASSERT_EQ(0, std::memcmp(shortCut.toneOut, full.toneOut, sizeof full.toneOut)) << "step " << i;
+    }
+    EXPECT_EQ(shortCut.toneInert, 6);
 }
