@@ -289,7 +289,11 @@ inline void gaCPC::clockPeripherals() {
         if (!quietFor) return;
     }
     if (fdc) {
-        if (fdc->seekActive || fdc->phase != 0 || !fd0->quiet || !fd1->quiet) return;
+        // The command phase counts microseconds; the execution phase acts
+        // only in the microsecond after a drive's byte cell (bitCounter 0),
+        // the result phase only when read.
+        if (fdc->seekActive || fdc->phase == 1 || !fd0->quiet || !fd1->quiet) return;
+        if (fdc->phase != 0 && (!fd0->bitCounter || !fd1->bitCounter)) return;
         // Up to the microsecond before either drive's next byte cell.
         const uint32_t toByteCell = 31u - (fd0->bitCounter > fd1->bitCounter ? fd0->bitCounter : fd1->bitCounter);
         if (toByteCell < quietFor) quietFor = toByteCell;

@@ -63,8 +63,9 @@ public:
     static const MonitorRun kMonitorSyncRuns[8];
     const MonitorRun* monitorRuns = kMonitorPixelRuns;
     // The disk controller, the drives and the tape deck, when none of them has
-    // more to do than count (controller idle, drives between byte cells with
-    // nothing watching the cells, deck stopped), are left alone for
+    // more to do than count (controller not taking a command nor stepping,
+    // drives between byte cells with nothing watching the cells, deck between
+    // pulses), are left alone for
     // peripheralsQuietFor microseconds and brought up to date in one go, at
     // the end of the spell or before anything outside the step can see them.
     uint32_t peripheralsQuietFor = 0;
