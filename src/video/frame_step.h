@@ -224,11 +224,13 @@ inline void gaCPC::crtcHsyncEdge() {
 // VSYNC's); a falling edge reaches nothing. Out of line: the step stays small.
 template <class Chip>
 [[gnu::noinline]] void gaCPC::ioEdge() {
-    if (cpu->iorq) {
-        syncPeripherals();
-        const uint16_t port = cpu->addressBus;
-        if (!(port & 0x0800) && (port & 0x0300) != 0x0100) syncSound();
+    if (!cpu->iorq) {
+        lastIorq = 0;
+        return;
     }
+    syncPeripherals();
+    const uint16_t port = cpu->addressBus;
+    if (!(port & 0x0800) && (port & 0x0300) != 0x0100) syncSound();
     static_cast<Chip*>(this)->serviceIoEdge();
     // Only I/O writes move the memory map while the step runs.
     if (cpu->wr) static_cast<Chip*>(this)->mapReads();

@@ -14,11 +14,12 @@ inline uint8_t addSubFlags(int r, unsigned cv)
 
 } // namespace
 
-void Z80CPU::aluop(int kind)
+// ADD, ADC, SUB, SBC, AND, XOR, OR, CP of operand and dataLatch (kind 0-7):
+// inline in the handlers that run them.
+[[gnu::always_inline]] inline void Z80CPU::aluWithA(int kind)
 {
     const int a = operand, b = dataLatch;
-    const uint8_t f = getF();
-    const int c = f & FlagC;
+    const int c = getF() & FlagC;
     int r;
     uint8_t nf;
     switch (kind) {
@@ -46,13 +47,30 @@ void Z80CPU::aluop(int kind)
         r = a | b;
         nf = uint8_t(szpTable[r] | (r & (FlagY | FlagX)));
         break;
-    case 7: { // CP: X and Y from the operand
+    default: { // CP: X and Y from the operand
         int d = a - b;
         carryVector = uint16_t((a ^ b ^ d) & 0x1FF);
         nf = uint8_t((addSubFlags(d, carryVector) & ~(FlagY | FlagX)) | (b & (FlagY | FlagX)) | FlagN);
         r = a;
         break;
     }
+    }
+    aluResult = uint16_t(r);
+    setF(nf);
+}
+
+void Z80CPU::aluop(int kind)
+{
+    if (kind < 8) {
+        aluWithA(kind);
+        return;
+    }
+    const int a = operand;
+    const uint8_t f = getF();
+    const int c = f & FlagC;
+    int r;
+    uint8_t nf;
+    switch (kind) {
     case 8: { // accumulator group, by opY
         const uint8_t keep = f & (FlagS | FlagZ | FlagPV);
         switch (opY) {
@@ -185,7 +203,7 @@ void Z80CPU::op_alu_a_r()
 {
     operand = getA();
     dataLatch = readReg(opcode & 7);
-    aluop(opY);
+    aluWithA(opY);
     setA(uint8_t(aluResult));
     finish();
 }
@@ -197,7 +215,7 @@ void Z80CPU::op_alu_a_hl()
         return;
     }
     operand = getA();
-    aluop(opY);
+    aluWithA(opY);
     setA(uint8_t(aluResult));
     finish();
 }
@@ -209,7 +227,7 @@ void Z80CPU::op_alu_a_n()
         return;
     }
     operand = getA();
-    aluop(opY);
+    aluWithA(opY);
     setA(uint8_t(aluResult));
     finish();
 }
@@ -223,7 +241,7 @@ void Z80CPU::op_alu_a_ixy()
     case 4: break;
     default:
         operand = getA();
-        aluop(opY);
+        aluWithA(opY);
         setA(uint8_t(aluResult));
         finish();
         break;

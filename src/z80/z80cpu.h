@@ -200,6 +200,7 @@ public:
 
     // ---- flag-producing routines ----
     void aluop(int kind);
+    void aluWithA(int kind);
     void aluincdec(bool dec);
 
     // ---- handlers: main and index tables ----
