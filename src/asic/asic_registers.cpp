@@ -130,7 +130,7 @@ void asicCPC::pensFromPage(uint8_t pen) {
     const uint32_t red = (redBlue >> 4) * 17u, blue = (redBlue & 15) * 17u;
     pens[pen] = kOpaqueBlack | blue << 16 | (green * 17u) << 8 | red;
     if (pen == 16) borderColor = pens[16];
-    if (pen < 16) pensChanged();
+    if (pen <= 16) pensChanged();
 }
 
 void asicCPC::writeColourPage(uint8_t pen, uint8_t hardwareColour) {

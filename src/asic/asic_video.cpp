@@ -1,6 +1,9 @@
 // The ASIC's picture additions: 16 hardware sprites over the screen pixels,
 // horizontal soft scroll of the video bytes, and the per-line bookkeeping.
 #include "asic/asic.h"
+
+#include <cstring>
+
 #include "machine/cpc.h"
 
 namespace {
@@ -94,6 +97,10 @@ void asicCPC::startSprites() {
 // Eight ticks of sprite pixels over the half's screen colours; the lowest
 // sprite number wins and nothing covers the border.
 void asicCPC::spriteHalf() {
+    if (halfRow != halfColours) {
+        std::memcpy(halfColours, halfRow, sizeof halfColours);
+        halfRow = halfColours;
+    }
     const bool dispen = crtc->dispen;
     for (int t = 0; t < 8; ++t) {
         uint32_t colour = 0;

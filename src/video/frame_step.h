@@ -68,22 +68,17 @@ inline void gaCPC::latchVideoAddress() {
 
 inline void gaCPC::startHalf(uint16_t videoByteValue) {
     if (!crtc->dispen) {
-        const uint32_t c = borderColor;
-        for (auto& h : halfColours) h = c;
+        if (__builtin_expect(borderRowStamp != penGeneration, 0)) {
+            for (auto& c : borderRow) c = borderColor;
+            borderRowStamp = penGeneration;
+        }
+        halfRow = borderRow;
         return;
     }
     const uint8_t b = static_cast<uint8_t>(videoByteValue);
     const unsigned entry = (mode & 3u) << 8 | b;
     if (__builtin_expect(halfCacheStamp[entry] != penGeneration, 0)) fillHalfCache(entry);
-    const uint32_t* colours = halfCacheColours[entry];
-#if defined(__SSE2__)
-    const __m128i* from = reinterpret_cast<const __m128i*>(colours);
-    __m128i* to = reinterpret_cast<__m128i*>(halfColours);
-    _mm_store_si128(to, _mm_load_si128(from));
-    _mm_store_si128(to + 1, _mm_load_si128(from + 1));
-#else
-    std::memcpy(halfColours, colours, sizeof halfColours);
-#endif
+    halfRow = halfCacheColours[entry];
 }
 
 inline void gaCPC::crtcVsyncEdge() {
@@ -135,7 +130,7 @@ inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
         const uint32_t c = monitor_blank_color;
         for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
     } else {
-        std::memcpy(out, halfColours, sizeof halfColours);
+        std::memcpy(out, halfRow, sizeof halfColours);
     }
     cpcscreenpixels_xy = xy + kHalfTicks;
     monitorHalfAhead = blank;

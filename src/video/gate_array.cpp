@@ -37,11 +37,8 @@ void gaCPC::buildPixelTables() {
 // colours, so it shows from the next half-microsecond point on.
 void gaCPC::setPenColour() {
     pens[penSelect] = monitor_aBGR[colorValue];
-    if (penSelect == 16) {
-        borderColor = pens[16];
-    } else {
-        pensChanged();
-    }
+    if (penSelect == 16) borderColor = pens[16];
+    pensChanged();
 }
 
 // Out of line: an entry is worked out once per set of pens.

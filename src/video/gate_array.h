@@ -40,9 +40,16 @@ public:
     uint8_t mode1Table[256][4] = {};
     uint8_t mode2Table[256][8] = {};
 
-    // The eight colours of the half character being serialised, worked out at
-    // ticks 0 and 8 (pens only change between halves, so this is exact).
+    // The eight colours of the half character being serialised, chosen at
+    // ticks 0 and 8 (pens only change between halves, so this is exact):
+    // a row of the cache below, the border's row, or halfColours.
+    const uint32_t* halfRow = halfColours;
+    // Room for a half's colours worked out in place (the half routines, the
+    // Plus sprites over a row).
     alignas(16) uint32_t halfColours[8] = {};
+    // borderColor eight times, good while its stamp equals penGeneration.
+    alignas(16) uint32_t borderRow[8] = {};
+    uint32_t borderRowStamp = 0;
     // The same colours by mode and video byte (entry mode << 8 | byte),
     // worked out once per set of pens: an entry holds while its stamp equals
     // penGeneration. Any run of steps starts a new generation (pens set
@@ -53,6 +60,7 @@ public:
     void pensChanged() {
         if (++penGeneration == 0) {
             std::memset(halfCacheStamp, 0, sizeof halfCacheStamp);
+            borderRowStamp = 0;
             penGeneration = 1;
         }
     }
@@ -120,7 +128,7 @@ public:
     void monitor_update_pixel();
     void monitor_update_sync();
     // The same for `Count` adjacent ticks from tick `firstTick` of the half;
-    // the colours come from halfColours.
+    // the colours come from halfRow.
     template <int Count> void monitor_run_pixel(int firstTick);
     template <int Count> void monitor_run_sync(int firstTick);
     void monitor_ticks_one_by_one(int firstTick, int count);
@@ -173,7 +181,7 @@ protected:
     void halfTwoPixels(uint32_t p0, uint32_t p1);
     void fillHalfCache(unsigned entry);
     // Ticks first..first+Count-1 of the microsecond (within one half), as one
-    // run. The runs take their colours from halfColours; pixelColor is only
+    // run. The runs take their colours from halfRow; pixelColor is only
     // the single-tick routines' input, set before each of them.
     template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
     // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.

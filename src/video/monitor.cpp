@@ -138,7 +138,7 @@ void gaCPC::monitor_update_sync() {
 }
 
 // Runs of ticks. The frame clock hands the beam each half character (ticks
-// 0-7 or 8-15 of a microsecond, all from one set of halfColours) as a few
+// 0-7 or 8-15 of a microsecond, all from one halfRow) as a few
 // runs, the first of which starts at the half's tick 0. When no sync edge
 // can fall inside the half, that first run draws the whole half at once and
 // the half's later runs have nothing left to do. Inside a half only `blank`
@@ -164,7 +164,7 @@ inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
     const uint32_t start = cpcscreenpixels_xy - kHalfTicks;
     if (start >= kFramePixels) return;
     for (uint32_t i = static_cast<uint32_t>(first); i < kHalfTicks; ++i)
-        cpcscreenpixels[start + i] = g.blank ? monitor_blank_color : g.halfColours[i];
+        cpcscreenpixels[start + i] = g.blank ? monitor_blank_color : g.halfRow[i];
 }
 
 }  // namespace
@@ -186,7 +186,7 @@ void gaCPC::monitor_run_pixel(int first) {
                 const uint32_t c = monitor_blank_color;
                 for (uint32_t i = 0; i < n; ++i) out[i] = c;
             } else {
-                const uint32_t* colours = &halfColours[first];
+                const uint32_t* colours = &halfRow[first];
                 for (uint32_t i = 0; i < n; ++i) out[i] = colours[i];
             }
             cpcscreenpixels_xy = xy + n;
@@ -244,7 +244,7 @@ const gaCPC::MonitorRun gaCPC::kMonitorSyncRuns[8] = {
 // Kept out of line so that the runs stay leaf routines.
 [[gnu::noinline]] void gaCPC::monitor_ticks_one_by_one(int first, int count) {
     for (int i = 0; i < count; ++i) {
-        pixelColor = halfColours[first + i];
+        pixelColor = halfRow[first + i];
         (this->*monitorRoutine)();
     }
 }

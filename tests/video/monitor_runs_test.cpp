@@ -40,6 +40,7 @@ protected:
         BareMachine::SetUp();
         t_scanlines = false;
         for (int i = 0; i < 8; ++i) ga->halfColours[i] = 0xFF000000u | (0x111111u * (i + 1));
+        ga->halfRow = ga->halfColours;
         // A recognisable picture, so that a finished frame copies something.
         for (uint32_t i = 0; i < kFramePixels; ++i) cpcscreenpixels[i] = 0xFF000000u | (i * 2654435761u >> 8);
     }
