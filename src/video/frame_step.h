@@ -267,8 +267,10 @@ inline void gaCPC::syncPeripherals() {
 }
 
 // The microsecond that ends a quiet spell, or any microsecond while one of
-// them is busy; then the next spell, if all are quiet.
+// them is busy; then the next spell, if all are quiet. The step's countdown
+// has just gone below zero.
 inline void gaCPC::clockPeripherals() {
+    peripheralsQuietFor = 0;
     syncPeripherals();
     if (fdc) {
         fdc->clock();
@@ -385,11 +387,8 @@ template <class Chip>
     cpuTState<Chip, true>();
     cpuTState<Chip, true>();
 
-    if (peripheralsQuietFor) {
-        --peripheralsQuietFor;
-    } else {
-        clockPeripherals();
-    }
+    // One subtraction and its borrow: a spell's microsecond, or the end of it.
+    if (__builtin_sub_overflow(peripheralsQuietFor, 1u, &peripheralsQuietFor)) clockPeripherals();
 }
 
 inline void gaCPC::bringUpToDate() {
