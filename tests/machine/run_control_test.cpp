@@ -57,7 +57,7 @@ TEST_F(RunControl, StopsWithinAFrameAndRestarts) {
 TEST_F(RunControl, PacedFramesFollowTheFramePeriod) {
     run();
     ASSERT_TRUE(waitForFrames(1));
-    uint32_t first = framesEmulated;
+    [[maybe_unused]] const uint32_t first = framesEmulated;
     SDL_Delay(400);
     uint32_t frames = framesEmulated - first;
     // 400 ms at 19.968 ms a frame is 20 frames; a loaded machine may run fewer, never more.
@@ -70,7 +70,7 @@ TEST_F(RunControl, FreeRunIsUnpacedAndStopEndsIt) {
     run();
     freeRunEnable = 1;
     freeRun();
-    uint32_t first = framesEmulated;
+    [[maybe_unused]] const uint32_t first = framesEmulated;
     SDL_Delay(200);
 #ifndef __SANITIZE_ADDRESS__
     // (Under the sanitizers the emulation may not even reach real time.)
