@@ -25,6 +25,24 @@ protected:
         return before && !crtc->hsync;
     }
 
+    // A processor loop that selects `pen` (a pen number, or &10 for the
+    // border) and then flips it between black and white with the two OUT
+    // forms, from address 0 with the lower ROM away.
+    void loadColourFlipper(uint8_t pen) {
+        const uint8_t program[] = {
+            0x01, pen, 0x7F,  // LD BC,&7Fpp
+            0xED, 0x49,       // OUT (C),C      pen selected
+            0x3E, 0x54,       // LD A,&54       colour 20 (black), port &54xx
+            0x0E, 0x4B,       // LD C,&4B       colour 11 (white)
+            0xED, 0x49,       // loop: OUT (C),C
+            0xD3, 0x7F,       // OUT (&7F),A
+            0x18, 0xFA,       // JR loop
+        };
+        for (size_t i = 0; i < sizeof program; ++i) mem->banks[0][i] = program[i];
+        mem->lowerRom = nullptr;
+        cpu->reset();
+    }
+
     void acknowledge() {
         cpu->m1 = true;
         cpu->iorq = true;
@@ -138,23 +156,11 @@ TEST_F(GateArrayTiming, OneFinishedPicturePerFrame) {
     EXPECT_EQ(monitorFinishedFrames - before, 10u);
 }
 
-// A processor loop that flips the border between two colours with the two
-// OUT forms: OUT (C),C completes in the second T-state of its microsecond, so
-// its colour shows from tick 8; OUT (n),A completes in the fourth, so its
-// colour shows from tick 0 of the next microsecond.
+// The border flipped: OUT (C),C completes in the second T-state of its
+// microsecond, so its colour shows from tick 8; OUT (n),A completes in the
+// fourth, so its colour shows from tick 0 of the next microsecond.
 TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
-    const uint8_t program[] = {
-        0x01, 0x10, 0x7F,  // LD BC,&7F10
-        0xED, 0x49,        // OUT (C),C      border selected
-        0x3E, 0x54,        // LD A,&54       colour 20 (black), port &54xx
-        0x0E, 0x4B,        // LD C,&4B       colour 11 (white)
-        0xED, 0x49,        // loop: OUT (C),C
-        0xD3, 0x7F,        // OUT (&7F),A
-        0x18, 0xFA,        // JR loop
-    };
-    for (size_t i = 0; i < sizeof program; ++i) mem->banks[0][i] = program[i];
-    mem->lowerRom = nullptr;
-    cpu->reset();
+    loadColourFlipper(0x10);
     const uint32_t white = monitor_aBGR[11], black = monitor_aBGR[20];
     steps(2 * 19968);
 
@@ -189,18 +195,7 @@ TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
 // both colours, however the colours of a half are remembered between writes.
 TEST_F(GateArrayTiming, PaperAndBorderColourWritesShowWithinOneRun) {
     for (const uint8_t pen : {0x00, 0x10}) {
-        const uint8_t program[] = {
-            0x01, pen, 0x7F,  // LD BC,&7Fpp
-            0xED, 0x49,       // OUT (C),C      pen 0 or the border selected
-            0x3E, 0x54,       // LD A,&54       colour 20 (black)
-            0x0E, 0x4B,       // LD C,&4B       colour 11 (white)
-            0xED, 0x49,       // loop: OUT (C),C
-            0xD3, 0x7F,       // OUT (&7F),A
-            0x18, 0xFA,       // JR loop
-        };
-        for (size_t i = 0; i < sizeof program; ++i) mem->banks[0][i] = program[i];
-        mem->lowerRom = nullptr;
-        cpu->reset();
+        loadColourFlipper(pen);
         steps(19968);
         ga->clock();
         ga->clock();
