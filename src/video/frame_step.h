@@ -68,10 +68,6 @@ inline void gaCPC::latchVideoAddress() {
 
 inline void gaCPC::startHalf(uint16_t videoByteValue) {
     if (!crtc->dispen) {
-        if (__builtin_expect(borderRowStamp != penGeneration, 0)) {
-            for (auto& c : borderRow) c = borderColor;
-            borderRowStamp = penGeneration;
-        }
         halfRow = borderRow;
         return;
     }
@@ -409,6 +405,7 @@ inline void gaCPC::runSteps(uint32_t count) {
     static_cast<Chip*>(this)->mapReads();
     crtcOnlyCounted = false;
     pensChanged();
+    fillBorderRow();
     for (; count; --count) step<Chip>();
     bringUpToDate();
 }

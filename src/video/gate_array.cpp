@@ -37,8 +37,12 @@ void gaCPC::buildPixelTables() {
 // colours, so it shows from the next half-microsecond point on.
 void gaCPC::setPenColour() {
     pens[penSelect] = monitor_aBGR[colorValue];
-    if (penSelect == 16) borderColor = pens[16];
-    pensChanged();
+    if (penSelect == 16) {
+        borderColor = pens[16];
+        fillBorderRow();
+    } else {
+        pensChanged();
+    }
 }
 
 // Out of line: an entry is worked out once per set of pens.

@@ -47,9 +47,16 @@ public:
     // Room for a half's colours worked out in place (the half routines, the
     // Plus sprites over a row).
     alignas(16) uint32_t halfColours[8] = {};
-    // borderColor eight times, good while its stamp equals penGeneration.
-    alignas(16) uint32_t borderRow[8] = {};
-    uint32_t borderRowStamp = 0;
+    // borderColor eight times: set again at each run of steps and by the
+    // writes that reach the border within one. Two rows taken in turn, so
+    // that a half already pointing at the old one keeps its colours.
+    alignas(16) uint32_t borderRows[2][8] = {};
+    const uint32_t* borderRow = borderRows[0];
+    void fillBorderRow() {
+        uint32_t* next = borderRows[borderRow == borderRows[0] ? 1 : 0];
+        for (int i = 0; i < 8; ++i) next[i] = borderColor;
+        borderRow = next;
+    }
     // The same colours by mode and video byte (entry mode << 8 | byte),
     // worked out once per set of pens: an entry holds while its stamp equals
     // penGeneration. Any run of steps starts a new generation (pens set
@@ -60,7 +67,6 @@ public:
     void pensChanged() {
         if (++penGeneration == 0) {
             std::memset(halfCacheStamp, 0, sizeof halfCacheStamp);
-            borderRowStamp = 0;
             penGeneration = 1;
         }
     }
