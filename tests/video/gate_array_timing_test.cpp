@@ -26,17 +26,17 @@ protected:
     }
 
     // A processor loop that selects `pen` (a pen number, or &10 for the
-    // border) and then flips it between black and white with the two OUT
-    // forms, from address 0 with the lower ROM away.
-    void loadColourFlipper(uint8_t pen) {
+    // border) and then flips it between `colour` (black unless said) and
+    // white with the two OUT forms, from address 0 with the lower ROM away.
+    void loadColourFlipper(uint8_t pen, uint8_t colour = 20) {
         const uint8_t program[] = {
-            0x01, pen, 0x7F,  // LD BC,&7Fpp
-            0xED, 0x49,       // OUT (C),C      pen selected
-            0x3E, 0x54,       // LD A,&54       colour 20 (black), port &54xx
-            0x0E, 0x4B,       // LD C,&4B       colour 11 (white)
-            0xED, 0x49,       // loop: OUT (C),C
-            0xD3, 0x7F,       // OUT (&7F),A
-            0x18, 0xFA,       // JR loop
+            0x01, pen, 0x7F,                            // LD BC,&7Fpp
+            0xED, 0x49,                                 // OUT (C),C      pen selected
+            0x3E, static_cast<uint8_t>(0x40 | colour),  // LD A,&4x/&5x   the colour; port &4x/&5x
+            0x0E, 0x4B,                                 // LD C,&4B       colour 11 (white)
+            0xED, 0x49,                                 // loop: OUT (C),C
+            0xD3, 0x7F,                                 // OUT (&7F),A
+            0x18, 0xFA,                                 // JR loop
         };
         for (size_t i = 0; i < sizeof program; ++i) mem->banks[0][i] = program[i];
         mem->lowerRom = nullptr;
@@ -194,22 +194,29 @@ TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
 // border, for one whole frame in a single run: paper and border must take
 // both colours, however the colours of a half are remembered between writes.
 TEST_F(GateArrayTiming, PaperAndBorderColourWritesShowWithinOneRun) {
+    // Red rather than black, which the blanking also draws.
+    constexpr uint8_t kRed = 6;
     for (const uint8_t pen : {0x00, 0x10}) {
-        loadColourFlipper(pen);
+        loadColourFlipper(pen, kRed);
+        // The pens the program leaves alone show neither colour.
+        for (int other = 0; other <= 16; ++other) {
+            if (other != pen) ga->pens[other] = monitor_aBGR[4];
+        }
+        ga->borderColor = ga->pens[16];
         steps(19968);
         ga->clock();
         ga->clock();
 
-        const uint32_t white = monitor_aBGR[11], black = monitor_aBGR[20];
-        int whitePixels = 0, blackPixels = 0;
+        const uint32_t white = monitor_aBGR[11], red = monitor_aBGR[kRed];
+        int whitePixels = 0, redPixels = 0;
         for (uint32_t i = 0; i < kFramePixels; ++i) {
             whitePixels += cpcscreenpixels[i] == white;
-            blackPixels += cpcscreenpixels[i] == black;
+            redPixels += cpcscreenpixels[i] == red;
         }
-        // A third of the frame or more each; a colour stuck for the run
-        // leaves the other a tenth.
+        // Each colour covers a good part of the frame; a colour stuck for
+        // the run leaves the other a small fraction of that.
         EXPECT_GT(whitePixels, 50000) << "pen select " << int(pen);
-        EXPECT_GT(blackPixels, 50000) << "pen select " << int(pen);
+        EXPECT_GT(redPixels, 50000) << "pen select " << int(pen);
     }
 }
 
