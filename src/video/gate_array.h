@@ -41,8 +41,9 @@ public:
     uint8_t mode2Table[256][8] = {};
 
     // The eight colours of the half character being serialised, chosen at
-    // ticks 0 and 8 (pens only change between halves, so this is exact):
-    // a row of the cache below, the border's row, or halfColours.
+    // ticks 0 and 8: a row of the cache below, the border's row, or
+    // halfColours. A pen written within the half leaves that row alone, so
+    // the new colour shows from the next half on.
     const uint32_t* halfRow = halfColours;
     // Room for a half's colours worked out in place (the half routines, the
     // Plus sprites over a row).
