@@ -9,9 +9,7 @@ void asicCPC::raiseVideoInterrupt() {
 }
 
 // The WAIT pin as it stands: for callers that drive it themselves.
-void asicCPC::call_cpu() {
-    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<asicCPC>();
-}
+void asicCPC::call_cpu() { cpuTState<asicCPC, Z80CPU::WaitFromPin>(); }
 
 void asicCPC::clockMicrosecond() { runSteps<asicCPC>(1); }
 

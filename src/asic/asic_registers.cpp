@@ -129,11 +129,7 @@ void asicCPC::pensFromPage(uint8_t pen) {
     const uint8_t green = asicPage[kPalette + 2 * pen + 1] & 15;
     const uint32_t red = (redBlue >> 4) * 17u, blue = (redBlue & 15) * 17u;
     pens[pen] = kOpaqueBlack | blue << 16 | (green * 17u) << 8 | red;
-    if (pen == 16) {
-        borderColor = pens[16];
-        fillBorderRow();
-    }
-    if (pen < 16) pensChanged();
+    penWritten(pen);
 }
 
 void asicCPC::writeColourPage(uint8_t pen, uint8_t hardwareColour) {

@@ -78,14 +78,12 @@ void ay8910::writeRegister(uint8_t reg, uint8_t value) {
         const int ch = reg >> 1;
         regs[reg] = value;
         tonePeriod[ch] = static_cast<uint16_t>((regs[reg + 1] << 8) | value);
-        updateToneInert();
         break;
     }
     case 1: case 3: case 5: {
         const int ch = reg >> 1;
         regs[reg] = value & 15;
         tonePeriod[ch] = static_cast<uint16_t>((regs[reg] << 8) | regs[reg - 1]);
-        updateToneInert();
         break;
     }
     case 6:
@@ -102,11 +100,9 @@ void ay8910::writeRegister(uint8_t reg, uint8_t value) {
         }
         portAOutput = (value >> 6) & 1;
         portBOutput = (value >> 7) & 1;
-        updateToneInert();
         break;
     case 8: case 9: case 10:
         regs[reg] = value & 31;
-        updateToneInert();
         break;
     case 11: case 12:
         regs[reg] = value;
@@ -147,6 +143,8 @@ void ay8910::writeRegister(uint8_t reg, uint8_t value) {
     default:
         break;
     }
+    // Periods, mixer and volumes decide which channels are silent.
+    if (reg <= 10) updateToneInert();
 }
 
 void ay8910::envelopeStep() {

@@ -133,9 +133,11 @@ inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
     return true;
 }
 
-// While the beam draws pixels.
+// While the beam draws pixels: the limit is where the row end or the
+// buffer's end would fall inside the half.
 inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
-    beamHalfLimit = cpcscreenpixels_xy_half_limit;
+    const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeBufferEnd = kFramePixels - 7;
+    beamHalfLimit = beforeRowEnd < beforeBufferEnd ? beforeRowEnd : beforeBufferEnd;
     return beamHalfWithinLimit(syncEdgePossible);
 }
 
@@ -230,10 +232,9 @@ template <class Chip>
 // Inlined into the step; only an IORQ edge leaves it for the bus decoder.
 // WAIT is low in the first T-state of each microsecond and high in the
 // other three: the step passes it, so no pin is written for it.
-template <class Chip, bool Waiting>
+template <class Chip, Z80CPU::WaitInput Wait>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
-    constexpr Z80CPU::WaitInput kWait = Waiting ? Z80CPU::WaitHigh : Z80CPU::WaitLow;
-    if (cpu->clockWith<kWait>() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
+    if (cpu->clockWith<Wait>() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
 }
 
 inline void gaCPC::syncSound() {
@@ -355,7 +356,7 @@ template <class Chip>
     startHalf(shiftA);
     chip.plusHalf();
     const bool firstHalfAhead = halfFirstTicks<1>(0, !onlyCounted);
-    cpuTState<Chip, false>();
+    cpuTState<Chip, Z80CPU::WaitLow>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
     // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
@@ -367,7 +368,7 @@ template <class Chip>
         ticks<7>(1);
     ++soundOwed;
     produceAudioSample();
-    cpuTState<Chip, true>();
+    cpuTState<Chip, Z80CPU::WaitHigh>();
 
     if (onlyCounted) {
         videoPair += 2;
@@ -380,8 +381,8 @@ template <class Chip>
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
     halfFirstTicks<8>(8, false);
-    cpuTState<Chip, true>();
-    cpuTState<Chip, true>();
+    cpuTState<Chip, Z80CPU::WaitHigh>();
+    cpuTState<Chip, Z80CPU::WaitHigh>();
 
     // One subtraction and its borrow: a spell's microsecond, or the end of it.
     if (__builtin_sub_overflow(peripheralsQuietFor, 1u, &peripheralsQuietFor)) clockPeripherals();

@@ -37,12 +37,7 @@ void gaCPC::buildPixelTables() {
 // colours, so it shows from the next half-microsecond point on.
 void gaCPC::setPenColour() {
     pens[penSelect] = monitor_aBGR[colorValue];
-    if (penSelect == 16) {
-        borderColor = pens[16];
-        fillBorderRow();
-    } else {
-        pensChanged();
-    }
+    penWritten(penSelect);
 }
 
 // Out of line: an entry is worked out once per set of pens.
@@ -77,9 +72,7 @@ void gaCPC::reset() {
 }
 
 // The WAIT pin as it stands: for callers that drive it themselves.
-void gaCPC::call_cpu() {
-    if (cpu->clock() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<gaCPC>();
-}
+void gaCPC::call_cpu() { cpuTState<gaCPC, Z80CPU::WaitFromPin>(); }
 
 void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 

@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "z80/z80cpu.h"
+
 class gaCPC {
 public:
     using MonitorRoutine = void (gaCPC::*)();
@@ -65,6 +67,15 @@ public:
     alignas(16) uint32_t halfCacheColours[4 * 256][8] = {};
     uint32_t halfCacheStamp[4 * 256] = {};
     uint32_t penGeneration = 1;
+    // After pens[pen] was written: the border's row or the cached rows.
+    void penWritten(uint8_t pen) {
+        if (pen == 16) {
+            borderColor = pens[16];
+            fillBorderRow();
+        } else if (pen < 16) {
+            pensChanged();
+        }
+    }
     void pensChanged() {
         if (++penGeneration == 0) {
             std::memset(halfCacheStamp, 0, sizeof halfCacheStamp);
@@ -145,8 +156,9 @@ public:
     // HSYNC edge of the step is behind it), and so does a first half after a
     // CRTC clock that only counted (no edge to come).
     bool beamHalfAhead(bool syncEdgePossible = true);
-    // This clock's copy of cpcscreenpixels_xy_half_limit, taken while the
-    // beam draws pixels, 0 otherwise: the step's common case tests it alone.
+    // The beam can draw a whole half at once from any xy below this: worked
+    // out from the row end while the beam draws pixels, 0 otherwise, so that
+    // the step's common case tests one value.
     uint32_t beamHalfLimit = 0;
     bool beamHalfWithinLimit(bool syncEdgePossible);
     bool beamRetraceHalfAhead(bool syncEdgePossible = true);
@@ -165,7 +177,7 @@ public:
     template <class Chip> void runFrame();
     template <class Chip> void runSteps(uint32_t count);
     template <class Chip> void step();
-    template <class Chip, bool Waiting> void cpuTState();
+    template <class Chip, Z80CPU::WaitInput Wait> void cpuTState();
     template <class Chip> void ioEdge();
     void raiseVideoInterrupt();
 

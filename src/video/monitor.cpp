@@ -12,7 +12,6 @@
 uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
 uint32_t cpcscreenpixels_xy = 0;
 uint32_t cpcscreenpixels_xy_hsync = kFrameWidth;
-uint32_t cpcscreenpixels_xy_half_limit = kFrameWidth - 8;
 uint16_t monitor_nb_lines = 0;
 uint32_t monitor_vsync_ctr = 0;
 uint8_t monitor_hsync_ctr = 0;
@@ -26,8 +25,6 @@ uint8_t monitorHalfAhead = kMonitorNotAhead;
 
 void setBeamRowEnd(uint32_t xyHsync) {
     cpcscreenpixels_xy_hsync = xyHsync;
-    const uint32_t beforeRowEnd = xyHsync - 8, beforeBufferEnd = kFramePixels - 7;
-    cpcscreenpixels_xy_half_limit = beforeRowEnd < beforeBufferEnd ? beforeRowEnd : beforeBufferEnd;
     for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
         if (chip) chip->beamHalfLimit = 0;
     }
@@ -37,7 +34,6 @@ namespace {
 
 constexpr uint32_t kRowSkip = kFrameWidth;         // each line uses two buffer rows
 constexpr uint32_t kLineAdvance = 2 * kFrameWidth;
-constexpr uint32_t kRetraceWriteLimit = kMonitorRetraceWriteLimit;
 constexpr uint8_t kHorizontalFlybackTicks = 168;  // 10.5 us
 constexpr uint32_t kVerticalRetraceTicks = 24000; // 1500 us
 constexpr uint32_t kVerticalHoldRetraceTicks = 24960;
@@ -120,7 +116,7 @@ void gaCPC::monitor_update_sync() {
         if (!monitor_nb_lines) return;
         // A retrace that did not return the beam to the top: it keeps moving, blank.
         uint32_t xy = cpcscreenpixels_xy;
-        if (xy <= kRetraceWriteLimit) cpcscreenpixels[xy] = monitor_blank_color;
+        if (xy <= kMonitorRetraceWriteLimit) cpcscreenpixels[xy] = monitor_blank_color;
         beamStep(xy);
         cpcscreenpixels_xy = xy;
         return;
@@ -215,7 +211,7 @@ void gaCPC::monitor_run_sync(int first) {
                 return;
             }
             const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy > n && xy <= kRetraceWriteLimit + 1 - n) {
+            if (cpcscreenpixels_xy_hsync - xy > n && xy <= kMonitorRetraceWriteLimit + 1 - n) {
                 monitor_vsync_ctr -= n;
                 const uint32_t c = monitor_blank_color;
                 for (uint32_t i = 0; i < n; ++i) cpcscreenpixels[xy + i] = c;

@@ -13,11 +13,8 @@ constexpr uint32_t kFramePixels = kFrameWidth * kFrameHeight;
 extern uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
 extern uint32_t cpcscreenpixels_xy;
 extern uint32_t cpcscreenpixels_xy_hsync;
-// The beam can draw a whole half character (eight ticks) at once from any xy
-// below this: the row end and the buffer's end are both past the half.
-extern uint32_t cpcscreenpixels_xy_half_limit;
-// Sets the row end, and the half limit with it (the clocks' copies of it
-// are dropped, to be taken again).
+// Sets the row end; the clocks' whole-half limits (gaCPC::beamHalfLimit)
+// are dropped, to be worked out again from it.
 void setBeamRowEnd(uint32_t xyHsync);
 extern uint16_t monitor_nb_lines;
 extern uint32_t monitor_vsync_ctr;
