@@ -145,6 +145,32 @@ void Z80CPU::aluincdec(bool dec)
     setF(nf);
 }
 
+// INI/IND/OUTI/OUTD and every iteration of their repeating forms: S, Z, Y,
+// X from the decremented B (b); N from bit 7 of the byte moved (v); H and C
+// from the carry of k (v plus C +/- 1, or v plus L); P/V the parity of
+// (k & 7) ^ b.
+void Z80CPU::blockIoFlags(uint8_t v, unsigned k, uint8_t b)
+{
+    setF(uint8_t((szpTable[b] & (FlagS | FlagZ)) | (b & (FlagY | FlagX)) | ((v >> 6) & FlagN) |
+                 (k > 0xFF ? FlagH | FlagC : 0) | (szpTable[(k & 7) ^ b] & FlagPV)));
+}
+
+// A repeating I/O iteration (PC already back on ED, Y and X from it) also
+// runs B through H and P/V; v is still in dataLatch.
+void Z80CPU::blockIoRepeatFlags()
+{
+    const uint8_t b = regB(), v = dataLatch;
+    uint8_t f = getF();
+    int p = b;
+    if (f & FlagC) {
+        p = (v & 0x80) ? b - 1 : b + 1;
+        const bool h = (v & 0x80) ? (b & 0x0F) == 0x00 : (b & 0x0F) == 0x0F;
+        f = uint8_t((f & ~FlagH) | (h ? FlagH : 0));
+    }
+    // P/V flips when those three bits have odd parity.
+    setF(uint8_t(f ^ (~szpTable[p & 7] & FlagPV)));
+}
+
 // ---- 8-bit increment and decrement ----
 
 void Z80CPU::incdec_r()

@@ -110,11 +110,12 @@ void Z80CPU::ed_indi()
         requestIn(bc);
         break;
     }
-    case 1:
-        operand = regB();
-        aluincdec(true);
-        regB() = uint8_t(aluResult);
+    case 1: {
+        const uint8_t b = uint8_t(regB() - 1), v = dataLatch;
+        regB() = b;
+        blockIoFlags(v, v + ((regC() + (dir ? -1 : 1)) & 0xFF), b);
         break;
+    }
     case 2:
         init_incdec_reg16(dir, 2, 1, 2);
         request(BusWrite);
@@ -125,10 +126,13 @@ void Z80CPU::ed_indi()
 
 void Z80CPU::ed_indir()
 {
-    if (step < 3)
+    if (step < 3) {
         ed_indi();
-    else
-        repeatUnless(3, getF() & FlagZ);
+        return;
+    }
+    repeatUnless(3, getF() & FlagZ);
+    if (step == 4)
+        blockIoRepeatFlags();
 }
 
 // ---- OUTI / OUTD / OTIR / OTDR ----
@@ -141,12 +145,9 @@ void Z80CPU::ed_outdi()
         init_incdec_reg16(dir, 2, 1, 2);
         request(BusRead);
         break;
-    case 1:
-        operand = regB();
-        aluincdec(true);
-        break;
+    case 1: blockIoFlags(dataLatch, dataLatch + regL(), uint8_t(regB() - 1)); break;
     case 2: {
-        regB() = uint8_t(aluResult);
+        --regB();
         const uint16_t bc = getBC();
         setWZ(uint16_t(dir ? bc - 1 : bc + 1));
         requestOut(bc, dataLatch);
@@ -160,16 +161,15 @@ void Z80CPU::ed_otdir()
 {
     const int dir = blockDirection(opY);
     switch (step) {
-    case 0:
-        operand = regB();
-        aluincdec(true);
-        break;
+    case 0: break;
     case 1:
-        regB() = uint8_t(aluResult);
+        --regB();
         init_incdec_reg16(dir, 2, 1, 2);
         request(BusRead);
         break;
     case 2: {
+        // The flags need the byte, so they are set once it has been read.
+        blockIoFlags(dataLatch, dataLatch + regL(), regB());
         const uint16_t bc = getBC();
         setWZ(uint16_t(dir ? bc - 1 : bc + 1));
         requestOut(bc, dataLatch);
@@ -179,7 +179,11 @@ void Z80CPU::ed_otdir()
         if (getF() & FlagZ)
             finish();
         break;
-    default: repeatTail(4); break;
+    default:
+        repeatTail(4);
+        if (step == 4)
+            blockIoRepeatFlags();
+        break;
     }
 }
 

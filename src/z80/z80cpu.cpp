@@ -128,9 +128,11 @@ void Z80CPU::repeatTail(int a)
     int s = step - a;
     if (s == 0)
         setWZ(uint16_t(PC - 1));
-    else if (s == 2)
+    else if (s == 2) {
         PC = uint16_t(getWZ() - 1);
-    else if (s == 4)
+        // An iteration that repeats shows bits 13 and 11 of its own address in Y and X.
+        setF(uint8_t((getF() & ~(FlagY | FlagX)) | ((PC >> 8) & (FlagY | FlagX))));
+    } else if (s == 4)
         finish();
 }
 

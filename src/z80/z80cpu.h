@@ -202,6 +202,8 @@ public:
     void aluop(int kind);
     void aluWithA(int kind);
     void aluincdec(bool dec);
+    void blockIoFlags(uint8_t v, unsigned k, uint8_t b);
+    void blockIoRepeatFlags();
 
     // ---- handlers: main and index tables ----
     void nop();

@@ -96,7 +96,7 @@ std::map<std::string, FuseState> readExpected(const std::string& path)
 enum Deviation : unsigned {
     DevTstates = 1, // the T-state count (the suite's value is checked after correcting by the rule)
     DevR = 2,       // R (likewise corrected)
-    DevF = 4,       // F of the block I/O instructions
+    DevRepeatF = 4, // F after a repeating block iteration (checked against the chip's value below)
     DevWZ = 8,      // MEMPTR after a repeating block I/O iteration (checked against the rule)
 };
 
@@ -126,13 +126,42 @@ const PartRule kRulesOverSuite[] = {
     {"ddcb* fdcb*", DevTstates | DevR,
      "DD CB d op fetches its last byte as an opcode (M1 with refresh), so R advances by 3, not 2; "
      "the rotate/RES/SET forms run R i W after it: 24 T-states (BIT: R, 20 as in the suite); the suite counts 23"},
-    {"eda2* edaa* edb2* edba* eda3* edab* edb3* edbb*", DevF,
-     "INI/IND/OUTI/OUTD and their repeating forms set F as DEC B alone; the suite also mixes the "
-     "transferred byte and C or L into H, C and P/V"},
+    {"edb2_1 edb3_1 edbb_1 edb9_2", DevRepeatF,
+     "an iteration that repeats shows bits 13 and 11 of its own address in Y and X, and the I/O forms "
+     "also run B through H and P/V; the suite gives it the flags of a last iteration"},
     {"edb2_1 edba_1 edb3_1 edbb_1", DevWZ,
      "a repeating INIR/INDR/OTIR/OTDR iteration ends with the common repeat tail, WZ = address of its ED "
      "byte + 1; the suite keeps WZ = BC +/- 1"},
 };
+
+// F of the tests that end on a repeating iteration: the suite's and the
+// chip's, worked out by hand. B' is the decremented B, v the byte moved.
+struct RepeatFlags {
+    const char* test;
+    unsigned suiteF, chipF;
+};
+const RepeatFlags kRepeatFlags[] = {
+    // INIR at 0000h: B' = 09h, v = 0Ah, k = 0Ah + 41h = 4Bh, no carry; P/V = parity(3 ^ 09h) = 1.
+    // Repeat: Y, X = 0; C clear: P/V ^= not parity(B' & 7 = 1) = 1, so 0.
+    {"edb2_1", 0x0C, 0x00},
+    // OTIR at 0000h: B' = 02h, v = 9Dh, k = 9Dh + 7Dh = 11Ah: H, C; N; P/V = parity(2 ^ 2) = 1.
+    // Repeat: C set, bit 7 of v set: P/V ^= not parity((B' - 1) & 7 = 1) = 1, so 0; H = (2 = 0) = 0.
+    {"edb3_1", 0x17, 0x03},
+    // OTDR at 0000h: B' = 03h, v = B6h, k = B6h + CFh = 185h: H, C; N; P/V = parity(5 ^ 3) = 1.
+    // Repeat: C set, bit 7 of v set: P/V ^= not parity((B' - 1) & 7 = 2) = 1, so 0; H = (3 = 0) = 0.
+    {"edbb_1", 0x17, 0x03},
+    // CPDR at 7A45h: FFh - 6Ch = 93h: S, N, P/V, C kept; the suite's Y, X from n = 93h are 1, 0,
+    // the address's bits 13 and 11 are 1, 1.
+    {"edb9_2", 0xA7, 0xAF},
+};
+
+const RepeatFlags* repeatFlagsFor(const std::string& name)
+{
+    for (const RepeatFlags& r : kRepeatFlags)
+        if (name == r.test)
+            return &r;
+    return nullptr;
+}
 
 bool nameMatches(const std::string& name, const std::string& pattern)
 {
@@ -300,12 +329,14 @@ TEST(z80, fuse)
 
         std::ostringstream diff;
         unsigned seen = 0;
+        const RepeatFlags* rf = repeatFlagsFor(in.name);
         for (int k = 0; k < 13; ++k) {
             unsigned got = r.regs[k], want = ex.regs[k];
-            if (k == 0 && (dev & DevF) && got != want) {
-                seen |= DevF;
-                got >>= 8; // A still has to match
-                want >>= 8;
+            if (k == 0 && (dev & DevRepeatF) && rf && got != want) {
+                seen |= DevRepeatF;
+                if ((want & 0xFF) != rf->suiteF)
+                    diff << std::hex << " the suite's F is " << (want & 0xFF) << ", not " << rf->suiteF << std::dec;
+                want = (want & 0xFF00) | rf->chipF;
             }
             if (k == 12 && (dev & DevWZ) && got != want) {
                 seen |= DevWZ;
