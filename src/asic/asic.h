@@ -48,6 +48,9 @@ public:
     // Video (sprites, soft scroll, raster interrupt) and DMA scheduling.
     uint16_t lineCounter = 0;
     bool rasterArmed = false;
+    // The line on which the current HSYNC began: an HSYNC that runs on past
+    // a line start still belongs to the line it began on.
+    uint16_t rasterLine = 0;
     uint8_t scrollV = 0, scrollH = 0;
     bool extendBorder = false;
     uint32_t scrollHistory = 0;
@@ -122,6 +125,7 @@ public:
     }
     void plusHsyncStart() {
         rasterArmed = true;
+        rasterLine = lineCounter;
         dmaCursor = 2;
         dcsrShadow = dcsr;
         // No channel on: nothing for hsyncWork's DMA part this line.

@@ -13,7 +13,7 @@ uint8_t ramByte(uint16_t address) { return mem->banks[address >> 14][address & 0
 }  // namespace
 
 void asicCPC::hsyncWork() {
-    if (rasterArmed && hsyncOut && pri && pri == (crtc->plusLineCounter & 0x3FF)) {
+    if (rasterArmed && hsyncOut && pri && pri == (rasterLine & 0x3FF)) {
         rasterArmed = false;
         raiseVideoInterrupt();
     }
