@@ -64,6 +64,7 @@ void asicCPC::reset() {
     videoIntPending = false;
     lineCounter = 0;
     rasterArmed = false;
+    rasterLine = 0;
     scrollV = scrollH = 0;
     extendBorder = false;
     scrollHistory = 0;
@@ -129,6 +130,7 @@ void asicCPC::pensFromPage(uint8_t pen) {
     const uint8_t green = asicPage[kPalette + 2 * pen + 1] & 15;
     const uint32_t red = (redBlue >> 4) * 17u, blue = (redBlue & 15) * 17u;
     pens[pen] = kOpaqueBlack | blue << 16 | (green * 17u) << 8 | red;
+    penHardwareColour[pen] = kPenNotHardwareColour;  // a 4096-colour value the monitor shows as it is
     penWritten(pen);
 }
 

@@ -124,7 +124,7 @@ void asicSnapshotKeepPortColours(const uint8_t* hardwareColours) {
         const uint8_t* rbg = as->plusColorOf[colour];
         const uint8_t* entry = as->asicPage + kPalette + 2 * pen;
         if (entry[0] != (rbg[0] << 4 | rbg[1]) || (entry[1] & 15) != rbg[2]) continue;
-        as->pens[pen] = monitor_aBGR[colour];
+        as->setPenHardwareColour(pen, colour);
         if (pen == 16) as->borderColor = as->pens[16];
     }
 }

@@ -107,7 +107,9 @@ void memory::deleteLromData() {
 }
 
 void memory::init_urom(uint8_t slot) {
-    if (urom[slot]) return;
+    if (uromOwned[slot]) return;
+    // A slot that borrows a cartridge bank gets a block of its own: a ROM
+    // read into it must never overwrite the cartridge.
     urom[slot] = new uint8_t[kBankSize]();
     uromOwned[slot] = true;
 }

@@ -35,6 +35,7 @@ public:
 
     void initLromData();
     void deleteLromData();
+    // Gives the slot a block of its own, also when it borrows a cartridge bank.
     void init_urom(uint8_t slot);
     void delete_urom(uint8_t slot);
     void initCbBank(uint8_t n);

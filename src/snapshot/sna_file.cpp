@@ -196,7 +196,7 @@ void applyGateArray(const uint8_t* h) {
     // On the Plus these registers belong to the ASIC, which keeps them itself.
     gaChip()->penSelect = h[kSnaPenSelect] & 31;
     if (gaChip()->penSelect > 16) gaChip()->penSelect = 16;
-    for (int pen = 0; pen < 17; ++pen) gaChip()->pens[pen] = monitor_aBGR[h[kSnaPens + pen] & 31];
+    for (uint8_t pen = 0; pen < 17; ++pen) gaChip()->setPenHardwareColour(pen, h[kSnaPens + pen]);
     gaChip()->borderColor = gaChip()->pens[16];
     gaChip()->modeRomReg = h[kSnaModeRom] & 15;
     gaChip()->mode = gaChip()->modeRomReg & 3;
@@ -379,11 +379,11 @@ uint8_t ramFlagsByte() {
     }
 }
 
-uint8_t hardwareColourOf(uint32_t colour) {
-    for (uint8_t i = 0; i < 32; ++i) {
-        if (monitor_aBGR[i] == colour) return i;
-    }
-    return 18;
+// A pen's own colour (a Plus palette-page colour, black after reset) has no
+// hardware colour number: 18 stands in for it.
+uint8_t hardwareColourOf(const gaCPC& chip, int pen) {
+    const uint8_t colour = chip.penHardwareColour[pen];
+    return colour == gaCPC::kPenNotHardwareColour ? 18 : colour;
 }
 
 // Between two instructions a microsecond ends with the next opcode fetch's
@@ -528,7 +528,7 @@ uint8_t* fileSaveSNA() {
     // On the Plus the ASIC fills in its own pens and registers once it keeps them.
     h[kSnaPenSelect] = gaChip()->penSelect;
     for (int pen = 0; pen < 17; ++pen) {
-        h[kSnaPens + pen] = hardwareColourOf(gaChip()->pens[pen]);
+        h[kSnaPens + pen] = hardwareColourOf(*gaChip(), pen);
     }
     h[kSnaModeRom] = gaChip()->modeRomReg;
     h[kSnaRamConfig] = mem->ramConfig;

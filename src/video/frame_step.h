@@ -133,11 +133,11 @@ inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
     return true;
 }
 
-// While the beam draws pixels: the limit is where the row end or the
-// buffer's end would fall inside the half.
+// While the beam draws pixels: the limit is where the row end or the end of
+// the drawn lines (the vertical hold) would fall inside the half.
 inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
-    const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeBufferEnd = kFramePixels - 7;
-    beamHalfLimit = beforeRowEnd < beforeBufferEnd ? beforeRowEnd : beforeBufferEnd;
+    const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeDrawEnd = monitor_draw_end - 7;
+    beamHalfLimit = beforeRowEnd < beforeDrawEnd ? beforeRowEnd : beforeDrawEnd;
     return beamHalfWithinLimit(syncEdgePossible);
 }
 
@@ -151,7 +151,7 @@ inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
         if (monitor_vsync_ctr < kHalfTicks) return false;
         if (monitor_nb_lines) {
             const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > kMonitorRetraceWriteLimit + 1 - kHalfTicks)
+            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > monitor_retrace_write_limit + 1 - kHalfTicks)
                 return false;
             const uint32_t c = monitor_blank_color;
             for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;

@@ -36,8 +36,13 @@ void gaCPC::buildPixelTables() {
 // A colour write takes effect at once: the half in progress already has its
 // colours, so it shows from the next half-microsecond point on.
 void gaCPC::setPenColour() {
-    pens[penSelect] = monitor_aBGR[colorValue];
+    setPenHardwareColour(penSelect, colorValue);
     penWritten(penSelect);
+}
+
+void gaCPC::setPenHardwareColour(uint8_t pen, uint8_t colour) {
+    penHardwareColour[pen] = colour & 31;
+    pens[pen] = monitor_aBGR[colour & 31];
 }
 
 // Out of line: an entry is worked out once per set of pens.
@@ -56,6 +61,7 @@ void gaCPC::setPenColour() {
 void gaCPC::reset() {
     std::memcpy(palettes, kMonitorPalettes, sizeof palettes);
     for (auto& pen : pens) pen = kOpaqueBlack;
+    std::memset(penHardwareColour, kPenNotHardwareColour, sizeof penHardwareColour);
     pensChanged();
     hsyncOut = false;
     shiftA = 0;

@@ -38,6 +38,12 @@ public:
     uint32_t palettes[3][32] = {};
     // Pens 0-15, the border (16) and, on the Plus ASIC, sprite colours 1-15 (17-31).
     uint32_t pens[32] = {};
+    // Each pen's hardware colour number (0-31), which pens[] shows in the
+    // monitor's palette, or kPenNotHardwareColour when pens[] holds a colour
+    // of its own (black after reset, a Plus palette-page colour).
+    static constexpr uint8_t kPenNotHardwareColour = 0xFF;
+    uint8_t penHardwareColour[32] = {};
+    void setPenHardwareColour(uint8_t pen, uint8_t colour);
     uint8_t mode0Table[256][2] = {};
     uint8_t mode1Table[256][4] = {};
     uint8_t mode2Table[256][8] = {};

@@ -1,5 +1,6 @@
 #include "video/monitor.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -13,6 +14,9 @@ uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
 uint32_t cpcscreenpixels_xy = 0;
 uint32_t cpcscreenpixels_xy_hsync = kFrameWidth;
 uint16_t monitor_nb_lines = 0;
+uint16_t monitor_vertical_hold = kMonitorVerticalHold;
+uint32_t monitor_draw_end = kFramePixels;
+uint32_t monitor_retrace_write_limit = kMonitorRetraceWriteLimit;
 uint32_t monitor_vsync_ctr = 0;
 uint8_t monitor_hsync_ctr = 0;
 uint32_t monitor_blank_color = 0;
@@ -28,6 +32,14 @@ void setBeamRowEnd(uint32_t xyHsync) {
     for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
         if (chip) chip->beamHalfLimit = 0;
     }
+}
+
+void setMonitorVerticalHold(uint16_t lastLine) {
+    if (lastLine > kMonitorVerticalHold) lastLine = kMonitorVerticalHold;
+    monitor_vertical_hold = lastLine;
+    monitor_draw_end = (lastLine + 1u) * 2u * kFrameWidth;
+    monitor_retrace_write_limit = std::min(kMonitorRetraceWriteLimit, monitor_draw_end - 1);
+    setBeamRowEnd(cpcscreenpixels_xy_hsync);  // the clocks' whole-half limits follow
 }
 
 namespace {
@@ -100,12 +112,12 @@ namespace {
 InitialPalette initialPalette;
 }  // namespace
 
-// One tick of the drawing beam. Past the buffer's end the beam still moves
-// (nothing is written), so a picture that never gets a VSYNC still counts its
-// lines and rolls on vertical hold.
+// One tick of the drawing beam. Below the vertical hold's last line the beam
+// still moves (nothing is written), so a picture that never gets a VSYNC
+// still counts its lines and rolls on vertical hold.
 void gaCPC::monitor_update_pixel() {
     uint32_t xy = cpcscreenpixels_xy;
-    if (xy < kFramePixels) cpcscreenpixels[xy] = blank ? monitor_blank_color : pixelColor;
+    if (xy < monitor_draw_end) cpcscreenpixels[xy] = blank ? monitor_blank_color : pixelColor;
     if (beamStep(xy)) change_monitor_pixels();
     cpcscreenpixels_xy = xy;
 }
@@ -116,7 +128,7 @@ void gaCPC::monitor_update_sync() {
         if (!monitor_nb_lines) return;
         // A retrace that did not return the beam to the top: it keeps moving, blank.
         uint32_t xy = cpcscreenpixels_xy;
-        if (xy <= kMonitorRetraceWriteLimit) cpcscreenpixels[xy] = monitor_blank_color;
+        if (xy <= monitor_retrace_write_limit) cpcscreenpixels[xy] = monitor_blank_color;
         beamStep(xy);
         cpcscreenpixels_xy = xy;
         return;
@@ -176,7 +188,7 @@ void gaCPC::monitor_run_pixel(int first) {
     constexpr uint32_t n = Count;
     const uint32_t xy = cpcscreenpixels_xy;
     if (cpcscreenpixels_xy_hsync - xy > n) {
-        if (xy <= kFramePixels - n) {
+        if (xy + n <= monitor_draw_end) {
             uint32_t* out = &cpcscreenpixels[xy];
             if (blank) {
                 const uint32_t c = monitor_blank_color;
@@ -188,7 +200,7 @@ void gaCPC::monitor_run_pixel(int first) {
             cpcscreenpixels_xy = xy + n;
             return;
         }
-        if (xy >= kFramePixels) {  // below the buffer: the beam only moves
+        if (xy >= monitor_draw_end) {  // below the drawn lines: the beam only moves
             cpcscreenpixels_xy = xy + n;
             return;
         }
@@ -211,7 +223,7 @@ void gaCPC::monitor_run_sync(int first) {
                 return;
             }
             const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy > n && xy <= kMonitorRetraceWriteLimit + 1 - n) {
+            if (cpcscreenpixels_xy_hsync - xy > n && xy <= monitor_retrace_write_limit + 1 - n) {
                 monitor_vsync_ctr -= n;
                 const uint32_t c = monitor_blank_color;
                 for (uint32_t i = 0; i < n; ++i) cpcscreenpixels[xy + i] = c;
@@ -283,28 +295,27 @@ void monitor_init() {
         chip->hsyncOut = false;
     }
     cpcscreenpixels_xy = 0;
+    setMonitorVerticalHold(kMonitorVerticalHold);
     setBeamRowEnd(kFrameWidth);
     monitor_color();
     std::memset(cpcscreenpixels, 0, sizeof cpcscreenpixels);
 }
 
-// Keeps every pen on its hardware colour while the palette changes.
+// Every pen keeps its hardware colour and shows it in the new palette; a
+// colour of the pen's own (a Plus palette-page colour) stays as it is. The
+// palette changes first, so that a colour the running machine writes
+// meanwhile is taken from the new one or set again below.
 void monitor_color() {
-    const uint32_t* target = targetPalette();
-    // The Plus ASIC's pens hold its own 4096 colours and stay as they are.
-    if (ga) {
-        for (auto& pen : ga->pens) {
-            for (int i = 0; i < 32; ++i) {
-                if (monitor_aBGR[i] == pen) {
-                    pen = target[i];
-                    break;
-                }
-            }
-        }
-        ga->borderColor = ga->pens[16];
-    }
-    std::memcpy(monitor_aBGR, target, sizeof monitor_aBGR);
+    std::memcpy(monitor_aBGR, targetPalette(), sizeof monitor_aBGR);
     monitor_blank_color = monitor_aBGR[20];
+    for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
+        if (!chip) continue;
+        for (int pen = 0; pen < 32; ++pen) {
+            const uint8_t colour = chip->penHardwareColour[pen];
+            if (colour != gaCPC::kPenNotHardwareColour) chip->pens[pen] = monitor_aBGR[colour & 31];
+        }
+        chip->borderColor = chip->pens[16];
+    }
     uiCall(uiHooks.redrawMonitorIcons);
     refreshScreen = true;
 }

@@ -17,6 +17,14 @@ extern uint32_t cpcscreenpixels_xy_hsync;
 // are dropped, to be worked out again from it.
 void setBeamRowEnd(uint32_t xyHsync);
 extern uint16_t monitor_nb_lines;
+// Vertical hold: the last line the beam draws into the frame buffer (each
+// line takes two buffer rows; 319 is the buffer's last). Lines below it are
+// still counted and swept, but nothing is written there. monitor_init sets
+// kMonitorVerticalHold; monitor_draw_end is the pixel index where drawing stops.
+constexpr uint16_t kMonitorVerticalHold = 319;
+extern uint16_t monitor_vertical_hold;
+extern uint32_t monitor_draw_end;
+void setMonitorVerticalHold(uint16_t lastLine);
 extern uint32_t monitor_vsync_ctr;
 extern uint8_t monitor_hsync_ctr;
 extern uint32_t monitor_blank_color;
@@ -33,8 +41,10 @@ extern uint32_t monitorFinishedFrames;
 // The frame clock skips the half's later run when that run has nothing to do.
 constexpr uint8_t kMonitorNotAhead = 0xFF;
 constexpr uint8_t kMonitorAheadInRetrace = 2;
-// The blank beam of a retrace after a short frame stops writing here.
+// The blank beam of a retrace after a short frame stops writing here (or
+// above, at the vertical hold's end: monitor_retrace_write_limit).
 constexpr uint32_t kMonitorRetraceWriteLimit = 475903;
+extern uint32_t monitor_retrace_write_limit;
 extern uint8_t monitorHalfAhead;
 
 // Colour, gray and green palettes by hardware colour number, alpha 255.

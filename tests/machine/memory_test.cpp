@@ -153,6 +153,23 @@ TEST(MemoryMap, CartridgeBanksInUpperRomSlots) {
     EXPECT_EQ(m.urom[5], nullptr);
 }
 
+TEST(MemoryMap, AnExpansionRomNeverWritesTheCartridgeBankItsSlotBorrows) {
+    memory m;
+    m.init(128);
+    m.initCbBank(1);
+    m.cbBank[1][0] = 0xB1;
+    m.init_cburom();
+    ASSERT_EQ(m.urom[3], m.cbBank[1]);
+    m.init_urom(3);
+    ASSERT_NE(m.urom[3], m.cbBank[1]);
+    EXPECT_TRUE(m.ownsUrom(3));
+    m.urom[3][0] = 0x3E;
+    EXPECT_EQ(m.cbBank[1][0], 0xB1);
+    EXPECT_EQ(m.urom[5], m.cbBank[1]) << "the other slots keep the cartridge";
+    m.delete_cburom();
+    EXPECT_EQ(m.urom[3][0], 0x3E) << "the expansion ROM outlives the cartridge mapping";
+}
+
 class RomLoading : public ::testing::Test {
 protected:
     std::string path = (std::filesystem::temp_directory_path() / "kestrix-rom-test.rom").string();

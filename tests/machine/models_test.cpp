@@ -9,6 +9,9 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "support/built_machine.h"
+#include "support/headless_screen.h"
+#include "video/gate_array.h"
+#include "video/monitor.h"
 
 namespace {
 
@@ -88,6 +91,41 @@ TEST_F(Models, CrtcTypeThreeBelongsToThePlus) {
     EXPECT_TRUE(chooseCPCType("6128"));
     EXPECT_EQ(crtcType, 4);
     EXPECT_EQ(crtc->type, 4);
+}
+
+TEST_F(Models, AnExpansionRomOnThePlusLeavesTheCartridgeAlone) {
+    test_support::RomFont font;
+    ASSERT_TRUE(font.loadFromOsRom(test_support::sharedOsRom("6128")));
+    // BASIC 1.0 is a foreground ROM: in slot 3 it must not replace the cartridge's BASIC 1.1.
+    test_support::ScreenRun run = test_support::runToScreenshot(
+        home, 300,
+        {"-c", "6128+", "-u", "3", "-r", sharedPath(std::string("roms/") + basicRomFileName(CPC464, LangUK))});
+    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
+    test_support::ScreenText text = test_support::readScreenText(run.picture, font);
+    EXPECT_TRUE(text.contains("BASIC 1.1")) << text.dump();
+    EXPECT_TRUE(text.contains("Ready")) << text.dump();
+}
+
+TEST_F(Models, AModelChangeSetsTheVerticalHoldTo319) {
+    // The last buffer row the beam wrote in 60 frames of the booting machine.
+    auto lastRowWritten = [] {
+        std::memset(cpcscreenpixels, 0, sizeof cpcscreenpixels);
+        for (int frame = 0; frame < 60; ++frame) ga->clock();
+        int last = -1;
+        for (int row = 0; row < kFrameHeight; row += 2) {
+            for (int x = 0; x < kFrameWidth; ++x) {
+                if (cpcscreenpixels[row * kFrameWidth + x]) last = row;
+            }
+        }
+        return last;
+    };
+    // Nothing is written below the hold's last line, not even by the blank sweep of a retrace.
+    setMonitorVerticalHold(100);
+    EXPECT_EQ(lastRowWritten(), 200);
+    EXPECT_EQ(lastRowWritten(), 200);
+    ASSERT_TRUE(chooseCPCType("464"));
+    EXPECT_EQ(monitor_vertical_hold, 319);
+    EXPECT_EQ(lastRowWritten(), 638) << "the boot rolls through the whole buffer";
 }
 
 TEST_F(Models, CrtcCycleOrder) {

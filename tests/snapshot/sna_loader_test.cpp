@@ -18,6 +18,7 @@
 #include "snapshot/snr_replay.h"
 #include "video/monitor.h"
 #include "sna_test_support.h"
+#include "support/bare_machine.h"
 #include "support/built_machine.h"
 
 using namespace sna_test;
@@ -37,6 +38,9 @@ protected:
         uiHooks.showOSDText = captureOsd;
     }
     void TearDown() override {
+        t_color = true;
+        t_colorG = false;
+        monitor_color();
         uiHooks.showOSDText = nullptr;
         freeTextBuffers();
         BuiltMachine::TearDown();
@@ -118,7 +122,7 @@ TEST_F(SnaLoader, Version1On6128Keeps128KBAndTakesType0Routines) {
 TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {
     for (int i = 0; i < 150; ++i) runOneFrame();
     // Hardware colours 18 to 31, the VSYNC delay and a RAM configuration to keep.
-    for (int pen = 0; pen < 17; ++pen) ga->pens[pen] = monitor_aBGR[18 + pen % 14];
+    for (uint8_t pen = 0; pen < 17; ++pen) ga->setPenHardwareColour(pen, static_cast<uint8_t>(18 + pen % 14));
     ga->vsyncIntDelay = 1;
     std::vector<uint8_t> first = save();
     EXPECT_EQ(first[0x6D], 2);
@@ -130,6 +134,29 @@ TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {
     std::vector<uint8_t> second = save();
     ASSERT_EQ(first.size(), second.size());
     for (size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i], second[i]) << "offset " << std::hex << i;
+}
+
+TEST_F(SnaLoader, InksSavedOnAGrayOrGreenMonitorComeBackInColour) {
+    // Gray and green share values between hardware colours (2 and 17 are both
+    // C0 C0 C0 in gray): the file must still name each pen's own colour.
+    for (int round = 0; round < 2; ++round) {
+        for (uint8_t pen = 0; pen < 17; ++pen) {
+            test_support::ioCycle(0x7F00, pen == 16 ? 0x10 : pen);
+            test_support::ioCycle(0x7F00, static_cast<uint8_t>(0x40 | ((pen + 15 * round) & 31)));
+        }
+        t_color = false;
+        t_colorG = round == 1;
+        monitor_color();
+        std::vector<uint8_t> file = save();
+        for (int pen = 0; pen < 17; ++pen) EXPECT_EQ(file[0x2F + pen], (pen + 15 * round) & 31) << "pen " << pen;
+        ASSERT_TRUE(load(file));
+        t_color = true;
+        monitor_color();
+        for (int pen = 0; pen < 17; ++pen) {
+            EXPECT_EQ(ga->pens[pen], kMonitorPalettes[0][(pen + 15 * round) & 31]) << "pen " << pen;
+        }
+        EXPECT_EQ(ga->borderColor, ga->pens[16]);
+    }
 }
 
 // DI; BC, DE, HL, A = 1111, 2222, 3333, 44; EXX; 5555, 6666, 7777; EX AF,AF';

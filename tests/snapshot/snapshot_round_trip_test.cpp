@@ -104,6 +104,19 @@ TEST_F(SnapshotRoundTrip, PlusAsicStateOn6128Plus) {
     EXPECT_TRUE(std::equal(file.end() - 2296, file.end(), again.end() - 2296));
 }
 
+TEST_F(SnapshotRoundTrip, Cpc464PlusComesBackAsItWasSaved) {
+    RgbaImage saved;
+    const std::string sna =
+        saveAfter(500, {"-c", "464+", "-a", "10 REM 464 PLUS\rMODE 0:INK 1,17:INK 2,2:BORDER 24:LIST"}, &saved);
+    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    ASSERT_EQ(file.size(), 256u + 65536u + 8u + 2296u);
+    EXPECT_EQ(file[0x6D], 5);
+    expectSamePictureAfterLoad(sna, saved);
+    // Saved again before a single frame ran: the same file, memory and all.
+    const std::vector<uint8_t> again = sna_test::readFile(saveAfter(0, {"-s", sna}));
+    EXPECT_TRUE(again == file) << "the reloaded 464+ differs";
+}
+
 TEST_F(SnapshotRoundTrip, ExpansionBanksOf576KB) {
     // Autorun typing merges a key typed twice in a row, hence the decimal numbers.
     const std::string sna = saveAfter(

@@ -142,27 +142,58 @@ TEST_F(MonitorBeam, FinishedFrameDoublesOrBlanksOddRows) {
 }
 
 TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
-    ga->pens[3] = monitor_aBGR[4];
-    ga->pens[16] = monitor_aBGR[4];
-    ga->pens[5] = 0x12345678u;  // not a palette colour: left alone
-    EXPECT_EQ(ga->pens[3], 0xFF6B0200u) << "00 02 6B in colour";
-
-    t_color = false;
-    t_colorG = false;
-    monitor_color();
-    EXPECT_EQ(ga->pens[3], 0xFF303030u);
-    EXPECT_EQ(ga->borderColor, 0xFF303030u);
-    EXPECT_EQ(ga->pens[5], 0x12345678u);
-    EXPECT_EQ(monitor_blank_color, 0xFF282828u);
-
-    t_color = true;
-    monitor_change_color();  // colour -> green
+    // Gray and green give several hardware colours one value (0 and 1, 2 and
+    // 17, ...): the pens must still come back to their own colours.
+    enum { kColour, kGray, kGreen };
+    auto choose = [](int palette) {
+        t_color = palette == kColour;
+        t_colorG = palette == kGreen;
+        monitor_color();
+    };
+    as->reset();
+    // A Plus palette-page colour is the pen's own and stays through every switch.
+    as->mWrite(0x2400 + 2 * 15, 0x4A);
+    as->mWrite(0x2400 + 2 * 15 + 1, 0x07);
+    const uint32_t pagePen = as->pens[15];
+    for (int round = 0; round < 32; ++round) {
+        choose(round % 3);  // the colours are written in every palette
+        for (uint8_t pen = 0; pen <= 16; ++pen) {
+            const uint8_t colour = static_cast<uint8_t>((round + pen) & 31);
+            test_support::ioCycle(0x7F00, pen == 16 ? 0x10 : pen);
+            test_support::ioCycle(0x7F00, static_cast<uint8_t>(0x40 | colour));
+            if (pen == 15) continue;
+            test_support::ioCycleOn(as, 0x7F00, pen == 16 ? 0x10 : pen);
+            test_support::ioCycleOn(as, 0x7F00, static_cast<uint8_t>(0x40 | colour));
+        }
+        for (int palette : {kGray, kColour, kGreen, kColour, kGray, kGreen}) {
+            choose(palette);
+            for (int pen = 0; pen <= 16; ++pen) {
+                const uint32_t shown = kMonitorPalettes[palette][(round + pen) & 31];
+                ASSERT_EQ(ga->pens[pen], shown) << "round " << round << " pen " << pen << " palette " << palette;
+                if (pen != 15) {
+                    ASSERT_EQ(as->pens[pen], shown) << "Plus, round " << round << " pen " << pen;
+                }
+            }
+            ASSERT_EQ(ga->borderColor, ga->pens[16]);
+            ASSERT_EQ(as->borderColor, as->pens[16]);
+            ASSERT_EQ(as->pens[15], pagePen);
+            ASSERT_EQ(monitor_blank_color, kMonitorPalettes[palette][20]);
+        }
+    }
+    // Hardware colour 4 is 00 02 6B in colour, 30 30 30 in gray; the key cycles colour, green, gray.
+    choose(kColour);
+    test_support::ioCycle(0x7F00, 0x00);
+    test_support::ioCycle(0x7F00, 0x44);
+    EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
+    monitor_change_color();
     EXPECT_TRUE(t_colorG);
-    EXPECT_EQ(ga->pens[3], 0xFF115C16u);
-    monitor_change_color();  // green -> gray
-    monitor_change_color();  // gray -> colour
+    EXPECT_EQ(ga->pens[0], 0xFF115C16u);
+    monitor_change_color();
+    EXPECT_FALSE(t_color || t_colorG);
+    EXPECT_EQ(ga->pens[0], 0xFF303030u);
+    monitor_change_color();
     EXPECT_TRUE(t_color);
-    EXPECT_EQ(ga->pens[3], 0xFF6B0200u);
+    EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
 }
 
 TEST_F(MonitorBeam, BeamPastTheBufferWritesNothing) {

@@ -150,6 +150,14 @@ TEST_F(MonitorRuns, DrawingRunsAtTheBufferEndMatchSingleTicks) {
         const std::string name = "buffer end in " + std::to_string(left);
         checkAllRuns({name.c_str(), false, false, kFramePixels - left, kFramePixels + 100, 320, 0, 0});
     }
+    // A vertical hold above the buffer's last line ends the drawing there.
+    setMonitorVerticalHold(99);
+    const uint32_t holdEnd = 100 * 2 * kRow;
+    for (uint32_t left = 0; left <= 9; ++left) {
+        const std::string name = "vertical hold end in " + std::to_string(left);
+        checkAllRuns({name.c_str(), false, false, holdEnd - left, holdEnd + 100, 100, 0, 0});
+    }
+    setMonitorVerticalHold(kMonitorVerticalHold);
     checkAllRuns({"below the buffer", false, false, kFramePixels + 2000, kFramePixels + 2832, 330, 0, 0});
     checkAllRuns({"row end below the buffer", false, false, kFramePixels + 2830, kFramePixels + 2832, 330, 0, 0});
 }
