@@ -40,6 +40,7 @@ void floppyDrive::init(uint8_t unit) {
     shiftRegister = 0;
     cellMask = 0x8000;
     quiet = quietFullByte = false;
+    indexOwed = false;
 }
 
 void floppyDrive::start_motor(bool on) {
@@ -188,34 +189,55 @@ void floppyDrive::turn() {
 
 [[gnu::noinline]] void floppyDrive::loadNextWord() {
     cellMask = 0x8000;
-    if (motorRunning && trackBuffer && position < copyEnd) {
-        readWord = trackBuffer[position++];
-        // A track whose length is not a whole number of words ends on a short word.
-        if (trackNibbles && position == copyEnd) cellMask = static_cast<uint16_t>(0x8000 >> (16 - 4 * trackNibbles));
+    if (!motorRunning || !trackBuffer) return;
+    if (position >= copyEnd) {
+        // A short final word ended inside a byte cell: the next copy follows
+        // at once, and its index pulse comes at the byte boundary.
+        if (!trackNibbles || indexOwed) return;
+        nextCopy();
+        indexOwed = true;
+    }
+    readWord = trackBuffer[position++];
+    // A track whose length is not a whole number of words ends on a short word.
+    if (trackNibbles && position == copyEnd) cellMask = static_cast<uint16_t>(0x8000 >> (16 - 4 * trackNibbles));
+}
+
+void floppyDrive::nextCopy() {
+    if (++revolution == kRevolutionsPerTrack) {
+        revolution = 0;
+        position = 0;
+        copyEnd = trackLength;
+    } else {
+        position = copyEnd;
+        copyEnd += trackLength;
     }
 }
 
 [[gnu::noinline]] void floppyDrive::huntSync() {
     bool match = shiftRegister == kMfmSyncA1 || shiftRegister == kMfmIndexSyncC2;
-    if (syncWindow) --syncWindow;
+    // A pattern only opens a window of sixteen cells; one that comes within it
+    // realigns the byte cells on itself (the next microsecond ends a byte).
+    // The 00 bytes before a mark give a C2 pattern five cells ahead of the
+    // first A1, so marks realign and a stray A1 in a gap does not.
+    if (!syncWindow) {
+        if (match) syncWindow = 16;
+        return;
+    }
+    --syncWindow;
     if (match) {
-        // Realign the byte cells on the mark: the next microsecond ends a byte.
-        bitCounter = 31;
+        if (syncWindow) bitCounter = 31;
         syncWindow = 16;
     }
 }
 
 void floppyDrive::byteBoundary() {
-    if (position >= copyEnd) {
+    if (position >= copyEnd || indexOwed) {
         indexPulse = true;
         if (indexWait && --indexWait == 0) recomputeReady();
-        if (++revolution == kRevolutionsPerTrack) {
-            revolution = 0;
-            position = 0;
-            copyEnd = trackLength;
+        if (indexOwed) {
+            indexOwed = false;
         } else {
-            position = copyEnd;
-            copyEnd += trackLength;
+            nextCopy();
         }
     } else {
         indexPulse = false;
@@ -247,6 +269,7 @@ void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
     diskChanged = true;
     position = 0;
     revolution = 0;
+    indexOwed = false;
     bool hadBuffer = trackBuffer != nullptr;
     selectTrack();
     if (!hadBuffer) recomputeReady();

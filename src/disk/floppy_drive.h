@@ -62,6 +62,9 @@ public:
     uint8_t syncWindow = 16;
     uint16_t shiftRegister = 0;
     uint16_t cellMask = 0x8000;
+    // The copy ended within a byte cell and the next one has started: the
+    // index pulse of that byte boundary is still to come.
+    bool indexOwed = false;
     // Quiet: nothing watches the cells (no sync search, no write, no step, no
     // motor change under way), so a microsecond only counts bitCounter; the
     // cells of each byte cell are shifted in one go at its boundary, before
@@ -123,6 +126,7 @@ private:
     void shiftCell();
     void shiftCells(int count);
     void loadNextWord();
+    void nextCopy();
     void huntSync();
     void recomputeReady();
     void freeTracks();

@@ -150,6 +150,7 @@ void floppyDrive::attach_disk(trackInfo* info, uint16_t** buffers, int tracks, u
     bitCounter = 31;
     position = 0;
     revolution = 0;
+    indexOwed = false;
     sideFlipped = false;
     headSide = 0;
     if (tracks - 1 < cylinder) {

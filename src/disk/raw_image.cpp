@@ -190,6 +190,8 @@ bool buildTrack(const std::vector<uint8_t>& streams, trackInfo& info, uint16_t* 
     for (int k = 0; k < kRevolutionsPerTrack; ++k) {
         size_t r = static_cast<size_t>(k) % revs.size();
         for (uint32_t j = 0; j < length; ++j) words[k * length + j] = revs[r].word(start[r] + 16 * int64_t(j));
+        // The drive plays the low cells of a short final word: the odd byte goes there.
+        if (firstBytes & 1) words[k * length + length - 1] >>= 8;
     }
     info.trackLength = static_cast<uint16_t>(length);
     info.lastWordNibbles = (firstBytes & 1) ? 2 : 0;

@@ -96,23 +96,35 @@ bool flipAt(std::string& name, size_t pos) {
 
 }  // namespace
 
+namespace {
+
+void forgetTape() {
+    t_loadeject_cdt = false;
+    t_led_k7 = false;
+    if (fileName_cdt_str) fileName_cdt_str[0] = 0;
+    textShowOSD("Tape ejected !");
+}
+
+}  // namespace
+
 void eject_cdt() {
     // The deck frees the pulses the emulation thread plays.
     bool wasRunning = running != 0;
     if (wasRunning) stopRun();
     if (tape) tape->eject();
-    t_loadeject_cdt = false;
-    t_led_k7 = false;
-    if (fileName_cdt_str) fileName_cdt_str[0] = 0;
-    textShowOSD("Tape ejected !");
+    forgetTape();
     if (wasRunning) run();
 }
 
-void loadeject_cdt(const char* name, char kind) {
-    if (t_loadeject_cdt) eject_cdt();
-    if (cpcType == GX4000 || !tape) return;
+bool loadeject_cdt(const char* name, char kind) {
+    if (cpcType == GX4000 || !tape) {
+        if (t_loadeject_cdt) eject_cdt();
+        return false;
+    }
     int64_t length = cPCFileLength;
     SDL_RewindFile(0);
+    tapeImageEmpty = false;
+    // A loader empties the deck itself once it takes the file.
     int loaded = 0;
     switch (kind) {
         case 'c': loaded = fileCDT(name, length); break;
@@ -120,8 +132,16 @@ void loadeject_cdt(const char* name, char kind) {
         case 's': loaded = fileCSW(length); break;
         default: break;
     }
+    // An image with nothing to play is refused before the deck is touched:
+    // the tape in it stays, rather than the user losing it to an empty file.
+    if (!loaded && tapeImageEmpty) return false;
+    if (t_loadeject_cdt) {
+        if (!loaded) tape->eject();
+        forgetTape();
+    }
     t_loadeject_cdt = loaded != 0;
     if (t_loadeject_cdt && fileName_cdt_str) copyToTextBuffer(fileName_cdt_str, fileNamePart(name));
+    return t_loadeject_cdt;
 }
 
 bool load_tape_file(const char* path) {
@@ -131,13 +151,14 @@ bool load_tape_file(const char* path) {
     SDL_CloseFile();
     char kind = tapeKindOfPath(path);
     SDL_OpenFile(path);
+    bool loaded = false;
     if (!cPCFile) {
         textShowOSD("\366 %s %s ! \367", path, fileOpenProblem());
     } else if (!kind) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
-        loadeject_cdt(path, kind);
-        if (t_loadeject_cdt) {
+        loaded = loadeject_cdt(path, kind);
+        if (loaded) {
             size_t dirLength = static_cast<size_t>(fileNamePart(path) - path);
             if (dirLength >= kTextBufferSize) dirLength = kTextBufferSize - 1;
             std::memcpy(tapeDirectory, path, dirLength);
@@ -153,7 +174,7 @@ bool load_tape_file(const char* path) {
     }
     SDL_CloseFile();
     if (wasRunning) run();
-    return t_loadeject_cdt;
+    return loaded;
 }
 
 void autorun_cdt(uint32_t delayMs) {

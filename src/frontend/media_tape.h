@@ -10,11 +10,12 @@ extern bool t_loadeject_cdt;
 // Loads a tape image by its extension (cdt and tzx, csw, wav): opens it,
 // replaces the tape, closes it and shows the tape's name or the loader's
 // wrong-format text. Stops the emulation meanwhile and restarts it if it ran.
-// True when the tape is in the deck.
+// True when this file was loaded.
 bool load_tape_file(const char* path);
 // Replaces the tape with the image open in the file layer; kind 'c' CDT/TZX,
-// 'w' WAV, 's' CSW. t_loadeject_cdt tells the result.
-void loadeject_cdt(const char* name, char kind);
+// 'w' WAV, 's' CSW; true when it was loaded. A refused file leaves the deck
+// empty, but an image with nothing to play leaves the tape that was in it.
+bool loadeject_cdt(const char* name, char kind);
 void eject_cdt();
 
 // Tape autorun (Home key, -e): the deck goes into play after delayMs, and

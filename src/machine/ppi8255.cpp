@@ -97,7 +97,9 @@ void PPIi8255::portCChanged() {
 void PPIi8255::applyPortCOutputs() {
     tape->writeLevel = (portC >> 5) & 1;
     tape->motorLine = (portC >> 4) & 1;
-    if ((tape->motorLine && tape->playKey) != tape->moving) tape->setPlaymotorChange();
+    // Against the target, not the moving state: a motor switched on again
+    // while it still runs down must cancel the stop.
+    if ((tape->motorLine && tape->playKey) != tape->motorTarget) tape->setPlaymotorChange();
 
     ay->bdir = (portC >> 7) & 1;
     ay->bc1 = (portC >> 6) & 1;

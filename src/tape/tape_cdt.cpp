@@ -235,6 +235,13 @@ int fileCDT(const char* name, int64_t length) {
     }
     readU8();  // version, major and minor
     readU8();
+    if (filepos_idx >= length) {
+        // Loading it would give a tape that plays nothing, without a word:
+        // refused as a wrong header is, with the tape in the deck kept.
+        SDL_Log("CDT : %s holds no blocks, refused", name ? name : "");
+        tapeImageEmpty = true;
+        return 0;
+    }
     fileLength = length;
     zeroBitPulseLength = kStandardZeroBit;
     oneBitPulseLength = kStandardOneBit;
@@ -244,13 +251,6 @@ int fileCDT(const char* name, int64_t length) {
     tape->eject();
     addTapeIndex(TapeKindBeginOfTape);
     pushPause(kLeadInPauseMs);
-
-    if (filepos_idx >= length) {
-        // Loading it would give a tape that plays nothing, without a word.
-        SDL_Log("CDT : %s holds no blocks, refused", name ? name : "");
-        discardTableDataPulse();
-        return 0;
-    }
     while (filepos_idx < length) {
         if (tableDataPulseFull()) break;
         int64_t offset = filepos_idx;

@@ -159,6 +159,7 @@ int fileCSW(int64_t length) {
     if (!cswDecodable(major, compression, rate)) return 0;
     if (tapeFileRemaining(length) == 0) {
         SDL_Log("CSW: no pulse data after the header, refused");
+        tapeImageEmpty = true;
         return 0;
     }
     beginTableDataPulse();

@@ -10,6 +10,13 @@ bool t_led_k7 = false;
 uint32_t tapeCounterIndexCount = 0;
 uint32_t tapeCounterIndex = 0;
 
+namespace {
+
+// Blocks a delivery names at most.
+constexpr uint32_t kMaxBlockTextsPerDelivery = 64;
+
+}  // namespace
+
 void resetTapeCounter() {
     tapeCounterIndexCount = 0;
     tapeCounterIndex = 0;
@@ -37,6 +44,7 @@ void tapeDrive::init(bool playKeyDown, bool motorOn, bool isMoving) {
     if (tapeIndex) tapeIndex->clear();
     k7IndexNextBlock = 0;
     blockTextNotice = 0;
+    blockTextShown = 0;
 }
 
 void tapeDrive::insertPulses(tapePulse* table, uint32_t count) {
@@ -60,6 +68,7 @@ void tapeDrive::rewind(uint32_t n) {
         while (next < tapeIndex->cdtNbBlock && tapeIndex->entries[next].pulseIndex < n) ++next;
     }
     k7IndexNextBlock = next;
+    blockTextShown = next;
     rewindIconNotice = 1;
 }
 
@@ -120,7 +129,17 @@ void tapeDeliverFrontEndNotices() {
     if (!tape) return;
     if (tape->blockTextNotice) {
         tape->blockTextNotice = 0;
-        if (tapeUiHooks.showBlockText && k7IndexNextBlock) tapeUiHooks.showBlockText(k7IndexNextBlock - 1);
+        // Every block passed since the last delivery, in order (texts and
+        // groups have no pulses and go by with the block after them); a
+        // hostile tape of countless empty blocks gets only its latest.
+        const uint32_t next = k7IndexNextBlock;
+        uint32_t from = tape->blockTextShown;
+        if (from > next) from = next ? next - 1 : 0;  // the index was rebuilt meanwhile
+        if (next - from > kMaxBlockTextsPerDelivery) from = next - kMaxBlockTextsPerDelivery;
+        tape->blockTextShown = next;
+        if (tapeUiHooks.showBlockText) {
+            for (uint32_t entry = from; entry < next; ++entry) tapeUiHooks.showBlockText(entry);
+        }
     }
     if (tape->playIconNotice) {
         tape->playIconNotice = 0;

@@ -50,6 +50,9 @@ public:
     volatile uint8_t blockTextNotice = 0;
     volatile uint8_t playIconNotice = 0;
     volatile uint8_t rewindIconNotice = 0;
+    // First index entry the front-end has not been told of yet (main thread;
+    // rewind and init set it with the emulation stopped).
+    uint32_t blockTextShown = 0;
 
     tapeDrive() = default;
     ~tapeDrive();

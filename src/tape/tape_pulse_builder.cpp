@@ -59,6 +59,8 @@ bool tableDataPulseFull() {
 
 bool tableDataPulseCut() { return fullLogged; }
 
+bool tapeImageEmpty = false;
+
 void checkEndTableDataPulse() {
     tapePulse* table = tableDataPulse;
     if (idx == 0) {

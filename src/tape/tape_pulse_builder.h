@@ -31,6 +31,10 @@ bool copyTableDataPulse();
 void checkEndTableDataPulse();
 // A loader gave up after the deck was emptied: the deck stays empty.
 void discardTableDataPulse();
+// Set by a loader that refused an image with nothing to play, which it does
+// before touching the deck: the tape in the deck then stays. Cleared by the
+// caller before each load.
+extern bool tapeImageEmpty;
 // True once the table holds kMaxTapePulses or kMaxTapeMicroseconds of tape;
 // loaders stop decoding then.
 bool tableDataPulseFull();

@@ -104,6 +104,29 @@ void decodeDataChunk(uint32_t size, const WaveFormat& f, Leveller& leveller, int
     if (size & 1) tapeSkip(1, end);  // chunks are word aligned
 }
 
+// Whether a data chunk holds at least one whole frame, walking the chunks
+// from here as the decoding does; the file position is left where it was.
+bool anyFrame(const WaveFormat& f, int64_t end) {
+    const int64_t start = filepos_idx;
+    bool found = false;
+    while (!found && end - filepos_idx >= 8) {
+        uint8_t id[4];
+        readBlock(id, 4);
+        uint32_t size = readU32lh();
+        int64_t left = end - filepos_idx;
+        if (id[0] == 'd' && id[1] == 'a' && id[2] == 't' && id[3] == 'a') {
+            found = (size < left ? int64_t(size) : left) >= f.blockAlign;
+            tapeSkip(int64_t(size) + (size & 1), end);
+        } else if (isChunkIdText(id) && size <= left) {
+            tapeSkip(int64_t(size) + (size & 1), end);
+        } else {
+            break;
+        }
+    }
+    SDL_RewindFile(start);
+    return found;
+}
+
 }  // namespace
 
 int fileWAVE(const char* name) {
@@ -140,6 +163,15 @@ int fileWAVE(const char* name) {
         SDL_Log("WAVE : This file is not in Pulse Code Modulation Format");
         return 0;
     }
+    // The RIFF size bounds the chunks, and so does the file when it is shorter.
+    int64_t end = int64_t(riffSize) + 8;
+    if (end > length) end = length;
+    if (!anyFrame(format, end)) {
+        // An empty tape would load without a word; the tape in the deck stays.
+        SDL_Log("WAVE : %s holds no samples, refused", name ? name : "");
+        tapeImageEmpty = true;
+        return 0;
+    }
     beginTableDataPulse();
     currentLevel = 0;
     tape->eject();
@@ -147,9 +179,6 @@ int fileWAVE(const char* name) {
     Leveller leveller;
     leveller.sampleUnits = double(tapeCpcFreq) * 1000000.0 / format.rate;
     leveller.run = leveller.sampleUnits;
-    // The RIFF size bounds the chunks, and so does the file when it is shorter.
-    int64_t end = int64_t(riffSize) + 8;
-    if (end > length) end = length;
     while (end - filepos_idx >= 8 && !tableDataPulseFull()) {
         uint8_t id[4];
         readBlock(id, 4);

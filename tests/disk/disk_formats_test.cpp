@@ -236,3 +236,44 @@ TEST(DiskFormats, HfeEdgeCasesAndTwoSides) {
     EXPECT_EQ(drive.doubleSided, 1);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(copyOf(drive, i), two[static_cast<size_t>(i)].words) << "track " << i;
 }
+
+// A revolution of an odd number of bytes ends on half a word: the drive plays
+// every cell of it once per turn, the last byte included, the first not twice.
+TEST(DiskFormats, RawRevolutionOfOddLengthPlaysEachCellOnce) {
+    std::vector<uint8_t> rev = wordsToBytes(dskTrack(0).words);
+    ASSERT_NE(rev[0], 0x49);
+    rev.push_back(0x49);
+    floppyDrive drive;
+    drive.init(0);
+    ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({{0, 0, {rev, rev}}})), 1);
+    auto cellsOf = [](const std::vector<uint8_t>& bytes, int times) {
+        std::string cells;
+        for (int t = 0; t < times; ++t)
+            for (uint8_t b : bytes)
+                for (int bit = 7; bit >= 0; --bit) cells += char('0' + ((b >> bit) & 1));
+        return cells;
+    };
+    const std::string expected = cellsOf(rev, 4);
+    drive.start_motor(true);
+    std::string played;
+    for (uint64_t t = 0; played.size() < expected.size() * 3 / 4; ++t) {
+        drive.clock();
+        if (drive.motorRunning && drive.bitCounter == 0)
+            for (int bit = 15; bit >= 0; --bit) played += char('0' + ((drive.currentWord >> bit) & 1));
+    }
+    // From the first ID field on, the cells the head saw are the revolution's, turn after turn.
+    std::vector<uint8_t> id = {0xA1, 0xA1, 0xA1, 0xFE, 0, 0, 0xC1, 2};
+    std::string idCells;
+    for (size_t i = 0; i < id.size(); ++i)
+        for (int bit = 15; bit >= 0; --bit)
+            idCells += char('0' + (((i < 3 ? kMfmSyncA1 : mfmencode[id[i]]) >> bit) & 1));
+    size_t from = played.find(idCells), at = expected.find(idCells);
+    ASSERT_NE(from, std::string::npos);
+    ASSERT_NE(at, std::string::npos);
+    size_t span = played.size() - from;
+    ASSERT_GT(span, rev.size() * 8 * 2);
+    size_t same = 0;
+    while (same < span && played[from + same] == expected[at + same]) ++same;
+    EXPECT_EQ(same, span) << "cells differ " << same << " cells after the ID field of a " << rev.size() * 8
+                          << "-cell revolution";
+}

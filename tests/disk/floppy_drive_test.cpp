@@ -1,7 +1,9 @@
 // The drive mechanism: MFM tables, rotation, index, stepping, motor and sides.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "disk_test_support.h"
 
@@ -209,4 +211,45 @@ TEST(FloppyDrive, QuietSpellsEndAsIfTheDriveHadTurned) {
     EXPECT_EQ(quiet.states, turning.states);
     EXPECT_EQ(quiet.bytes, turning.bytes);
     EXPECT_GT(quiet.bytes.size(), 512u);  // the sector was read
+}
+
+// While the controller hunts, only a sync pattern that follows another within
+// sixteen cells realigns the byte cells: the 00 bytes before a mark end in a
+// C2 pattern five cells ahead of the first A1, a stray A1 in a gap has none.
+TEST(FloppyDrive, OnlyASyncThatFollowsAnotherRealignsTheBytes) {
+    MakeMFMEnDecodeTable();
+    std::vector<uint16_t> words(200, mfmencode[0x4E]);
+    words.push_back(kMfmSyncA1);  // stray
+    words.insert(words.end(), 100, mfmencode[0x4E]);
+    words.insert(words.end(), 12, mfmencode[0x00]);
+    words.insert(words.end(), 3, kMfmSyncA1);
+    words.push_back(kMfmIdMark);
+    words.insert(words.end(), 84, mfmencode[0x4E]);
+    trackInfo* info = init_track_information_bloc(1, 1);
+    uint16_t** buffers = init_track_MFM(1, 1);
+    std::copy(words.begin(), words.end(), buffers[0]);
+    info[0].trackLength = static_cast<uint16_t>(words.size());
+    Bench bench;
+    floppyDrive& drive = bench.driveA;
+    drive.attach_disk(info, buffers, 1, 0, 1);
+    drive.start_motor(true);
+    while (!(drive.motorRunning && drive.bitCounter == 0 && drive.indexPulse) && bench.now < 2000000) bench.tick();
+    ASSERT_TRUE(drive.indexPulse);
+    // Byte cells five cells off the words, and the controller hunting.
+    drive.wake();
+    drive.bitCounter = 10;
+    drive.unitRecord->hunting = true;
+    std::vector<uint16_t> seen;
+    for (size_t i = 0; i < words.size() * 32; ++i) {
+        bench.tick();
+        if (drive.bitCounter == 0) seen.push_back(drive.currentWord);
+    }
+    size_t mark = std::find(seen.begin(), seen.end(), kMfmIdMark) - seen.begin();
+    ASSERT_LT(mark, seen.size()) << "the mark realigned the bytes";
+    ASSERT_GE(mark, 3u);
+    EXPECT_EQ(std::vector<uint16_t>(seen.begin() + mark - 3, seen.begin() + mark),
+              std::vector<uint16_t>(3, kMfmSyncA1));
+    EXPECT_EQ(std::count(seen.begin(), seen.begin() + mark, mfmencode[0x4E]), 0)
+        << "the stray A1 left the bytes where they were";
+    EXPECT_GE(std::count(seen.begin() + mark, seen.end(), mfmencode[0x4E]), 80) << "aligned after the mark";
 }

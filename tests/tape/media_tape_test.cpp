@@ -67,6 +67,21 @@ TEST_F(TapeMedia, FailedLoadsSayWhyAndLeaveTheDeckEmpty) {
     EXPECT_EQ(osd.back(), "\366 " + missing + " not found ! \367");
 }
 
+TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
+    ASSERT_TRUE(load_tape_file(writeTape("Game.cdt").c_str()));
+    const uint32_t pulses = tape->pulseCount;
+    const Bytes wavHeaderOnly = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                                 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x44, 0xAC, 0, 0, 1, 0, 8, 0};
+    const std::pair<std::string, Bytes> empties[] = {{"empty.cdt", cdtHeader()}, {"empty.wav", wavHeaderOnly}};
+    for (const auto& [name, image] : empties) {
+        EXPECT_FALSE(load_tape_file(scratch.write(name, image).c_str())) << name;
+        EXPECT_EQ(tape->pulseCount, pulses) << name;
+        EXPECT_TRUE(t_loadeject_cdt) << name;
+        EXPECT_STREQ(fileName_cdt_str, "Game.cdt") << name;
+    }
+    EXPECT_EQ(osd.back(), "\366 WAVE has wrong format ! \367");
+}
+
 TEST_F(TapeMedia, TheGx4000HasNoTapeDeck) {
     cpcType = GX4000;
     EXPECT_FALSE(load_tape_file(writeTape("Game.cdt").c_str()));

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "machine/cpc.h"
+#include "machine/ppi8255.h"
+#include "support/bare_machine.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 
@@ -115,6 +118,40 @@ TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
     EXPECT_EQ(k7IndexNextBlock, 0u);
 }
 
+// Blocks without pulses of their own (texts, groups) pass with the next one:
+// the front-end hears of each, in order, however many went by since it looked.
+TEST_F(TapeDeck, EveryBlockPassedBetweenTwoDeliveriesIsAnnounced) {
+    beginTableDataPulse();
+    tapeCpcFreq = 1.0f;
+    addTapeIndex(TapeKindBeginOfTape);
+    pushPulse(10);
+    for (uint8_t kind : {0x21, 0x30, 0x32, 0x10}) addTapeIndex(kind);
+    for (int i = 0; i < 6; ++i) pushPulse(10);
+    addTapeIndex(0x22);
+    pushPulse(10);
+    checkEndTableDataPulse();
+    std::vector<uint32_t> shown;
+    static std::vector<uint32_t>* sink;
+    sink = &shown;
+    tapeUiHooks.showBlockText = [](uint32_t entry) { sink->push_back(entry); };
+
+    motorAndPlay();
+    run(kTapeMotorStartUs + 60);
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(shown, (std::vector<uint32_t>{0, 1, 2, 3, 4}));
+    run(20);
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(shown, (std::vector<uint32_t>{0, 1, 2, 3, 4, 5}));
+
+    // After a rewind the blocks are announced again from there.
+    shown.clear();
+    tape->rewind(1);
+    tape->playPause(true);
+    run(kTapeMotorStartUs + 45);
+    tapeDeliverFrontEndNotices();
+    EXPECT_EQ(shown, (std::vector<uint32_t>{1, 2, 3, 4}));
+}
+
 TEST_F(TapeDeck, FrontEndHearsOfTheDeckWhenNoticesAreDelivered) {
     static int playRedraws, rewindRedraws;
     playRedraws = rewindRedraws = 0;
@@ -214,3 +251,90 @@ TEST(TapePulseBuilder, TableIsHandedToTheDeckAtItsCount) {
 }
 
 }  // namespace
+
+namespace {
+
+// The deck in a whole machine: the motor switched through the PPI as a
+// program's OUT does, the level read where the PPI's port B sees it.
+class TapeMotorThroughPpi : public test_support::BareMachine {
+protected:
+    // The levels port B bit 7 shows, one run of equal level after another.
+    struct Run {
+        uint8_t level;
+        uint64_t duration;
+        bool operator==(const Run&) const = default;
+    };
+    static void sample(std::vector<Run>& runs) {
+        const uint8_t level = static_cast<uint8_t>(ppi->read(1) >> 7);
+        if (runs.empty() || runs.back().level != level) runs.push_back({level, 0});
+        ++runs.back().duration;
+    }
+};
+
+}  // namespace
+
+// A program that stops the motor for a moment and starts it again (loaders
+// do so between blocks) hears the rest of the tape as it is: for a short
+// stop the tape never halts, after a long one it resumes 186 ms after the
+// motor came back, the pulse under the head longer by the halt.
+TEST_F(TapeMotorThroughPpi, TheTapeGoesOnAfterTheMotorWasOffAWhile) {
+    for (uint32_t offMs : {5u, 25u, 50u, 100u}) {
+        tape->init(false, false, false);
+        beginTableDataPulse();
+        tapeCpcFreq = 1.0f;
+        currentLevel = 0;
+        addTapeIndex(TapeKindBeginOfTape);
+        std::vector<Run> expected{{1, 0}};  // the idle level until the tape moves
+        for (uint32_t i = 0; i < 2000; ++i) {
+            const uint32_t d = 250 + (i * 37) % 600;
+            expected.push_back({currentLevel, d});
+            pushPulse(d);
+        }
+        checkEndTableDataPulse();
+        tape->playPause(true);
+
+        test_support::ioCycle(0xF700, 0x82);  // port C output, as the firmware sets it
+        std::vector<Run> seen;
+        auto play = [&](uint32_t us) {
+            for (uint32_t t = 0; t < us; ++t) {
+                ga->clockMicrosecond();
+                sample(seen);
+            }
+        };
+        test_support::ioCycle(0xF600, 0x10);  // motor on
+        play(kTapeMotorStartUs + 400000);
+        test_support::ioCycle(0xF600, 0x00);
+        play(offMs * 1000);
+        test_support::ioCycle(0xF600, 0x10);
+        uint64_t deadline = 4000000;
+        while (tape->playKey && deadline--) {
+            ga->clockMicrosecond();
+            sample(seen);
+        }
+        ASSERT_FALSE(tape->playKey) << offMs << " ms off: the tape never reached its end";
+
+        // The idle run and the run the motor stop fell into are the only ones
+        // of their own length; the end of the tape leaves the level low.
+        ASSERT_EQ(seen.size(), expected.size() + 1) << offMs << " ms off";
+        EXPECT_EQ(seen.back().level, 0);
+        seen.pop_back();
+        const uint64_t halt = offMs * 1000 >= kTapeMotorStopUs ? offMs * 1000 + kTapeMotorStartUs - kTapeMotorStopUs : 0;
+        expected[0].duration = kTapeMotorStartUs - 1;  // the first pulse starts in the microsecond the tape moves
+        uint64_t moved = 400000 + kTapeMotorStopUs;  // played before the halt
+        for (size_t k = 1; k < expected.size(); ++k) {
+            if (moved < expected[k].duration) {
+                expected[k].duration += halt;
+                break;
+            }
+            moved -= expected[k].duration;
+        }
+        EXPECT_TRUE(seen == expected) << offMs << " ms off";
+        for (size_t k = 0; k < seen.size() && k < expected.size(); ++k) {
+            if (!(seen[k] == expected[k])) {
+                ADD_FAILURE() << offMs << " ms off: run " << k << " is " << seen[k].duration << " us at "
+                              << int(seen[k].level) << ", expected " << expected[k].duration << " us";
+                break;
+            }
+        }
+    }
+}

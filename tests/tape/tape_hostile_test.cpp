@@ -6,6 +6,9 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <utility>
+#include <vector>
+
 #include "machine/cpc.h"
 #include "tape/tape_index.h"
 #include "tape/tape_pulse_builder.h"
@@ -65,6 +68,34 @@ TEST_F(HostileTape, EmptyTapesAndUnknownVersionsAreRefusedWithAReason) {
     EXPECT_EQ(load("t.wav", wavHeader(44100, 1, 8, 0)), 0) << "no samples at all";
     EXPECT_TRUE(log.contains("holds no samples"));
     EXPECT_EQ(tape->pulseCount, 0u);
+}
+
+// A tape with nothing to play is refused before the deck is touched.
+TEST_F(HostileTape, EmptyTapesLeaveTheLoadedTapeInTheDeck) {
+    Bytes good = cdtHeader();
+    good.insert(good.end(), {0x12, 0xE8, 0x03, 0x05, 0x00});
+    ASSERT_EQ(load("t.cdt", good), 1);
+    auto pulsesNow = [] {
+        std::vector<std::pair<uint8_t, uint32_t>> out;
+        for (const tapePulse& p : deckPulses()) out.emplace_back(p.level, p.duration);
+        return out;
+    };
+    const auto before = pulsesNow();
+    const uint32_t blocks = tapeIndex->cdtNbBlock;
+    Bytes partFrame = wavHeader(44100, 2, 16, 3);  // a data chunk shorter than one frame
+    partFrame.insert(partFrame.end(), {1, 2, 3});
+    Bytes listOnly = wavHeader(44100, 1, 8, 0);
+    listOnly.resize(listOnly.size() - 8);
+    putText(listOnly, "LIST");
+    putU32(listOnly, 2);
+    listOnly.insert(listOnly.end(), {'a', 'b'});
+    listOnly[4] = static_cast<uint8_t>(listOnly.size() - 8);
+    for (const auto& [name, image] : std::vector<std::pair<const char*, Bytes>>{
+             {"t.cdt", cdtHeader()}, {"t.wav", wavHeader(44100, 1, 8, 0)}, {"t.wav", partFrame}, {"t.wav", listOnly}}) {
+        EXPECT_EQ(load(name, image), 0) << name;
+        EXPECT_EQ(pulsesNow(), before) << name;
+        EXPECT_EQ(tapeIndex->cdtNbBlock, blocks) << name;
+    }
 }
 
 TEST_F(HostileTape, WavChunksBeforeTheFormatAreWalked) {
