@@ -118,14 +118,18 @@ void rewindTapeOneBlock() {
         tape->playPause(false);
         refreshImageK7PP();
     }
-    // The deck is in block k7IndexNextBlock - 1, the one it passed last.
-    if (k7IndexNextBlock > 1 && tapeIndex && tapeIndex->entries && k7IndexNextBlock - 2 < tapeIndex->cdtNbBlock) {
-        const uint32_t previous = k7IndexNextBlock - 2;
-        tape->rewind(tapeIndex->entries[previous].pulseIndex);
-        textShowk7OSD(previous);
-    } else {
-        tape->rewind(0);
-    }
+    // The deck moves the pulse position and the block number while frames run.
+    withEmulationStopped([] {
+        // The deck is in block k7IndexNextBlock - 1, the one it passed last.
+        if (k7IndexNextBlock > 1 && tapeIndex && tapeIndex->entries && k7IndexNextBlock - 2 < tapeIndex->cdtNbBlock) {
+            const uint32_t previous = k7IndexNextBlock - 2;
+            tape->rewind(tapeIndex->entries[previous].pulseIndex);
+            textShowk7OSD(previous);
+        } else {
+            tape->rewind(0);
+        }
+        return 0;
+    });
 }
 
 }  // namespace
@@ -371,7 +375,11 @@ void checkClickButton() {
             refreshImageWP(unit);
         }
         if (side && drive) {
-            drive->flip_side();
+            // The drive reads and writes the track buffers the flip swaps.
+            withEmulationStopped([drive] {
+                drive->flip_side();
+                return 0;
+            });
             refreshImageFS(unit);
         }
         if (!padlock && !side && hit(unit ? imgDisk1 : imgDisk0) && t_eject_disk[unit]) {

@@ -35,11 +35,9 @@ constexpr uint32_t kHomeTapePlayDelayMs = 512;
 // The modifiers held when each function key went down.
 uint16_t modifiersAtPress[SDL_NUM_SCANCODES] = {};
 
-bool sdlRaisesWindows() {
-    SDL_version version;
-    SDL_GetVersion(&version);
-    return version.major > 1 && version.patch > 4;
-}
+// SDL frames each drop with SDL_DROPBEGIN and SDL_DROPCOMPLETE (from 2.0.5 on);
+// without the frame a drop cannot tell its second file from the next drop.
+bool dropFramed = false;
 
 Uint32 windowIdOf(const SDL_Event& e) {
     switch (e.type) {
@@ -61,11 +59,20 @@ bool carriesWindow(Uint32 type) {
     }
 }
 
+// On another display (or a display whose mode changed) full screen takes the
+// new mode, stretched or not as it was; a window only when both sides of the
+// mode differ from the display it was on.
 void handleWindowMoved() {
     SDL_DisplayMode mode;
     int display = SDL_GetWindowDisplayIndex(mWindow);
-    if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.w != mWDRect.w && mode.h != mWDRect.h) {
-        SDL_fullscreen(fullscreen, false);
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0) {
+        refreshImageAll();
+        return;
+    }
+    const bool otherSize = fullscreen ? display != mWindowDisplayID || mode.w != current.w || mode.h != current.h
+                                      : mode.w != mWDRect.w && mode.h != mWDRect.h;
+    if (otherSize) {
+        SDL_fullscreen(fullscreen, maximize);
     } else {
         refreshImageAll();
     }
@@ -106,6 +113,9 @@ void mainWindowEvent(const SDL_Event& e) {
                     if (!fullscreen) refreshImageAll();
                     break;
                 case SDL_WINDOWEVENT_MOVED: handleWindowMoved(); break;
+#if SDL_VERSION_ATLEAST(2, 0, 18)
+                case SDL_WINDOWEVENT_DISPLAY_CHANGED: handleWindowMoved(); break;
+#endif
                 default: break;
             }
             break;
@@ -160,7 +170,7 @@ void handleDroppedFile(char* file) {
     if (mainWindow_drop_mfile) {
         textShowOSD("\366 Warning, Multiple files drop not allowed ! \367");
     } else {
-        if (sdlRaisesWindows()) mainWindow_drop_mfile = true;
+        if (dropFramed) mainWindow_drop_mfile = true;
         SDL_SetWindowFocus(mWindow);
         if (currentFilePath && file) {
             copyToTextBuffer(currentFilePath, file);
@@ -252,7 +262,14 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
 void dispatchEvent(const SDL_Event& event) {
     switch (event.type) {
         case SDL_QUIT: mainLoopEnd = 1; return;
-        case SDL_DROPBEGIN: mainWindow_drop_mfile = false; return;
+        case SDL_DROPBEGIN:
+            mainWindow_drop_mfile = false;
+            dropFramed = true;
+            return;
+        case SDL_DROPCOMPLETE:
+            mainWindow_drop_mfile = false;
+            dropFramed = false;
+            return;
         case SDL_DROPFILE: handleDroppedFile(event.drop.file); return;
         case SDL_DROPTEXT: SDL_free(event.drop.file); return;
         case SDL_TEXTINPUT:

@@ -50,16 +50,6 @@ floppyDrive* unitDrive(int unit) {
 }
 
 
-// Runs `change` with the emulation stopped, and restarts it if it ran.
-template <typename Change>
-auto withEmulationStopped(Change change) {
-    bool wasRunning = running;
-    stopRun();
-    auto result = change();
-    if (wasRunning) run();
-    return result;
-}
-
 void showDiskName(int unit, const char* text) {
     floppyDrive* drive = unitDrive(unit);
     if (drive && drive->diskInserted && drive->doubleSided) {

@@ -117,9 +117,18 @@ bool writeScreenshotPNG(const char* path) {
 
 void save_scr() {
     stopRun();
-    const SDL_Rect area = rectdest_xy;
+    // Only what the output shows: a full-screen picture may reach below the
+    // screen edge (or past its sides), and those rows were never drawn.
+    SDL_Rect area = rectdest_xy;
+    int outputW = 0, outputH = 0;
+    if (mRenderer && SDL_GetRendererOutputSize(mRenderer, &outputW, &outputH) == 0) {
+        const SDL_Rect output = {0, 0, outputW, outputH};
+        if (!SDL_IntersectRect(&rectdest_xy, &output, &area)) area = {0, 0, 0, 0};
+    }
     SDL_Surface* picture =
-        mRenderer ? SDL_CreateRGBSurfaceWithFormat(0, area.w, area.h, 32, SDL_PIXELFORMAT_ARGB8888) : nullptr;
+        mRenderer && area.w > 0 && area.h > 0
+            ? SDL_CreateRGBSurfaceWithFormat(0, area.w, area.h, 32, SDL_PIXELFORMAT_ARGB8888)
+            : nullptr;
     // Read back what the window shows; when that fails nothing is written.
     if (picture && SDL_RenderReadPixels(mRenderer, &area, SDL_PIXELFORMAT_ARGB8888, picture->pixels, picture->pitch) == 0) {
         const char* directory = nullptr;

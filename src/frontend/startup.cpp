@@ -2,11 +2,15 @@
 
 #include <SDL.h>
 
+#include <cstdio>
+
 #include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/headless.h"
 #include "frontend/icons.h"
+#include "frontend/log_output.h"
 #include "frontend/main_loop.h"
+#include "frontend/missing_rom_window.h"
 #include "frontend/osd.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
@@ -35,6 +39,17 @@ void shutdown() {
 }  // namespace
 
 int kestrixMain(int argc, char** argv) {
+    installLogOutput();
+    // Answered before SDL, the ROMs or the configuration are touched.
+    switch (earlyCommandLineRequest(argc, argv)) {
+        case EarlyRequest::Help:
+            printHelp(argv[0]);
+            return 0;
+        case EarlyRequest::Version:
+            std::printf("%s\n", KestrixVersionText);
+            return 0;
+        case EarlyRequest::None: break;
+    }
     HeadlessOptions headless;
     if (!extractHeadlessOptions(argc, argv, headless)) {
         printUsage(argv[0]);
@@ -81,10 +96,12 @@ int kestrixMain(int argc, char** argv) {
 
     if (!startCPC()) {
         SDL_Log("main: CPC can't be started! \n");
+        // A new user learns from the window what is missing and where it goes.
+        if (!headlessMode) showMissingRomWindow();
         mainLoopEnd = 1;
         shutdown();
-        // Headless callers need to tell a machine that never ran from a clean run.
-        return headlessMode ? 1 : 0;
+        // Callers need to tell a machine that never ran from a clean run.
+        return 1;
     }
     threadID = SDL_ThreadID();
     SDL_version version;

@@ -10,7 +10,7 @@
 #include "sound/audio_output.h"
 #include "video/monitor.h"
 
-const char* KestrixVersionText = "Kestrix v2005";
+const char* KestrixVersionText = "Kestrix v" KESTRIX_VERSION;
 
 SDL_Window* mWindow = nullptr;
 SDL_Window* kWindow = nullptr;
@@ -283,10 +283,14 @@ void SDL_FreeMouseCursor() {
     SDL_ShowCursor(SDL_ENABLE);
 }
 
+bool sdlRaisesWindows(const SDL_version& version) {
+    return SDL_VERSIONNUM(version.major, version.minor, version.patch) >= SDL_VERSIONNUM(2, 0, 5);
+}
+
 void SDL_SetWindowFocus(SDL_Window* window) {
     SDL_version version;
     SDL_GetVersion(&version);
-    if (window && version.major > 1 && version.patch > 4) SDL_RaiseWindow(window);
+    if (window && sdlRaisesWindows(version)) SDL_RaiseWindow(window);
 }
 
 void beginStatusDrawing() {

@@ -45,7 +45,9 @@ void SDL_setWindowXY();
 bool SDL_readFileBMP(SDL_Renderer* renderer, const char* name, SDL_Texture** texture, SDL_Rect* rect, int x, int y);
 void SDL_PrintError(const char* text);
 void SDL_FreeMouseCursor();
+// Raises the window on SDL 2.0.5 and later.
 void SDL_SetWindowFocus(SDL_Window* window);
+bool sdlRaisesWindows(const SDL_version& version);
 
 // The picture rectangle of full screen on a W x H display: stretched, or
 // scaled by whole factors (768 wide per step, 540 rows per step of 548).

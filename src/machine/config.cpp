@@ -3,9 +3,11 @@
 #include <SDL.h>
 #include <getopt.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <cstring>
 #include <strings.h>
 
@@ -57,6 +59,7 @@ const char* const kUsageLines[] = {
     "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
     "      --keymap=char or position - type the host's characters or go by key position",
+    "      --version - print the version",
     "  --headless - run without a window (options below need it)",
     "  --frames=number of frames to run headless",
     "  --screenshot=PNG file written after the headless frames",
@@ -65,10 +68,11 @@ const char* const kUsageLines[] = {
     "  --bench-skip=number of first frames left out of the --bench timing",
 };
 
-// Long options without a short letter; all of them take an argument.
+// Long options without a short letter; all but --version take an argument.
 constexpr int kOptionDiskWrite = 1000;
 constexpr int kOptionNewDisk = 1001;
 constexpr int kKeymapOption = 1002;
+constexpr int kVersionOption = 1003;  // answered before start-up, ignored here
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -88,6 +92,7 @@ const option kLongOptions[] = {
     {"diskwrite", required_argument, nullptr, kOptionDiskWrite},
     {"new-disk", required_argument, nullptr, kOptionNewDisk},
     {"keymap", required_argument, nullptr, kKeymapOption},
+    {"version", no_argument, nullptr, kVersionOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -111,7 +116,10 @@ bool pathFits(const char* name) {
 // Loads a medium named by a setting; disks make sure a controller with both drives exists.
 void loadMedia(const char* name, int unit, bool disk) {
     if (!pathFits(name)) return;
-    if (disk) changeCPCFdc(true, 2);
+    if (disk) withEmulationStopped([] {
+        changeCPCFdc(true, 2);
+        return 0;
+    });
     copyToTextBuffer(fullFileNameStr, name);
     if (frontendServices.loadMediaFile && !frontendServices.loadMediaFile(fullFileNameStr, unit)) ++namedFileFailures;
     // A window's timers load the disk meanwhile; headless, they follow emulated time.
@@ -195,7 +203,12 @@ void applyVolumeText(const char* text) {
 
 void applyMemoryText(const char* text) {
     long value;
-    if (numberInRange("memory size", text, 0, kMaxMemoryKb, value)) changeCPCMemory(static_cast<uint16_t>(value));
+    if (!numberInRange("memory size", text, 0, kMaxMemoryKb, value)) return;
+    // A model change earlier in the settings has the emulation running again.
+    withEmulationStopped([value] {
+        changeCPCMemory(static_cast<uint16_t>(value));
+        return 0;
+    });
 }
 
 void applyRomSlotText(const char* text) {
@@ -223,13 +236,13 @@ void loadUrom(const char* file) {
         SDL_Log("config: ROM file %s not loaded, its slot number was refused", file);
         ++namedFileFailures;
     } else if (romFileUsable(file)) {
-        readFileUrom(file, static_cast<uint8_t>(nextUromSlot));
+        withEmulationStopped([file] { return readFileUrom(file, static_cast<uint8_t>(nextUromSlot)); });
     }
     nextUromSlot = 0;
 }
 
 void loadLrom(const char* file) {
-    if (romFileUsable(file)) SDL_readFileLrom(file);
+    if (romFileUsable(file)) withEmulationStopped([file] { return SDL_readFileLrom(file); });
 }
 
 // Keys are whole words: "cpcx" is not "cpc".
@@ -259,7 +272,8 @@ void applyConfigLine(char* line, bool& skipping) {
         changeCPCLang(lang, true);
     }
     if (keyIs(key, "crtc") && value[0] >= '0' && value[0] <= '2') {
-        crtcType = static_cast<uint8_t>(value[0] - '0');
+        // The Plus takes type 3 only, as with -t.
+        crtcType = isPlusModel(cpcType) ? 3 : static_cast<uint8_t>(value[0] - '0');
         changeCrtcType();
     }
     if (keyIs(key, "mem")) applyMemoryText(value);
@@ -303,6 +317,30 @@ void printUsage(const char* programName) {
     SDL_Log("Usage: %s [options]", programName ? programName : "kestrix");
     SDL_Log("[options] are :");
     for (const char* line : kUsageLines) SDL_Log("%s", line);
+}
+
+void printHelp(const char* programName) {
+    std::printf("Usage: %s [options]\n[options] are :\n", programName ? programName : "kestrix");
+    for (const char* line : kUsageLines) std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+EarlyRequest earlyCommandLineRequest(int argc, char** argv) {
+    // The same reading as parseCommandLine, so "-a -h" stays an autorun name;
+    // on a copy, since getopt reorders what it reads.
+    std::vector<char*> words(argv, argv + argc);
+    words.push_back(nullptr);
+    optind = 0;
+    opterr = 0;
+    EarlyRequest request = EarlyRequest::None;
+    while (request == EarlyRequest::None) {
+        int c = getopt_long(argc, words.data(), kShortOptions, kLongOptions, nullptr);
+        if (c == -1) break;
+        if (c == 'h') request = EarlyRequest::Help;
+        if (c == kVersionOption) request = EarlyRequest::Version;
+    }
+    optind = 0;
+    return request;
 }
 
 bool applyCrtcTypeText(const char* text) {
@@ -405,7 +443,8 @@ bool parseCommandLine(int argc, char** argv) {
         }
         const char* arg = optarg;
         bool applyCrtcTypeOk = true;
-        bool needsArgument = c >= kOptionDiskWrite || std::strchr("wzvctm01kpsurla", c) != nullptr;
+        bool needsArgument =
+            (c >= kOptionDiskWrite && c != kVersionOption) || std::strchr("wzvctm01kpsurla", c) != nullptr;
         if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
             SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
             if (headlessMode) printUsage(argv[0]);

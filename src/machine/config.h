@@ -4,6 +4,12 @@
 bool parseMainConfigFile();
 bool parseCommandLine(int argc, char** argv);
 void printUsage(const char* programName);
+// The usage text on standard output, for a help request.
+void printHelp(const char* programName);
+
+// Help and version requests, answered before anything else starts.
+enum class EarlyRequest { None, Help, Version };
+EarlyRequest earlyCommandLineRequest(int argc, char** argv);
 
 // Applies a CRTC type given as text ("0".."4"); false for any other text.
 bool applyCrtcTypeText(const char* text);

@@ -253,6 +253,8 @@ bool changeCPCType(uint8_t type, bool stopFirst) {
 }
 
 bool reloadCPCType(uint8_t type, bool stopFirst) {
+    // The frame clock is chosen by cpcType: no frame may see the placeholder.
+    if (stopFirst && running) stopRun();
     cpcType = NoModel;
     return changeCPCType(type, stopFirst);
 }
@@ -276,7 +278,10 @@ bool chooseCPCType(const char* name) {
 
 void cycleCPCType() {
     uint8_t next = cpcType >= GX4000 ? uint8_t(CPC464) : static_cast<uint8_t>(cpcType + 1);
-    if (cpcType == GX4000) mem->delete_cburom();
+    if (cpcType == GX4000) {
+        if (running) stopRun();
+        mem->delete_cburom();
+    }
     changeCPCType(next, true);
 }
 

@@ -20,6 +20,7 @@ SDL_Thread* thread = nullptr;
 SDL_threadID threadID = 0;
 bool headlessMode = false;
 std::atomic<uint32_t> framesEmulated{0};
+void (*frameProbe)(FramePoint point) = nullptr;
 
 void runOneFrame() {
     if (isPlusModel(cpcType)) {
@@ -104,8 +105,18 @@ int runCPC(void*) {
             deadline = SDL_GetTicks();
             continue;
         }
+        if (frameProbe) frameProbe(FramePoint::beforeHandshake);
+        // running is looked at again once the flag is up, and stopRun clears
+        // running before it looks at the flag: whichever comes second sees
+        // the other's write, so no frame starts once stopRun has returned.
         cpcIsRunning = 1;
+        if (!running) {
+            cpcIsRunning = 0;
+            continue;
+        }
+        if (frameProbe) frameProbe(FramePoint::frameStart);
         runOneFrame();
+        if (frameProbe) frameProbe(FramePoint::frameEnd);
         cpcIsRunning = 0;
         if (freeRunEnable) continue;
         double now = SDL_GetTicks();

@@ -28,8 +28,23 @@ extern std::atomic<uint32_t> framesEmulated;
 // Headless mode runs frames on the calling thread; nothing sleeps or paces.
 extern bool headlessMode;
 
+// Test instrumentation, null in the program: called on the emulation thread
+// when it has seen `running` set, before the handshake; then right before and
+// right after each frame, while cpcIsRunning is 1.
+enum class FramePoint : uint8_t { beforeHandshake, frameStart, frameEnd };
+extern void (*frameProbe)(FramePoint point);
+
 void run();
 void stopRun();
+// Runs `change` with the emulation stopped, and restarts it if it ran.
+template <typename Change>
+auto withEmulationStopped(Change change) {
+    bool wasRunning = running;
+    stopRun();
+    auto result = change();
+    if (wasRunning) run();
+    return result;
+}
 void runstop();
 void pauseRun();
 void freeRun();

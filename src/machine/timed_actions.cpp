@@ -2,7 +2,8 @@
 
 #include <SDL.h>
 
-#include <atomic>
+#include <cstddef>
+#include <vector>
 
 #include "machine/emulation_thread.h"
 
@@ -42,28 +43,14 @@ void clearTimedActions() { pendingCount = 0; }
 
 namespace {
 
-// Handed from SDL's timer thread (the only producer) to the main thread.
-struct HandedAction {
+// Scheduled and run on the main thread only, so no other thread touches the
+// list and it can grow: a user's load is never dropped for want of room.
+struct MainThreadAction {
+    uint32_t dueTicks;
     TimedActionCallback callback;
     void* param;
 };
-constexpr uint32_t kHandOverSlots = 64;
-HandedAction handOver[kHandOverSlots];
-std::atomic<uint32_t> handOverWritten{0};
-std::atomic<uint32_t> handOverRead{0};
-
-uint32_t handToMainThread(uint32_t, void* param) {
-    auto* action = static_cast<HandedAction*>(param);
-    uint32_t w = handOverWritten.load(std::memory_order_relaxed);
-    if (w - handOverRead.load(std::memory_order_acquire) < kHandOverSlots) {
-        handOver[w % kHandOverSlots] = *action;
-        handOverWritten.store(w + 1, std::memory_order_release);
-    } else {
-        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "timed actions: main thread too busy, one dropped");
-    }
-    delete action;
-    return 0;
-}
+std::vector<MainThreadAction> mainThreadActions;
 
 }  // namespace
 
@@ -73,14 +60,19 @@ void scheduleMainThreadAction(uint32_t delayMs, TimedActionCallback callback, vo
         scheduleTimedAction(delayMs, callback, param);
         return;
     }
-    SDL_AddTimer(delayMs, handToMainThread, new HandedAction{callback, param});
+    mainThreadActions.push_back({SDL_GetTicks() + delayMs, callback, param});
 }
 
 void runMainThreadActions() {
-    uint32_t r = handOverRead.load(std::memory_order_relaxed);
-    while (r != handOverWritten.load(std::memory_order_acquire)) {
-        HandedAction action = handOver[r % kHandOverSlots];
-        handOverRead.store(++r, std::memory_order_release);
+    const uint32_t now = SDL_GetTicks();
+    // In the order they were scheduled; an action may schedule another.
+    for (size_t i = 0; i < mainThreadActions.size();) {
+        MainThreadAction action = mainThreadActions[i];
+        if (static_cast<int32_t>(now - action.dueTicks) < 0) {
+            ++i;
+            continue;
+        }
+        mainThreadActions.erase(mainThreadActions.begin() + static_cast<std::ptrdiff_t>(i));
         action.callback(0, action.param);
     }
 }

@@ -8,12 +8,13 @@
 using TimedActionCallback = uint32_t (*)(uint32_t intervalMs, void* param);
 
 void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param);
-// The same for actions that change the machine (a delayed disk load): with a
-// window the timer only hands them to the main thread, which runs them in
-// runMainThreadActions, so that two threads never stop and restart the
-// emulation around each other. The callback's return value is ignored.
+// The same for actions that change the machine (a delayed disk load), called
+// on the main thread: with a window they wait in a list of the main thread's
+// own and run in runMainThreadActions once due, so that two threads never stop
+// and restart the emulation around each other. The callback's return value is
+// ignored.
 void scheduleMainThreadAction(uint32_t delayMs, TimedActionCallback callback, void* param);
-// Main thread, once per pass of the main loop: runs the actions handed over.
+// Main thread, once per pass of the main loop: runs the actions that are due.
 void runMainThreadActions();
 // Drops every pending action (headless) so a new run starts clean.
 void clearTimedActions();

@@ -5,6 +5,8 @@
 #include <memory>
 #include <thread>
 
+#include "frontend/missing_rom_window.h"
+#include "imggen/font_glyphs.h"
 #include "window_test_images.h"
 #include "window_xvfb_session.h"
 
@@ -236,6 +238,47 @@ TEST_F(WindowedKestrix, WithoutImagesTheStripIsEmptyAndTheMachineRuns) {
     EXPECT_EQ(coloured, 0) << "an empty, white strip";
     EXPECT_NE(k.log().find("main: SDL_readFileBMP: - SDL_Error:"), std::string::npos) << k.log();
     closeAndExpectCleanExit(k);
+}
+
+// The program's own font, as the window without ROMs draws its text.
+test_support::RomFont programFont() {
+    uint8_t glyphs[2048];
+    for (int code = 0; code < 256; ++code) {
+        const GlyphRows g = fontGlyph(static_cast<uint8_t>(code));
+        for (int r = 0; r < 8; ++r) glyphs[code * 8 + r] = g.rows[r];
+    }
+    test_support::RomFont font;
+    font.loadFromBytes(glyphs);
+    return font;
+}
+
+TEST_F(WindowedKestrix, WithoutTheOsRomAWindowNamesTheFolderAndTheFilesUntilClosed) {
+    const test_support::RomFont font = programFont();
+    // Ended once with a key, once by closing the window.
+    for (bool byKey : {true, false}) {
+        KestrixWindow k(true, false);
+        ASSERT_TRUE(k.start());
+        ASSERT_FALSE(k.waitForWindow(60, kMissingRomWindowTitle).empty()) << k.log();
+        const std::string folder = "  " + k.home().path() + "/ROM/";
+        const std::string os = "  missing  Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom";
+        ScreenText screen;
+        RgbaImage shot;
+        EXPECT_TRUE(eventually([&] {
+            if (!k.screenshot(shot)) return false;
+            screen = test_support::readScreenText(shot, font);
+            return screen.contains(folder) && screen.contains(os);
+        })) << screen.dump();
+        EXPECT_TRUE(screen.contains("  missing  AMSDOS.ROM")) << screen.dump();
+        EXPECT_TRUE(screen.contains("Close this window or press a key to quit.")) << screen.dump();
+        ASSERT_FALSE(k.waitForWindow(60, kMissingRomWindowTitle).empty()) << "the window waits for the user";
+        if (byKey) {
+            ASSERT_TRUE(k.key("space"));
+        } else {
+            ASSERT_TRUE(k.requestClose());
+        }
+        EXPECT_EQ(k.waitForExit(), 1) << k.log();
+        EXPECT_NE(k.log().find("main: CPC can't be started!"), std::string::npos) << k.log();
+    }
 }
 
 }  // namespace

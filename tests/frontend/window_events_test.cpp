@@ -218,4 +218,34 @@ TEST_F(EventDispatch, SecondFileOfOneDropIsRefused) {
     EXPECT_EQ(running, 1) << "a failed load leaves the emulation running";
 }
 
+// SDL frames a drop with SDL_DROPBEGIN and SDL_DROPCOMPLETE; a file outside
+// such a frame is a drop of its own and always loads.
+TEST_F(EventDispatch, OnlyTheFilesOfOneFramedDropAreRefused) {
+    const std::string warning = "\366 Warning, Multiple files drop not allowed ! \367";
+    auto shown = [](const std::string& text) { return std::count(shownTexts.begin(), shownTexts.end(), text); };
+    auto dropFile = [](const char* name) {
+        SDL_Event drop{};
+        drop.type = SDL_DROPFILE;
+        drop.drop.file = SDL_strdup(name);
+        dispatchEvent(drop);
+    };
+    auto frame = [](Uint32 type) {
+        SDL_Event e{};
+        e.type = type;
+        dispatchEvent(e);
+    };
+    frame(SDL_DROPBEGIN);
+    dropFile("/nonexistent/one.dsk");
+    dropFile("/nonexistent/two.dsk");
+    frame(SDL_DROPCOMPLETE);
+    EXPECT_EQ(shown("\366 /nonexistent/one.dsk not found ! \367"), 1);
+    EXPECT_EQ(shown("\366 /nonexistent/two.dsk not found ! \367"), 0);
+    EXPECT_EQ(shown(warning), 1);
+    for (const char* name : {"/nonexistent/three.dsk", "/nonexistent/four.dsk"}) {
+        dropFile(name);
+        EXPECT_EQ(shown(std::string("\366 ") + name + " not found ! \367"), 1) << name << " is a drop of its own";
+    }
+    EXPECT_EQ(shown(warning), 1);
+}
+
 }  // namespace

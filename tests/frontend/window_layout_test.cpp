@@ -43,6 +43,14 @@ TEST(WindowLayout, RememberedPositionOnTheDisplayIsKeptElseCentred) {
     EXPECT_EQ(offRight.x, 1920 + (1280 - 768) / 2);
 }
 
+TEST(WindowFocus, RaisingNeedsSdl205ComparedAsAWholeVersion) {
+    EXPECT_FALSE(sdlRaisesWindows(SDL_version{2, 0, 4}));
+    EXPECT_TRUE(sdlRaisesWindows(SDL_version{2, 0, 5}));
+    EXPECT_TRUE(sdlRaisesWindows(SDL_version{2, 28, 0})) << "a later minor version with a low patch level";
+    EXPECT_TRUE(sdlRaisesWindows(SDL_version{3, 1, 0}));
+    EXPECT_FALSE(sdlRaisesWindows(SDL_version{1, 2, 15}));
+}
+
 TEST(OnScreenText, SpecialBytesUseTheirGlyphsAndUtf8LeadBytesAreSkipped) {
     EXPECT_EQ(osdGlyphFor('A'), 'A');
     EXPECT_EQ(osdGlyphFor('\\'), 0x2F);

@@ -122,7 +122,7 @@ XvfbSession::~XvfbSession() {
     unsetenv("XAUTHORITY");
 }
 
-KestrixWindow::KestrixWindow(bool withImages) : home_(true) {
+KestrixWindow::KestrixWindow(bool withImages, bool withRoms) : home_(withRoms) {
     std::error_code ec;
     if (withImages) fs::create_directory_symlink(generatedImageDir(), fs::path(home_.path()) / "IMG", ec);
     logPath_ = home_.path() + "/kestrix.log";
@@ -157,11 +157,11 @@ bool KestrixWindow::start(const std::vector<std::string>& args) {
     return pid > 0;
 }
 
-std::string KestrixWindow::waitForWindow(double seconds) {
+std::string KestrixWindow::waitForWindow(double seconds, const std::string& title) {
     std::string out;
     auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
     while (Clock::now() < deadline) {
-        if (runCommand("xdotool search --onlyvisible --name '^Kestrix v2005$'", &out) == 0 && !out.empty()) {
+        if (runCommand("xdotool search --onlyvisible --name " + quote("^" + title + "$"), &out) == 0 && !out.empty()) {
             window_ = out.substr(0, out.find('\n'));
             return window_;
         }

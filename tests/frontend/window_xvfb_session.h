@@ -37,15 +37,15 @@ private:
 // The kestrix program with a base directory of its own (ROM/ and IMG/ links).
 class KestrixWindow {
 public:
-    explicit KestrixWindow(bool withImages = true);
+    explicit KestrixWindow(bool withImages = true, bool withRoms = true);
     ~KestrixWindow();
     KestrixWindow(const KestrixWindow&) = delete;
     KestrixWindow& operator=(const KestrixWindow&) = delete;
 
     void setEnv(const std::string& name, const std::string& value) { env_.emplace_back(name + "=" + value); }
     bool start(const std::vector<std::string>& args = {});
-    // Waits for the main window to be mapped; its X id, or "".
-    std::string waitForWindow(double seconds = 60);
+    // Waits for the main window (a window of that title) to be mapped; its X id, or "".
+    std::string waitForWindow(double seconds = 60, const std::string& title = "Kestrix v2005");
     const std::string& windowId() const { return window_; }
     std::string title() const;
     // Width and height of the window as X has it.

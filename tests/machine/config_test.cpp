@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,6 +80,91 @@ TEST_F(Config, CommandLineOptionsApplyInOrder) {
     EXPECT_EQ(crtcType, 2);
     EXPECT_TRUE(parseArgs({"-l", rom}));
     EXPECT_EQ(mem->lowerRom[0], 0x5A) << "a new OS takes effect at once";
+}
+
+TEST_F(Config, IniCrtcKeepsAPlusOnTypeThree) {
+    home.writeFile("Kestrix.ini", "cpc=6128+\ncrtc=1\n");
+    parseMainConfigFile();
+    EXPECT_EQ(cpcType, CPC6128Plus);
+    EXPECT_EQ(crtcType, 3);
+    EXPECT_EQ(crtc->type, 3);
+    home.writeFile("Kestrix.ini", "cpc=6128\ncrtc=2\n");
+    parseMainConfigFile();
+    EXPECT_EQ(crtcType, 2);
+}
+
+// What a setting may change, looked at before and after each frame.
+struct MachineLook {
+    uint8_t** banks;
+    uint16_t bankCount;
+    const uint8_t* rom7;
+    uint8_t rom7First;
+    const uint8_t* os;
+    uint8_t osFirst;
+    bool operator==(const MachineLook&) const = default;
+};
+MachineLook lookAtMachine() {
+    const uint8_t* rom7 = mem->urom[7];
+    const uint8_t* os = mem->lowerRomData;
+    return {mem->banks, mem->bankCount, rom7, rom7 ? rom7[0] : uint8_t(0), os, os ? os[0] : uint8_t(0)};
+}
+MachineLook atFrameStart;
+std::atomic<int> changesDuringFrames{0};
+void compareAcrossFrame(FramePoint point) {
+    if (point == FramePoint::frameStart) {
+        atFrameStart = lookAtMachine();
+    } else if (point == FramePoint::frameEnd && !(lookAtMachine() == atFrameStart)) {
+        ++changesDuringFrames;
+    }
+}
+
+class ConfigWhileRunning : public Config {
+protected:
+    void SetUp() override {
+        Config::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        changesDuringFrames = 0;
+        frameProbe = compareAcrossFrame;
+        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        ASSERT_NE(thread, nullptr);
+    }
+    void TearDown() override {
+        if (thread) {
+            stopRun();
+            mainLoopEnd = 1;
+            SDL_WaitThread(thread, nullptr);
+            thread = nullptr;
+        }
+        frameProbe = nullptr;
+        Config::TearDown();
+    }
+};
+
+TEST_F(ConfigWhileRunning, SettingsChangeTheMachineOnlyBetweenFrames) {
+    std::string otherRom = (std::filesystem::path(home.path()) / "other.rom").string();
+    std::vector<char> bytes(16384, static_cast<char>(0xA5));
+    std::ofstream(otherRom, std::ios::binary).write(bytes.data(), bytes.size());
+    for (int i = 0; i < 24 && !changesDuringFrames; ++i) {
+        const std::string& file = i % 2 ? rom : otherRom;
+        const char* kb = i % 2 ? "576" : "128";
+        run();
+        freeRunEnable = 1;
+        ASSERT_TRUE(test_support::waitForFrames(1));
+        std::vector<std::string> args = {"-m", kb, "-u", "7", "-r", file, "-l", file};
+        // A model change restarts the emulation on its own before the other settings.
+        if (i % 4 == 3) args.insert(args.begin(), {"-c", "6128"});
+        EXPECT_TRUE(parseArgs(args));
+        EXPECT_EQ(running, 1) << "a running emulation runs on";
+        freeRunEnable = 1;
+        ASSERT_TRUE(test_support::waitForFrames(1));
+        home.writeFile("Kestrix.ini", std::string(i % 4 == 1 ? "cpc=6128\n" : "") + "mem=" + (i % 2 ? "128" : "576") +
+                                          "\nnrom=7\nurom=" + (i % 2 ? otherRom : rom) + "\nlrom=" + file + "\n");
+        parseMainConfigFile();
+        EXPECT_EQ(running, 1);
+        EXPECT_EQ(mem->urom[7][0], static_cast<uint8_t>(i % 2 ? 0xA5 : 0x5A));
+    }
+    stopRun();
+    EXPECT_EQ(changesDuringFrames, 0);
 }
 
 

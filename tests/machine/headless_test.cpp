@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 
+#include "frontend/window.h"
 #include "support/headless_run.h"
 
 namespace {
@@ -33,6 +35,56 @@ TEST(HeadlessNoRoms, MissingOsRomIsReportedAndEndsWithOne) {
               std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("main: CPC can't be started!"), std::string::npos) << r.output;
+}
+
+// What a new user types first: no ROMs, no display, no base directory set up.
+TEST(CommandLineRequests, HelpAndVersionGoToStandardOutputBeforeAnythingStarts) {
+    TempKestrixHome empty(false);
+    auto run = [&](const std::string& option, std::string& out, std::string& err) {
+        const std::string errPath = empty.path() + "/stderr.txt";
+        const std::string command = "DISPLAY= KESTRIX_HOME='" + empty.path() + "' '" + KESTRIX_EXE + "' " + option +
+                                    " 2>'" + errPath + "'";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return -1;
+        out.clear();
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) out.append(chunk, n);
+        const int status = pclose(pipe);
+        std::ifstream in(errPath);
+        err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out, err;
+    EXPECT_EQ(run("--help", out, err), 0) << out << err;
+    EXPECT_EQ(err, "") << "nothing else ran: no ROM looked for, no log";
+    EXPECT_EQ(out.rfind("Usage: ", 0), 0u) << "no log prefix:\n" << out;
+    for (const char* option :
+         {"--help", "--fullscreen", "--windowx", "--windowy", "--nosound", "--digiblaster", "--volsound", "--joystick",
+          "--scanlines", "--cpc=", "--crtc=", "--mem=", "--dsk0=", "--dsk1=", "--tape=", "--cpr=", "--sna=", "--snr=",
+          "--urom=", "--rom=", "--lrom=", "--autotape", "--auto=", "--gunstick", "--diskwrite=", "--new-disk=",
+          "--keymap=", "--version", "--headless", "--frames=", "--screenshot=", "--bench", "--snapshot=",
+          "--bench-skip="}) {
+        EXPECT_NE(out.find(option), std::string::npos) << option << " is not listed:\n" << out;
+    }
+    EXPECT_EQ(run("--headless -h", out, err), 0);
+    EXPECT_EQ(out.rfind("Usage: ", 0), 0u) << out;
+    EXPECT_EQ(run("--version", out, err), 0) << out << err;
+    EXPECT_EQ(out, std::string(KestrixVersionText) + "\n");
+    EXPECT_EQ(err, "");
+    // An argument that reads like an option is still the argument.
+    EXPECT_EQ(run("--headless --frames=1 -a --help", out, err), 1) << out << err;
+    EXPECT_EQ(out.find("Usage: "), std::string::npos) << out;
+}
+
+// The on-screen text frames its messages with bytes that are glyphs of the font;
+// a terminal gets the message without them.
+TEST_F(Headless, LogLinesLeaveOutTheOnScreenFrameBytes) {
+    TempKestrixHome home;
+    HeadlessResult r = runKestrixHeadless(home.path(), {"--frames=2", "-l", home.path() + "/missing.rom"});
+    EXPECT_NE(r.output.find("OSD:  ROM missing.rom not found ! \n"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find('\366'), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find('\367'), std::string::npos) << r.output;
 }
 
 TEST_F(Headless, CommandLineErrorsEndTheProgram) {

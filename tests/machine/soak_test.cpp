@@ -69,7 +69,7 @@ TEST_F(Soak, StopRunCyclesWithMachineAndMediaChanges) {
         stopRun();
         ASSERT_EQ(cpcIsRunning, 0);
         switch (i % 50) {
-            case 7: load_file_snadsk(disk.c_str(), i & 1); break;  // lands 100 ms later, on the timer thread
+            case 7: load_file_snadsk(disk.c_str(), i & 1); break;  // lands 100 ms later, from runMainThreadActions
             case 19: load_file_snadsk(cdt.c_str(), 1); break;
             case 23: cycleCrtcType(); break;
             case 31: eject_dsk(i & 1, true); break;

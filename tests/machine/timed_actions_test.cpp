@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+#include <atomic>
+#include <chrono>
 #include <vector>
 
 #include "machine/emulation_thread.h"
@@ -63,6 +66,36 @@ TEST_F(TimedActions, EarliestFirstAndClearDropsAll) {
     clearTimedActions();
     runFrame();
     EXPECT_EQ(firedAt.size(), 2u);
+}
+
+int mainThreadRuns = 0;
+uint32_t countRun(uint32_t, void*) {
+    ++mainThreadRuns;
+    return 0;
+}
+std::atomic<bool> laterTimerFired{false};
+uint32_t markFired(uint32_t, void*) {
+    laterTimerFired = true;
+    return 0;
+}
+
+TEST(MainThreadActions, ManyPendingLoadsAreAllRun) {
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0) << SDL_GetError();
+    headlessMode = false;
+    mainThreadRuns = 0;
+    laterTimerFired = false;
+    constexpr int kLoads = 100;  // more than a busy main loop is ever expected to leave pending
+    for (int i = 0; i < kLoads; ++i) scheduleMainThreadAction(1, countRun, nullptr);
+    // Timers fire in the order they fall due: once this one has, the loads are due too.
+    scheduleTimedAction(40, markFired, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!laterTimerFired && std::chrono::steady_clock::now() < deadline) SDL_Delay(2);
+    ASSERT_TRUE(laterTimerFired);
+    runMainThreadActions();
+    EXPECT_EQ(mainThreadRuns, kLoads) << "no load is dropped";
+    runMainThreadActions();
+    EXPECT_EQ(mainThreadRuns, kLoads) << "and none runs twice";
+    SDL_QuitSubSystem(SDL_INIT_TIMER);
 }
 
 }  // namespace

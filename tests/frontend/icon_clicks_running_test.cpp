@@ -1,0 +1,122 @@
+// Clicks on the side and rewind icons while the emulation thread runs frames:
+// the disk and the tape position change only between frames.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <atomic>
+#include <filesystem>
+
+#include "disk/track_info.h"
+#include "frontend/icons.h"
+#include "frontend/main_loop.h"
+#include "frontend/window.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/ui_hooks.h"
+#include "support/built_machine.h"
+#include "tape/tape_drive.h"
+#include "window_test_images.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A frame sees the tape at pulse 7, as if the deck had moved it there; the
+// disk side it starts with must be the one it ends with.
+constexpr uint32_t kPulseAtFrameStart = 7;
+bool sideAtFrameStart = false;
+std::atomic<int> flipsDuringFrames{0};
+std::atomic<int> rewindsDuringFrames{0};
+void compareAcrossFrame(FramePoint point) {
+    if (point == FramePoint::beforeHandshake) return;
+    if (point == FramePoint::frameStart) {
+        sideAtFrameStart = fd0->sideFlipped;
+        tape->pulseIndex = kPulseAtFrameStart;
+        return;
+    }
+    flipsDuringFrames += fd0->sideFlipped != sideAtFrameStart;
+    rewindsDuringFrames += tape->pulseIndex != kPulseAtFrameStart;
+}
+
+class IconClicksWhileRunning : public test_support::BuiltMachine {
+protected:
+    SDL_Surface* window = nullptr;
+
+    void SetUp() override {
+        if (!window_test::generatedImagesPresent())
+            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        BuiltMachine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        std::error_code ec;
+        fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
+        allocateTextBuffers();
+        window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
+        mRenderer = SDL_CreateSoftwareRenderer(window);
+        ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
+        fullscreen = false;
+        installFrontendHooks();
+        loadStatusImages(true);
+        computeIndicatorRects();
+        ASSERT_NE(fdc, nullptr);
+        // A blank double-sided disk of 40 cylinders whose sides differ in length.
+        constexpr int kTracks = 40;
+        trackInfo* info = init_track_information_bloc(kTracks, 2);
+        for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
+        fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
+        ASSERT_EQ(fd0->doubleSided, 1);
+        tape->insertPulses(new tapePulse[16]{}, 16);
+        flipsDuringFrames = 0;
+        rewindsDuringFrames = 0;
+        frameProbe = compareAcrossFrame;
+        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        ASSERT_NE(thread, nullptr);
+    }
+
+    void TearDown() override {
+        if (thread) {
+            stopRun();
+            mainLoopEnd = 1;
+            SDL_WaitThread(thread, nullptr);
+            thread = nullptr;
+        }
+        frameProbe = nullptr;
+        uiHooks = UiHooks{};
+        tapeUiHooks = TapeUiHooks{};
+        forgetStatusImages(true);
+        if (mRenderer) SDL_DestroyRenderer(mRenderer);
+        mRenderer = nullptr;
+        if (window) SDL_FreeSurface(window);
+        freeTextBuffers();
+        BuiltMachine::TearDown();
+    }
+
+    static void clickOn(StatusImageId id) {
+        const SDL_Rect& r = statusImages[id].rect;
+        button_x = r.x + r.w / 2;
+        button_y = r.y + r.h / 2;
+        checkClickButton();
+    }
+};
+
+TEST_F(IconClicksWhileRunning, SideAndRewindWaitForTheFrameToEnd) {
+    for (int i = 0; i < 30 && !flipsDuringFrames && !rewindsDuringFrames; ++i) {
+        for (StatusImageId icon : {imgSideA0, imgK7Rewind}) {
+            run();
+            freeRunEnable = 1;
+            ASSERT_TRUE(test_support::waitForFrames(1));
+            const bool side = fd0->sideFlipped;
+            clickOn(icon);
+            if (icon == imgSideA0) {
+                EXPECT_NE(fd0->sideFlipped, side) << "the click turns the disk over";
+            }
+            EXPECT_EQ(running, 1) << "and the emulation runs on";
+        }
+    }
+    stopRun();
+    EXPECT_EQ(flipsDuringFrames, 0);
+    EXPECT_EQ(rewindsDuringFrames, 0);
+}
+
+}  // namespace
