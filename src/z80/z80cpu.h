@@ -3,25 +3,85 @@
 // microsecond and serves whatever memory or I/O cycle the pins show.
 // clock() is inline: it runs four million times per emulated second, and
 // every instruction is a handler called once per step from here.
+//
+// Timing notation of the handler comments: M1 opcode fetch (4 T-states),
+// P operand read from PC (3), R memory read (3), W memory write (3),
+// IN / OUT I/O cycle (4), i one internal T-state. The microseconds are those
+// on the gate array's bus, which stretches every cycle to the four-T-state
+// grid. "Zilog: n" marks a T-state count that differs from the manual's.
 #pragma once
 #include <cstdint>
 
 class Z80CPU {
 public:
-    typedef void (Z80CPU::*Handler)();
-    typedef uint8_t (Z80CPU::*ByteReader)();
-    typedef void (Z80CPU::*ByteWriter)(uint8_t);
-    typedef void (*HandlerFn)(Z80CPU*);
+    // A table entry: a plain function that runs one step of a member
+    // handler, so that each step is one direct-address indirect call (a
+    // member pointer would cost a virtual-function test on every call).
+    using Handler = void (*)(Z80CPU&);
+    using Member = void (Z80CPU::*)();
+    template <Member step>
+    static void entry(Z80CPU& cpu) {
+        (cpu.*step)();
+    }
 
-    enum BusKind : uint8_t {
-        BusNone = 0, BusReadPc, BusRead, BusWrite, BusIn, BusOut, BusStackRead, BusStackWrite
-    };
+    enum BusKind : uint8_t { BusNone = 0, BusReadPc, BusRead, BusWrite, BusIn, BusOut, BusStackRead, BusStackWrite };
 
     // F bits
     enum : uint8_t {
-        FlagS = 0x80, FlagZ = 0x40, FlagY = 0x20, FlagH = 0x10,
-        FlagX = 0x08, FlagPV = 0x04, FlagN = 0x02, FlagC = 0x01
+        FlagS = 0x80,
+        FlagZ = 0x40,
+        FlagY = 0x20,
+        FlagH = 0x10,
+        FlagX = 0x08,
+        FlagPV = 0x04,
+        FlagN = 0x02,
+        FlagC = 0x01
     };
+
+    // The prefix in force while a byte is decoded. PrefixEndMarker is what
+    // nop, cb_set and cb_set_ixy leave behind: no opcode they serve equals
+    // it except 0xFF, so ED ED, CB CB and SET 1,E never look like prefixes.
+    enum : uint8_t {
+        PrefixNone = 0,
+        PrefixCB = 0xCB,
+        PrefixDD = 0xDD,
+        PrefixED = 0xED,
+        PrefixFD = 0xFD,
+        PrefixEndMarker = 0xFF
+    };
+
+    // Register codes of an opcode's y and z fields; RegMemory is (HL).
+    enum RegCode : uint8_t { RegB = 0, RegC, RegD, RegE, RegH, RegL, RegMemory, RegA };
+
+    // What aluop() computes: the eight operations of ADD A,r ... CP r in
+    // the order of y, the accumulator group of RLCA ... CCF (by y), and the
+    // CB rotates and shifts, again in the order of y.
+    enum AluKind : uint8_t {
+        AluAdd = 0,
+        AluAdc,
+        AluSub,
+        AluSbc,
+        AluAnd,
+        AluXor,
+        AluOr,
+        AluCp,
+        AluAccumulatorGroup,
+        AluRlc,
+        AluRrc,
+        AluRl,
+        AluRr,
+        AluSla,
+        AluSra,
+        AluSll,
+        AluSrl
+    };
+
+    // Arguments of the 16-bit pair routine init_incdec_reg16(): how the
+    // value changes, whether it goes out on the address bus first, and the
+    // pair codes (p of the opcode for 0-3; PairScratch is pairTemp).
+    enum PairStep : uint8_t { PairIncrement = 0, PairDecrement = 1, PairUnchanged = 2 };
+    enum PairBus : uint8_t { PairOffBus = 0, PairOnBus = 1 };
+    enum PairCode : uint8_t { PairBC = 0, PairDE, PairHL, PairSP, PairWZ, PairPC, PairScratch };
 
     // ---- pins and bus ----
     bool m1 = 0;
@@ -31,22 +91,18 @@ public:
     bool wr = 0;
     bool rfsh = 0;
     bool halt = 0;
-    bool wait = 0;      // input
-    bool intLine = 0;   // input
+    bool wait = 0;     // input
+    bool intLine = 0;  // input
     uint16_t addressBus = 0;
     uint8_t dataBus = 0;
     uint8_t intVector = 0;
 
     // ---- decoder and sequencer ----
     uint8_t opcode = 0;
-    uint8_t prefix = 0;
+    uint8_t prefix = PrefixNone;
     uint8_t opY = 0;
-    // The handler of the instruction in progress, as a plain function
-    // pointer, so that each step is one indirect call.
-    HandlerFn handlerFn = nullptr;
-    // The same as a member function pointer, looked up (for tests and
-    // debuggers; decode keeps only handlerFn).
-    Handler currentHandler() const;
+    // The handler of the instruction in progress, chosen at decode.
+    Handler handler = nullptr;
     uint8_t step = 0;
     uint8_t busRequest = BusNone;
     uint8_t operand = 0;
@@ -66,32 +122,56 @@ public:
     // The sequencer's position as one value per kind of T-state (fetch,
     // acknowledge, each bus cycle's T1/T2/T3, internal), so that clock()
     // dispatches once per call.
-#define Z80_PHASE_LIST(X)                                                                         \
-    X(PhFetchT1) X(PhFetchT2) X(PhAckT2) X(PhAckWait1) X(PhAckWait2) X(PhAckT3) X(PhFetchT3)        \
-    X(PhFetchT4)                                                                                   \
-    X(PhInternal) X(PhReadPcT1) X(PhReadPcT2) X(PhReadT1) X(PhReadT2) X(PhReadT3) X(PhWriteT1)     \
-    X(PhWriteT2) X(PhWriteT3) X(PhInT1) X(PhInT2) X(PhInWait) X(PhInT3) X(PhOutT1) X(PhOutT2)       \
-    X(PhOutWait) X(PhOutT3)
-#define Z80_PHASE_ENUM(p) p,
-    enum Phase : uint8_t { Z80_PHASE_LIST(Z80_PHASE_ENUM) };
-#undef Z80_PHASE_ENUM
+    enum Phase : uint8_t {
+        PhFetchT1,
+        PhFetchT2,
+        PhAckT2,
+        PhAckWait1,
+        PhAckWait2,
+        PhAckT3,
+        PhFetchT3,
+        PhFetchT4,
+        PhInternal,
+        PhReadPcT1,
+        PhReadPcT2,
+        PhReadT1,
+        PhReadT2,
+        PhReadT3,
+        PhWriteT1,
+        PhWriteT2,
+        PhWriteT3,
+        PhInT1,
+        PhInT2,
+        PhInWait,
+        PhInT3,
+        PhOutT1,
+        PhOutT2,
+        PhOutWait,
+        PhOutT3
+    };
     uint8_t phase = PhFetchT1;
     // Where the opcode fetch and the other bus cycles stand, as debuggers and
     // tests count them: the fetch's last T-state done (1 T1, 2 acknowledge
     // T2, 3 its first wait, 4 T2, 5 T3; 0 outside a fetch) and a bus
     // cycle's (1 T1, 2 T2, 3 the I/O wait; 0 none). Both follow from phase.
-    uint8_t fetchState() const
-    {
+    uint8_t fetchState() const {
         static constexpr uint8_t byPhase[] = {0, 1, 1, 2, 3, 4, 4, 5};
         return phase <= PhFetchT4 ? byPhase[phase] : 0;
     }
-    uint8_t busState() const
-    {
+    uint8_t busState() const {
         switch (phase) {
-        case PhReadPcT2: case PhReadT2: case PhWriteT2: case PhInT2: case PhOutT2: return 1;
-        case PhReadT3: case PhWriteT3: case PhInWait: case PhOutWait: return 2;
-        case PhInT3: case PhOutT3: return 3;
-        default: return 0;
+            case PhReadPcT2:
+            case PhReadT2:
+            case PhWriteT2:
+            case PhInT2:
+            case PhOutT2: return 1;
+            case PhReadT3:
+            case PhWriteT3:
+            case PhInWait:
+            case PhOutWait: return 2;
+            case PhInT3:
+            case PhOutT3: return 3;
+            default: return 0;
         }
     }
 
@@ -123,22 +203,6 @@ public:
     Handler edTable[256];
     Handler mainTable[256];
     Handler indexTable[256];
-    // The same five tables as plain function pointers, filled by
-    // buildTables(), so that decode takes a handler's address without a
-    // member-pointer conversion.
-    HandlerFn mainFns[256];
-    HandlerFn indexFns[256];
-    HandlerFn cbFns[256];
-    HandlerFn indexCbFns[256];
-    HandlerFn edFns[256];
-    HandlerFn imTwoFn = nullptr;
-    ByteReader readA = nullptr;
-    ByteWriter writeA = nullptr;
-    ByteReader readF = nullptr;
-    ByteWriter writeW = nullptr;
-    ByteReader readW = nullptr;
-    ByteWriter writeZ = nullptr;
-    ByteReader readZ = nullptr;
 
     Z80CPU();
 
@@ -148,25 +212,9 @@ public:
     // The same with the WAIT input fixed, for a clock whose WAIT pattern is
     // known: no pin to write or read.
     enum WaitInput { WaitFromPin, WaitLow, WaitHigh };
-    template <WaitInput Wait> inline bool clockWith();
-    template <class BusService> uint64_t clockRun(uint64_t count, BusService bus);
+    template <WaitInput Wait>
+    inline bool clockWith();
     void reset();
-
-    // ---- accessor slot targets ----
-    uint8_t get_a() { return A; }
-    void set_a(uint8_t v) { A = v; }
-    uint8_t get_a_() { return A_; }
-    void set_a_(uint8_t v) { A_ = v; }
-    uint8_t get_f() { return F; }
-    uint8_t get_f_() { return F_; }
-    uint8_t get_w() { return uint8_t(WZ >> 8); }
-    void set_w(uint8_t v) { WZ = uint16_t((WZ & 0x00FF) | (v << 8)); }
-    uint8_t get_z() { return uint8_t(WZ); }
-    void set_z(uint8_t v) { WZ = uint16_t((WZ & 0xFF00) | v); }
-    uint8_t get_w_() { return uint8_t(WZ_ >> 8); }
-    void set_w_(uint8_t v) { WZ_ = uint16_t((WZ_ & 0x00FF) | (v << 8)); }
-    uint8_t get_z_() { return uint8_t(WZ_); }
-    void set_z_(uint8_t v) { WZ_ = uint16_t((WZ_ & 0xFF00) | v); }
 
     // ---- register routines ----
     void setrtmp(int r);
@@ -189,13 +237,34 @@ public:
     uint16_t getAltDE() const;
     uint16_t getAltHL() const;
     uint16_t getAltWZ() const { return exxSwapped ? WZ : WZ_; }
-    void setAF(uint16_t v) { setA(uint8_t(v >> 8)); regF() = uint8_t(v); }
-    void setBC(uint16_t v) { regB() = uint8_t(v >> 8); regC() = uint8_t(v); }
-    void setDE(uint16_t v) { regD() = uint8_t(v >> 8); regE() = uint8_t(v); }
-    void setHL(uint16_t v) { regH() = uint8_t(v >> 8); regL() = uint8_t(v); }
-    void setIX(uint16_t v) { IXh = uint8_t(v >> 8); IXl = uint8_t(v); }
-    void setIY(uint16_t v) { IYh = uint8_t(v >> 8); IYl = uint8_t(v); }
-    void setSP(uint16_t v) { SPh = uint8_t(v >> 8); SPl = uint8_t(v); }
+    void setAF(uint16_t v) {
+        setA(uint8_t(v >> 8));
+        regF() = uint8_t(v);
+    }
+    void setBC(uint16_t v) {
+        regB() = uint8_t(v >> 8);
+        regC() = uint8_t(v);
+    }
+    void setDE(uint16_t v) {
+        regD() = uint8_t(v >> 8);
+        regE() = uint8_t(v);
+    }
+    void setHL(uint16_t v) {
+        regH() = uint8_t(v >> 8);
+        regL() = uint8_t(v);
+    }
+    void setIX(uint16_t v) {
+        IXh = uint8_t(v >> 8);
+        IXl = uint8_t(v);
+    }
+    void setIY(uint16_t v) {
+        IYh = uint8_t(v >> 8);
+        IYl = uint8_t(v);
+    }
+    void setSP(uint16_t v) {
+        SPh = uint8_t(v >> 8);
+        SPl = uint8_t(v);
+    }
     void setWZ(uint16_t v) { (exxSwapped ? WZ_ : WZ) = v; }
 
     // ---- flag-producing routines ----
@@ -298,12 +367,21 @@ public:
     void ed_otdir();
 
     // ---- helpers shared by the handler files ----
-    // A, F, W and Z resolve the exchange flags inline; this is the same
-    // mapping the accessor slots follow, without an indirect call per access.
+    // The opcode's fields as the decode tables name them: z (bits 2-0, the
+    // source register of most forms), p (bits 5-4 of y, a register pair) and
+    // q (bit 3); y itself is opY.
+    int opZ() const { return opcode & 7; }
+    int opP() const { return opY >> 1; }
+    int opQ() const { return opY & 1; }
+    // A and F, the pairs and W and Z resolve the exchange flags inline, so
+    // that an exchange instruction only toggles a flag.
     uint8_t getA() { return afSwapped ? A_ : A; }
     void setA(uint8_t v) { (afSwapped ? A_ : A) = v; }
     uint8_t getF() { return afSwapped ? F_ : F; }
-    void setF(uint8_t v) { regF() = v; flagsTouched = 1; }
+    void setF(uint8_t v) {
+        regF() = v;
+        flagsTouched = 1;
+    }
     uint8_t& regF() { return afSwapped ? F_ : F; }
     uint8_t& regB() { return exxSwapped ? B_ : B; }
     uint8_t& regC() { return exxSwapped ? C_ : C; }
@@ -314,36 +392,66 @@ public:
     uint8_t& regHx() { return ixMode ? IXh : iyMode ? IYh : regH(); }
     uint8_t& regLx() { return ixMode ? IXl : iyMode ? IYl : regL(); }
     uint16_t getHLx() { return uint16_t((regHx() << 8) | regLx()); }
-    void setHLx(uint16_t v) { regHx() = uint8_t(v >> 8); regLx() = uint8_t(v); }
+    void setHLx(uint16_t v) {
+        regHx() = uint8_t(v >> 8);
+        regLx() = uint8_t(v);
+    }
     uint16_t getIndex() const { return ixMode ? getIX() : getIY(); }
     uint8_t getW() { return uint8_t((exxSwapped ? WZ_ : WZ) >> 8); }
-    void setW(uint8_t v) { uint16_t& r = exxSwapped ? WZ_ : WZ; r = uint16_t((r & 0xFF) | (v << 8)); }
+    void setW(uint8_t v) {
+        uint16_t& r = exxSwapped ? WZ_ : WZ;
+        r = uint16_t((r & 0xFF) | (v << 8));
+    }
     uint8_t getZ() { return uint8_t(exxSwapped ? WZ_ : WZ); }
-    void setZ(uint8_t v) { uint16_t& r = exxSwapped ? WZ_ : WZ; r = uint16_t((r & 0xFF00) | v); }
+    void setZ(uint8_t v) {
+        uint16_t& r = exxSwapped ? WZ_ : WZ;
+        r = uint16_t((r & 0xFF00) | v);
+    }
     inline uint8_t readReg(int r);
     inline void writeReg(int r, uint8_t v);
-    inline uint16_t getPair(int p);          // 0 BC, 1 DE, 2 HL/IX/IY, 3 SP
+    inline uint16_t getPair(int p);  // PairBC, PairDE, PairHL (IX/IY), PairSP
     inline void setPair(int p, uint16_t v);
+    // Condition y of JP cc, CALL cc, RET cc: NZ Z NC C PO PE P M.
     bool condition(int y) {
         static constexpr uint8_t mask[8] = {FlagZ, FlagZ, FlagC, FlagC, FlagPV, FlagPV, FlagS, FlagS};
         return ((getF() & mask[y]) != 0) == bool(y & 1);
     }
 
     // A bus request also selects the first T-state of its cycle.
-    void request(uint8_t kind)
-    {
+    void request(uint8_t kind) {
         static constexpr uint8_t firstPhase[8] = {PhInternal, PhReadPcT1, PhReadT1, PhWriteT1,
                                                   PhInT1,     PhOutT1,    PhReadT1, PhWriteT1};
         busRequest = kind;
         phase = firstPhase[kind];
     }
     void requestReadPc() { request(BusReadPc); }
-    void requestRead(uint16_t a) { addressBus = a; request(BusRead); }
-    void requestWrite(uint16_t a, uint8_t v) { addressBus = a; dataLatch = v; request(BusWrite); }
-    void requestStackRead(uint16_t a) { addressBus = a; request(BusStackRead); }
-    void requestStackWrite(uint16_t a, uint8_t v) { addressBus = a; dataLatch = v; request(BusStackWrite); }
-    void requestIn(uint16_t port) { addressBus = port; request(BusIn); }
-    void requestOut(uint16_t port, uint8_t v) { addressBus = port; dataLatch = v; request(BusOut); }
+    void requestRead(uint16_t a) {
+        addressBus = a;
+        request(BusRead);
+    }
+    void requestWrite(uint16_t a, uint8_t v) {
+        addressBus = a;
+        dataLatch = v;
+        request(BusWrite);
+    }
+    void requestStackRead(uint16_t a) {
+        addressBus = a;
+        request(BusStackRead);
+    }
+    void requestStackWrite(uint16_t a, uint8_t v) {
+        addressBus = a;
+        dataLatch = v;
+        request(BusStackWrite);
+    }
+    void requestIn(uint16_t port) {
+        addressBus = port;
+        request(BusIn);
+    }
+    void requestOut(uint16_t port, uint8_t v) {
+        addressBus = port;
+        dataLatch = v;
+        request(BusOut);
+    }
     void finish() { executing = 0; }
 
     // Two 8-bit additions forming IX/IY + d, or PC + e for relative jumps.
@@ -377,134 +485,118 @@ private:
     void acceptInterrupt();
 };
 
-inline uint8_t Z80CPU::readReg(int r)
-{
+inline uint8_t Z80CPU::readReg(int r) {
     switch (r) {
-    case 0: return regB();
-    case 1: return regC();
-    case 2: return regD();
-    case 3: return regE();
-    case 4: return regHx();
-    case 5: return regLx();
-    case 6: return dataLatch;
-    default: return getA();
+        case RegB: return regB();
+        case RegC: return regC();
+        case RegD: return regD();
+        case RegE: return regE();
+        case RegH: return regHx();
+        case RegL: return regLx();
+        case RegMemory: return dataLatch;
+        default: return getA();
     }
 }
 
-inline void Z80CPU::writeReg(int r, uint8_t v)
-{
+inline void Z80CPU::writeReg(int r, uint8_t v) {
     switch (r) {
-    case 0: regB() = v; break;
-    case 1: regC() = v; break;
-    case 2: regD() = v; break;
-    case 3: regE() = v; break;
-    case 4: regHx() = v; break;
-    case 5: regLx() = v; break;
-    case 6: break;
-    default: setA(v); break;
+        case RegB: regB() = v; break;
+        case RegC: regC() = v; break;
+        case RegD: regD() = v; break;
+        case RegE: regE() = v; break;
+        case RegH: regHx() = v; break;
+        case RegL: regLx() = v; break;
+        case RegMemory: break;
+        default: setA(v); break;
     }
 }
 
-inline uint16_t Z80CPU::getPair(int p)
-{
+inline uint16_t Z80CPU::getPair(int p) {
     switch (p) {
-    case 0: return getBC();
-    case 1: return getDE();
-    case 2: return getHLx();
-    default: return getSP();
+        case PairBC: return getBC();
+        case PairDE: return getDE();
+        case PairHL: return getHLx();
+        default: return getSP();
     }
 }
 
-inline void Z80CPU::setPair(int p, uint16_t v)
-{
+inline void Z80CPU::setPair(int p, uint16_t v) {
     switch (p) {
-    case 0: setBC(v); break;
-    case 1: setDE(v); break;
-    case 2: setHLx(v); break;
-    default: setSP(v); break;
+        case PairBC: setBC(v); break;
+        case PairDE: setDE(v); break;
+        case PairHL: setHLx(v); break;
+        default: setSP(v); break;
     }
 }
 
-inline void Z80CPU::init_incdec_reg16(int direction, int source, int driveBus, int destination)
-{
+// The value of source, put on the address bus before the change when
+// driveBus is PairOnBus, stepped by direction into pairTemp and destination.
+inline void Z80CPU::init_incdec_reg16(int direction, int source, int driveBus, int destination) {
     uint16_t v;
     switch (source) {
-    case 0: v = getBC(); break;
-    case 1: v = getDE(); break;
-    case 2: v = getHLx(); break;
-    case 3: v = getSP(); break;
-    case 4: v = getWZ(); break;
-    case 5: v = PC; break;
-    default: v = pairTemp; break;
+        case PairBC: v = getBC(); break;
+        case PairDE: v = getDE(); break;
+        case PairHL: v = getHLx(); break;
+        case PairSP: v = getSP(); break;
+        case PairWZ: v = getWZ(); break;
+        case PairPC: v = PC; break;
+        default: v = pairTemp; break;
     }
-    if (driveBus)
-        addressBus = v;
+    if (driveBus) addressBus = v;
     pairWasOne = v == 1;
-    if (direction == 0)
-        ++v;
-    else if (direction == 1)
-        --v;
+    if (direction == PairIncrement) ++v;
+    else if (direction == PairDecrement) --v;
     pairTemp = v;
     switch (destination) {
-    case 0: setBC(v); break;
-    case 1: setDE(v); break;
-    case 2: setHLx(v); break;
-    case 3: setSP(v); break;
-    case 4: setWZ(v); break;
-    case 5: PC = v; break;
-    default: break;
+        case PairBC: setBC(v); break;
+        case PairDE: setDE(v); break;
+        case PairHL: setHLx(v); break;
+        case PairSP: setSP(v); break;
+        case PairWZ: setWZ(v); break;
+        case PairPC: PC = v; break;
+        default: break;
     }
 }
 
-inline void Z80CPU::decode()
-{
+// T3 of the opcode fetch: the table of the prefix in force picks the handler.
+inline void Z80CPU::decode() {
     opY = (opcode >> 3) & 7;
     const unsigned op = opcode;
-    if (__builtin_expect(!prefix, 1)) {
-        if (__builtin_expect(!intAckPending, 1)) {
-            handlerFn = mainFns[op];
-        } else {
-            decodeAcknowledge();
-        }
-    } else if (prefix == 0xCB) {
-        const bool indexed = ixMode | iyMode;
-        handlerFn = indexed ? indexCbFns[op] : cbFns[op];
-    } else if (prefix == 0xED) {
-        handlerFn = edFns[op];
+    if (__builtin_expect(prefix == PrefixNone, 1)) {
+        if (__builtin_expect(!intAckPending, 1)) handler = mainTable[op];
+        else decodeAcknowledge();
+    } else if (prefix == PrefixCB) {
+        handler = (ixMode | iyMode) ? indexCbTable[op] : cbTable[op];
+    } else if (prefix == PrefixED) {
+        handler = edTable[op];
     } else {
-        handlerFn = indexFns[op];
+        handler = indexTable[op];
     }
     executing = 1;
     flagsTouched = 0;
 }
 
-inline void Z80CPU::endInstruction()
-{
+inline void Z80CPU::endInstruction() {
     step = 0;
     fetching = 1;
     phase = PhFetchT1;
-    // Prefix handlers copy the opcode into prefix. 0xFF is the marker of
-    // nop/cb_set/cb_set_ixy and never a prefix byte, so ED FF, CB FF and
-    // DD CB d FF end as ordinary instructions.
-    if (__builtin_expect(prefix == opcode && prefix != 0xFF, 0))
-        return;
+    // Prefix handlers copy the opcode into prefix; PrefixEndMarker is never
+    // a prefix byte, so ED FF, CB FF and DD CB d FF end as instructions.
+    if (__builtin_expect(prefix == opcode && prefix != PrefixEndMarker, 0)) return;
     ixMode = 0;
     iyMode = 0;
-    prefix = 0;
+    prefix = PrefixNone;
     flagsTouchedPrev = flagsTouched;
     // One test for both: no interrupt is accepted right after EI.
     if (__builtin_expect(eiPending | (intLine & iff1), 0)) {
-        if (eiPending)
-            eiPending = 0;
-        else
-            acceptInterrupt();
+        if (eiPending) eiPending = 0;
+        else acceptInterrupt();
     }
 }
 
-inline void Z80CPU::runHandler()
-{
-    phase = PhInternal; // unless the handler requests a bus cycle
-    handlerFn(this);
+inline void Z80CPU::runHandler() {
+    phase = PhInternal;  // unless the handler requests a bus cycle
+    handler(*this);
     if (executing) {
         ++step;
         return;
@@ -512,75 +604,141 @@ inline void Z80CPU::runHandler()
     endInstruction();
 }
 
+// One T-state of the phase the sequencer stands in. A WAIT-sampling T-state
+// repeats while WAIT is high; the T-states that end a bus cycle, and every
+// internal one, run the handler's next step.
 template <Z80CPU::WaitInput Wait>
-inline bool Z80CPU::clockWith()
-{
+inline bool Z80CPU::clockWith() {
+    const bool waiting = Wait == WaitFromPin ? wait : Wait == WaitHigh;
     bool ioEdge = false;
-#define Z80_PHASE(p) case p:
-#define Z80_NEXT(p) do { phase = p; return ioEdge; } while (0)
-#define Z80_STAY(p) return false
-#define Z80_HANDLER_STEP() break
-#define Z80_IO_EDGE() ioEdge = true
-#define Z80_FALL_THROUGH() [[fallthrough]]
-#define Z80_WAITING (Wait == WaitFromPin ? wait : Wait == WaitHigh)
     switch (phase) {
-#include "z80/z80_tstate_phases.inc"
-    default:
-        __builtin_unreachable();
+        case PhFetchT1:
+            m1 = 1;
+            addressBus = PC;
+            if (__builtin_expect(intAckPending, 0)) {
+                // An acknowledge holds PC and reads no memory.
+                phase = PhAckT2;
+                return false;
+            }
+            mreq = 1;
+            rd = 1;
+            ++PC;
+            phase = PhFetchT2;
+            return false;
+        case PhFetchT2:
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhFetchT3;
+            return false;
+        case PhAckT2: phase = PhAckWait1; return false;
+        case PhAckWait1:
+            iorq = 1;
+            phase = PhAckWait2;
+            return true;
+        case PhAckWait2:
+            if (__builtin_expect(waiting, 0)) return false;
+            intVector = dataBus;
+            phase = PhAckT3;
+            return false;
+        case PhAckT3:  // IORQ falls, then as the T3 of an opcode fetch
+            iorq = 0;
+            ioEdge = true;
+            [[fallthrough]];
+        case PhFetchT3:  // opcode in, refresh out
+            m1 = 0;
+            opcode = dataBus;
+            mreq = 1;
+            rd = 0;
+            rfsh = 1;
+            R = uint8_t((R & 0x80) | ((R + 1) & 0x7F));
+            addressBus = uint16_t((I << 8) | R);
+            decode();
+            phase = PhFetchT4;
+            return ioEdge;
+        case PhFetchT4:  // the handler's first step
+            mreq = 0;
+            rfsh = 0;
+            fetching = 0;
+            break;
+        case PhInternal: break;
+        case PhReadPcT1:
+            addressBus = PC;
+            ++PC;
+            m1 = 1;
+            mreq = 1;
+            rd = 1;
+            phase = PhReadPcT2;
+            return false;
+        case PhReadPcT2:
+            m1 = 0;
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhReadT3;
+            return false;
+        case PhReadT1:
+            mreq = 1;
+            rd = 1;
+            phase = PhReadT2;
+            return false;
+        case PhReadT2:
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhReadT3;
+            return false;
+        case PhReadT3:
+            dataLatch = dataBus;
+            mreq = 0;
+            rd = 0;
+            busRequest = BusNone;
+            break;
+        case PhWriteT1:
+            mreq = 1;
+            phase = PhWriteT2;
+            return false;
+        case PhWriteT2:
+            wr = 1;
+            dataBus = dataLatch;
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhWriteT3;
+            return false;
+        case PhWriteT3:
+            mreq = 0;
+            wr = 0;
+            busRequest = BusNone;
+            break;
+        case PhInT1: phase = PhInT2; return false;
+        case PhInT2:
+            iorq = 1;
+            rd = 1;
+            phase = PhInWait;
+            return true;
+        case PhInWait:
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhInT3;
+            return false;
+        case PhInT3:
+            iorq = 0;
+            rd = 0;
+            dataLatch = dataBus;
+            busRequest = BusNone;
+            ioEdge = true;
+            break;
+        case PhOutT1: phase = PhOutT2; return false;
+        case PhOutT2:
+            iorq = 1;
+            wr = 1;
+            dataBus = dataLatch;
+            phase = PhOutWait;
+            return true;
+        case PhOutWait:
+            if (__builtin_expect(waiting, 0)) return false;
+            phase = PhOutT3;
+            return false;
+        case PhOutT3:
+            iorq = 0;
+            wr = 0;
+            busRequest = BusNone;
+            ioEdge = true;
+            break;
+        default: __builtin_unreachable();
     }
-#undef Z80_PHASE
-#undef Z80_NEXT
-#undef Z80_STAY
-#undef Z80_HANDLER_STEP
-#undef Z80_IO_EDGE
-#undef Z80_FALL_THROUGH
-#undef Z80_WAITING
     runHandler();
     return ioEdge;
-}
-
-// The same T-states as `count` calls of clock(), each followed by
-// bus(*this, n), n counting the T-states run so far: for callers that serve
-// the pins alike after every T-state. Each phase jumps straight to the next,
-// so only the phase after a handler step is dispatched indirectly. bus is
-// taken by value, so that its state can live in registers. Stops early when
-// bus() returns false; returns the T-states run.
-template <class BusService>
-uint64_t Z80CPU::clockRun(uint64_t count, BusService bus)
-{
-    if (!count)
-        return 0;
-#define Z80_PHASE_LABEL(p) &&phase_##p,
-    void* const dispatch[] = {Z80_PHASE_LIST(Z80_PHASE_LABEL)};
-#undef Z80_PHASE_LABEL
-    uint64_t left = count;
-#define Z80_END_TSTATE(next)                                                                       \
-    do {                                                                                           \
-        const uint64_t ran = count - left + 1;                                                     \
-        if (!bus(*this, ran))                                                                      \
-            return ran;                                                                            \
-        if (!--left)                                                                               \
-            return count;                                                                          \
-        next;                                                                                      \
-    } while (0)
-#define Z80_PHASE(p) phase_##p:
-#define Z80_NEXT(p) do { phase = p; Z80_END_TSTATE(goto phase_##p); } while (0)
-#define Z80_STAY(p) Z80_END_TSTATE(goto phase_##p)
-#define Z80_HANDLER_STEP() goto handler_step
-#define Z80_IO_EDGE() ((void)0)
-#define Z80_FALL_THROUGH() ((void)0)
-#define Z80_WAITING wait
-    goto *dispatch[phase];
-#include "z80/z80_tstate_phases.inc"
-handler_step:
-    runHandler();
-    Z80_END_TSTATE(goto *dispatch[phase]);
-#undef Z80_PHASE
-#undef Z80_NEXT
-#undef Z80_STAY
-#undef Z80_HANDLER_STEP
-#undef Z80_IO_EDGE
-#undef Z80_FALL_THROUGH
-#undef Z80_WAITING
-#undef Z80_END_TSTATE
 }

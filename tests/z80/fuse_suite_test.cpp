@@ -2,8 +2,6 @@
 // IFF1, IFF2, IM, the halted state, the final T-state count and the memory
 // changes. Contention events of the suite's machine are ignored.
 // The memory starts filled with DE AD BE EF, as the suite assumes.
-#include "z80_test_bench.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,51 +12,45 @@
 #include <string>
 #include <vector>
 
+#include "z80_test_bench.h"
+
 namespace {
 
 struct FuseState {
     std::string name;
-    unsigned regs[13] = {}; // AF BC DE HL AF' BC' DE' HL' IX IY SP PC MEMPTR
+    unsigned regs[13] = {};  // AF BC DE HL AF' BC' DE' HL' IX IY SP PC MEMPTR
     unsigned i = 0, r = 0, iff1 = 0, iff2 = 0, im = 0, halted = 0, tstates = 0;
     std::vector<std::pair<unsigned, std::vector<unsigned>>> memory;
 };
 
-bool readMemoryLine(const std::string& line, FuseState& st)
-{
+bool readMemoryLine(const std::string& line, FuseState& st) {
     std::istringstream in(line);
     std::string tok;
-    if (!(in >> tok) || tok == "-1")
-        return false;
+    if (!(in >> tok) || tok == "-1") return false;
     std::pair<unsigned, std::vector<unsigned>> block;
     block.first = unsigned(std::stoul(tok, nullptr, 16));
-    while (in >> tok && tok != "-1")
-        block.second.push_back(unsigned(std::stoul(tok, nullptr, 16)));
+    while (in >> tok && tok != "-1") block.second.push_back(unsigned(std::stoul(tok, nullptr, 16)));
     st.memory.push_back(block);
     return true;
 }
 
-bool readRegs(const std::string& l1, const std::string& l2, FuseState& st)
-{
+bool readRegs(const std::string& l1, const std::string& l2, FuseState& st) {
     std::istringstream a(l1), b(l2);
     for (unsigned& v : st.regs)
-        if (!(a >> std::hex >> v))
-            return false;
+        if (!(a >> std::hex >> v)) return false;
     return bool(b >> std::hex >> st.i >> st.r >> std::dec >> st.iff1 >> st.iff2 >> st.im >> st.halted >> st.tstates);
 }
 
-std::vector<FuseState> readInputs(const std::string& path)
-{
+std::vector<FuseState> readInputs(const std::string& path) {
     std::vector<FuseState> tests;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty())
-            continue;
+        if (line.empty()) continue;
         FuseState st;
         st.name = line;
         std::string l1, l2;
-        if (!std::getline(in, l1) || !std::getline(in, l2) || !readRegs(l1, l2, st))
-            break;
+        if (!std::getline(in, l1) || !std::getline(in, l2) || !readRegs(l1, l2, st)) break;
         while (std::getline(in, line) && readMemoryLine(line, st)) {
         }
         tests.push_back(st);
@@ -66,22 +58,19 @@ std::vector<FuseState> readInputs(const std::string& path)
     return tests;
 }
 
-std::map<std::string, FuseState> readExpected(const std::string& path)
-{
+std::map<std::string, FuseState> readExpected(const std::string& path) {
     std::map<std::string, FuseState> out;
     std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty())
-            continue;
+        if (line.empty()) continue;
         FuseState st;
         st.name = line;
         std::string l1, l2;
         // Timed bus events are indented; the register line is not.
         while (std::getline(in, l1) && !l1.empty() && l1[0] == ' ') {
         }
-        if (!std::getline(in, l2) || !readRegs(l1, l2, st))
-            break;
+        if (!std::getline(in, l2) || !readRegs(l1, l2, st)) break;
         while (std::getline(in, line) && !line.empty() && readMemoryLine(line, st)) {
         }
         out[st.name] = st;
@@ -94,10 +83,10 @@ std::map<std::string, FuseState> readExpected(const std::string& path)
 // differs and why; the run checks every listed test really differs there and
 // that nothing else does.
 enum Deviation : unsigned {
-    DevTstates = 1, // the T-state count (the suite's value is checked after correcting by the rule)
-    DevR = 2,       // R (likewise corrected)
-    DevRepeatF = 4, // F after a repeating block iteration (checked against the chip's value below)
-    DevWZ = 8,      // MEMPTR after a repeating block I/O iteration (checked against the rule)
+    DevTstates = 1,  // the T-state count (the suite's value is checked after correcting by the rule)
+    DevR = 2,        // R (likewise corrected)
+    DevRepeatF = 4,  // F after a repeating block iteration (checked against the chip's value below)
+    DevWZ = 8,       // MEMPTR after a repeating block I/O iteration (checked against the rule)
 };
 
 struct PartRule {
@@ -155,23 +144,19 @@ const RepeatFlags kRepeatFlags[] = {
     {"edb9_2", 0xA7, 0xAF},
 };
 
-const RepeatFlags* repeatFlagsFor(const std::string& name)
-{
+const RepeatFlags* repeatFlagsFor(const std::string& name) {
     for (const RepeatFlags& r : kRepeatFlags)
-        if (name == r.test)
-            return &r;
+        if (name == r.test) return &r;
     return nullptr;
 }
 
-bool nameMatches(const std::string& name, const std::string& pattern)
-{
+bool nameMatches(const std::string& name, const std::string& pattern) {
     if (!pattern.empty() && pattern.back() == '*')
         return name.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
     return name == pattern;
 }
 
-std::vector<const PartRule*> rulesFor(const std::string& name)
-{
+std::vector<const PartRule*> rulesFor(const std::string& name) {
     std::vector<const PartRule*> rules;
     for (const PartRule& rule : kRulesOverSuite) {
         std::istringstream in(rule.tests);
@@ -187,47 +172,40 @@ std::vector<const PartRule*> rulesFor(const std::string& name)
 
 // Suite T-states minus ours for the instruction that just ended, by the
 // rules above; and the R increments the suite does not make.
-int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates)
-{
-    using H = Z80CPU::Handler;
-    const H h = cpu.currentHandler();
-    if (h == H(&Z80CPU::op_ex_sp_hl) || h == H(&Z80CPU::ed_retni))
-        return -1;
-    if (h == H(&Z80CPU::ed_rrd) || h == H(&Z80CPU::ed_rld))
+int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates) {
+    const Z80CPU::Handler h = cpu.handler;
+    if (h == &Z80CPU::entry<&Z80CPU::op_ex_sp_hl> || h == &Z80CPU::entry<&Z80CPU::ed_retni>) return -1;
+    if (h == &Z80CPU::entry<&Z80CPU::ed_rrd> || h == &Z80CPU::entry<&Z80CPU::ed_rld>) return 2;
+    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdi> || h == &Z80CPU::entry<&Z80CPU::cb_bit_hl>) return 1;
+    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdir>) return ourTstates == 15 ? 1 : 0;
+    if (h == &Z80CPU::entry<&Z80CPU::ld_r_ixy> || h == &Z80CPU::entry<&Z80CPU::op_alu_a_ixy> ||
+        h == &Z80CPU::entry<&Z80CPU::ld_ixy_r>)
         return 2;
-    if (h == H(&Z80CPU::ed_cpdi) || h == H(&Z80CPU::cb_bit_hl))
-        return 1;
-    if (h == H(&Z80CPU::ed_cpdir))
-        return ourTstates == 15 ? 1 : 0;
-    if (h == H(&Z80CPU::ld_r_ixy) || h == H(&Z80CPU::op_alu_a_ixy) || h == H(&Z80CPU::ld_ixy_r))
-        return 2;
-    if (h == H(&Z80CPU::incdec_ixy))
-        return 3;
-    if (h == H(&Z80CPU::cb_rotshift_ixy) || h == H(&Z80CPU::cb_rotshift_hl_ixy) || h == H(&Z80CPU::cb_res_ixy) ||
-        h == H(&Z80CPU::cb_res_hl_ixy) || h == H(&Z80CPU::cb_set_ixy) || h == H(&Z80CPU::cb_set_hl_ixy))
+    if (h == &Z80CPU::entry<&Z80CPU::incdec_ixy>) return 3;
+    if (h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> ||
+        h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> ||
+        h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>)
         return -1;
     return 0;
 }
 
-bool isIndexCb(const Z80CPU& cpu)
-{
-    using H = Z80CPU::Handler;
-    const H h = cpu.currentHandler();
-    return h == H(&Z80CPU::cb_bit_hl_ixy) || h == H(&Z80CPU::cb_rotshift_ixy) || h == H(&Z80CPU::cb_rotshift_hl_ixy) ||
-           h == H(&Z80CPU::cb_res_ixy) || h == H(&Z80CPU::cb_res_hl_ixy) || h == H(&Z80CPU::cb_set_ixy) ||
-           h == H(&Z80CPU::cb_set_hl_ixy);
+bool isIndexCb(const Z80CPU& cpu) {
+    const Z80CPU::Handler h = cpu.handler;
+    return h == &Z80CPU::entry<&Z80CPU::cb_bit_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> ||
+           h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> ||
+           h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> ||
+           h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>;
 }
 
 struct FuseResult {
     unsigned regs[13];
     unsigned i, r, iff1, iff2, im, halted;
-    uint64_t tstates;      // ours
-    uint64_t suiteTstates; // ours corrected by the rules
-    unsigned suiteR;       // R corrected by the rules
+    uint64_t tstates;       // ours
+    uint64_t suiteTstates;  // ours corrected by the rules
+    unsigned suiteR;        // R corrected by the rules
 };
 
-FuseResult runFuseTest(const FuseState& in, Z80TestBench& b)
-{
+FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
     for (unsigned a = 0; a < 0x10000; a += 4) {
         b.mem[a] = 0xDE;
         b.mem[a + 1] = 0xAD;
@@ -236,8 +214,7 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b)
     }
     for (const auto& block : in.memory) {
         unsigned a = block.first;
-        for (unsigned v : block.second)
-            b.mem[a++ & 0xFFFF] = uint8_t(v);
+        for (unsigned v : block.second) b.mem[a++ & 0xFFFF] = uint8_t(v);
     }
     Z80CPU& cpu = b.cpu;
     cpu.reset();
@@ -275,19 +252,17 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b)
     uint64_t start = 0;
     while (b.tstates < 100000) {
         b.tick();
-        if (!b.atBoundary())
-            continue;
+        if (!b.atBoundary()) continue;
         correction += suiteTimingCorrection(cpu, b.tstates - start);
         rLag += isIndexCb(cpu);
         start = b.tstates;
-        if (b.tstates + correction >= in.tstates)
-            break;
+        if (b.tstates + correction >= in.tstates) break;
     }
 
     FuseResult r{};
-    const unsigned regs[13] = {cpu.getAF(), cpu.getBC(), cpu.getDE(), cpu.getHL(), cpu.getAltAF(),
+    const unsigned regs[13] = {cpu.getAF(),    cpu.getBC(),    cpu.getDE(),    cpu.getHL(), cpu.getAltAF(),
                                cpu.getAltBC(), cpu.getAltDE(), cpu.getAltHL(), cpu.getIX(), cpu.getIY(),
-                               cpu.getSP(), cpu.PC, cpu.getWZ()};
+                               cpu.getSP(),    cpu.PC,         cpu.getWZ()};
     std::copy(std::begin(regs), std::end(regs), r.regs);
     r.i = cpu.I;
     r.r = cpu.R;
@@ -301,19 +276,17 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b)
     return r;
 }
 
-} // namespace
+}  // namespace
 
-TEST(z80, fuse)
-{
+TEST(z80, fuse) {
     const std::string dir = std::string(KESTRIX_SHARED_DIR) + "/z80/";
     const std::vector<FuseState> inputs = readInputs(dir + "fuse-tests.in");
     const std::map<std::string, FuseState> expected = readExpected(dir + "fuse-tests.expected");
-    if (inputs.empty() || expected.empty())
-        GTEST_SKIP() << "the FUSE test suite is not available in " << dir;
+    if (inputs.empty() || expected.empty()) GTEST_SKIP() << "the FUSE test suite is not available in " << dir;
     ASSERT_EQ(inputs.size(), expected.size());
 
-    static const char* kRegNames[13] = {"AF", "BC", "DE", "HL", "AF'", "BC'", "DE'", "HL'",
-                                        "IX", "IY", "SP", "PC", "MEMPTR"};
+    static const char* kRegNames[13] = {"AF",  "BC", "DE", "HL", "AF'", "BC'",   "DE'",
+                                        "HL'", "IX", "IY", "SP", "PC",  "MEMPTR"};
     auto bench = std::make_unique<Z80TestBench>();
     int passed = 0, ruled = 0;
     for (const FuseState& in : inputs) {
@@ -324,8 +297,7 @@ TEST(z80, fuse)
         const FuseResult r = runFuseTest(in, *bench);
         const std::vector<const PartRule*> rules = rulesFor(in.name);
         unsigned dev = 0;
-        for (const PartRule* rule : rules)
-            dev |= rule->fields;
+        for (const PartRule* rule : rules) dev |= rule->fields;
 
         std::ostringstream diff;
         unsigned seen = 0;
@@ -340,24 +312,18 @@ TEST(z80, fuse)
             }
             if (k == 12 && (dev & DevWZ) && got != want) {
                 seen |= DevWZ;
-                want = (r.regs[11] + 1) & 0xFFFF; // PC is back on the ED byte
+                want = (r.regs[11] + 1) & 0xFFFF;  // PC is back on the ED byte
             }
-            if (got != want)
-                diff << ' ' << kRegNames[k] << std::hex << " got " << got << " want " << want << std::dec;
+            if (got != want) diff << ' ' << kRegNames[k] << std::hex << " got " << got << " want " << want << std::dec;
         }
         if (r.r != ex.r) {
             seen |= DevR;
-            if (!(dev & DevR) || r.suiteR != ex.r)
-                diff << std::hex << " R got " << r.r << " want " << ex.r << std::dec;
+            if (!(dev & DevR) || r.suiteR != ex.r) diff << std::hex << " R got " << r.r << " want " << ex.r << std::dec;
         }
-        if (r.i != ex.i)
-            diff << " I";
-        if (r.iff1 != ex.iff1 || r.iff2 != ex.iff2)
-            diff << " IFF";
-        if (r.im != ex.im)
-            diff << " IM";
-        if (r.halted != ex.halted)
-            diff << " halted";
+        if (r.i != ex.i) diff << " I";
+        if (r.iff1 != ex.iff1 || r.iff2 != ex.iff2) diff << " IFF";
+        if (r.im != ex.im) diff << " IM";
+        if (r.halted != ex.halted) diff << " halted";
         if (r.tstates != ex.tstates) {
             seen |= DevTstates;
             if (!(dev & DevTstates) || r.suiteTstates != ex.tstates)
@@ -371,8 +337,8 @@ TEST(z80, fuse)
             for (unsigned v : block.second) {
                 listed[a & 0xFFFF] = true;
                 if (bench->mem[a & 0xFFFF] != v)
-                    diff << std::hex << " mem[" << a << "] got " << unsigned(bench->mem[a & 0xFFFF]) << " want "
-                         << v << std::dec;
+                    diff << std::hex << " mem[" << a << "] got " << unsigned(bench->mem[a & 0xFFFF]) << " want " << v
+                         << std::dec;
                 ++a;
             }
         }
@@ -385,12 +351,10 @@ TEST(z80, fuse)
         }
         for (const auto& block : in.memory) {
             unsigned a = block.first;
-            for (unsigned v : block.second)
-                before[a++ & 0xFFFF] = uint8_t(v);
+            for (unsigned v : block.second) before[a++ & 0xFFFF] = uint8_t(v);
         }
         for (unsigned a = 0; a < 0x10000; ++a)
-            if (!listed[a] && bench->mem[a] != before[a])
-                diff << std::hex << " unlisted change at " << a << std::dec;
+            if (!listed[a] && bench->mem[a] != before[a]) diff << std::hex << " unlisted change at " << a << std::dec;
 
         for (const PartRule* rule : rules)
             if (!(seen & rule->fields))
@@ -403,6 +367,6 @@ TEST(z80, fuse)
                 std::printf("  %-10s differs from the suite by rule: %s\n", in.name.c_str(), rule->reason);
         }
     }
-    std::printf("fuse: %d of %zu tests match (%d of them after the listed rule corrections)\n", passed,
-                inputs.size(), ruled);
+    std::printf("fuse: %d of %zu tests match (%d of them after the listed rule corrections)\n", passed, inputs.size(),
+                ruled);
 }

@@ -2,22 +2,24 @@
 // CPU's own T-states (WAIT always low) and the microseconds on a bus that
 // drives WAIT like the gate array (low only in the first of four calls),
 // taken and not-taken forms and repeating block iterations included.
-#include "z80_test_bench.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "z80_test_bench.h"
+
 namespace {
 
 struct Expected {
-    int tEnd, tTaken;   // T-states: condition false / block instruction ending; condition true / repeating
-    int usEnd, usTaken; // microseconds on the gate array bus, likewise
+    int tEnd, tTaken;    // T-states: condition false / block instruction ending; condition true / repeating
+    int usEnd, usTaken;  // microseconds on the gate array bus, likewise
 };
 
-// Generated from the instruction timing table; prefix M1s included.
+// Generated from the instruction timing table; prefix M1s included. One
+// row of eight opcodes per line.
+// clang-format off
 const Expected kMain[256] = {
     {4, 4, 1, 1}, {10, 10, 3, 3}, {7, 7, 2, 2}, {6, 6, 2, 2}, {4, 4, 1, 1}, {4, 4, 1, 1}, {7, 7, 2, 2}, {4, 4, 1, 1}, // 00
     {4, 4, 1, 1}, {11, 11, 3, 3}, {7, 7, 2, 2}, {6, 6, 2, 2}, {4, 4, 1, 1}, {4, 4, 1, 1}, {7, 7, 2, 2}, {4, 4, 1, 1}, // 08
@@ -192,25 +194,22 @@ const Expected kEd[256] = {
     {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, // F0
     {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, {8, 8, 2, 2}, // F8
 };
-
+// clang-format on
 
 enum class Table { Main, Index, Cb, IndexCb, Ed };
 
 constexpr uint16_t kCode = 0x8000;
 
 // F value that makes condition y (NZ Z NC C PO PE P M) true or false.
-uint8_t conditionFlags(int y, bool holds)
-{
+uint8_t conditionFlags(int y, bool holds) {
     static const uint8_t mask[8] = {0x40, 0x40, 0x01, 0x01, 0x04, 0x04, 0x80, 0x80};
     return ((y & 1) != 0) == holds ? mask[y] : 0;
 }
 
-void prepare(Z80TestBench& b, const std::vector<uint8_t>& code, Table table, uint8_t op, bool taken)
-{
+void prepare(Z80TestBench& b, const std::vector<uint8_t>& code, Table table, uint8_t op, bool taken) {
     std::memset(b.mem, 0, sizeof b.mem);
     uint16_t a = kCode;
-    for (uint8_t v : code)
-        b.mem[a++] = v;
+    for (uint8_t v : code) b.mem[a++] = v;
     // Displacement, then operand bytes nn = 9000h, for whichever the opcode takes.
     b.mem[a++] = 0x10;
     b.mem[a++] = 0x00;
@@ -226,19 +225,15 @@ void prepare(Z80TestBench& b, const std::vector<uint8_t>& code, Table table, uin
     cpu.setBC(0x0000);
     cpu.setIX(0x7000);
     cpu.setIY(0x7100);
-    cpu.A = 0xFF; // never equal to the zero-filled memory, so CPIR keeps searching
+    cpu.A = 0xFF;  // never equal to the zero-filled memory, so CPIR keeps searching
     cpu.F = 0;
     const int x = op >> 6, y = (op >> 3) & 7, z = op & 7;
     if (table == Table::Main || table == Table::Index) {
-        if (x == 3 && (z == 0 || z == 2 || z == 4))
-            cpu.F = conditionFlags(y, taken);
-        if (x == 0 && z == 0 && y >= 4)
-            cpu.F = conditionFlags(y - 4, taken);
-        if (op == 0x10)
-            cpu.B = taken ? 2 : 1;
+        if (x == 3 && (z == 0 || z == 2 || z == 4)) cpu.F = conditionFlags(y, taken);
+        if (x == 0 && z == 0 && y >= 4) cpu.F = conditionFlags(y - 4, taken);
+        if (op == 0x10) cpu.B = taken ? 2 : 1;
     }
-    if (table == Table::Ed && x == 2)
-        cpu.setBC(z < 2 ? (taken ? 2 : 1) : (taken ? 0x0200 : 0x0100));
+    if (table == Table::Ed && x == 2) cpu.setBC(z < 2 ? (taken ? 2 : 1) : (taken ? 0x0200 : 0x0100));
 }
 
 struct Measured {
@@ -247,8 +242,7 @@ struct Measured {
 };
 
 Measured measure(Z80TestBench& b, const std::vector<uint8_t>& code, Table table, uint8_t op, bool taken,
-                 bool interrupt = false, uint8_t mode = 0)
-{
+                 bool interrupt = false, uint8_t mode = 0) {
     Measured m;
     auto arm = [&]() {
         if (interrupt) {
@@ -262,8 +256,7 @@ Measured measure(Z80TestBench& b, const std::vector<uint8_t>& code, Table table,
     prepare(b, code, table, op, taken);
     b.gateArrayWait = false;
     arm();
-    if (interrupt)
-        b.runInstruction(); // the instruction before the acknowledge
+    if (interrupt) b.runInstruction();  // the instruction before the acknowledge
     m.tstates = b.runInstruction();
 
     // On the gate array bus an instruction owns the microseconds from the one
@@ -272,28 +265,23 @@ Measured measure(Z80TestBench& b, const std::vector<uint8_t>& code, Table table,
     prepare(b, code, table, op, taken);
     b.gateArrayWait = true;
     arm();
-    if (interrupt)
-        b.runInstruction();
+    if (interrupt) b.runInstruction();
     const uint64_t start = b.tstates / 4 + 1;
     b.runInstruction();
     m.micros = b.tstates / 4 + 1 - start;
     return m;
 }
 
-void checkTable(Table table, const Expected (&expected)[256], std::vector<uint8_t> prefix)
-{
+void checkTable(Table table, const Expected (&expected)[256], std::vector<uint8_t> prefix) {
     auto bench = std::make_unique<Z80TestBench>();
     int checked = 0;
     for (int op = 0; op < 256; ++op) {
         const Expected& e = expected[op];
-        if (e.tEnd == 0)
-            continue; // a prefix byte, checked as its own table
+        if (e.tEnd == 0) continue;  // a prefix byte, checked as its own table
         for (int taken = 0; taken < 2; ++taken) {
-            if (taken && e.tTaken == e.tEnd && e.usTaken == e.usEnd)
-                continue;
+            if (taken && e.tTaken == e.tEnd && e.usTaken == e.usEnd) continue;
             std::vector<uint8_t> code = prefix;
-            if (table == Table::IndexCb)
-                code.push_back(0x10); // d
+            if (table == Table::IndexCb) code.push_back(0x10);  // d
             code.push_back(uint8_t(op));
             const Measured m = measure(*bench, code, table, uint8_t(op), taken);
             SCOPED_TRACE(testing::Message() << "opcode " << std::hex << op << (taken ? " taken" : ""));
@@ -305,30 +293,31 @@ void checkTable(Table table, const Expected (&expected)[256], std::vector<uint8_
     EXPECT_GT(checked, 200);
 }
 
-} // namespace
+}  // namespace
 
-TEST(z80, timing)
-{
-    {
-        SCOPED_TRACE("unprefixed");
-        checkTable(Table::Main, kMain, {});
-    }
-    {
-        SCOPED_TRACE("CB");
-        checkTable(Table::Cb, kCb, {0xCB});
-    }
-    {
-        SCOPED_TRACE("ED");
-        checkTable(Table::Ed, kEd, {0xED});
-    }
+TEST(z80, timing_unprefixed) { checkTable(Table::Main, kMain, {}); }
+
+TEST(z80, timing_cb) { checkTable(Table::Cb, kCb, {0xCB}); }
+
+TEST(z80, timing_ed) { checkTable(Table::Ed, kEd, {0xED}); }
+
+TEST(z80, timing_index) {
     for (uint8_t p : {0xDD, 0xFD}) {
         SCOPED_TRACE(testing::Message() << std::hex << int(p));
         checkTable(Table::Index, kIndex, {p});
+    }
+}
+
+TEST(z80, timing_index_cb) {
+    for (uint8_t p : {0xDD, 0xFD}) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(p));
         checkTable(Table::IndexCb, kIndexCb, {p, 0xCB});
     }
+}
 
+// A prefix before ED is discarded; a prefix before a prefix is one more M1.
+TEST(z80, timing_prefix_chains) {
     auto bench = std::make_unique<Z80TestBench>();
-    // A prefix before ED is discarded; a prefix before a prefix is one more M1.
     for (uint8_t op : {0x44, 0x4B, 0x57, 0xA1, 0xB0, 0xB1}) {
         for (uint8_t p : {0xDD, 0xFD}) {
             const Measured m = measure(*bench, {p, 0xED, op}, Table::Ed, op, false);
@@ -342,14 +331,17 @@ TEST(z80, timing)
         EXPECT_EQ(m.micros, uint64_t(kIndex[op].usEnd + 1)) << std::hex << int(op);
     }
     EXPECT_EQ(measure(*bench, {0xDD, 0xDD, 0x21}, Table::Index, 0x21, false).tstates, 18u);
+}
 
-    // Interrupt acknowledge and the handler's first instruction-like sequence:
-    // IM 0 and IM 1 RST 38h 13 T-states / 5 us, IM 2 19 T-states / 7 us.
+// Interrupt acknowledge and the handler's first instruction-like sequence:
+// IM 0 and IM 1 RST 38h 13 T-states / 5 us, IM 2 19 T-states / 7 us.
+TEST(z80, timing_interrupt_acknowledge) {
+    auto bench = std::make_unique<Z80TestBench>();
     for (uint8_t mode : {0, 1, 2}) {
         const Measured m = measure(*bench, {0x00}, Table::Main, 0x00, false, true, mode);
         EXPECT_EQ(m.tstates, mode == 2 ? 19u : 13u) << "IM " << int(mode);
         EXPECT_EQ(m.micros, mode == 2 ? 7u : 5u) << "IM " << int(mode);
-        EXPECT_EQ(bench->acknowledges, 2u); // one per bench run
+        EXPECT_EQ(bench->acknowledges, 2u);  // one per bench run
         bench->acknowledges = 0;
     }
 }

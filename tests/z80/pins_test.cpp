@@ -1,13 +1,13 @@
 // Pin-level behaviour: what the CPU shows on its outputs after each clock()
 // call, how WAIT stretches cycles, the interrupt acknowledge, the EI delay,
 // prefixes, HALT and the refresh register.
-#include "z80_test_bench.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "z80_test_bench.h"
 
 namespace {
 
@@ -16,13 +16,9 @@ struct Pins {
     uint16_t address;
 };
 
-Pins pins(const Z80CPU& c)
-{
-    return {c.m1, c.mreq, c.iorq, c.rd, c.wr, c.rfsh, c.addressBus};
-}
+Pins pins(const Z80CPU& c) { return {c.m1, c.mreq, c.iorq, c.rd, c.wr, c.rfsh, c.addressBus}; }
 
-std::string str(const Pins& p)
-{
+std::string str(const Pins& p) {
     std::string s;
     s += p.m1 ? "M1 " : "";
     s += p.mreq ? "MREQ " : "";
@@ -35,283 +31,289 @@ std::string str(const Pins& p)
     return s + buf;
 }
 
-std::unique_ptr<Z80TestBench> freshBench()
-{
+std::unique_ptr<Z80TestBench> freshBench() {
     auto b = std::make_unique<Z80TestBench>();
     b->cpu.reset();
     return b;
 }
 
-} // namespace
+}  // namespace
 
-TEST(z80, pins)
-{
-    // ---- a NOP at 0 after reset: fetch, opcode latch, refresh ----
-    {
-        auto b = freshBench();
-        b->cpu.I = 0x3F;
-        b->tick(); // T1
-        EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-        EXPECT_EQ(b->cpu.PC, 1);
-        b->tick(); // T2
-        EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-        b->mem[0] = 0x00;
-        b->cpu.dataBus = 0x00;
-        b->tick(); // T3: the opcode is taken, the refresh address goes out with R already 1
-        EXPECT_EQ(b->cpu.opcode, 0x00);
-        EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @3F01");
-        EXPECT_EQ(b->cpu.R, 1);
-        b->tick(); // T4
-        EXPECT_EQ(str(pins(b->cpu)), "@3F01");
-        EXPECT_TRUE(b->atBoundary());
-        EXPECT_EQ(b->tstates, 4u);
+// A NOP at 0 after reset: fetch, opcode latch, refresh
+TEST(z80, pins_nop_after_reset) {
+    auto b = freshBench();
+    b->cpu.I = 0x3F;
+    b->tick();  // T1
+    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
+    EXPECT_EQ(b->cpu.PC, 1);
+    b->tick();  // T2
+    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
+    b->mem[0] = 0x00;
+    b->cpu.dataBus = 0x00;
+    b->tick();  // T3: the opcode is taken, the refresh address goes out with R already 1
+    EXPECT_EQ(b->cpu.opcode, 0x00);
+    EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @3F01");
+    EXPECT_EQ(b->cpu.R, 1);
+    b->tick();  // T4
+    EXPECT_EQ(str(pins(b->cpu)), "@3F01");
+    EXPECT_TRUE(b->atBoundary());
+    EXPECT_EQ(b->tstates, 4u);
+}
+
+// The opcode is latched in T3 from whatever is on the bus then
+TEST(z80, pins_opcode_latched_in_t3) {
+    auto b = freshBench();
+    b->mem[0] = 0x3C;  // INC A
+    b->cpu.A = 0x41;
+    b->runInstruction();
+    EXPECT_EQ(b->cpu.A, 0x42);
+}
+
+// WAIT high stretches T2 and changes nothing else
+TEST(z80, pins_wait_stretches_fetch) {
+    auto b = freshBench();
+    b->cpu.wait = 1;
+    b->cpu.clock();  // T1
+    for (int i = 0; i < 50; ++i) {
+        b->cpu.clock();
+        ASSERT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
+        ASSERT_EQ(b->cpu.PC, 1);
+        ASSERT_EQ(b->cpu.R, 0);
     }
+    b->cpu.wait = 0;
+    b->cpu.dataBus = 0x00;
+    b->cpu.clock();  // T2 completes
+    b->cpu.clock();  // T3
+    EXPECT_TRUE(b->cpu.rfsh);
+    EXPECT_EQ(b->cpu.R, 1);
+}
 
-    // ---- the opcode is latched in T3 from whatever is on the bus then ----
-    {
-        auto b = freshBench();
-        b->mem[0] = 0x3C; // INC A
-        b->cpu.A = 0x41;
-        b->runInstruction();
-        EXPECT_EQ(b->cpu.A, 0x42);
-    }
+// A memory write repeats T2 with WR and the byte held; it reaches
+// memory once on the gate array bus
+TEST(z80, pins_write_repeats_t2) {
+    auto b = freshBench();
+    b->load(0, {0x36, 0xA5});  // LD (HL),A5h
+    b->cpu.setHL(0x4000);
+    std::vector<Z80TestBench::BusEvent> events;
+    b->events = &events;
+    b->runInstruction();  // LD (HL),n: M1 P W = 10 T-states
+    EXPECT_EQ(b->mem[0x4000], 0xA5);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].t, 8u);  // T2 of the write cycle
 
-    // ---- WAIT high stretches T2 and changes nothing else ----
-    {
-        auto b = freshBench();
-        b->cpu.wait = 1;
-        b->cpu.clock(); // T1
-        for (int i = 0; i < 50; ++i) {
-            b->cpu.clock();
-            ASSERT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-            ASSERT_EQ(b->cpu.PC, 1);
-            ASSERT_EQ(b->cpu.R, 0);
+    auto g = freshBench();
+    g->load(0, {0x36, 0xA5});
+    g->cpu.setHL(0x4000);
+    g->gateArrayWait = true;
+    g->events = &events;
+    events.clear();
+    int wrCalls = 0;
+    do {
+        g->tick();
+        if (g->cpu.wr) {
+            ++wrCalls;
+            EXPECT_EQ(g->cpu.dataBus, 0xA5);
+            EXPECT_TRUE(g->cpu.mreq);
+            EXPECT_EQ(g->cpu.addressBus, 0x4000);
         }
-        b->cpu.wait = 0;
-        b->cpu.dataBus = 0x00;
-        b->cpu.clock(); // T2 completes
-        b->cpu.clock(); // T3
-        EXPECT_TRUE(b->cpu.rfsh);
-        EXPECT_EQ(b->cpu.R, 1);
-    }
+    } while (!g->atBoundary());
+    EXPECT_GT(wrCalls, 1);
+    EXPECT_EQ(events.size(), 1u);
+    EXPECT_EQ(g->mem[0x4000], 0xA5);
+}
 
-    // ---- a memory write repeats T2 with WR and the byte held; it reaches
-    //      memory once on the gate array bus ----
-    {
+// Operand reads from PC raise M1 in T1 only
+TEST(z80, pins_operand_read_m1) {
+    auto b = freshBench();
+    b->load(0, {0x3E, 0x77});  // LD A,77h
+    for (int i = 0; i < 4; ++i) b->tick();
+    b->tick();  // T1 of the operand read
+    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0001");
+    b->tick();
+    EXPECT_EQ(str(pins(b->cpu)), "MREQ RD @0001");
+    b->tick();
+    EXPECT_EQ(b->cpu.A, 0x77);
+    EXPECT_TRUE(b->atBoundary());
+}
+
+// An I/O cycle is served once, right after its T2
+TEST(z80, pins_io_served_once) {
+    auto b = freshBench();
+    b->load(0, {0xD3, 0xFE});  // OUT (FEh),A
+    b->cpu.A = 0x12;
+    std::vector<Z80TestBench::BusEvent> events;
+    b->events = &events;
+    b->gateArrayWait = true;
+    b->runInstruction();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, 'O');
+    EXPECT_EQ(events[0].address, 0x12FE);
+    EXPECT_EQ(events[0].data, 0x12);
+}
+
+// Interrupt acknowledge: PC held, IORQ with M1 in the third
+// T-state, the vector taken when WAIT is low in the fourth
+TEST(z80, pins_interrupt_acknowledge) {
+    auto b = freshBench();
+    b->cpu.iff1 = b->cpu.iff2 = 1;
+    b->cpu.interruptMode = 2;
+    b->cpu.intLine = 1;
+    b->clearIntOnAck = false;
+    b->runInstruction();  // NOP at 0; the interrupt is accepted at its end
+    EXPECT_TRUE(b->cpu.intAckPending);
+    EXPECT_FALSE(b->cpu.iff1);
+    EXPECT_FALSE(b->cpu.iff2);
+    const uint16_t pc = b->cpu.PC;
+    b->cpu.clock();  // T1
+    EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
+    EXPECT_EQ(b->cpu.PC, pc);
+    b->cpu.clock();  // T2
+    EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
+    b->cpu.clock();  // first wait state
+    EXPECT_EQ(str(pins(b->cpu)), "M1 IORQ @0001");
+    b->cpu.dataBus = 0x5A;
+    b->cpu.wait = 1;
+    b->cpu.clock();  // second wait state, stretched
+    b->cpu.clock();
+    EXPECT_EQ(b->cpu.intVector, 0x00);
+    EXPECT_TRUE(b->cpu.iorq);
+    b->cpu.wait = 0;
+    b->cpu.clock();
+    EXPECT_EQ(b->cpu.intVector, 0x5A);
+    b->cpu.clock();  // T3: refresh, IORQ dropped
+    EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @0002");
+    EXPECT_EQ(b->cpu.PC, pc);
+}
+
+// The gate array's acknowledge: INT cleared, FFh on the bus, IM 1
+TEST(z80, pins_gate_array_acknowledge_im1) {
+    auto b = freshBench();
+    b->load(0, {0x00, 0x00});
+    b->cpu.iff1 = b->cpu.iff2 = 1;
+    b->cpu.interruptMode = 1;
+    b->cpu.intLine = 1;
+    b->cpu.setSP(0x8000);
+    b->runInstruction();
+    EXPECT_EQ(b->runInstruction(), 13u);
+    EXPECT_FALSE(b->cpu.intLine);
+    EXPECT_EQ(b->cpu.PC, 0x0038);
+    EXPECT_EQ(b->mem[0x7FFF], 0x00);
+    EXPECT_EQ(b->mem[0x7FFE], 0x01);  // return address: the instruction after the NOP
+    EXPECT_EQ(b->acknowledges, 1u);
+}
+
+// IM 1 goes to 0038h whatever the acknowledge finds on the bus (the
+// ASIC puts its vector there)
+TEST(z80, pins_im1_ignores_bus_byte) {
+    for (uint8_t vector : {0x00, 0x42, 0xFE}) {
         auto b = freshBench();
-        b->load(0, {0x36, 0xA5}); // LD (HL),A5h
-        b->cpu.setHL(0x4000);
-        std::vector<Z80TestBench::BusEvent> events;
-        b->events = &events;
-        b->runInstruction(); // LD (HL),n: M1 P W = 10 T-states
-        EXPECT_EQ(b->mem[0x4000], 0xA5);
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(events[0].t, 8u); // T2 of the write cycle
-
-        auto g = freshBench();
-        g->load(0, {0x36, 0xA5});
-        g->cpu.setHL(0x4000);
-        g->gateArrayWait = true;
-        g->events = &events;
-        events.clear();
-        int wrCalls = 0;
-        do {
-            g->tick();
-            if (g->cpu.wr) {
-                ++wrCalls;
-                EXPECT_EQ(g->cpu.dataBus, 0xA5);
-                EXPECT_TRUE(g->cpu.mreq);
-                EXPECT_EQ(g->cpu.addressBus, 0x4000);
-            }
-        } while (!g->atBoundary());
-        EXPECT_GT(wrCalls, 1);
-        EXPECT_EQ(events.size(), 1u);
-        EXPECT_EQ(g->mem[0x4000], 0xA5);
-    }
-
-    // ---- operand reads from PC raise M1 in T1 only ----
-    {
-        auto b = freshBench();
-        b->load(0, {0x3E, 0x77}); // LD A,77h
-        for (int i = 0; i < 4; ++i)
-            b->tick();
-        b->tick(); // T1 of the operand read
-        EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0001");
-        b->tick();
-        EXPECT_EQ(str(pins(b->cpu)), "MREQ RD @0001");
-        b->tick();
-        EXPECT_EQ(b->cpu.A, 0x77);
-        EXPECT_TRUE(b->atBoundary());
-    }
-
-    // ---- an I/O cycle is served once, right after its T2 ----
-    {
-        auto b = freshBench();
-        b->load(0, {0xD3, 0xFE}); // OUT (FEh),A
-        b->cpu.A = 0x12;
-        std::vector<Z80TestBench::BusEvent> events;
-        b->events = &events;
-        b->gateArrayWait = true;
-        b->runInstruction();
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(events[0].kind, 'O');
-        EXPECT_EQ(events[0].address, 0x12FE);
-        EXPECT_EQ(events[0].data, 0x12);
-    }
-
-    // ---- interrupt acknowledge: PC held, IORQ with M1 in the third
-    //      T-state, the vector taken when WAIT is low in the fourth ----
-    {
-        auto b = freshBench();
-        b->cpu.iff1 = b->cpu.iff2 = 1;
-        b->cpu.interruptMode = 2;
-        b->cpu.intLine = 1;
-        b->clearIntOnAck = false;
-        b->runInstruction(); // NOP at 0; the interrupt is accepted at its end
-        EXPECT_TRUE(b->cpu.intAckPending);
-        EXPECT_FALSE(b->cpu.iff1);
-        EXPECT_FALSE(b->cpu.iff2);
-        const uint16_t pc = b->cpu.PC;
-        b->cpu.clock(); // T1
-        EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
-        EXPECT_EQ(b->cpu.PC, pc);
-        b->cpu.clock(); // T2
-        EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
-        b->cpu.clock(); // first wait state
-        EXPECT_EQ(str(pins(b->cpu)), "M1 IORQ @0001");
-        b->cpu.dataBus = 0x5A;
-        b->cpu.wait = 1;
-        b->cpu.clock(); // second wait state, stretched
-        b->cpu.clock();
-        EXPECT_EQ(b->cpu.intVector, 0x00);
-        EXPECT_TRUE(b->cpu.iorq);
-        b->cpu.wait = 0;
-        b->cpu.clock();
-        EXPECT_EQ(b->cpu.intVector, 0x5A);
-        b->cpu.clock(); // T3: refresh, IORQ dropped
-        EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @0002");
-        EXPECT_EQ(b->cpu.PC, pc);
-    }
-
-    // ---- the gate array's acknowledge: INT cleared, FFh on the bus, IM 1 ----
-    {
-        auto b = freshBench();
-        b->load(0, {0x00, 0x00});
+        b->ackByte = vector;
         b->cpu.iff1 = b->cpu.iff2 = 1;
         b->cpu.interruptMode = 1;
         b->cpu.intLine = 1;
         b->cpu.setSP(0x8000);
         b->runInstruction();
         EXPECT_EQ(b->runInstruction(), 13u);
-        EXPECT_FALSE(b->cpu.intLine);
-        EXPECT_EQ(b->cpu.PC, 0x0038);
-        EXPECT_EQ(b->mem[0x7FFF], 0x00);
-        EXPECT_EQ(b->mem[0x7FFE], 0x01); // return address: the instruction after the NOP
-        EXPECT_EQ(b->acknowledges, 1u);
-    }
-
-    // ---- IM 2 reads the handler address from I * 256 + vector through PC ----
-    {
-        auto b = freshBench();
-        b->cpu.iff1 = b->cpu.iff2 = 1;
-        b->cpu.interruptMode = 2;
-        b->cpu.I = 0x20;
-        b->cpu.intLine = 1;
-        b->cpu.setSP(0x8000);
-        b->load(0x20FF, {0x34, 0x12});
-        b->runInstruction();
-        std::vector<uint16_t> m1Reads;
-        uint64_t t = 0;
-        do {
-            b->tick();
-            if (b->cpu.m1 && b->cpu.mreq && b->cpu.rd)
-                m1Reads.push_back(b->cpu.addressBus);
-            ++t;
-        } while (!b->atBoundary());
-        EXPECT_EQ(t, 19u);
-        EXPECT_EQ(b->cpu.PC, 0x1234);
-        EXPECT_EQ(b->cpu.getWZ(), 0x1234);
-        ASSERT_GE(m1Reads.size(), 2u);
-        EXPECT_EQ(m1Reads[m1Reads.size() - 2], 0x20FF);
-        EXPECT_EQ(m1Reads.back(), 0x2100);
-    }
-
-    // ---- prefixes: no interrupt between them, the last one wins ----
-    {
-        auto b = freshBench();
-        b->load(0, {0xDD, 0xFD, 0x21, 0x34, 0x12}); // LD IY,1234h
-        b->cpu.iff1 = b->cpu.iff2 = 1;
-        b->cpu.intLine = 1;
-        b->clearIntOnAck = false;
-        b->tick();
-        for (int i = 0; i < 3; ++i)
-            b->tick();
-        EXPECT_FALSE(b->cpu.intAckPending) << "after the first prefix";
-        for (int i = 0; i < 4; ++i)
-            b->tick();
-        EXPECT_FALSE(b->cpu.intAckPending) << "after the second prefix";
-        while (!b->atBoundary())
-            b->tick();
-        EXPECT_EQ(b->cpu.getIY(), 0x1234);
-        EXPECT_EQ(b->cpu.getIX(), 0x0000);
-        EXPECT_TRUE(b->cpu.intAckPending);
-        EXPECT_EQ(b->tstates, 18u);
-    }
-
-    // ---- EI delays acceptance by one instruction; a chain of EIs further ----
-    {
-        auto b = freshBench();
-        b->load(0, {0xFB, 0xFB, 0x00, 0x00}); // EI; EI; NOP
-        b->cpu.intLine = 1;
-        b->cpu.setSP(0x8000);
-        b->runInstruction();
-        EXPECT_FALSE(b->cpu.intAckPending) << "not right after EI";
-        b->runInstruction();
-        EXPECT_FALSE(b->cpu.intAckPending) << "not after a second EI";
-        b->runInstruction();
-        EXPECT_TRUE(b->cpu.intAckPending) << "after the instruction that follows EI";
-        EXPECT_EQ(b->cpu.PC, 3);
-    }
-
-    // ---- HALT refetches itself with refresh; the interrupt returns past it ----
-    {
-        auto b = freshBench();
-        b->load(0x0100, {0x76});
-        b->cpu.PC = 0x0100;
-        b->cpu.R = 0x7E;
-        b->cpu.setSP(0x8000);
-        for (int n = 0; n < 5; ++n)
-            EXPECT_EQ(b->runInstruction(), 4u);
-        EXPECT_TRUE(b->cpu.halt);
-        EXPECT_EQ(b->cpu.PC, 0x0100);
-        EXPECT_EQ(b->cpu.R, 0x03); // five increments, bit 7 kept at 0
-        b->cpu.iff1 = b->cpu.iff2 = 1;
-        b->cpu.interruptMode = 1;
-        b->cpu.intLine = 1;
-        b->runInstruction(); // one more HALT, then acceptance
-        EXPECT_FALSE(b->cpu.halt);
-        EXPECT_EQ(b->cpu.PC, 0x0101);
-        b->runInstruction(); // acknowledge and RST 38h
-        EXPECT_EQ(b->cpu.PC, 0x0038);
-        EXPECT_EQ(b->mem[0x7FFE], 0x01);
-        EXPECT_EQ(b->mem[0x7FFF], 0x01);
-    }
-
-    // ---- R keeps bit 7 ----
-    {
-        auto b = freshBench();
-        b->cpu.R = 0xFF;
-        b->runInstruction();
-        EXPECT_EQ(b->cpu.R, 0x80);
-        b->load(1, {0xED, 0x5F}); // LD A,R sees both fetches
-        b->runInstruction();
-        EXPECT_EQ(b->cpu.A, 0x82);
-        EXPECT_EQ(b->cpu.R, 0x82);
+        EXPECT_EQ(b->cpu.PC, 0x0038) << int(vector);
+        EXPECT_EQ(b->cpu.getWZ(), 0x0038) << int(vector);
     }
 }
 
-TEST(z80, exchanges)
-{
+// IM 2 reads the handler address from I * 256 + vector through PC
+TEST(z80, pins_im2_vector_through_pc) {
+    auto b = freshBench();
+    b->cpu.iff1 = b->cpu.iff2 = 1;
+    b->cpu.interruptMode = 2;
+    b->cpu.I = 0x20;
+    b->cpu.intLine = 1;
+    b->cpu.setSP(0x8000);
+    b->load(0x20FF, {0x34, 0x12});
+    b->runInstruction();
+    std::vector<uint16_t> m1Reads;
+    uint64_t t = 0;
+    do {
+        b->tick();
+        if (b->cpu.m1 && b->cpu.mreq && b->cpu.rd) m1Reads.push_back(b->cpu.addressBus);
+        ++t;
+    } while (!b->atBoundary());
+    EXPECT_EQ(t, 19u);
+    EXPECT_EQ(b->cpu.PC, 0x1234);
+    EXPECT_EQ(b->cpu.getWZ(), 0x1234);
+    ASSERT_GE(m1Reads.size(), 2u);
+    EXPECT_EQ(m1Reads[m1Reads.size() - 2], 0x20FF);
+    EXPECT_EQ(m1Reads.back(), 0x2100);
+}
+
+// Prefixes: no interrupt between them, the last one wins
+TEST(z80, pins_prefixes_block_interrupts) {
+    auto b = freshBench();
+    b->load(0, {0xDD, 0xFD, 0x21, 0x34, 0x12});  // LD IY,1234h
+    b->cpu.iff1 = b->cpu.iff2 = 1;
+    b->cpu.intLine = 1;
+    b->clearIntOnAck = false;
+    b->tick();
+    for (int i = 0; i < 3; ++i) b->tick();
+    EXPECT_FALSE(b->cpu.intAckPending) << "after the first prefix";
+    for (int i = 0; i < 4; ++i) b->tick();
+    EXPECT_FALSE(b->cpu.intAckPending) << "after the second prefix";
+    while (!b->atBoundary()) b->tick();
+    EXPECT_EQ(b->cpu.getIY(), 0x1234);
+    EXPECT_EQ(b->cpu.getIX(), 0x0000);
+    EXPECT_TRUE(b->cpu.intAckPending);
+    EXPECT_EQ(b->tstates, 18u);
+}
+
+// EI delays acceptance by one instruction; a chain of EIs further
+TEST(z80, pins_ei_delay) {
+    auto b = freshBench();
+    b->load(0, {0xFB, 0xFB, 0x00, 0x00});  // EI; EI; NOP
+    b->cpu.intLine = 1;
+    b->cpu.setSP(0x8000);
+    b->runInstruction();
+    EXPECT_FALSE(b->cpu.intAckPending) << "not right after EI";
+    b->runInstruction();
+    EXPECT_FALSE(b->cpu.intAckPending) << "not after a second EI";
+    b->runInstruction();
+    EXPECT_TRUE(b->cpu.intAckPending) << "after the instruction that follows EI";
+    EXPECT_EQ(b->cpu.PC, 3);
+}
+
+// HALT refetches itself with refresh; the interrupt returns past it
+TEST(z80, pins_halt_refetches) {
+    auto b = freshBench();
+    b->load(0x0100, {0x76});
+    b->cpu.PC = 0x0100;
+    b->cpu.R = 0x7E;
+    b->cpu.setSP(0x8000);
+    for (int n = 0; n < 5; ++n) EXPECT_EQ(b->runInstruction(), 4u);
+    EXPECT_TRUE(b->cpu.halt);
+    EXPECT_EQ(b->cpu.PC, 0x0100);
+    EXPECT_EQ(b->cpu.R, 0x03);  // five increments, bit 7 kept at 0
+    b->cpu.iff1 = b->cpu.iff2 = 1;
+    b->cpu.interruptMode = 1;
+    b->cpu.intLine = 1;
+    b->runInstruction();  // one more HALT, then acceptance
+    EXPECT_FALSE(b->cpu.halt);
+    EXPECT_EQ(b->cpu.PC, 0x0101);
+    b->runInstruction();  // acknowledge and RST 38h
+    EXPECT_EQ(b->cpu.PC, 0x0038);
+    EXPECT_EQ(b->mem[0x7FFE], 0x01);
+    EXPECT_EQ(b->mem[0x7FFF], 0x01);
+}
+
+// R keeps bit 7
+TEST(z80, pins_r_keeps_bit7) {
+    auto b = freshBench();
+    b->cpu.R = 0xFF;
+    b->runInstruction();
+    EXPECT_EQ(b->cpu.R, 0x80);
+    b->load(1, {0xED, 0x5F});  // LD A,R sees both fetches
+    b->runInstruction();
+    EXPECT_EQ(b->cpu.A, 0x82);
+    EXPECT_EQ(b->cpu.R, 0x82);
+}
+
+TEST(z80, exchanges) {
     // EX DE,HL; EXX; EX DE,HL; EXX restores DE and HL; WZ travels with EXX.
     auto b = freshBench();
     b->load(0, {0xEB, 0xD9, 0xEB, 0xD9});
@@ -339,20 +341,20 @@ TEST(z80, exchanges)
     EXPECT_EQ(c.getAltHL(), 0x3333);
     EXPECT_EQ(c.getAltDE(), 0x4444);
 
-    // Nothing was copied: the exchanges only toggled flags and slots.
+    // Nothing was copied: the exchanges only toggled flags.
     EXPECT_EQ(c.D, 0x11);
     EXPECT_EQ(c.H, 0x22);
     EXPECT_TRUE(c.deHlSwapped);
     EXPECT_TRUE(c.deHlSwappedAlt);
     EXPECT_FALSE(c.exxSwapped);
 
-    // EX AF,AF' switches what the A and F slots reach.
-    b->load(4, {0x08, 0x3C}); // EX AF,AF'; INC A
+    // EX AF,AF' switches which storage A and F mean.
+    b->load(4, {0x08, 0x3C});  // EX AF,AF'; INC A
     c.A = 0x10;
     c.A_ = 0x20;
     b->runInstruction();
     EXPECT_EQ(c.getAF() >> 8, 0x20);
-    EXPECT_EQ((c.*c.readA)(), 0x20);
+    EXPECT_EQ(c.getA(), 0x20);
     b->runInstruction();
     EXPECT_EQ(c.A_, 0x21);
     EXPECT_EQ(c.A, 0x10);

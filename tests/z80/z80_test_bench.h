@@ -2,17 +2,17 @@
 // served through the pins the way the gate array serves them. With
 // gateArrayWait the WAIT line is low only in the first of every four calls.
 #pragma once
-#include "z80/z80cpu.h"
-
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <vector>
 
+#include "z80/z80cpu.h"
+
 struct Z80TestBench {
     struct BusEvent {
-        uint64_t t;    // clock() call index
-        char kind;     // 'W' memory write, 'I' port in, 'O' port out, 'A' interrupt acknowledge
+        uint64_t t;  // clock() call index
+        char kind;   // 'W' memory write, 'I' port in, 'O' port out, 'A' interrupt acknowledge
         uint16_t address;
         uint8_t data;
     };
@@ -22,27 +22,23 @@ struct Z80TestBench {
     bool gateArrayWait = false;
     uint64_t tstates = 0;
     bool lastIorq = false;
-    uint8_t ackByte = 0xFF;          // data bus during an interrupt acknowledge
+    uint8_t ackByte = 0xFF;  // data bus during an interrupt acknowledge
     bool clearIntOnAck = true;
     unsigned acknowledges = 0;
     std::function<uint8_t(uint16_t)> portIn;
     std::function<void(uint16_t, uint8_t)> portOut;
     std::vector<BusEvent>* events = nullptr;
 
-    Z80TestBench()
-    {
+    Z80TestBench() {
         std::memset(mem, 0, sizeof mem);
         cpu.reset();
     }
 
-    void load(uint16_t address, std::initializer_list<uint8_t> bytes)
-    {
-        for (uint8_t b : bytes)
-            mem[address++] = b;
+    void load(uint16_t address, std::initializer_list<uint8_t> bytes) {
+        for (uint8_t b : bytes) mem[address++] = b;
     }
 
-    inline void tick()
-    {
+    inline void tick() {
         const bool firstQuarter = !gateArrayWait || (tstates & 3) == 0;
         cpu.wait = !firstQuarter;
         cpu.clock();
@@ -51,69 +47,55 @@ struct Z80TestBench {
                 cpu.dataBus = mem[cpu.addressBus];
             } else if (cpu.wr) {
                 mem[cpu.addressBus] = cpu.dataBus;
-                if (events)
-                    events->push_back({tstates, 'W', cpu.addressBus, cpu.dataBus});
+                if (events) events->push_back({tstates, 'W', cpu.addressBus, cpu.dataBus});
             }
         }
         if (cpu.iorq != lastIorq) {
             lastIorq = cpu.iorq;
-            if (lastIorq)
-                serviceIo();
+            if (lastIorq) serviceIo();
         }
         ++tstates;
     }
 
     // WAIT always low: runs until stop is set or maxTstates is reached.
-    // The pins are served after every T-state inside clockRun(), which the
-    // compiler can fold into each phase.
-    void runFree(uint64_t maxTstates, const bool& stop)
-    {
+    // tick() without the events and the quarter count, for the exercisers.
+    void runFree(uint64_t maxTstates, const bool& stop) {
         cpu.wait = 0;
         uint8_t* const memory = mem;
-        const uint64_t start = tstates;
-        if (start < maxTstates && !stop)
-            tstates = start + cpu.clockRun(maxTstates - start, [memory, iorqSeen = lastIorq, start, &stop, this](
-                                                           Z80CPU& c, uint64_t done) mutable __attribute__((always_inline)) {
-                // MREQ and IORQ are never active together.
-                if (c.mreq) {
-                    if (c.rd)
-                        c.dataBus = memory[c.addressBus];
-                    else if (c.wr)
-                        memory[c.addressBus] = c.dataBus;
-                } else if (c.iorq) {
-                    if (!iorqSeen) {
-                        iorqSeen = true;
-                        tstates = start + done - 1; // the port handlers see this T-state's index
-                        serviceIo();
-                        return !stop;
-                    }
-                } else {
-                    iorqSeen = false;
+        uint64_t t = tstates;
+        // Only a port handler sets stop, so it is looked at after I/O alone.
+        bool stopped = stop;
+        while (t < maxTstates && !stopped) {
+            const bool iorqWritten = cpu.clockWith<Z80CPU::WaitLow>();
+            if (cpu.mreq) {
+                if (cpu.rd) cpu.dataBus = memory[cpu.addressBus];
+                else if (cpu.wr) memory[cpu.addressBus] = cpu.dataBus;
+            }
+            if (iorqWritten && cpu.iorq != lastIorq) {
+                lastIorq = cpu.iorq;
+                if (lastIorq) {
+                    tstates = t;  // the port handlers see this T-state's index
+                    serviceIo();
+                    stopped = stop;
                 }
-                return true;
-            });
-        // An IORQ still high at the end has been served.
-        lastIorq = cpu.iorq;
+            }
+            ++t;
+        }
+        tstates = t;
     }
 
-    void serviceIo()
-    {
+    void serviceIo() {
         if (cpu.m1) {
             ++acknowledges;
-            if (clearIntOnAck)
-                cpu.intLine = 0;
+            if (clearIntOnAck) cpu.intLine = 0;
             cpu.dataBus = ackByte;
-            if (events)
-                events->push_back({tstates, 'A', cpu.addressBus, ackByte});
+            if (events) events->push_back({tstates, 'A', cpu.addressBus, ackByte});
         } else if (cpu.wr) {
-            if (portOut)
-                portOut(cpu.addressBus, cpu.dataBus);
-            if (events)
-                events->push_back({tstates, 'O', cpu.addressBus, cpu.dataBus});
+            if (portOut) portOut(cpu.addressBus, cpu.dataBus);
+            if (events) events->push_back({tstates, 'O', cpu.addressBus, cpu.dataBus});
         } else if (cpu.rd) {
             cpu.dataBus = portIn ? portIn(cpu.addressBus) : 0xFF;
-            if (events)
-                events->push_back({tstates, 'I', cpu.addressBus, cpu.dataBus});
+            if (events) events->push_back({tstates, 'I', cpu.addressBus, cpu.dataBus});
         }
     }
 
@@ -125,8 +107,7 @@ struct Z80TestBench {
     bool firstFetchDone() const { return cpu.fetching && cpu.fetchState() == 4 && cpu.prefix == 0; }
 
     // Runs one whole instruction, prefixes included; returns its T-states.
-    uint64_t runInstruction(uint64_t limit = 1000)
-    {
+    uint64_t runInstruction(uint64_t limit = 1000) {
         const uint64_t start = tstates;
         do {
             tick();

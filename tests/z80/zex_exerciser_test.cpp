@@ -1,13 +1,11 @@
 // The zexdoc and zexall instruction exercisers under a minimal CP/M: the
 // program at 0100h, BDOS functions 2 and 9 behind CALL 5, the end at a
 // jump to 0000h. Both BDOS and the warm boot are trapped by an OUT.
-#include "z80_test_bench.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -15,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "z80_test_bench.h"
 
 namespace {
 
@@ -31,24 +31,20 @@ struct CpmRun {
     double cpuSeconds = 0;
 };
 
-CpmRun runCpm(const std::string& path)
-{
+CpmRun runCpm(const std::string& path) {
     CpmRun run;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return run;
+    if (!in) return run;
     std::vector<char> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (image.empty() || image.size() > kBdosEntry - 0x100)
-        return run;
+    if (image.empty() || image.size() > kBdosEntry - 0x100) return run;
     run.loaded = true;
 
     auto bench = std::make_unique<Z80TestBench>();
     Z80TestBench& b = *bench;
-    for (size_t i = 0; i < image.size(); ++i)
-        b.mem[0x100 + i] = uint8_t(image[i]);
-    b.load(0x0000, {0xD3, kWarmBootPort});                               // warm boot: OUT (FE),A
-    b.load(0x0005, {0xC3, uint8_t(kBdosEntry), uint8_t(kBdosEntry >> 8)}); // JP BDOS; (6) = top of memory
-    b.load(kBdosEntry, {0xD3, kBdosPort, 0xC9});                          // OUT (FF),A ; RET
+    for (size_t i = 0; i < image.size(); ++i) b.mem[0x100 + i] = uint8_t(image[i]);
+    b.load(0x0000, {0xD3, kWarmBootPort});                                  // warm boot: OUT (FE),A
+    b.load(0x0005, {0xC3, uint8_t(kBdosEntry), uint8_t(kBdosEntry >> 8)});  // JP BDOS; (6) = top of memory
+    b.load(kBdosEntry, {0xD3, kBdosPort, 0xC9});                            // OUT (FF),A ; RET
     b.cpu.PC = 0x100;
     b.cpu.setSP(kBdosEntry);
 
@@ -63,8 +59,7 @@ CpmRun runCpm(const std::string& path)
                 text = char(cpu.regE());
             } else if (cpu.regC() == 9) {
                 uint16_t a = cpu.getDE();
-                for (int n = 0; n < 65536 && b.mem[a] != '$'; ++n)
-                    text += char(b.mem[a++]);
+                for (int n = 0; n < 65536 && b.mem[a] != '$'; ++n) text += char(b.mem[a++]);
             }
             for (char c : text) {
                 if (c != '\r') {
@@ -88,11 +83,9 @@ CpmRun runCpm(const std::string& path)
     return run;
 }
 
-void checkExerciser(const char* name)
-{
+void checkExerciser(const char* name) {
     const std::string path = std::string(KESTRIX_SHARED_DIR) + "/z80/" + name;
-    if (!std::ifstream(path))
-        GTEST_SKIP() << path << " is not available";
+    if (!std::ifstream(path)) GTEST_SKIP() << path << " is not available";
     const CpmRun run = runCpm(path);
     ASSERT_TRUE(run.loaded) << "cannot load " << path;
     std::printf("\n%s: %.1f s (%.1f s of CPU time), %llu T-states (%.0f million T-states per CPU second)\n", name,
@@ -105,7 +98,7 @@ void checkExerciser(const char* name)
     int ok = 0;
     while (std::getline(lines, line)) {
         EXPECT_EQ(line.find("ERROR"), std::string::npos) << line;
-        if (line.find("..") != std::string::npos) { // a test's report line
+        if (line.find("..") != std::string::npos) {  // a test's report line
             EXPECT_NE(line.find("OK"), std::string::npos) << line;
             ok += line.find("OK") != std::string::npos;
         }
@@ -114,14 +107,8 @@ void checkExerciser(const char* name)
     EXPECT_NE(run.output.find("Tests complete"), std::string::npos);
 }
 
-} // namespace
+}  // namespace
 
-TEST(z80, zexdoc)
-{
-    checkExerciser("zexdoc.com");
-}
+TEST(z80, zexdoc) { checkExerciser("zexdoc.com"); }
 
-TEST(z80, zexall)
-{
-    checkExerciser("zexall.com");
-}
+TEST(z80, zexall) { checkExerciser("zexall.com"); }
