@@ -20,6 +20,7 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/media_kind.h"
 #include "machine/memory.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
@@ -212,12 +213,10 @@ int fuzzMediaFile(const uint8_t* data, size_t size, const char* extension, int u
     std::string path = writeInput((std::string("input.") + extension).c_str(), data, size);
     load_file_snadsk(path.c_str(), unit);
     letTimePass(200);
-    char e0 = extension[0];
-    bool disk = e0 == 'd' || e0 == 'h' || e0 == 'i' || e0 == 'r';
-    bool tapeImage = e0 == 'c' && extension[1] != 'p';  // cdt, csw; not cpr
-    if (disk) {
+    const MediaKind* kind = mediaKindOfExtension(extension);
+    if (kind && kind->media == MediaClass::Disk) {
         exerciseDisk(unit);
-    } else if (tapeImage || e0 == 'w' || e0 == 't') {
+    } else if (kind && kind->media == MediaClass::Tape) {
         exerciseTape();
     } else {
         frames(3);

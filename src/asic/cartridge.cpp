@@ -6,8 +6,8 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "disk/mfm_codec.h"
 #include "disk/track_info.h"
 #include "machine/file_reader.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
 
 namespace {
 

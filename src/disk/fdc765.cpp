@@ -3,8 +3,9 @@
 #include "disk/fdc765.h"
 
 #include "machine/cpc.h"
+#include "machine/shared_flag.h"
 
-uint8_t t_led_disk[4] = {};
+std::atomic<uint8_t> t_led_disk[4] = {};
 
 namespace {
 
@@ -158,7 +159,7 @@ void FDCupd765::reset(floppyDrive* driveA, floppyDrive* driveB, floppyDrive* dri
     stepTimer = 0;
     senseCounter = 0;
     interruptUnit = 0;
-    for (uint8_t& led : t_led_disk) led = 0;
+    for (std::atomic<uint8_t>& led : t_led_disk) storeFlag(led, 0);
     loadStepPrograms();
     set_sub_command(0);
     currentDrive = units[0]->drive;
@@ -322,7 +323,7 @@ void FDCupd765::set_command() {
             return;
         }
         if (HD != currentDrive->headSide) st0 |= 0x08;
-        t_led_disk[US] = 1;
+        storeFlag(t_led_disk[US], 1);
     } else if (command == kFdcSeek || command == kFdcRecalibrate) {
         mainStatus |= static_cast<uint8_t>(1u << US);
     }
@@ -489,7 +490,7 @@ void FDCupd765::go_idle() {
     phaseHandler = &FDCupd765::phase_idle;
     commandByteIndex = 0;
     mainStatus &= 0x8F;
-    if (units[US]->drive) t_led_disk[US] = 0;
+    if (units[US]->drive) storeFlag(t_led_disk[US], 0);
 }
 
 void FDCupd765::set_idle() {

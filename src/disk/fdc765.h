@@ -4,6 +4,7 @@
 // it through ports &FB7E (main status) and &FB7F (data); the frame clock calls
 // clock() once per microsecond, before the drives.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "disk/floppy_drive.h"
@@ -11,7 +12,7 @@
 class FDCupd765;
 
 // Activity LED of each unit, lit while a data command runs on it.
-extern uint8_t t_led_disk[4];
+extern std::atomic<uint8_t> t_led_disk[4];
 
 // The controller's record of one unit (US0..US3), separate from the drive.
 struct us {

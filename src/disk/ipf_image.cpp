@@ -11,7 +11,7 @@
 #include "disk/mfm_codec.h"
 #include "disk/track_info.h"
 #include "machine/file_reader.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
 
 namespace {
 
@@ -272,7 +272,7 @@ bool readInfo(Image& image) {
     if (creator == 0) {
         SDL_Log("fileIPF: creator identifier 0, image refused");
         textShowOSD("%s", kNotOriginalText);
-        uiCall(uiHooks.showPauseScreen, kNotOriginalText);
+        frontendHooks.showPauseScreen(kNotOriginalText);
         return false;
     }
     if (encoderType != 1 && encoderType != 2) return refuse("unknown encoder type");

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "machine/cpc.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 
@@ -19,7 +20,7 @@ namespace {
 // been taken over and ends without touching the keys.
 std::atomic<uintptr_t> typingGeneration{0};
 uint32_t keyPeriodMs = kAutorunKeyPeriodMs;
-bool keyIsDown = false;  // phase of the running timer: release next
+std::atomic<uint8_t> keyIsDown{0};  // phase of the running timer: release next
 
 void releaseHeldKey() {
     if (!cPCKeyBoard) return;
@@ -64,11 +65,11 @@ bool autorun_dsk_key_up() {
 
 uint32_t autorunTimer(uint32_t, void* param) {
     if (reinterpret_cast<uintptr_t>(param) != typingGeneration.load()) return 0;
-    if (!keyIsDown) {
+    if (!loadFlag(keyIsDown)) {
         if (!autorun_dsk_key_down()) return 0;
-        keyIsDown = true;
+        storeFlag(keyIsDown, true);
     } else {
-        keyIsDown = false;
+        storeFlag(keyIsDown, false);
         const uint8_t released = autorun_dsk_key[0];
         if (!autorun_dsk_key_up()) return 0;
         // The firmware takes a key as typed again only after two scans saw it
@@ -99,8 +100,8 @@ void sendAutorunText(const char* text) { setAutorunText(text); }
 
 void autorun_dsk(uint32_t delayMs, uint32_t periodMs) {
     const uintptr_t generation = typingGeneration.fetch_add(1) + 1;
-    if (keyIsDown) releaseHeldKey();
-    keyIsDown = false;
+    if (loadFlag(keyIsDown)) releaseHeldKey();
+    storeFlag(keyIsDown, false);
     autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
     keyPeriodMs = periodMs ? periodMs : kAutorunKeyPeriodMs;
     scheduleTimedAction(delayMs, autorunTimer, reinterpret_cast<void*>(generation));
@@ -110,8 +111,8 @@ bool autorunInProgress() { return autorun_dsk_key[0] || autorun_dsk_key[1] || au
 
 void autorunCancel() {
     typingGeneration.fetch_add(1);
-    if (keyIsDown) releaseHeldKey();
-    keyIsDown = false;
+    if (loadFlag(keyIsDown)) releaseHeldKey();
+    storeFlag(keyIsDown, false);
     autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
     autorun_dsk_str_idx = 0;
 }

@@ -18,8 +18,10 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
+#include "machine/media_kind.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 
 DiskWritePolicy diskWritePolicy = DiskWritePolicy::Back;
 
@@ -31,16 +33,18 @@ std::string note[2];
 
 const char* driveLetter(int unit) { return unit ? "B" : "A"; }
 
+// The directory as the system names it: "." for a bare name, "/" for the root, else no trailing separator.
 std::string directoryOf(const std::string& path) {
-    size_t cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? std::string(".") : cut == 0 ? std::string("/") : path.substr(0, cut);
+    std::string directory = directoryPart(path.c_str());
+    if (directory.empty()) return ".";
+    if (directory.size() == 1) return "/";
+    directory.pop_back();
+    return directory;
 }
 
-bool hasExtension(const std::string& path, const char* extension) {
-    size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    return strcasecmp(path.c_str() + dot + 1, extension) == 0;
+bool isDskImage(const std::string& path) {
+    const MediaKind* kind = mediaKindOfPath(path.c_str());
+    return kind && kind->code == 'd';
 }
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
@@ -77,7 +81,7 @@ void reportFailure(int unit, const std::string& target, const std::string& error
     textShowOSD("\366 Error writing disk %s to %s: %s ! \367", driveLetter(unit), target.c_str(), error.c_str());
 }
 
-void stopSignal(int) { mainLoopEnd = 1; }
+void stopSignal(int) { storeFlag(mainLoopEnd, 1); }
 
 }  // namespace
 
@@ -150,7 +154,7 @@ bool writeBackDisk(int unit) {
     std::vector<uint8_t> image;
     if (!buildExtendedDSK(*drive, image)) return true;
     std::string error;
-    bool inPlace = diskWritePolicy == DiskWritePolicy::Back && hasExtension(path, "dsk") &&
+    bool inPlace = diskWritePolicy == DiskWritePolicy::Back && isDskImage(path) &&
                    access(directoryOf(path).c_str(), W_OK) == 0 && access(path.c_str(), W_OK) == 0;
     if (inPlace) {
         // The first overwrite keeps the file as it was beside it.

@@ -2,13 +2,15 @@
 
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
+#include "frontend/icons.h"
 #include "frontend/joystick.h"
 #include "frontend/keymap.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
+#include "frontend/osd.h"
 #include "frontend/window.h"
-#include "machine/frontend_services.h"
-#include "machine/ui_hooks.h"
+#include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 
 namespace {
 
@@ -35,20 +37,42 @@ void setWindowY(int y) {
     SDL_setWindowXY();
 }
 
+void restorePictureModulation() {
+    if (mTexture) SDL_SetTextureColorMod(mTexture, 255, 255, 255);
+    endPauseScreen();
+}
+
 }  // namespace
 
 void installFrontendServices() {
-    frontendServices.loadMediaFile = load_file_snadsk;
-    frontendServices.startTextAutorun = startTextAutorun;
-    frontendServices.startTapeAutorun = startTapeAutorun;
-    frontendServices.setFullscreen = setFullscreen;
-    frontendServices.setWindowX = setWindowX;
-    frontendServices.setWindowY = setWindowY;
-    frontendServices.setDiskWritePolicy = setDiskWritePolicy;
-    frontendServices.createNewDisk = createNewDisk;
-    frontendServices.writeBackDisks = writeBackAllDisks;
-    frontendServices.enableJoystick = enableJoystickOption;
-    frontendServices.enableGunStick = enableGunStickOption;
-    frontendServices.setKeymap = setKeymapMode;
-    uiHooks.joystickCheckOnReset = joystickCheckOnReset;
+    frontendHooks.loadMediaFile = load_file_snadsk;
+    frontendHooks.startTextAutorun = startTextAutorun;
+    frontendHooks.startTapeAutorun = startTapeAutorun;
+    frontendHooks.setFullscreen = setFullscreen;
+    frontendHooks.setWindowX = setWindowX;
+    frontendHooks.setWindowY = setWindowY;
+    frontendHooks.setDiskWritePolicy = setDiskWritePolicy;
+    frontendHooks.createNewDisk = createNewDisk;
+    frontendHooks.writeBackDisks = writeBackAllDisks;
+    frontendHooks.enableJoystick = enableJoystickOption;
+    frontendHooks.enableGunStick = enableGunStickOption;
+    frontendHooks.setKeymap = setKeymapMode;
+    frontendHooks.joystickCheckOnReset = joystickCheckOnReset;
+    if (headlessMode) return;
+    frontendHooks.redrawModelIcon = refreshImageCPC;
+    frontendHooks.redrawCrtcIcon = refreshImageCrtc;
+    frontendHooks.redrawLanguageIcon = refreshImageCPC;
+    frontendHooks.redrawRunIcon = refreshImageRunStop;
+    frontendHooks.redrawDiskIcons = redrawBothDisks;
+    frontendHooks.redrawWriteProtectIcons = redrawBothPadlocks;
+    frontendHooks.redrawMonitorIcons = refreshImageMonitor;
+    frontendHooks.redrawSoundIcon = refreshImageMusic;
+    frontendHooks.redrawSoundModeIcon = refreshImageStereo;
+    frontendHooks.restorePictureModulation = restorePictureModulation;
+    frontendHooks.showPauseScreen = refreshText;
+    frontendHooks.releaseMouse = SDL_FreeMouseCursor;
+    frontendHooks.showOSDText = osdSetText;
+    frontendHooks.showTapeBlockText = textShowk7OSD;
+    frontendHooks.redrawTapePlayIcon = refreshImageK7PP;
+    frontendHooks.redrawTapeRewindIcon = refreshImageK7RE;
 }

@@ -8,6 +8,7 @@
 
 #include "frontend/screenshot.h"
 #include "machine/emulation_thread.h"
+#include "machine/shared_flag.h"
 #include "snapshot/sna_file.h"
 
 // Under callgrind (started with --instr-atstart=no) only the measured frames are profiled.
@@ -68,13 +69,13 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
 
 int runHeadlessFrames(const HeadlessOptions& options) {
     int i = 0;
-    for (; i < options.frames && i < options.benchSkip && !mainLoopEnd; ++i) {
+    for (; i < options.frames && i < options.benchSkip && !loadFlag(mainLoopEnd); ++i) {
         if (running) runOneFrame();
     }
     CALLGRIND_START_INSTRUMENTATION;
     auto start = std::chrono::steady_clock::now();
     int framesRun = 0;
-    for (; i < options.frames && !mainLoopEnd; ++i) {
+    for (; i < options.frames && !loadFlag(mainLoopEnd); ++i) {
         if (!running) continue;
         runOneFrame();
         ++framesRun;

@@ -6,14 +6,15 @@
 
 #include "frontend/joystick.h"
 #include "frontend/machine_status.h"
+#include "frontend/main_loop.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
-#include "frontend/main_loop.h"
 #include "frontend/osd.h"
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 #include "sound/audio_output.h"
 #include "tape/tape_drive.h"
 #include "video/monitor.h"
@@ -99,16 +100,6 @@ bool containsNoCase(const char* text, const char* part) {
 SDL_Point placeOfDrive(int unit) {
     const SDL_Rect& r = rectOf(unit ? imgDisk1 : imgDisk0);
     return {r.x, r.y};
-}
-
-void redrawBothDisks() {
-    refreshImageDisk(0);
-    refreshImageDisk(1);
-}
-
-void redrawBothPadlocks() {
-    refreshImageWP(0);
-    refreshImageWP(1);
 }
 
 // The rewind icon: back to the start of the block before the one the deck
@@ -251,7 +242,7 @@ void computeIndicatorRects() {
 }
 
 void refreshImageRunStop() {
-    drawImage(running ? (freeRunEnable ? imgPlayFast : imgPlay) : imgStop);
+    drawImage(running ? (loadFlag(freeRunEnable) ? imgPlayFast : imgPlay) : imgStop);
 }
 
 void refreshImageDisk(int unit) {
@@ -420,30 +411,12 @@ void checkClickButton() {
     }
 }
 
-namespace {
-
-void restorePictureModulation() {
-    if (mTexture) SDL_SetTextureColorMod(mTexture, 255, 255, 255);
-    endPauseScreen();
+void redrawBothDisks() {
+    refreshImageDisk(0);
+    refreshImageDisk(1);
 }
 
-}  // namespace
-
-void installFrontendHooks() {
-    uiHooks.redrawModelIcon = refreshImageCPC;
-    uiHooks.redrawCrtcIcon = refreshImageCrtc;
-    uiHooks.redrawLanguageIcon = refreshImageCPC;
-    uiHooks.redrawRunIcon = refreshImageRunStop;
-    uiHooks.redrawDiskIcons = redrawBothDisks;
-    uiHooks.redrawWriteProtectIcons = redrawBothPadlocks;
-    uiHooks.restorePictureModulation = restorePictureModulation;
-    uiHooks.showPauseScreen = refreshText;
-    uiHooks.releaseMouse = SDL_FreeMouseCursor;
-    uiHooks.showOSDText = osdSetText;
-    uiHooks.redrawMonitorIcons = refreshImageMonitor;
-    uiHooks.redrawSoundIcon = refreshImageMusic;
-    uiHooks.redrawSoundModeIcon = refreshImageStereo;
-    tapeUiHooks.showBlockText = textShowk7OSD;
-    tapeUiHooks.redrawPlayIcon = refreshImageK7PP;
-    tapeUiHooks.redrawRewindIcon = refreshImageK7RE;
+void redrawBothPadlocks() {
+    refreshImageWP(0);
+    refreshImageWP(1);
 }

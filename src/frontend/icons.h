@@ -70,6 +70,5 @@ StatusImageId modelImageFor(int type);
 StatusImageId flagImageFor(int lang);
 StatusImageId keyboardPictureFor(int type);
 
-// Installs the icon, pause screen and on-screen text drawing as the machine's
-// front-end hooks.
-void installFrontendHooks();
+void redrawBothDisks();
+void redrawBothPadlocks();

@@ -6,8 +6,9 @@
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "video/monitor.h"
 
 bool joystick = false;
@@ -17,7 +18,7 @@ int16_t CPC_joystick0_axe0 = 0, CPC_joystick0_axe1 = 0, CPC_joystick1_axe0 = 0, 
 bool gunStick = false;
 GunStickCursor gunStickCursor;
 GunStickX gunstickX;
-bool gunStickFire = false;
+std::atomic<uint8_t> gunStickFire{0};
 
 namespace {
 
@@ -85,12 +86,12 @@ bool sensorSeesLight() {
 }
 
 uint32_t sensorTimer(uint32_t, void* shot) {
-    if (reinterpret_cast<uintptr_t>(shot) != shotNumber.load() || !gunStickFire) {
+    if (reinterpret_cast<uintptr_t>(shot) != shotNumber.load() || !loadFlag(gunStickFire)) {
         if (reinterpret_cast<uintptr_t>(shot) == shotNumber.load()) gunstickX.timer = 0;
         return 0;
     }
     if (!sensorSeesLight()) return kSensorRetryMs;
-    gunStickFire = false;
+    storeFlag(gunStickFire, false);
     gunstickX.timer = 0;
     press(kGunTrigger, false);
     press(kGunSensor, true);
@@ -145,7 +146,7 @@ void endisable_gunstick() {
         if (gunStickCursor.cursor) SDL_SetCursor(gunStickCursor.cursor);
     } else {
         shotNumber.fetch_add(1);
-        gunStickFire = false;
+        storeFlag(gunStickFire, false);
         press(kGunTrigger, false);
         if (gunStickCursor.cursor) {
             SDL_SetCursor(SDL_GetDefaultCursor());
@@ -246,7 +247,7 @@ void gunStickShoot(uint32_t column, uint32_t row) {
     const uintptr_t shot = shotNumber.fetch_add(1) + 1;
     gunstickX.timer = shot;
     press(kGunTrigger, true);
-    gunStickFire = true;
+    storeFlag(gunStickFire, true);
     scheduleTimedAction(kSensorFirstLookMs, sensorTimer, reinterpret_cast<void*>(shot));
 }
 
@@ -263,5 +264,5 @@ void gunStickClick(int x, int y) {
 void gunStickRelease() {
     press(kGunTrigger, false);
     // A miss stops looking: light under the aim later on is no hit.
-    gunStickFire = false;
+    storeFlag(gunStickFire, false);
 }

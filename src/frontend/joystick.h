@@ -4,6 +4,7 @@
 #pragma once
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdint>
 
 extern bool joystick;  // the joystick option
@@ -23,7 +24,7 @@ struct GunStickX {
 };
 extern GunStickCursor gunStickCursor;
 extern GunStickX gunstickX;
-extern bool gunStickFire;  // trigger pulled, sensor not yet answered
+extern std::atomic<uint8_t> gunStickFire;  // trigger pulled, sensor not yet answered
 
 constexpr uint8_t kGunTrigger = 0x94;  // joystick 0 fire 2
 constexpr uint8_t kGunSensor = 0x91;   // joystick 0 down

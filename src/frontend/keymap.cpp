@@ -7,7 +7,7 @@
 #include "frontend/autorun.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
 
 bool keymapByCharacter = false;
 

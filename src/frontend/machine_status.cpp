@@ -5,6 +5,7 @@
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "machine/cpc.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "tape/tape_drive.h"
 #include "video/monitor.h"
@@ -20,8 +21,8 @@ bool diskIn(int unit) {
 
 }  // namespace
 
-bool statusDiskLed(int unit) { return t_led_disk[unit & 3] != 0; }
-bool statusTapeLed() { return t_led_k7; }
+bool statusDiskLed(int unit) { return loadFlag(t_led_disk[unit & 3]) != 0; }
+bool statusTapeLed() { return loadFlag(t_led_k7); }
 bool statusDiskLoaded(int unit) { return t_eject_disk[unit & 3] != 0; }
 
 const char* statusDiskFileName(int unit) {
@@ -41,6 +42,6 @@ MonitorPalette statusMonitorPalette() {
     return t_colorG ? MonitorPalette::Green : MonitorPalette::Gray;
 }
 
-bool statusScanlines() { return t_scanlines; }
+bool statusScanlines() { return loadFlag(t_scanlines); }
 bool statusJoystickOn() { return joystick; }
 bool statusGunStickOn() { return gunStick; }

@@ -14,9 +14,10 @@
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/timed_actions.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
+#include "machine/timed_actions.h"
 #include "sound/audio_output.h"
 #include "tape/tape_drive.h"
 #include "video/monitor.h"
@@ -107,7 +108,7 @@ void mainWindowEvent(const SDL_Event& e) {
     switch (e.type) {
         case SDL_WINDOWEVENT:
             switch (e.window.event) {
-                case SDL_WINDOWEVENT_CLOSE: mainLoopEnd = 1; break;
+                case SDL_WINDOWEVENT_CLOSE: storeFlag(mainLoopEnd, 1); break;
                 case SDL_WINDOWEVENT_EXPOSED:
                 case SDL_WINDOWEVENT_RESTORED:
                     if (!fullscreen) refreshImageAll();
@@ -207,7 +208,7 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
             const int unit = key == SDL_SCANCODE_F1 ? 0 : 1;
             const char* name = unit ? fileName_dsk1_str : fileName_dsk0_str;
             if (ctrl) showDskNameOSD(unit, name);
-            if (shift && !flipSideInUse) flipSide(static_cast<uint8_t>(unit), name);
+            if (shift && !loadFlag(flipSideInUse)) flipSide(static_cast<uint8_t>(unit), name);
             break;
         }
         case SDL_SCANCODE_F3:
@@ -235,11 +236,11 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
             if (ctrl) soft_reset();
             break;
         case SDL_SCANCODE_F10:
-            if (freeRunEnable) {
+            if (loadFlag(freeRunEnable)) {
                 if (running) stopRun();
                 run();
             } else {
-                freeRunEnable = 1;
+                storeFlag(freeRunEnable, 1);
                 freeRun();
             }
             break;
@@ -261,7 +262,7 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
 
 void dispatchEvent(const SDL_Event& event) {
     switch (event.type) {
-        case SDL_QUIT: mainLoopEnd = 1; return;
+        case SDL_QUIT: storeFlag(mainLoopEnd, 1); return;
         case SDL_DROPBEGIN:
             mainWindow_drop_mfile = false;
             dropFramed = true;
@@ -317,17 +318,17 @@ void presentRunningFrame() {
 
 void runMainLoop() {
     SDL_Event event;
-    while (!mainLoopEnd) {
+    while (!loadFlag(mainLoopEnd)) {
         while (SDL_PollEvent(&event)) dispatchEvent(event);
         applyHostKeyQueue();
         pasteStep();
         runMainThreadActions();
         tapeDeliverFrontEndNotices();
-        if (mainLoopEnd) break;
+        if (loadFlag(mainLoopEnd)) break;
         if (frameskip > 0) {
             --frameskip;
         } else {
-            if (freeRunEnable) frameskip = kFreeRunSkippedPasses;
+            if (loadFlag(freeRunEnable)) frameskip = kFreeRunSkippedPasses;
             if (running) {
                 presentRunningFrame();
             } else if (refreshScreen) {

@@ -2,11 +2,9 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <strings.h>
 
 #include "disk/dsk_image.h"
 #include "disk/hfe_image.h"
@@ -14,6 +12,7 @@
 #include "disk/raw_image.h"
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
+#include "frontend/flip_names.h"
 #include "frontend/media_cartridge.h"
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
@@ -22,12 +21,14 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_hooks.h"
+#include "machine/media_kind.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 
 uint8_t t_eject_disk[4] = {};
-bool flipSideInUse = false;
+std::atomic<uint8_t> flipSideInUse{0};
 
 namespace {
 
@@ -59,7 +60,7 @@ void showDiskName(int unit, const char* text) {
     }
 }
 
-void redrawDisks() { uiCall(uiHooks.redrawDiskIcons); }
+void redrawDisks() { frontendHooks.redrawDiskIcons(); }
 
 // The eject steps shared by load_dsk and eject_dsk; the caller has stopped the emulation.
 void ejectUnit(int unit, bool forgetName) {
@@ -70,7 +71,7 @@ void ejectUnit(int unit, bool forgetName) {
         drive->eject_disk();
     }
     if (unit >= 0 && unit < 4) {
-        t_led_disk[unit] = 0;
+        storeFlag(t_led_disk[unit], 0);
         t_eject_disk[unit] = 0;
     }
     if (forgetName && (unit == 0 || unit == 1)) {
@@ -101,7 +102,7 @@ uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
 }
 
 uint32_t flipSideTimeOut(uint32_t, void*) {
-    flipSideInUse = false;
+    storeFlag(flipSideInUse, false);
     return 0;
 }
 
@@ -148,49 +149,38 @@ bool load_file_snadsk(const char* givenPath, int unit) {
         return false;
     }
     const char* name = fileNamePart(path);
-    const char* dot = std::strrchr(name, '.');
-    if (!dot || !dot[1]) {
+    const char* extension = fileExtension(path);
+    if (!extension) {
         textShowOSD("\366 Warning this file is not recognized (no .extension found) ! \367");
         SDL_CloseFile();
         if (wasRunning) run();
         return false;
     }
     if (fullCurrentFilePath) {
-        if (name != path) {
-            size_t length = std::min(static_cast<size_t>(name - path), kTextBufferSize - 1);
-            std::memcpy(fullCurrentFilePath, path, length);
-            fullCurrentFilePath[length] = 0;
-        } else {
-            copyToTextBuffer(fullCurrentFilePath, getbasepath);
-        }
+        std::string directory = directoryPart(path);
+        copyToTextBuffer(fullCurrentFilePath, directory.empty() ? getbasepath : directory.c_str());
     }
-    const char* extension = dot + 1;
-    char diskKind = 0;
-    if (strcasecmp(extension, "dsk") == 0) diskKind = 'd';
-    else if (strcasecmp(extension, "raw") == 0) diskKind = 'r';
-    else if (strcasecmp(extension, "ipf") == 0) diskKind = 'i';
-    else if (strcasecmp(extension, "hfe") == 0) diskKind = 'h';
-    bool tape = strcasecmp(extension, "cdt") == 0 || strcasecmp(extension, "tzx") == 0 ||
-                strcasecmp(extension, "wav") == 0 || strcasecmp(extension, "csw") == 0;
-    bool snapshot = strcasecmp(extension, "sna") == 0 || strcasecmp(extension, "snr") == 0;
-    bool cartridge = strcasecmp(extension, "cpr") == 0;
+    const MediaKind* kind = mediaKindOfExtension(extension);
     SDL_CloseFile();
-    if (!diskKind && !tape && !snapshot && !cartridge) {
+    if (!kind) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
         if (path != fullFileNameStr) copyToTextBuffer(fullFileNameStr, path);
-        if (diskKind) {
-            load_dsk(path, unit, diskKind);
-            textShowOSD("%s", name);
-            taken = true;
-        } else if (tape) {
-            // The tape side opens, loads and names the tape itself.
-            taken = load_tape_file(path);
-        } else if (snapshot) {
-            taken = load_snapshot_file(path);
-            if (taken) textShowOSD("%s", name);
-        } else if (cartridge) {
-            taken = load_cartridge_file(path);
+        switch (kind->media) {
+            case MediaClass::Disk:
+                load_dsk(path, unit, kind->code);
+                textShowOSD("%s", name);
+                taken = true;
+                break;
+            case MediaClass::Tape:
+                // The tape side opens, loads and names the tape itself.
+                taken = load_tape_file(path);
+                break;
+            case MediaClass::Snapshot:
+                taken = load_snapshot_file(path);
+                if (taken) textShowOSD("%s", name);
+                break;
+            case MediaClass::Cartridge: taken = load_cartridge_file(path); break;
         }
     }
     if (wasRunning) run();
@@ -229,7 +219,7 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
         if (!loaded) {
             drive->eject_disk();
             t_eject_disk[unit] = 0;
-            t_led_disk[unit] = 0;
+            storeFlag(t_led_disk[unit], 0);
             redrawDisks();
             takeWriteBackNote(unit);
             textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
@@ -239,9 +229,7 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
         noteDiskImage(unit, name);
         const char* part = fileNamePart(name);
         copyToTextBuffer(diskNameBuffer(unit), part);
-        size_t directoryLength = std::min(static_cast<size_t>(part - name), kTextBufferSize - 1);
-        std::memcpy(diskDirectory[unit], name, directoryLength);
-        diskDirectory[unit][directoryLength] = 0;
+        copyToTextBuffer(diskDirectory[unit], directoryPart(name).c_str());
         redrawDisks();
         std::string previous = takeWriteBackNote(unit);
         showDiskName(unit, previous.empty() ? part : (std::string(part) + " (" + previous + ")").c_str());
@@ -259,10 +247,10 @@ void eject_dsk(int unit, bool forgetName) {
 }
 
 bool flipSide(uint8_t unit, const char* name) {
-    if (flipSideInUse) return false;
+    if (loadFlag(flipSideInUse)) return false;
     if (unit == 255) return flipTapeSide();
     if (unit > 1) return false;
-    flipSideInUse = true;
+    storeFlag(flipSideInUse, true);
     scheduleTimedAction(kFlipLockMs, flipSideTimeOut, nullptr);
     floppyDrive* drive = unitDrive(unit);
     if (drive && drive->diskInserted && drive->doubleSided) {
@@ -275,12 +263,8 @@ bool flipSide(uint8_t unit, const char* name) {
         showDiskName(unit, shown ? shown : "");
         return true;
     }
-    if (!name || !*name) return false;
-    for (const std::string& candidate : flipSideNameCandidates(fileNamePart(name))) {
-        std::string path = std::string(diskDirectory[unit]) + candidate;
-        if (isRegularFile(path.c_str())) return load_file_snadsk(path.c_str(), unit);
-    }
-    return false;
+    std::string other = findOtherSide(diskDirectory[unit], name);
+    return !other.empty() && load_file_snadsk(other.c_str(), unit);
 }
 
 void save_dsk(int unit) {

@@ -1,12 +1,13 @@
 // Loading media by file name: disks into drive A or B, tapes into the deck,
 // ejecting and flipping disks, the disk dump and the numbered save names.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 // A disk is loaded in the unit (enables eject, save and the disk icon states).
 extern uint8_t t_eject_disk[4];
 // A flip is under way; it clears itself a second later.
-extern bool flipSideInUse;
+extern std::atomic<uint8_t> flipSideInUse;
 
 // Loads `path` by its extension (dsk, raw, ipf, hfe into drive `unit` 0 or 1;
 // cdt, tzx, wav, csw into the tape deck; sna, snr into a rebuilt machine).

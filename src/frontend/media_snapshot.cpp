@@ -11,8 +11,8 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "snapshot/sna_file.h"
 
 namespace {
@@ -70,8 +70,8 @@ bool load_snapshot_file(const char* path) {
     loadRecordedCartridge();
     loadRecordedDisk(0);
     loadRecordedDisk(1);
-    uiCall(uiHooks.redrawModelIcon);
-    uiCall(uiHooks.redrawCrtcIcon);
+    frontendHooks.redrawModelIcon();
+    frontendHooks.redrawCrtcIcon();
     return true;
 }
 

@@ -1,18 +1,19 @@
 #include "frontend/media_tape.h"
 
 #include <SDL.h>
-#include <cctype>
-#include <cstring>
-#include <strings.h>
+#include <string>
 
 #include "frontend/autorun.h"
+#include "frontend/flip_names.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_hooks.h"
+#include "machine/media_kind.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "tape/tape_cdt.h"
 #include "tape/tape_csw.h"
 #include "tape/tape_pulse_builder.h"
@@ -23,16 +24,6 @@ bool t_loadeject_cdt = false;
 namespace {
 
 char tapeDirectory[kTextBufferSize];
-
-char tapeKindOfPath(const char* path) {
-    const char* dot = std::strrchr(fileNamePart(path), '.');
-    if (!dot || !dot[1]) return 0;
-    const char* ext = dot + 1;
-    if (strcasecmp(ext, "cdt") == 0 || strcasecmp(ext, "tzx") == 0) return 'c';
-    if (strcasecmp(ext, "wav") == 0) return 'w';
-    if (strcasecmp(ext, "csw") == 0) return 's';
-    return 0;
-}
 
 const char* wrongFormatText(char kind) {
     switch (kind) {
@@ -56,51 +47,16 @@ uint32_t pressPlay(uint32_t, void*) {
 
 // --- flipping -------------------------------------------------------------
 
-volatile bool tapeFlipInUse = false;
+std::atomic<uint8_t> tapeFlipInUse{0};
 
 uint32_t endFlipLock(uint32_t, void*) {
-    tapeFlipInUse = false;
+    storeFlag(tapeFlipInUse, false);
     return 0;
 }
 
-// The other name of a set at the character after a keyword, or false.
-bool flipAt(std::string& name, size_t pos) {
-    if (pos >= name.size()) return false;
-    char& c = name[pos];
-    if (c >= '1' && c <= '6') {
-        if (pos + 1 < name.size()) {
-            char& letter = name[pos + 1];
-            switch (letter) {
-                case 'A': letter = 'B'; return true;
-                case 'B': letter = 'A'; return true;
-                case 'a': letter = 'b'; return true;
-                case 'b': letter = 'a'; return true;
-                default: break;
-            }
-        }
-        c = static_cast<char>(((c - '1') ^ 1) + '1');
-        return true;
-    }
-    switch (c) {
-        case 'A': c = 'B'; return true;
-        case 'B': c = 'A'; return true;
-        case 'C': c = 'D'; return true;
-        case 'D': c = 'C'; return true;
-        case 'a': c = 'b'; return true;
-        case 'b': c = 'a'; return true;
-        case 'c': c = 'd'; return true;
-        case 'd': c = 'c'; return true;
-        default: return false;
-    }
-}
-
-}  // namespace
-
-namespace {
-
 void forgetTape() {
     t_loadeject_cdt = false;
-    t_led_k7 = false;
+    storeFlag(t_led_k7, false);
     if (fileName_cdt_str) fileName_cdt_str[0] = 0;
     textShowOSD("Tape ejected !");
 }
@@ -149,7 +105,8 @@ bool load_tape_file(const char* path) {
     bool wasRunning = running != 0;
     if (wasRunning) stopRun();
     SDL_CloseFile();
-    char kind = tapeKindOfPath(path);
+    const MediaKind* media = mediaKindOfPath(path);
+    char kind = media && media->media == MediaClass::Tape ? media->code : 0;
     SDL_OpenFile(path);
     bool loaded = false;
     if (!cPCFile) {
@@ -159,10 +116,7 @@ bool load_tape_file(const char* path) {
     } else {
         loaded = loadeject_cdt(path, kind);
         if (loaded) {
-            size_t dirLength = static_cast<size_t>(fileNamePart(path) - path);
-            if (dirLength >= kTextBufferSize) dirLength = kTextBufferSize - 1;
-            std::memcpy(tapeDirectory, path, dirLength);
-            tapeDirectory[dirLength] = 0;
+            copyToTextBuffer(tapeDirectory, directoryPart(path).c_str());
             if (tableDataPulseCut()) {
                 textShowOSD("\366 %s is longer than a tape, cut ! \367", fileNamePart(path));
             } else {
@@ -189,26 +143,10 @@ void autorun_cdt(uint32_t delayMs) {
 
 bool autorunTapeInProgress() { return autorunInProgress(); }
 
-std::vector<std::string> flipSideNameCandidates(const std::string& name) {
-    std::string lower = name;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    std::vector<std::string> candidates;
-    for (const char* keyword : {"face ", "side ", "disk "}) {
-        for (size_t at = lower.find(keyword); at != std::string::npos; at = lower.find(keyword, at + 1)) {
-            std::string changed = name;
-            if (flipAt(changed, at + 5)) candidates.push_back(changed);
-        }
-    }
-    return candidates;
-}
-
 bool flipTapeSide() {
-    if (tapeFlipInUse || !fileName_cdt_str || !fileName_cdt_str[0]) return false;
-    tapeFlipInUse = true;
+    if (loadFlag(tapeFlipInUse) || !fileName_cdt_str || !fileName_cdt_str[0]) return false;
+    storeFlag(tapeFlipInUse, true);
     scheduleTimedAction(1000, endFlipLock, nullptr);
-    for (const std::string& candidate : flipSideNameCandidates(fileName_cdt_str)) {
-        std::string path = std::string(tapeDirectory) + candidate;
-        if (isRegularFile(path.c_str())) return load_tape_file(path.c_str());
-    }
-    return false;
+    std::string other = findOtherSide(tapeDirectory, fileName_cdt_str);
+    return !other.empty() && load_tape_file(other.c_str());
 }

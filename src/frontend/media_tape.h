@@ -1,8 +1,6 @@
 // Tape side of media loading: insert, eject, flip and autorun of tape images.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <vector>
 
 // A tape is in the deck.
 extern bool t_loadeject_cdt;
@@ -29,5 +27,3 @@ bool autorunTapeInProgress();
 // "Side 2", "Face A" and "Face B", "Disk 1A" and "Disk 1B") from the tape's
 // directory when it exists. Ignored for a second after a flip.
 bool flipTapeSide();
-// Every name the set rules make of a file name, in the order they are tried.
-std::vector<std::string> flipSideNameCandidates(const std::string& name);

@@ -7,6 +7,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 
 const char* const kMissingRomWindowTitle = "Kestrix: ROM images not found";
@@ -118,7 +119,7 @@ void showMissingRomWindow() {
     SDL_RaiseWindow(mWindow);
     present(texture);
     // mainLoopEnd is set by SIGINT and SIGTERM.
-    while (!mainLoopEnd) {
+    while (!loadFlag(mainLoopEnd)) {
         SDL_Event e;
         if (!SDL_WaitEventTimeout(&e, 100)) continue;
         if (e.type == SDL_QUIT) break;

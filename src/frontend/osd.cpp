@@ -7,8 +7,8 @@
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 
 int textDisplayTime = 0;
 int textDisplayAlpha = 255;

@@ -10,8 +10,8 @@
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "video/monitor.h"
 
 namespace {

@@ -17,6 +17,7 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
 #include "video/monitor.h"
@@ -57,7 +58,7 @@ int kestrixMain(int argc, char** argv) {
     }
     headlessMode = headless.enabled;
 
-    mainLoopEnd = 0;
+    storeFlag(mainLoopEnd, 0);
     mainWindow_drop_mfile = false;
     rect_xy = {56, 12, kPictureWidth, kPictureHeight};
     rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
@@ -67,8 +68,8 @@ int kestrixMain(int argc, char** argv) {
     allocateTextBuffers();
     initBasePath();
     beginCPC();
-    // The machine draws through these hooks; without a window they stay empty.
-    if (!headlessMode) installFrontendHooks();
+    // The machine draws and loads through these hooks; headless, the drawing ones do nothing.
+    installFrontendServices();
     if (!(headlessMode ? SDL_beginHeadless() : SDL_begin())) {
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "main: %s - SDL_Error: %s\n", "SDL could not be initialized!",
                      SDL_GetError());
@@ -86,7 +87,7 @@ int kestrixMain(int argc, char** argv) {
     textDisplayAlpha = 255;
     t_color = true;
     t_colorG = false;
-    t_scanlines = false;
+    storeFlag(t_scanlines, false);
     cpcType = CPC6128;
     cpcLang = LangUK;
     crtcType = 0;
@@ -98,7 +99,7 @@ int kestrixMain(int argc, char** argv) {
         SDL_Log("main: CPC can't be started! \n");
         // A new user learns from the window what is missing and where it goes.
         if (!headlessMode) showMissingRomWindow();
-        mainLoopEnd = 1;
+        storeFlag(mainLoopEnd, 1);
         shutdown();
         // Callers need to tell a machine that never ran from a clean run.
         return 1;
@@ -115,15 +116,14 @@ int kestrixMain(int argc, char** argv) {
         if (!thread) {
             SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "main: %s - SDL_Error: %s\n",
                          "cannot create a second CPU thread !", SDL_GetError());
-            mainLoopEnd = 1;
+            storeFlag(mainLoopEnd, 1);
             shutdown();
             return 0;
         }
     }
-    installFrontendServices();
     parseMainConfigFile();
     if (argc > 1 && !parseCommandLine(argc, argv)) {
-        mainLoopEnd = 1;
+        storeFlag(mainLoopEnd, 1);
         shutdown();
         // Scripts tell a refused command line from a help request.
         return headlessMode && !commandLineHelp ? 2 : 0;
@@ -133,7 +133,7 @@ int kestrixMain(int argc, char** argv) {
     if (headlessMode) {
         if (namedFileFailures) {
             // The file's own message has been written; running without it would hide the failure.
-            mainLoopEnd = 1;
+            storeFlag(mainLoopEnd, 1);
             shutdown();
             return 1;
         }
@@ -142,14 +142,14 @@ int kestrixMain(int argc, char** argv) {
         // A disk named by a setting is read a little after the start.
         if (namedFileFailures && exitCode == 0) exitCode = 1;
         running = 0;
-        mainLoopEnd = 1;
+        storeFlag(mainLoopEnd, 1);
     } else {
         endisable_sound();  // after -n this toggle leaves the sound off
         run();
         frameLimit = SDL_GetTicks() + fpsDisplay;
         if (mWindow) SDL_ShowWindow(mWindow);
         runMainLoop();
-        mainLoopEnd = 1;
+        storeFlag(mainLoopEnd, 1);
     }
     shutdown();
     return exitCode;

@@ -52,6 +52,11 @@ const char* fileNamePart(const char* path) {
     return name;
 }
 
+std::string directoryPart(const char* path) {
+    if (!path) return {};
+    return std::string(path, static_cast<size_t>(fileNamePart(path) - path));
+}
+
 bool isRegularFile(const char* path) {
     struct stat st;
     return stat(path, &st) == 0 && S_ISREG(st.st_mode);

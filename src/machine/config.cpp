@@ -15,14 +15,13 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
-#include "machine/frontend_services.h"
+#include "machine/frontend_hooks.h"
 #include "machine/memory.h"
+#include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
 #include "video/monitor.h"
 
-FrontendServices frontendServices;
 int namedFileFailures = 0;
 bool commandLineHelp = false;
 
@@ -121,7 +120,7 @@ void loadMedia(const char* name, int unit, bool disk) {
         return 0;
     });
     copyToTextBuffer(fullFileNameStr, name);
-    if (frontendServices.loadMediaFile && !frontendServices.loadMediaFile(fullFileNameStr, unit)) ++namedFileFailures;
+    if (!frontendHooks.loadMediaFile(fullFileNameStr, unit)) ++namedFileFailures;
     // A window's timers load the disk meanwhile; headless, they follow emulated time.
     if (!headlessMode) SDL_Delay(kMediaSettleMs);
 }
@@ -173,11 +172,6 @@ void configDirectory(char* target, const char* value) {
         target[n + 1] = 0;
     }
     if (!directoryTestExist(target)) target[0] = 0;
-}
-
-template <typename F>
-void callService(F* service) {
-    if (service) service();
 }
 
 // A whole decimal number within [low, high]; anything else is refused with a message.
@@ -284,10 +278,10 @@ void applyConfigLine(char* line, bool& skipping) {
     if (keyIs(key, "digib")) digiBlaster = first == 'y';
     if (keyIs(key, "volsound")) applyVolumeText(value);
     if (keyIs(key, "scanl")) {
-        t_scanlines = first != 'y';
-        uiCall(uiHooks.redrawMonitorIcons);
+        storeFlag(t_scanlines, first != 'y');
+        frontendHooks.redrawMonitorIcons();
     }
-    if (keyIs(key, "fullscreen") && first == 'y') callService(frontendServices.setFullscreen);
+    if (keyIs(key, "fullscreen") && first == 'y') frontendHooks.setFullscreen();
     if (keyIs(key, "filepathscr")) configDirectory(defaultFilePathSCR, value);
     if (keyIs(key, "filepathsna")) configDirectory(defaultFilePathSNA, value);
     char name[kTextBufferSize];
@@ -299,16 +293,15 @@ void applyConfigLine(char* line, bool& skipping) {
             if (latin1FileName(value, name)) loadMedia(name, 1, false);
         }
     }
-    if (keyIs(key, "diskwrite") && frontendServices.setDiskWritePolicy)
-        frontendServices.setDiskWritePolicy(value);
-    if (keyIs(key, "auto") && frontendServices.startTextAutorun) frontendServices.startTextAutorun(value);
-    if (keyIs(key, "winx") && frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(value));
-    if (keyIs(key, "winy") && frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(value));
-    if (keyIs(key, "joystick") && first == 'y') callService(frontendServices.enableJoystick);
+    if (keyIs(key, "diskwrite")) frontendHooks.setDiskWritePolicy(value);
+    if (keyIs(key, "auto")) frontendHooks.startTextAutorun(value);
+    if (keyIs(key, "winx")) frontendHooks.setWindowX(std::atoi(value));
+    if (keyIs(key, "winy")) frontendHooks.setWindowY(std::atoi(value));
+    if (keyIs(key, "joystick") && first == 'y') frontendHooks.enableJoystick();
     if (keyIs(key, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
-        callService(frontendServices.enableGunStick);
+        frontendHooks.enableGunStick();
     }
-    if (keyIs(key, "keymap") && frontendServices.setKeymap) frontendServices.setKeymap(value);
+    if (keyIs(key, "keymap")) frontendHooks.setKeymap(value);
 }
 
 }  // namespace
@@ -457,40 +450,36 @@ bool parseCommandLine(int argc, char** argv) {
             case 'u': applyRomSlotText(arg); break;
             case 'r': loadUrom(arg); break;
             case 'l': loadLrom(arg); break;
-            case 'f': callService(frontendServices.setFullscreen); break;
-            case 'w': if (frontendServices.setWindowX) frontendServices.setWindowX(std::atoi(arg)); break;
-            case 'z': if (frontendServices.setWindowY) frontendServices.setWindowY(std::atoi(arg)); break;
+            case 'f': frontendHooks.setFullscreen(); break;
+            case 'w': frontendHooks.setWindowX(std::atoi(arg)); break;
+            case 'z': frontendHooks.setWindowY(std::atoi(arg)); break;
             case 'x':
-                t_scanlines = !t_scanlines;
-                uiCall(uiHooks.redrawMonitorIcons);
+                storeFlag(t_scanlines, !loadFlag(t_scanlines));
+                frontendHooks.redrawMonitorIcons();
                 break;
             case '0': loadMedia(arg, 0, true); break;
             case '1': loadMedia(arg, 1, true); break;
             case 'k':
             case 's':
             case 'p': loadMedia(arg, 1, false); break;
-            case 'e': callService(frontendServices.startTapeAutorun); break;
-            case 'a':
-                if (frontendServices.startTextAutorun) frontendServices.startTextAutorun(arg);
-                break;
+            case 'e': frontendHooks.startTapeAutorun(); break;
+            case 'a': frontendHooks.startTextAutorun(arg); break;
             case 'n': endisable_sound(); break;
             case 'd': digiBlaster = true; break;
             case 'v': applyVolumeText(arg); break;
             case kOptionDiskWrite:
-                if (frontendServices.setDiskWritePolicy && !frontendServices.setDiskWritePolicy(arg)) {
+                if (!frontendHooks.setDiskWritePolicy(arg)) {
                     SDL_Log("option --diskwrite=%s is invalid - ignored\n\n", arg);
                     printUsage(argv[0]);
                     return false;
                 }
                 break;
             case kOptionNewDisk:
-                if (frontendServices.createNewDisk && frontendServices.createNewDisk(arg)) loadMedia(arg, 0, true);
+                if (frontendHooks.createNewDisk(arg)) loadMedia(arg, 0, true);
                 break;
-            case 'j': callService(frontendServices.enableJoystick); break;
-            case 'g': callService(frontendServices.enableGunStick); break;
-            case kKeymapOption:
-                if (frontendServices.setKeymap) frontendServices.setKeymap(arg);
-                break;
+            case 'j': frontendHooks.enableJoystick(); break;
+            case 'g': frontendHooks.enableGunStick(); break;
+            case kKeymapOption: frontendHooks.setKeymap(arg); break;
             default: break;
         }
         if (c == 't' && !applyCrtcTypeOk) ++badValues;

@@ -8,9 +8,8 @@
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
-#include "machine/frontend_services.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "snapshot/snr_replay.h"
 #include "video/monitor.h"
 
@@ -75,8 +74,6 @@ const char* const kGx4000Cartridge = "Burnin' Rubber (UK) (1990) [Original] [CAR
 
 constexpr uint8_t kDiskRomSlot = 7;
 
-void redraw(void (*hook)()) { uiCall(hook); }
-
 }  // namespace
 
 const char* osRomFileName(uint8_t type, uint8_t lang) { return type <= 2 ? kOsRoms[type][lang & 3] : nullptr; }
@@ -137,7 +134,7 @@ bool startCPC() {
     if (running) stopRun();
     crtc->reset();
     crtc->setType(crtcType);
-    redraw(uiHooks.redrawCrtcIcon);
+    frontendHooks.redrawCrtcIcon();
     ay->reset();
     cPCKeyBoard->reset();
     delete[] SNRBuffer;
@@ -169,7 +166,7 @@ void soft_reset() {
         fdc->reset(fd0, fdc->units[1]->drive ? fd1 : nullptr, nullptr, nullptr, false);
     }
     cPCKeyBoard->reset();
-    uiCall(uiHooks.joystickCheckOnReset);
+    frontendHooks.joystickCheckOnReset();
     // The runstop toggle: the emulation was stopped above.
     runstop();
 }
@@ -226,7 +223,7 @@ bool changeCPCType(uint8_t type, bool stopFirst) {
     if (stopFirst && running) stopRun();
     stopSNR();
     cpcType = type;
-    redraw(uiHooks.redrawModelIcon);
+    frontendHooks.redrawModelIcon();
     if (isPlusModel(type)) {
         as->reset();
         if (crtcType != 3) {
@@ -248,7 +245,7 @@ bool changeCPCType(uint8_t type, bool stopFirst) {
         return false;
     }
     if (stopFirst) soft_reset();
-    redraw(uiHooks.redrawModelIcon);
+    frontendHooks.redrawModelIcon();
     return true;
 }
 
@@ -294,12 +291,12 @@ void changeCPCLang(uint8_t lang, bool stopFirst) {
 void cycleLanguage() {
     if (cpcType == CPC664 || cpcType == GX4000) return;
     changeCPCLang(static_cast<uint8_t>((cpcLang + 1) & 3), true);
-    redraw(uiHooks.redrawLanguageIcon);
+    frontendHooks.redrawLanguageIcon();
 }
 
 void changeCrtcType() {
     crtc->setType(crtcType);
-    redraw(uiHooks.redrawCrtcIcon);
+    frontendHooks.redrawCrtcIcon();
 }
 
 void cycleCrtcType() {
@@ -320,15 +317,15 @@ void cycleCrtcType() {
 void changeCPCFdc(bool present, int drives) {
     if (!present) {
         // The disks stay in the drives but the machine can no longer reach them.
-        if (fdc && frontendServices.writeBackDisks) frontendServices.writeBackDisks();
+        if (fdc) frontendHooks.writeBackDisks();
         delete fdc;
         fdc = nullptr;
     } else if (!fdc) {
         fdc = new FDCupd765();
         fdc->reset(fd0, drives == 2 ? fd1 : nullptr, nullptr, nullptr, false);
-        redraw(uiHooks.redrawWriteProtectIcons);
+        frontendHooks.redrawWriteProtectIcons();
     }
-    redraw(uiHooks.redrawDiskIcons);
+    frontendHooks.redrawDiskIcons();
 }
 
 void changeCPCMemory(uint16_t kb) { mem->init(kb); }

@@ -1,10 +1,14 @@
 #include "machine/emulation_thread.h"
 
 #include "machine/cpc.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
 
+// The stop protocol is a Dekker handshake (each side writes its flag, then reads
+// the other's): these two keep the default sequentially consistent order, which
+// relaxed or acquire/release operations would not give it.
 std::atomic<uint8_t> running{0};
 std::atomic<uint8_t> cpcIsRunning{0};
 std::atomic<uint8_t> mainLoopEnd{0};
@@ -35,7 +39,7 @@ void runOneFrame() {
 void run() {
     if (!running) {
         running = 1;
-        uiCall(uiHooks.restorePictureModulation);
+        frontendHooks.restorePictureModulation();
         if (freerun_keep_CPC_audio_enable) {
             freerun_keep_CPC_audio_enable = false;
             endisable_sound();
@@ -44,7 +48,7 @@ void run() {
             audioPause(false);
         }
     }
-    uiCall(uiHooks.redrawRunIcon);
+    frontendHooks.redrawRunIcon();
     refreshScreen = true;
 }
 
@@ -60,12 +64,12 @@ void stopRun() {
         audioClearQueue();
         audioPause(true);
     }
-    if (freeRunEnable) {
-        freeRunEnable = 0;
+    if (loadFlag(freeRunEnable)) {
+        storeFlag(freeRunEnable, 0);
         frameskip = 0;
         frameLimit = SDL_GetTicks() + fpsDisplay;
     }
-    uiCall(uiHooks.redrawRunIcon);
+    frontendHooks.redrawRunIcon();
     refreshScreen = true;
 }
 
@@ -80,12 +84,12 @@ void runstop() {
 
 void pauseRun() {
     runstop();
-    if (!running) uiCall(uiHooks.showPauseScreen, "\366 The emulation is paused \367");
-    uiCall(uiHooks.releaseMouse);
+    if (!running) frontendHooks.showPauseScreen("\366 The emulation is paused \367");
+    frontendHooks.releaseMouse();
 }
 
 void freeRun() {
-    if (freeRunEnable) {
+    if (loadFlag(freeRunEnable)) {
         freerun_keep_CPC_audio_enable = CPC_audio_enable;
         if (CPC_audio_enable) endisable_sound();
     } else if (running && freerun_keep_CPC_audio_enable) {
@@ -94,12 +98,12 @@ void freeRun() {
     }
     frameskip = 0;
     frameLimit = SDL_GetTicks() + fpsDisplay;
-    uiCall(uiHooks.redrawRunIcon);
+    frontendHooks.redrawRunIcon();
 }
 
 int runCPC(void*) {
     double deadline = SDL_GetTicks() + static_cast<double>(kFramePeriodMs);
-    while (!mainLoopEnd) {
+    while (!loadFlag(mainLoopEnd)) {
         if (!running) {
             SDL_Delay(19);
             deadline = SDL_GetTicks();
@@ -118,7 +122,7 @@ int runCPC(void*) {
         runOneFrame();
         if (frameProbe) frameProbe(FramePoint::frameEnd);
         cpcIsRunning = 0;
-        if (freeRunEnable) continue;
+        if (loadFlag(freeRunEnable)) continue;
         double now = SDL_GetTicks();
         if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));
         deadline += static_cast<double>(kFramePeriodMs);

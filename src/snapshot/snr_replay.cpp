@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "machine/cpc.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
 
 bool SNRPlaying = false;
 uint32_t SNRValCount = 0;

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "machine/emulation_thread.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 
 bool CPC_audio_enable = false;
 bool CPC_audio_stereo = false;
@@ -35,7 +36,7 @@ void waitForQueueingToEnd() {
 }
 
 void redrawSoundIcons() {
-    uiCall(uiHooks.redrawSoundIcon);
+    frontendHooks.redrawSoundIcon();
     refreshScreen = true;
 }
 
@@ -98,7 +99,7 @@ void disable_sound() {
 void endisable_sound() {
     if (CPC_audio_enable) {
         disable_sound();
-    } else if (freeRunEnable) {
+    } else if (loadFlag(freeRunEnable)) {
         freerun_keep_CPC_audio_enable = true;
     } else {
         enable_sound();
@@ -119,7 +120,7 @@ void cycleCPCAudio() {
         disable_sound();
         enable_sound();
     }
-    uiCall(uiHooks.redrawSoundModeIcon);
+    frontendHooks.redrawSoundModeIcon();
     refreshScreen = true;
 }
 

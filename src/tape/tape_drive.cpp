@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "machine/cpc.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 
-TapeUiHooks tapeUiHooks;
-bool t_led_k7 = false;
+std::atomic<uint8_t> t_led_k7{0};
 uint32_t tapeCounterIndexCount = 0;
 uint32_t tapeCounterIndex = 0;
 
@@ -43,7 +43,7 @@ void tapeDrive::init(bool playKeyDown, bool motorOn, bool isMoving) {
     freePulses();
     if (tapeIndex) tapeIndex->clear();
     k7IndexNextBlock = 0;
-    blockTextNotice = 0;
+    storeFlag(blockTextNotice, 0);
     blockTextShown = 0;
 }
 
@@ -69,7 +69,7 @@ void tapeDrive::rewind(uint32_t n) {
     }
     k7IndexNextBlock = next;
     blockTextShown = next;
-    rewindIconNotice = 1;
+    storeFlag(rewindIconNotice, 1);
 }
 
 void tapeDrive::releasePlay() {
@@ -86,7 +86,7 @@ void tapeDrive::playPause(bool play) {
     } else {
         releasePlay();
     }
-    playIconNotice = 1;
+    storeFlag(playIconNotice, 1);
 }
 
 void tapeDrive::setPlaymotorChange() {
@@ -98,7 +98,7 @@ void tapeDrive::setPlaymotorChange() {
 
 void tapeDrive::eject() {
     init(false, motorLine, false);
-    playIconNotice = 1;
+    storeFlag(playIconNotice, 1);
 }
 
 void tapeDrive::advanceCounter() {
@@ -115,20 +115,20 @@ void tapeDrive::nextPulse() {
         if (tapeIndex && k7IndexNextBlock < tapeIndex->cdtNbBlock &&
             tapeIndex->entries[k7IndexNextBlock].pulseIndex < pulseIndex) {
             ++k7IndexNextBlock;
-            blockTextNotice = 1;
+            storeFlag(blockTextNotice, 1);
         }
     } else {
         readLevel = 0;
         releasePlay();
-        playIconNotice = 1;
+        storeFlag(playIconNotice, 1);
     }
-    t_led_k7 = readLevel;
+    storeFlag(t_led_k7, readLevel);
 }
 
 void tapeDeliverFrontEndNotices() {
     if (!tape) return;
-    if (tape->blockTextNotice) {
-        tape->blockTextNotice = 0;
+    if (loadFlag(tape->blockTextNotice)) {
+        storeFlag(tape->blockTextNotice, 0);
         // Every block passed since the last delivery, in order (texts and
         // groups have no pulses and go by with the block after them); a
         // hostile tape of countless empty blocks gets only its latest.
@@ -137,16 +137,14 @@ void tapeDeliverFrontEndNotices() {
         if (from > next) from = next ? next - 1 : 0;  // the index was rebuilt meanwhile
         if (next - from > kMaxBlockTextsPerDelivery) from = next - kMaxBlockTextsPerDelivery;
         tape->blockTextShown = next;
-        if (tapeUiHooks.showBlockText) {
-            for (uint32_t entry = from; entry < next; ++entry) tapeUiHooks.showBlockText(entry);
-        }
+        for (uint32_t entry = from; entry < next; ++entry) frontendHooks.showTapeBlockText(entry);
     }
-    if (tape->playIconNotice) {
-        tape->playIconNotice = 0;
-        uiCall(tapeUiHooks.redrawPlayIcon);
+    if (loadFlag(tape->playIconNotice)) {
+        storeFlag(tape->playIconNotice, 0);
+        frontendHooks.redrawTapePlayIcon();
     }
-    if (tape->rewindIconNotice) {
-        tape->rewindIconNotice = 0;
-        uiCall(tapeUiHooks.redrawRewindIcon);
+    if (loadFlag(tape->rewindIconNotice)) {
+        storeFlag(tape->rewindIconNotice, 0);
+        frontendHooks.redrawTapeRewindIcon();
     }
 }

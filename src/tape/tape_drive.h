@@ -1,6 +1,7 @@
 // The cassette deck: plays a table of pulses into the PPI's tape input, with
 // a play key, the PPI's motor line and the motor's start and stop inertia.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "tape/tape_index.h"
@@ -10,16 +11,6 @@ struct tapePulse {
     uint8_t level;
     uint32_t duration;  // microseconds, at least 1
 };
-
-// What the deck asks of the front-end; null in tests and headless runs.
-// The deck changes on the emulation and timer threads too, so it only raises
-// notices; tapeDeliverFrontEndNotices() calls these on the main thread.
-struct TapeUiHooks {
-    void (*showBlockText)(uint32_t entry) = nullptr;  // the tape reached this index entry
-    void (*redrawPlayIcon)() = nullptr;    // play key changed
-    void (*redrawRewindIcon)() = nullptr;  // position changed by a rewind
-};
-extern TapeUiHooks tapeUiHooks;
 
 constexpr uint32_t kTapeMotorStartUs = 186000;
 constexpr uint32_t kTapeMotorStopUs = 93000;
@@ -46,10 +37,12 @@ public:
     uint32_t pulseLeft = 0;    // microseconds left of the pulse playing
     tapePulse* pulses = nullptr;
 
-    // Notices for the front-end (see TapeUiHooks).
-    volatile uint8_t blockTextNotice = 0;
-    volatile uint8_t playIconNotice = 0;
-    volatile uint8_t rewindIconNotice = 0;
+    // Notices for the front-end. The deck changes on the emulation and timer
+    // threads too, so it only raises them; tapeDeliverFrontEndNotices() calls
+    // the front-end's tape hooks on the main thread.
+    std::atomic<uint8_t> blockTextNotice{0};
+    std::atomic<uint8_t> playIconNotice{0};
+    std::atomic<uint8_t> rewindIconNotice{0};
     // First index entry the front-end has not been told of yet (main thread;
     // rewind and init set it with the emulation stopped).
     uint32_t blockTextShown = 0;
@@ -87,7 +80,7 @@ private:
 };
 
 // Mirrors the deck's read level for the front-end's tape LED.
-extern bool t_led_k7;
+extern std::atomic<uint8_t> t_led_k7;
 
 // Main thread: hands what the deck raised while frames ran to the front-end.
 void tapeDeliverFrontEndNotices();

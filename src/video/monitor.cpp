@@ -6,7 +6,8 @@
 
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
+#include "machine/shared_flag.h"
 #include "video/frame_step.h"
 #include "video/gate_array.h"
 
@@ -23,7 +24,7 @@ uint32_t monitor_blank_color = 0;
 uint32_t monitor_aBGR[32];
 bool t_color = true;
 bool t_colorG = false;
-bool t_scanlines = false;
+std::atomic<uint8_t> t_scanlines{0};
 uint32_t monitorFinishedFrames = 0;
 uint8_t monitorHalfAhead = kMonitorNotAhead;
 
@@ -269,9 +270,10 @@ bool monitor_vsync_pulse() {
 }
 
 void monitor_finish_frame() {
+    const bool scanlines = loadFlag(t_scanlines);
     for (int row = 1; row < kFrameHeight; row += 2) {
         uint32_t* odd = &cpcscreenpixels[row * kFrameWidth];
-        if (t_scanlines) {
+        if (scanlines) {
             const uint32_t c = monitor_blank_color;
             for (int x = 0; x < kFrameWidth; ++x) odd[x] = c;
         } else {
@@ -316,7 +318,7 @@ void monitor_color() {
         }
         chip->borderColor = chip->pens[16];
     }
-    uiCall(uiHooks.redrawMonitorIcons);
+    frontendHooks.redrawMonitorIcons();
     refreshScreen = true;
 }
 
@@ -333,7 +335,7 @@ void monitor_change_color() {
 }
 
 void monitor_endisable_scanline() {
-    t_scanlines = !t_scanlines;
-    uiCall(uiHooks.redrawMonitorIcons);
+    storeFlag(t_scanlines, !loadFlag(t_scanlines));
+    frontendHooks.redrawMonitorIcons();
     refreshScreen = true;
 }

@@ -2,6 +2,7 @@
 // into the frame buffer, with horizontal and vertical hold, the three
 // palettes and the scanline option.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 constexpr int kFrameWidth = 832;
@@ -31,7 +32,7 @@ extern uint32_t monitor_blank_color;
 extern uint32_t monitor_aBGR[32];
 extern bool t_color;
 extern bool t_colorG;
-extern bool t_scanlines;
+extern std::atomic<uint8_t> t_scanlines;
 // Frames the beam has finished since start (tests and the headless mode
 // use it to know that a whole picture is in the buffer).
 extern uint32_t monitorFinishedFrames;

@@ -30,8 +30,8 @@ void InProcess6128::boot() {
     setenv("KESTRIX_HOME", home.path().c_str(), 1);
     allocateTextBuffers();
     initBasePath();
-    installFrontendServices();
     headlessMode = true;
+    installFrontendServices();
     clearTimedActions();
     beginCPC();
     booted = true;

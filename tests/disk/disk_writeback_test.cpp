@@ -16,8 +16,8 @@
 #include <functional>
 #include <iterator>
 
-#include "disk_machine_fixture.h"
 #include "disk_image_writers.h"
+#include "disk_machine_fixture.h"
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/frontend_services.h"
@@ -27,9 +27,9 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "support/headless_screen.h"
 
 using namespace test_support;
@@ -107,7 +107,7 @@ TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
         },
         [] { EXPECT_TRUE(chooseCPCType("464")); },  // a model without drives
     };
-    uiHooks.showOSDText = captureOsd;
+    frontendHooks.showOSDText = captureOsd;
     for (const auto& how : leave) {
         disk = disk_test::writeTempFile("cpcrogue.dsk", original);
         fs::remove(disk + ".bak");
@@ -121,7 +121,7 @@ TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
         booted = false;
     }
     EXPECT_EQ(fileBytes(other), original);
-    uiHooks.showOSDText = nullptr;
+    frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
 }
 
 TEST_F(WriteBack, StopSignalsEndTheRunTheOrdinaryWay) {

@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "disk/dsk_image.h"
-#include "machine/ui_hooks.h"
 #include "disk_test_support.h"
+#include "machine/frontend_hooks.h"
 
 using namespace disk_test;
 
@@ -239,7 +239,7 @@ TEST(DskLoader, DamagedExtendedTracksHideNothingAfterThemAndAreNamed) {
     floppyDrive drive;
     drive.init(0);
     static std::string osd;
-    uiHooks.showOSDText = [](const char* text) { osd = text; };
+    frontendHooks.showOSDText = [](const char* text) { osd = text; };
     std::vector<uint8_t> image = buildImage(standardTracks(4), 4, 1, true);
     const size_t block = 0x1300;
     // Track 1's block fails its "Track-Info" check; track 2's first sector claims FFFFh bytes.
@@ -257,5 +257,5 @@ TEST(DskLoader, DamagedExtendedTracksHideNothingAfterThemAndAreNamed) {
     std::vector<uint8_t> blank = buildImage({}, 40, 1, false);
     ASSERT_EQ(loadImage(drive, blank), 1);
     EXPECT_NE(osd.find("no tracks: blank disk"), std::string::npos) << osd;
-    uiHooks.showOSDText = nullptr;
+    frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
 }

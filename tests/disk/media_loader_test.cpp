@@ -11,9 +11,9 @@
 #include "frontend/media_loader.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 
 using namespace disk_test;
 
@@ -44,10 +44,10 @@ protected:
         flipSideInUse = false;
         autorunCancel();
         shown.clear();
-        uiHooks.showOSDText = captureOsd;
+        frontendHooks.showOSDText = captureOsd;
     }
     void TearDown() override {
-        uiHooks.showOSDText = nullptr;
+        frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
         clearTimedActions();
         fd0->eject_disk();
         fd1->eject_disk();

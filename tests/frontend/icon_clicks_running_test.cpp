@@ -7,14 +7,15 @@
 #include <filesystem>
 
 #include "disk/track_info.h"
+#include "frontend/frontend_services.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "support/built_machine.h"
 #include "tape/tape_drive.h"
 #include "window_test_images.h"
@@ -56,7 +57,11 @@ protected:
         mRenderer = SDL_CreateSoftwareRenderer(window);
         ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
         fullscreen = false;
-        installFrontendHooks();
+        // The drawing hooks as in a window, whatever mode the last test left.
+        const bool headless = headlessMode;
+        headlessMode = false;
+        installFrontendServices();
+        headlessMode = headless;
         loadStatusImages(true);
         computeIndicatorRects();
         ASSERT_NE(fdc, nullptr);
@@ -82,8 +87,7 @@ protected:
             thread = nullptr;
         }
         frameProbe = nullptr;
-        uiHooks = UiHooks{};
-        tapeUiHooks = TapeUiHooks{};
+        frontendHooks = FrontendHooks{};
         forgetStatusImages(true);
         if (mRenderer) SDL_DestroyRenderer(mRenderer);
         mRenderer = nullptr;

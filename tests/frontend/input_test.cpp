@@ -19,9 +19,9 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "support/built_machine.h"
 #include "support/headless_screen.h"
 #include "video/monitor.h"
@@ -73,7 +73,7 @@ protected:
         headlessMode = true;
         clearTimedActions();
         shownTexts.clear();
-        uiHooks.showOSDText = captureText;
+        frontendHooks.showOSDText = captureText;
         mWindowID = 0;
         running = 1;  // no emulation thread: nothing to start
     }
@@ -86,7 +86,7 @@ protected:
         clearTimedActions();
         headlessMode = savedHeadless;
         running = 0;
-        uiHooks = UiHooks{};
+        frontendHooks = FrontendHooks{};
         endCPC();
         freeTextBuffers();
         SDL_Quit();

@@ -13,8 +13,8 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
 #include "support/headless_run.h"
 
@@ -63,7 +63,7 @@ protected:
         freeRunEnable = 0;
         mWindowID = 0;
         shownTexts.clear();
-        uiHooks.showOSDText = captureText;
+        frontendHooks.showOSDText = captureText;
         ASSERT_TRUE(startCPC());
         thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
         ASSERT_NE(thread, nullptr);
@@ -76,7 +76,7 @@ protected:
             SDL_WaitThread(thread, nullptr);
             thread = nullptr;
         }
-        uiHooks = UiHooks{};
+        frontendHooks = FrontendHooks{};
         disable_sound();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         running = 0;

@@ -7,16 +7,17 @@
 #include <fstream>
 #include <vector>
 
+#include "frontend/frontend_services.h"
 #include "frontend/icons.h"
-#include "frontend/media_loader.h"
 #include "frontend/main_loop.h"
+#include "frontend/media_loader.h"
 #include "frontend/osd.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
 #include "sound/audio_output.h"
 #include "support/headless_run.h"
 #include "video/monitor.h"
@@ -63,13 +64,17 @@ protected:
         crtcType = 0;
         running = 0;
         if (sharedRomsPresent()) startCPC();  // a 6128 with its disk controller
-        installFrontendHooks();
+        // The drawing hooks as in a window, whatever mode the last test left.
+        const bool headless = headlessMode;
+        headlessMode = false;
+        installFrontendServices();
+        headlessMode = headless;
         loadStatusImages(true);
         computeIndicatorRects();
     }
 
     void TearDown() override {
-        uiHooks = UiHooks{};
+        frontendHooks = FrontendHooks{};
         running = 0;
         forgetStatusImages(true);
         if (mTexture) SDL_DestroyTexture(mTexture);
@@ -281,7 +286,7 @@ TEST_F(StatusStrip, PauseScreenDimsThePictureAndCentresItsText) {
     EXPECT_NEAR(textLeft, (kPictureWidth - 27 * 16) / 2, 1) << "centred";
 
     // Running again restores the picture and drops the text.
-    uiHooks.restorePictureModulation();
+    frontendHooks.restorePictureModulation();
     EXPECT_FALSE(pauseScreenShown());
     composeWindow();
     EXPECT_EQ(windowPixel(5, 5) >> 8, (0x20u << 16) | (0x40u << 8) | 0x80u);

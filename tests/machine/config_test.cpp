@@ -12,7 +12,7 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/frontend_services.h"
+#include "machine/frontend_hooks.h"
 #include "machine/memory.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
@@ -181,11 +181,11 @@ protected:
         Config::SetUp();
         allocateTextBuffers();
         mediaNamed.clear();
-        frontendServices.loadMediaFile = recordMedia;
+        frontendHooks.loadMediaFile = recordMedia;
         namedFileFailures = 0;
     }
     void TearDown() override {
-        frontendServices.loadMediaFile = nullptr;
+        frontendHooks.loadMediaFile = FrontendHooks{}.loadMediaFile;
         Config::TearDown();
     }
 };

@@ -12,14 +12,14 @@
 #include "frontend/media_snapshot.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "machine/ui_hooks.h"
+#include "sna_test_support.h"
 #include "snapshot/sna_file.h"
 #include "snapshot/snr_replay.h"
-#include "video/monitor.h"
-#include "sna_test_support.h"
 #include "support/bare_machine.h"
 #include "support/built_machine.h"
+#include "video/monitor.h"
 
 using namespace sna_test;
 
@@ -35,13 +35,13 @@ protected:
         if (IsSkipped()) return;
         allocateTextBuffers();
         shown.clear();
-        uiHooks.showOSDText = captureOsd;
+        frontendHooks.showOSDText = captureOsd;
     }
     void TearDown() override {
         t_color = true;
         t_colorG = false;
         monitor_color();
-        uiHooks.showOSDText = nullptr;
+        frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
         freeTextBuffers();
         BuiltMachine::TearDown();
     }

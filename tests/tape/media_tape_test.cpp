@@ -5,9 +5,9 @@
 #include "frontend/autorun.h"
 #include "frontend/media_tape.h"
 #include "machine/cpc.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "machine/ui_hooks.h"
 #include "tape/tape_test_support.h"
 
 namespace {
@@ -20,10 +20,10 @@ protected:
     void SetUp() override {
         TapeDeckTest::SetUp();
         osdSink = &osd;
-        uiHooks.showOSDText = [](const char* text) { osdSink->push_back(text); };
+        frontendHooks.showOSDText = [](const char* text) { osdSink->push_back(text); };
     }
     void TearDown() override {
-        uiHooks.showOSDText = nullptr;
+        frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
         autorunCancel();
         delete fdc;
         fdc = nullptr;
@@ -141,18 +141,6 @@ TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
     cpcLang = LangFrench;
     EXPECT_EQ(typeTapeCommand(), (std::vector<uint8_t>{0x32, 0x63, 0x83, 0x33, 0x72}))
         << "|tqpe on the AZERTY keyboard";
-}
-
-TEST(TapeFlipNames, SetRules) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(flipSideNameCandidates("Game (Face A).dsk"), V{"Game (Face B).dsk"});
-    EXPECT_EQ(flipSideNameCandidates("Disk 1A.dsk"), V{"Disk 1B.dsk"});
-    EXPECT_EQ(flipSideNameCandidates("Side 3.cdt"), V{"Side 4.cdt"});
-    EXPECT_EQ(flipSideNameCandidates("side 6b.cdt"), V{"side 6a.cdt"});
-    EXPECT_EQ(flipSideNameCandidates("SIDE d.cdt"), V{"SIDE c.cdt"});
-    EXPECT_EQ(flipSideNameCandidates("side 7.cdt side 2.cdt"), V{"side 7.cdt side 1.cdt"});
-    EXPECT_TRUE(flipSideNameCandidates("Game.cdt").empty());
-    EXPECT_TRUE(flipSideNameCandidates("Game side ").empty());
 }
 
 TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "machine/cpc.h"
+#include "machine/frontend_hooks.h"
 #include "machine/ppi8255.h"
 #include "support/bare_machine.h"
 #include "tape/tape_pulse_builder.h"
@@ -103,7 +104,7 @@ TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
     std::vector<uint32_t> shown;
     static std::vector<uint32_t>* sink;
     sink = &shown;
-    tapeUiHooks.showBlockText = [](uint32_t entry) { sink->push_back(entry); };
+    frontendHooks.showTapeBlockText = [](uint32_t entry) { sink->push_back(entry); };
 
     motorAndPlay();
     run(kTapeMotorStartUs);
@@ -133,7 +134,7 @@ TEST_F(TapeDeck, EveryBlockPassedBetweenTwoDeliveriesIsAnnounced) {
     std::vector<uint32_t> shown;
     static std::vector<uint32_t>* sink;
     sink = &shown;
-    tapeUiHooks.showBlockText = [](uint32_t entry) { sink->push_back(entry); };
+    frontendHooks.showTapeBlockText = [](uint32_t entry) { sink->push_back(entry); };
 
     motorAndPlay();
     run(kTapeMotorStartUs + 60);
@@ -155,8 +156,8 @@ TEST_F(TapeDeck, EveryBlockPassedBetweenTwoDeliveriesIsAnnounced) {
 TEST_F(TapeDeck, FrontEndHearsOfTheDeckWhenNoticesAreDelivered) {
     static int playRedraws, rewindRedraws;
     playRedraws = rewindRedraws = 0;
-    tapeUiHooks.redrawPlayIcon = [] { ++playRedraws; };
-    tapeUiHooks.redrawRewindIcon = [] { ++rewindRedraws; };
+    frontendHooks.redrawTapePlayIcon = [] { ++playRedraws; };
+    frontendHooks.redrawTapeRewindIcon = [] { ++rewindRedraws; };
     insert({10, 10});
     tapeDeliverFrontEndNotices();
     rewindRedraws = 0;

@@ -12,6 +12,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
+#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "tape/tape_cdt.h"
@@ -60,7 +61,9 @@ void TapeDeckTest::TearDown() {
     SDL_CloseFile();
     tape->init(false, false, false);
     t_loadeject_cdt = false;
-    tapeUiHooks = TapeUiHooks{};
+    frontendHooks.showTapeBlockText = FrontendHooks{}.showTapeBlockText;
+    frontendHooks.redrawTapePlayIcon = FrontendHooks{}.redrawTapePlayIcon;
+    frontendHooks.redrawTapeRewindIcon = FrontendHooks{}.redrawTapeRewindIcon;
 }
 
 void TapeDeckTest::run(uint64_t microseconds) {

@@ -1,10 +1,10 @@
-#include "machine/ui_hooks.h"
+#include "machine/frontend_hooks.h"
 
 #include <SDL.h>
 #include <cstdarg>
 #include <cstdio>
 
-UiHooks uiHooks;
+FrontendHooks frontendHooks;
 
 void textShowOSD(const char* format, ...) {
     char text[512];
@@ -13,5 +13,5 @@ void textShowOSD(const char* format, ...) {
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     SDL_Log("OSD: %s", text);
-    uiCall(uiHooks.showOSDText, static_cast<const char*>(text));
+    frontendHooks.showOSDText(text);
 }
