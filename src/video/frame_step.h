@@ -3,6 +3,7 @@
 // its memory and I/O services and its interrupt raise are bound at compile
 // time, so the CPC clock keeps its inlined step with no call or test added.
 #pragma once
+#include <algorithm>
 #include <cstring>
 
 #include "machine/cpc.h"
@@ -243,58 +244,37 @@ inline void gaCPC::syncSound() {
     soundOwed = 0;
 }
 
-// A quiet drive's microsecond only counts bitCounter and a playing deck's
-// only counts down its pulse and the tape counter; a spell ends before a
-// byte-cell boundary, a pulse end or a counter step, so the deferred
-// microseconds add up at once. (The front end may rewind the deck meanwhile:
-// the pulse count never goes below zero.)
+// Each of them passes its own quiet microseconds (skip): the step only
+// counted them down.
 inline void gaCPC::syncPeripherals() {
     const uint32_t deferred = peripheralsQuietPlanned - peripheralsQuietFor;
     peripheralsQuietFor = peripheralsQuietPlanned = 0;
     if (!deferred) return;
     if (fdc) {
-        fd0->bitCounter = static_cast<uint8_t>(fd0->bitCounter + deferred);
-        fd1->bitCounter = static_cast<uint8_t>(fd1->bitCounter + deferred);
+        fdc->skip(deferred);
+        fd0->skip(deferred);
+        fd1->skip(deferred);
     }
-    if (peripheralsTapeInSpell) {
-        peripheralsTapeInSpell = false;
-        tape->pulseLeft = tape->pulseLeft > deferred ? tape->pulseLeft - deferred : 0;
-        tapeCounterIndexCount += deferred;
-    }
+    tape->skip(deferred);
 }
 
 // The microsecond that ends a quiet spell, or any microsecond while one of
-// them is busy; then the next spell, if all are quiet. The step's countdown
-// has just gone below zero.
+// them is busy; then the next spell, as long as the quietest of them allows.
+// The step's countdown has just gone below zero.
 inline void gaCPC::clockPeripherals() {
     peripheralsQuietFor = 0;
     syncPeripherals();
+    // Without a disk interface and with the deck stopped, only an I/O write
+    // or the front end between frames can start anything.
+    uint32_t quietFor = kLongestQuietSpell;
     if (fdc) {
         fdc->clock();
         fd0->clock();
         fd1->clock();
+        quietFor = std::min({quietFor, fdc->quietFor(), fd0->quietFor(), fd1->quietFor()});
     }
     tape->read();
-    if (tape->inertia) return;
-    // Without a disk interface and with the deck stopped, only an I/O write
-    // or the front end between frames can start anything.
-    uint32_t quietFor = 1024;
-    if (tape->moving) {
-        const uint32_t toCounterStep = kTapeCounterStepUs - 1 - tapeCounterIndexCount;
-        quietFor = tape->pulseLeft < toCounterStep ? tape->pulseLeft : toCounterStep;
-        if (!quietFor) return;
-    }
-    if (fdc) {
-        // The command phase counts microseconds; the execution phase acts
-        // only in the microsecond after a drive's byte cell (bitCounter 0),
-        // the result phase only when read.
-        if (fdc->seekActive || fdc->phase == 1 || !fd0->quiet || !fd1->quiet) return;
-        if (fdc->phase != 0 && (!fd0->bitCounter || !fd1->bitCounter)) return;
-        // Up to the microsecond before either drive's next byte cell.
-        const uint32_t toByteCell = 31u - (fd0->bitCounter > fd1->bitCounter ? fd0->bitCounter : fd1->bitCounter);
-        if (toByteCell < quietFor) quietFor = toByteCell;
-    }
-    peripheralsTapeInSpell = tape->moving;
+    quietFor = std::min(quietFor, tape->quietFor());
     peripheralsQuietFor = peripheralsQuietPlanned = quietFor;
 }
 

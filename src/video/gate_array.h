@@ -94,15 +94,14 @@ public:
     static const MonitorRun kMonitorPixelRuns[8];
     static const MonitorRun kMonitorSyncRuns[8];
     const MonitorRun* monitorRuns = kMonitorPixelRuns;
-    // The disk controller, the drives and the tape deck, when none of them has
-    // more to do than count (controller not taking a command nor stepping,
-    // drives between byte cells with nothing watching the cells, deck between
-    // pulses), are left alone for
-    // peripheralsQuietFor microseconds and brought up to date in one go, at
-    // the end of the spell or before anything outside the step can see them.
+    // The disk controller, the drives and the tape deck each say how many
+    // microseconds ahead they would only count (quietFor); the step leaves
+    // them alone for the shortest of those, peripheralsQuietFor, and each
+    // passes them itself (skip) at the end of the spell or before anything
+    // outside the step can see them.
+    static constexpr uint32_t kLongestQuietSpell = 1024;
     uint32_t peripheralsQuietFor = 0;
     uint32_t peripheralsQuietPlanned = 0;
-    bool peripheralsTapeInSpell = false;
     // Microseconds the sound generator is behind: it only needs to be up to
     // date when the processor reaches it, a sample is taken or the frame ends.
     uint32_t soundOwed = 0;
