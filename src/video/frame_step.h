@@ -9,52 +9,16 @@
 #include "machine/cpc.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
-#include "sound/audio_output.h"
+#include "sound/audio_mix.h"
 #include "video/gate_array.h"
+#include "video/gate_array_bus.h"
 #include "video/monitor.h"
 
 namespace frame_step_detail {
 constexpr uint32_t kStepsPerFrame = 19968;
 }  // namespace frame_step_detail
 
-// The printer-port sampler's next value (Digiblaster).
-float digiBlasterSample();
-
 inline void gaCPC::raiseVideoInterrupt() { cpu->intLine = true; }
-
-// Memory reads with the ROM overlays, writes into RAM. The step reads
-// through readPages, which mapReads() works out from the same rules.
-inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
-    const uint8_t* block = mem->page[pageIndex];
-    // A half-built machine may lack a ROM: the RAM underneath answers then.
-    if (pageIndex == 0) {
-        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
-    } else if (pageIndex == 3) {
-        if (!(modeRomReg & 8)) {
-            const uint8_t* upper = mem->urom[mem->uromSelected];
-            if (upper) block = upper;
-        }
-    }
-    return block;
-}
-
-inline uint8_t gaCPC::readMemory(uint16_t address) const { return readBlock(address >> 14)[address & 0x3FFF]; }
-
-inline void gaCPC::mapReads() {
-    if (!mem) return;
-    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
-}
-
-inline void gaCPC::serviceMemory() {
-    if (!cpu->mreq) return;
-    const uint16_t address = cpu->addressBus;
-    if (cpu->rd) {
-        cpu->dataBus = readPages[address >> 14][address & 0x3FFF];
-    } else if (cpu->wr) {
-        // Writes always reach RAM, also under an enabled ROM.
-        mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
-    }
-}
 
 // The video reads the base 64 KB whatever the RAM configuration: bank from
 // MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
@@ -278,43 +242,6 @@ inline void gaCPC::clockPeripherals() {
     peripheralsQuietFor = peripheralsQuietPlanned = quietFor;
 }
 
-// Audio: one stereo frame each time the accumulator passes the device's
-// microseconds per frame; the full buffer is queued whole.
-inline void gaCPC::produceAudioSample() {
-    if (!CPC_audio_enable) return;
-    CPC_audio_frameCount_timer += 1.0f;
-    if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
-    CPC_audio_frameCount_timer -= CPC_audio_frameCount;
-    syncSound();
-    ay->mixer();
-    float left, right;
-    const uint8_t a = ay->level[0] & 15, b = ay->level[1] & 15, c = ay->level[2] & 15;
-    if (!CPC_audio_stereo) {
-        float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
-        if (digiBlaster) {
-            s += digiBlasterSample();
-        } else if (tape->moving && tape->readLevel) {
-            s += 0.03f;  // tape noise
-        }
-        if (CPC_audio_volume != 1.0f) s *= CPC_audio_volume;
-        left = right = s;
-    } else {
-        left = ay->levelStereoFull[a] + ay->levelStereoHalf[b];
-        right = ay->levelStereoFull[c] + ay->levelStereoHalf[b];
-        if (CPC_audio_volume != 1.0f) {
-            left *= CPC_audio_volume;
-            right *= CPC_audio_volume;
-        }
-    }
-    CPC_audio_buffer[CPC_audio_buffer_length] = left;
-    CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
-    CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
-    if (CPC_audio_buffer_length >= 4096) {
-        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, 16384);
-        CPC_audio_buffer_length = 0;
-    }
-}
-
 // One microsecond, in the fixed order. Pixel ticks with nothing between them
 // that could change what the beam sees reach it as one run.
 template <class Chip>
@@ -347,7 +274,10 @@ template <class Chip>
         (!onlyCounted && monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace))
         ticks<7>(1);
     ++soundOwed;
-    produceAudioSample();
+    if (audioFrameDue()) {
+        syncSound();
+        mixAudioFrame();
+    }
     cpuTState<Chip, Z80CPU::WaitHigh>();
 
     if (onlyCounted) {

@@ -1,6 +1,5 @@
 #include "video/gate_array.h"
 
-#include <SDL.h>
 #include <cstring>
 
 #include "video/frame_step.h"
@@ -83,17 +82,3 @@ void gaCPC::call_cpu() { cpuTState<gaCPC, Z80CPU::WaitFromPin>(); }
 void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 
 void gaCPC::clock() { runFrame<gaCPC>(); }
-
-// The printer-port sampler: a byte left unchanged for 255 output frames is
-// dropped, so a program that stopped playing leaves no offset behind.
-float digiBlasterSample() {
-    if (printerData != digiBlasterData) {
-        digiBlasterData = printerData;
-        digiBlasterDataLowFilterCount = 255;
-    } else {
-        if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
-        if (!digiBlasterDataLowFilterCount) return 0.0f;
-    }
-    const int d = digiBlasterData;
-    return d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
-}

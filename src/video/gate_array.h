@@ -217,7 +217,6 @@ protected:
     void ioWrite(uint16_t port, uint8_t data);
     void ioDevices(uint16_t port);
     void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
-    void produceAudioSample();
     const uint8_t* readBlock(unsigned pageIndex) const;
     void clockPeripherals();
     void buildPixelTables();

@@ -1,0 +1,40 @@
+// The gate array's memory side of the processor bus, inline as the step
+// serves one request each microsecond (the I/O side is gate_array_bus.cpp).
+#pragma once
+
+#include "machine/cpc.h"
+#include "video/gate_array.h"
+
+// Memory reads with the ROM overlays, writes into RAM. The step reads
+// through readPages, which mapReads() works out from the same rules.
+inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
+    const uint8_t* block = mem->page[pageIndex];
+    // A half-built machine may lack a ROM: the RAM underneath answers then.
+    if (pageIndex == 0) {
+        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
+    } else if (pageIndex == 3) {
+        if (!(modeRomReg & 8)) {
+            const uint8_t* upper = mem->urom[mem->uromSelected];
+            if (upper) block = upper;
+        }
+    }
+    return block;
+}
+
+inline uint8_t gaCPC::readMemory(uint16_t address) const { return readBlock(address >> 14)[address & 0x3FFF]; }
+
+inline void gaCPC::mapReads() {
+    if (!mem) return;
+    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
+}
+
+inline void gaCPC::serviceMemory() {
+    if (!cpu->mreq) return;
+    const uint16_t address = cpu->addressBus;
+    if (cpu->rd) {
+        cpu->dataBus = readPages[address >> 14][address & 0x3FFF];
+    } else if (cpu->wr) {
+        // Writes always reach RAM, also under an enabled ROM.
+        mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
+    }
+}
