@@ -11,6 +11,7 @@
 #include "snapshot/snr_replay.h"
 #include "sound/audio_mix.h"
 #include "video/gate_array.h"
+#include "video/beam.h"
 #include "video/gate_array_bus.h"
 #include "video/monitor.h"
 
@@ -19,28 +20,6 @@ constexpr uint32_t kStepsPerFrame = 19968;
 }  // namespace frame_step_detail
 
 inline void gaCPC::raiseVideoInterrupt() { cpu->intLine = true; }
-
-// The video reads the base 64 KB whatever the RAM configuration: bank from
-// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
-// and RA only move in the CRTC clock, so the address is worked out once per
-// step, after it, for both bytes (the second one read at the next step's
-// start); a frame or a single step starts by working it out afresh.
-inline void gaCPC::latchVideoAddress() {
-    const uint16_t ma = crtc->MA;
-    const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
-    videoPair = &mem->banks[(ma >> 12) & 3][offset];
-}
-
-inline void gaCPC::startHalf(uint16_t videoByteValue) {
-    if (!crtc->dispen) {
-        halfRow = borderRow;
-        return;
-    }
-    const uint8_t b = static_cast<uint8_t>(videoByteValue);
-    const unsigned entry = (mode & 3u) << 8 | b;
-    if (__builtin_expect(halfCacheStamp[entry] != penGeneration, 0)) fillHalfCache(entry);
-    halfRow = halfCacheColours[entry];
-}
 
 inline void gaCPC::crtcVsyncEdge() {
     const uint8_t level = crtc->vsync ? 1 : 0;
@@ -73,75 +52,6 @@ inline void gaCPC::gateArrayHsync() {
             blank = true;
         }
     }
-}
-
-// A falling CRTC HSYNC still to be handled in this microsecond can give the
-// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
-inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
-
-inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
-    constexpr uint32_t kHalfTicks = 8;
-    const uint32_t xy = cpcscreenpixels_xy;
-    if (xy >= beamHalfLimit || (syncEdgePossible && halfSyncEdgeAhead())) {
-        monitorHalfAhead = kMonitorNotAhead;
-        return false;
-    }
-    uint32_t* out = &cpcscreenpixels[xy];
-    if (blank) {
-        const uint32_t c = monitor_blank_color;
-        for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
-    } else {
-        std::memcpy(out, halfRow, sizeof halfColours);
-    }
-    cpcscreenpixels_xy = xy + kHalfTicks;
-    monitorHalfAhead = blank;
-    return true;
-}
-
-// While the beam draws pixels: the limit is where the row end or the end of
-// the drawn lines (the vertical hold) would fall inside the half.
-inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
-    const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeDrawEnd = monitor_draw_end - 7;
-    beamHalfLimit = beforeRowEnd < beforeDrawEnd ? beforeRowEnd : beforeDrawEnd;
-    return beamHalfWithinLimit(syncEdgePossible);
-}
-
-// The same in a retrace: the beam only counts, or moves on blank after a
-// short frame, when neither counter ends inside the half.
-inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
-    constexpr uint32_t kHalfTicks = 8;
-    monitorHalfAhead = kMonitorNotAhead;
-    if (syncEdgePossible && halfSyncEdgeAhead()) return false;
-    if (monitor_vsync_ctr) {
-        if (monitor_vsync_ctr < kHalfTicks) return false;
-        if (monitor_nb_lines) {
-            const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > monitor_retrace_write_limit + 1 - kHalfTicks)
-                return false;
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;
-            cpcscreenpixels_xy = xy + kHalfTicks;
-        }
-        monitor_vsync_ctr -= kHalfTicks;
-    } else if (monitor_hsync_ctr) {
-        if (monitor_hsync_ctr <= kHalfTicks) return false;  // the line ends inside the half
-        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - kHalfTicks);
-    }
-    // else the beam waits for a horizontal sync pulse, which only comes between microseconds
-    monitorHalfAhead = kMonitorAheadInRetrace;
-    return true;
-}
-
-template <int Count>
-inline bool gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
-    if (beamHalfWithinLimit(syncEdgePossible)) return true;
-    if (monitorRuns == kMonitorPixelRuns) {
-        if (beamHalfAhead(syncEdgePossible)) return true;
-    } else if (beamRetraceHalfAhead(syncEdgePossible)) {
-        return true;
-    }
-    ticks<Count>(first);
-    return false;
 }
 
 template <class Chip>
@@ -262,7 +172,7 @@ template <class Chip>
 
     startHalf(shiftA);
     chip.plusHalf();
-    const bool firstHalfAhead = halfFirstTicks<1>(0, !onlyCounted);
+    const bool firstHalfAhead = halfFirstTicks(0, 1, !onlyCounted);
     cpuTState<Chip, Z80CPU::WaitLow>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
@@ -272,7 +182,7 @@ template <class Chip>
     // which only the HSYNC edge can do.
     if (!firstHalfAhead ||
         (!onlyCounted && monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace))
-        ticks<7>(1);
+        beamTicks(1, 7);
     ++soundOwed;
     if (audioFrameDue()) {
         syncSound();
@@ -290,7 +200,7 @@ template <class Chip>
     chip.plusHalf();
     // The whole second half: the processor's I/O and the drives below leave
     // the beam alone.
-    halfFirstTicks<8>(8, false);
+    halfFirstTicks(8, 8, false);
     cpuTState<Chip, Z80CPU::WaitHigh>();
     cpuTState<Chip, Z80CPU::WaitHigh>();
 

@@ -13,7 +13,6 @@
 class gaCPC {
 public:
     using MonitorRoutine = void (gaCPC::*)();
-    using MonitorRun = void (gaCPC::*)(int firstTick);
 
     MonitorRoutine monitorRoutine = &gaCPC::monitor_update_pixel;
     uint32_t pixelColor = 0xFF000000u;
@@ -88,12 +87,6 @@ public:
             penGeneration = 1;
         }
     }
-    // The beam routines for runs of 1 to 8 adjacent ticks with nothing between
-    // them, by length - 1: always the partners of monitorRoutine (both are
-    // switched together by the two change_ routines, and by nothing else).
-    static const MonitorRun kMonitorPixelRuns[8];
-    static const MonitorRun kMonitorSyncRuns[8];
-    const MonitorRun* monitorRuns = kMonitorPixelRuns;
     // The disk controller, the drives and the tape deck each say how many
     // microseconds ahead they would only count (quietFor); the step leaves
     // them alone for the shortest of those, peripheralsQuietFor, and each
@@ -137,12 +130,10 @@ public:
 
     void change_monitor_update() {
         monitorRoutine = &gaCPC::monitor_update_pixel;
-        monitorRuns = kMonitorPixelRuns;
         beamHalfLimit = 0;
     }
     void change_monitor_pixels() {
         monitorRoutine = &gaCPC::monitor_update_sync;
-        monitorRuns = kMonitorSyncRuns;
         beamHalfLimit = 0;
     }
     bool beamInRetrace() const { return monitorRoutine == &gaCPC::monitor_update_sync; }
@@ -150,13 +141,8 @@ public:
     // Beam routines (video/monitor.cpp), one call per 16 MHz tick.
     void monitor_update_pixel();
     void monitor_update_sync();
-    // The same for `Count` adjacent ticks from tick `firstTick` of the half;
-    // the colours come from halfRow.
-    template <int Count> void monitor_run_pixel(int firstTick);
-    template <int Count> void monitor_run_sync(int firstTick);
-    void monitor_ticks_one_by_one(int firstTick, int count);
     // The beam draws the whole half character at once when no row end, buffer
-    // end or sync edge can fall inside it (video/frame_step.h); false, and
+    // end or sync edge can fall inside it (video/beam.h); false, and
     // nothing drawn, otherwise. The second half of a step passes false (the
     // HSYNC edge of the step is behind it), and so does a first half after a
     // CRTC clock that only counted (no edge to come).
@@ -168,6 +154,15 @@ public:
     bool beamHalfWithinLimit(bool syncEdgePossible);
     bool beamRetraceHalfAhead(bool syncEdgePossible = true);
     bool halfSyncEdgeAhead() const;
+    // Ticks first..first+count-1 of the half (0..7), after its first run:
+    // redrawn when the half went ahead and `blank` changed since, else one by
+    // one (video/beam.cpp). The ticks take their colours from halfRow;
+    // pixelColor is only the monitor routine's input, set before each tick.
+    void beamTicks(int first, int count);
+    void beamTicksOneByOne(int first, int count);
+    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
+    // True when that took the whole half.
+    bool halfFirstTicks(int first, int count, bool syncEdgePossible);
 
     // Colours of one half character per mode, chosen by `mode` at every half
     // (no derived state, so a snapshot may write `mode` directly).
@@ -204,13 +199,6 @@ protected:
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);
     void fillHalfCache(unsigned entry);
-    // Ticks first..first+Count-1 of the microsecond (within one half), as one
-    // run. The runs take their colours from halfRow; pixelColor is only
-    // the single-tick routines' input, set before each of them.
-    template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
-    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
-    // True when that took the whole half.
-    template <int Count> bool halfFirstTicks(int first, bool syncEdgePossible);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();

@@ -38,3 +38,14 @@ inline void gaCPC::serviceMemory() {
         mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
     }
 }
+
+// The video reads the base 64 KB whatever the RAM configuration: bank from
+// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
+// and RA only move in the CRTC clock, so the address is worked out once per
+// step, after it, for both bytes (the second one read at the next step's
+// start); a frame or a single step starts by working it out afresh.
+inline void gaCPC::latchVideoAddress() {
+    const uint16_t ma = crtc->MA;
+    const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
+    videoPair = &mem->banks[(ma >> 12) & 3][offset];
+}
