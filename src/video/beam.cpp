@@ -16,13 +16,13 @@ void gaCPC::beamTicks(int first, int count) {
     const uint32_t start = cpcscreenpixels_xy - 8;
     if (start >= kFramePixels) return;
     for (uint32_t i = static_cast<uint32_t>(first); i < 8; ++i)
-        cpcscreenpixels[start + i] = blank ? monitor_blank_color : halfRow[i];
+        cpcscreenpixels[start + i] = blank ? monitor_blank_color : derived.halfRow[i];
 }
 
 // Out of line, so that the step stays small.
 [[gnu::noinline]] void gaCPC::beamTicksOneByOne(int first, int count) {
     for (int i = 0; i < count; ++i) {
-        pixelColor = halfRow[first + i];
+        pixelColor = derived.halfRow[first + i];
         (this->*monitorRoutine)();
     }
 }

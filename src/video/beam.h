@@ -14,13 +14,13 @@
 // cached row of this mode and video byte, worked out once per set of pens.
 inline void gaCPC::startHalf(uint16_t videoByteValue) {
     if (!crtc->dispen) {
-        halfRow = borderRow;
+        derived.halfRow = derived.borderRow;
         return;
     }
     const uint8_t b = static_cast<uint8_t>(videoByteValue);
     const unsigned entry = (mode & 3u) << 8 | b;
-    if (__builtin_expect(halfCacheStamp[entry] != penGeneration, 0)) fillHalfCache(entry);
-    halfRow = halfCacheColours[entry];
+    if (__builtin_expect(derived.halfCacheStamp[entry] != derived.penGeneration, 0)) fillHalfCache(entry);
+    derived.halfRow = derived.halfCacheColours[entry];
 }
 
 // A falling CRTC HSYNC still to be handled in this microsecond can give the
@@ -30,7 +30,7 @@ inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hs
 inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
     constexpr uint32_t kHalfTicks = 8;
     const uint32_t xy = cpcscreenpixels_xy;
-    if (xy >= beamHalfLimit || (syncEdgePossible && halfSyncEdgeAhead())) {
+    if (xy >= derived.beamHalfLimit || (syncEdgePossible && halfSyncEdgeAhead())) {
         monitorHalfAhead = kMonitorNotAhead;
         return false;
     }
@@ -39,7 +39,7 @@ inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
         const uint32_t c = monitor_blank_color;
         for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
     } else {
-        std::memcpy(out, halfRow, sizeof halfColours);
+        std::memcpy(out, derived.halfRow, sizeof derived.halfColours);
     }
     cpcscreenpixels_xy = xy + kHalfTicks;
     monitorHalfAhead = blank;
@@ -50,7 +50,7 @@ inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
 // the drawn lines (the vertical hold) would fall inside the half.
 inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
     const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeDrawEnd = monitor_draw_end - 7;
-    beamHalfLimit = beforeRowEnd < beforeDrawEnd ? beforeRowEnd : beforeDrawEnd;
+    derived.beamHalfLimit = beforeRowEnd < beforeDrawEnd ? beforeRowEnd : beforeDrawEnd;
     return beamHalfWithinLimit(syncEdgePossible);
 }
 

@@ -1,7 +1,9 @@
-// The one-microsecond step and the frame of the gate array, written once for
-// the CPC gate array and the Plus ASIC. The chip type is a template argument:
-// its memory and I/O services and its interrupt raise are bound at compile
-// time, so the CPC clock keeps its inlined step with no call or test added.
+// The one-microsecond step, the run of steps and the frame, written once for
+// the CPC gate array and the Plus ASIC (the beam's half characters are in
+// video/beam.h, the memory map in video/gate_array_bus.h). The chip type is
+// a template argument: its memory and I/O services and its interrupt raise
+// are bound at compile time, so the CPC clock keeps its inlined step with no
+// call or test added.
 #pragma once
 #include <algorithm>
 #include <cstring>
@@ -113,16 +115,16 @@ template <class Chip, Z80CPU::WaitInput Wait>
 }
 
 inline void gaCPC::syncSound() {
-    if (!soundOwed) return;
-    ay->run(soundOwed);
-    soundOwed = 0;
+    if (!derived.soundOwed) return;
+    ay->run(derived.soundOwed);
+    derived.soundOwed = 0;
 }
 
 // Each of them passes its own quiet microseconds (skip): the step only
 // counted them down.
 inline void gaCPC::syncPeripherals() {
-    const uint32_t deferred = peripheralsQuietPlanned - peripheralsQuietFor;
-    peripheralsQuietFor = peripheralsQuietPlanned = 0;
+    const uint32_t deferred = derived.peripheralsQuietPlanned - derived.peripheralsQuietFor;
+    derived.peripheralsQuietFor = derived.peripheralsQuietPlanned = 0;
     if (!deferred) return;
     if (fdc) {
         fdc->skip(deferred);
@@ -136,7 +138,7 @@ inline void gaCPC::syncPeripherals() {
 // them is busy; then the next spell, as long as the quietest of them allows.
 // The step's countdown has just gone below zero.
 inline void gaCPC::clockPeripherals() {
-    peripheralsQuietFor = 0;
+    derived.peripheralsQuietFor = 0;
     syncPeripherals();
     // Without a disk interface and with the deck stopped, only an I/O write
     // or the front end between frames can start anything.
@@ -149,63 +151,72 @@ inline void gaCPC::clockPeripherals() {
     }
     tape->read();
     quietFor = std::min(quietFor, tape->quietFor());
-    peripheralsQuietFor = peripheralsQuietPlanned = quietFor;
+    derived.peripheralsQuietFor = derived.peripheralsQuietPlanned = quietFor;
 }
 
-// One microsecond, in the fixed order. Pixel ticks with nothing between them
-// that could change what the beam sees reach it as one run.
+// One microsecond, in the hardware's order: the second video byte, the
+// VSYNC edge, the CRTC character, the gate array's HSYNC; then sixteen pixel
+// ticks with the processor's four T-states among them (WAIT low in the
+// first), the memory request served after the first and an I/O request on
+// its IORQ edge; the AY with the audio sample; the first video byte of the
+// next character; the floppy controller, the drives and the deck.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
-    shiftB = videoPair[1];
+    shiftB = derived.videoPair[1];
     chip.plusSecondByte();
     // A CRTC clock that only counted moved neither sync output: their edges
     // were all handled already.
-    if (!crtcOnlyCounted) crtcVsyncEdge();
+    if (!derived.crtcOnlyCounted) crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
     const bool onlyCounted = crtc->crtc_clock();
-    crtcOnlyCounted = onlyCounted;
+    derived.crtcOnlyCounted = onlyCounted;
     if (crtcHsyncLast) {
         gateArrayHsync();
         chip.plusHsyncStep();
     }
 
+    // Tick 0, T-state 1, the HSYNC edge, the memory request.
     startHalf(shiftA);
     chip.plusHalf();
     const bool firstHalfAhead = halfFirstTicks(0, 1, !onlyCounted);
     cpuTState<Chip, Z80CPU::WaitLow>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
-    // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
-    // inputs, `blank` or the half's colours before the next half. A half
-    // drawn ahead at tick 0 needs them only when `blank` changed since,
-    // which only the HSYNC edge can do.
+    // Ticks 1-7 before the AY and T-state 2, for speed: nothing after the
+    // HSYNC edge touches the beam, its sync inputs, `blank` or the half's
+    // colours before the next half. A half drawn ahead at tick 0 needs them
+    // only when `blank` changed since, which only the HSYNC edge can do.
     if (!firstHalfAhead ||
         (!onlyCounted && monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace))
         beamTicks(1, 7);
-    ++soundOwed;
+    // The AY only counts its microseconds here; it runs them when the
+    // processor reaches it, a sample is taken or the run of steps ends.
+    ++derived.soundOwed;
     if (audioFrameDue()) {
         syncSound();
         mixAudioFrame();
     }
     cpuTState<Chip, Z80CPU::WaitHigh>();
 
+    // The first byte of the next character, then ticks 8-15 with T-states 3
+    // and 4: the whole half before them, as the processor's I/O and the
+    // peripherals below leave the beam alone.
     if (onlyCounted) {
-        videoPair += 2;
+        derived.videoPair += 2;
     } else {
         latchVideoAddress();
     }
-    shiftA = videoPair[0];
+    shiftA = derived.videoPair[0];
     startHalf(shiftB);
     chip.plusHalf();
-    // The whole second half: the processor's I/O and the drives below leave
-    // the beam alone.
     halfFirstTicks(8, 8, false);
     cpuTState<Chip, Z80CPU::WaitHigh>();
     cpuTState<Chip, Z80CPU::WaitHigh>();
 
-    // One subtraction and its borrow: a spell's microsecond, or the end of it.
-    if (__builtin_sub_overflow(peripheralsQuietFor, 1u, &peripheralsQuietFor)) clockPeripherals();
+    // The controller, the drives and the deck: one subtraction and its
+    // borrow while all of them are quiet (clockPeripherals).
+    if (__builtin_sub_overflow(derived.peripheralsQuietFor, 1u, &derived.peripheralsQuietFor)) clockPeripherals();
 }
 
 inline void gaCPC::bringUpToDate() {
@@ -224,7 +235,7 @@ inline void gaCPC::runSteps(uint32_t count) {
     // reset between runs lowers it behind the bus decoder's back.
     if (!cpu->iorq) lastIorq = 0;
     static_cast<Chip*>(this)->mapReads();
-    crtcOnlyCounted = false;
+    derived.crtcOnlyCounted = false;
     pensChanged();
     fillBorderRow();
     for (; count; --count) step<Chip>();

@@ -53,8 +53,8 @@ void gaCPC::setPenHardwareColour(uint8_t pen, uint8_t colour) {
         case 2: half_mode2(videoByte); break;
         default: half_mode3(videoByte); break;
     }
-    std::memcpy(halfCacheColours[entry], halfColours, sizeof halfColours);
-    halfCacheStamp[entry] = penGeneration;
+    std::memcpy(derived.halfCacheColours[entry], derived.halfColours, sizeof derived.halfColours);
+    derived.halfCacheStamp[entry] = derived.penGeneration;
 }
 
 void gaCPC::reset() {

@@ -6,7 +6,7 @@
 #include "video/gate_array.h"
 
 // Memory reads with the ROM overlays, writes into RAM. The step reads
-// through readPages, which mapReads() works out from the same rules.
+// through derived.readPages, which mapReads() works out from the same rules.
 inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
     const uint8_t* block = mem->page[pageIndex];
     // A half-built machine may lack a ROM: the RAM underneath answers then.
@@ -25,14 +25,14 @@ inline uint8_t gaCPC::readMemory(uint16_t address) const { return readBlock(addr
 
 inline void gaCPC::mapReads() {
     if (!mem) return;
-    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
+    for (unsigned i = 0; i < 4; ++i) derived.readPages[i] = readBlock(i);
 }
 
 inline void gaCPC::serviceMemory() {
     if (!cpu->mreq) return;
     const uint16_t address = cpu->addressBus;
     if (cpu->rd) {
-        cpu->dataBus = readPages[address >> 14][address & 0x3FFF];
+        cpu->dataBus = derived.readPages[address >> 14][address & 0x3FFF];
     } else if (cpu->wr) {
         // Writes always reach RAM, also under an enabled ROM.
         mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
@@ -47,5 +47,5 @@ inline void gaCPC::serviceMemory() {
 inline void gaCPC::latchVideoAddress() {
     const uint16_t ma = crtc->MA;
     const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
-    videoPair = &mem->banks[(ma >> 12) & 3][offset];
+    derived.videoPair = &mem->banks[(ma >> 12) & 3][offset];
 }

@@ -29,7 +29,7 @@ uint8_t monitorHalfAhead = kMonitorNotAhead;
 void setBeamRowEnd(uint32_t xyHsync) {
     cpcscreenpixels_xy_hsync = xyHsync;
     for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
-        if (chip) chip->beamHalfLimit = 0;
+        if (chip) chip->derived.beamHalfLimit = 0;
     }
 }
 

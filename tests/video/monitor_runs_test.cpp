@@ -41,8 +41,8 @@ protected:
     void SetUp() override {
         BareMachine::SetUp();
         t_scanlines = false;
-        for (int i = 0; i < 8; ++i) ga->halfColours[i] = 0xFF000000u | (0x111111u * (i + 1));
-        ga->halfRow = ga->halfColours;
+        for (int i = 0; i < 8; ++i) ga->derived.halfColours[i] = 0xFF000000u | (0x111111u * (i + 1));
+        ga->derived.halfRow = ga->derived.halfColours;
         // A recognisable picture, so that a finished frame copies something.
         for (uint32_t i = 0; i < kFramePixels; ++i) cpcscreenpixels[i] = 0xFF000000u | (i * 2654435761u >> 8);
     }
@@ -87,7 +87,7 @@ protected:
         for (int i = 0; i < 8; ++i) {
             if (i == pattern[0] && flipBlank) ga->blank = !ga->blank;
             if (i == pattern[0] && edgePending) monitor_vsync_pulse();
-            ga->pixelColor = ga->halfColours[i];
+            ga->pixelColor = ga->derived.halfColours[i];
             (ga->*ga->monitorRoutine)();
         }
         const BeamState single = state();
@@ -120,7 +120,7 @@ protected:
         EXPECT_EQ(run.retrace, single.retrace) << where;
         EXPECT_EQ(run.finished, single.finished) << where;
         // In retrace no half may be drawn from the limit of the drawing beam.
-        EXPECT_TRUE(!ga->beamInRetrace() || ga->beamHalfLimit == 0) << where << ": half limit left in retrace";
+        EXPECT_TRUE(!ga->beamInRetrace() || ga->derived.beamHalfLimit == 0) << where << ": half limit left in retrace";
         size_t differing = 0;
         for (uint32_t i = 0; i < kFramePixels; ++i) differing += cpcscreenpixels[i] != singlePicture[i];
         EXPECT_EQ(differing, 0u) << where;
@@ -201,7 +201,7 @@ TEST_F(MonitorRuns, HalfLimitFollowsTheBeamThroughWholeFrames) {
     bool wasRetrace = ga->beamInRetrace();
     for (int us = 0; us < 2 * 19968; ++us) {
         ga->clockMicrosecond();
-        ASSERT_TRUE(!ga->beamInRetrace() || ga->beamHalfLimit == 0) << "microsecond " << us;
+        ASSERT_TRUE(!ga->beamInRetrace() || ga->derived.beamHalfLimit == 0) << "microsecond " << us;
         switches += ga->beamInRetrace() != wasRetrace;
         wasRetrace = ga->beamInRetrace();
     }
