@@ -169,7 +169,7 @@ inline void asicCPC::serviceMemory() {
     if (!cpu->mreq) return;
     const uint16_t address = cpu->addressBus;
     if (cpu->rd) {
-        const uint8_t* block = readPages[address >> 14];
+        const uint8_t* block = derived.readPages[address >> 14];
         cpu->dataBus = block ? block[address & 0x3FFF] : mRead(address & 0x3FFF, cpu->dataBus);
     } else if (cpu->wr) {
         writeMemory(address);

@@ -40,7 +40,7 @@ uint8_t asicCPC::readMemory(uint16_t address) const {
 
 void asicCPC::mapReads() {
     if (!mem) return;
-    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
+    for (unsigned i = 0; i < 4; ++i) derived.readPages[i] = readBlock(i);
 }
 
 void asicCPC::writeMemory(uint16_t address) {

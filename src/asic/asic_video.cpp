@@ -97,9 +97,9 @@ void asicCPC::startSprites() {
 // Eight ticks of sprite pixels over the half's screen colours; the lowest
 // sprite number wins and nothing covers the border.
 void asicCPC::spriteHalf() {
-    if (halfRow != halfColours) {
-        std::memcpy(halfColours, halfRow, sizeof halfColours);
-        halfRow = halfColours;
+    if (derived.halfRow != derived.halfColours) {
+        std::memcpy(derived.halfColours, derived.halfRow, sizeof derived.halfColours);
+        derived.halfRow = derived.halfColours;
     }
     const bool dispen = crtc->dispen;
     for (int t = 0; t < 8; ++t) {
@@ -119,7 +119,7 @@ void asicCPC::spriteHalf() {
                 if (++spriteColumn[n] == 16) spriteActive &= static_cast<uint16_t>(~(1u << n));
             }
         }
-        if (colour) halfColours[t] = colour;
+        if (colour) derived.halfColours[t] = colour;
     }
 }
 

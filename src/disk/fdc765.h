@@ -106,6 +106,19 @@ public:
     void clock() {
         if (seekActive || phase != 0) clockBusy();
     }
+    // Microseconds from the next one on in which clock() would change
+    // nothing: a seek and the command phase count every one, the execution
+    // phase acts in the microsecond after its drive's byte cell (it sees
+    // bitCounter 0, as it is clocked before the drives), and the idle and
+    // result phases wait for the processor.
+    uint32_t quietFor() const {
+        if (seekActive || phase == 1) return 0;
+        if (phase != 2 || !currentDrive) return UINT32_MAX;
+        const uint32_t cell = currentDrive->bitCounter;
+        return cell ? 32 - cell : 0;
+    }
+    // Those microseconds change nothing, so passing them takes no work.
+    void skip(uint32_t) {}
     void sense_drive_status();
     void select_fd_unit();
     void change_side();

@@ -66,9 +66,10 @@ public:
     // index pulse of that byte boundary is still to come.
     bool indexOwed = false;
     // Quiet: nothing watches the cells (no sync search, no write, no step, no
-    // motor change under way), so a microsecond only counts bitCounter; the
-    // cells of each byte cell are shifted in one go at its boundary, before
-    // the boundary's work, and those of the byte in progress by wake().
+    // motor change under way), so a microsecond only counts bitCounter and
+    // any number of them pass in one go (skip); the cells of each byte cell
+    // are shifted at once at its boundary, before the boundary's work, and
+    // those of the byte in progress by wake(). Set only at a byte boundary.
     // quietFullByte: whole byte cells passed with no word to load, which
     // leaves the shift register a rotation of readWord.
     bool quiet = false;
@@ -86,11 +87,23 @@ public:
     // One microsecond.
     void clock() {
         if (quiet) {
-            bitCounter = static_cast<uint8_t>((bitCounter + 1) & 31);
-            if (!bitCounter) quietByteBoundary();
+            skip(1);
             return;
         }
         turn();
+    }
+    // Microseconds from the next one on that the drive can pass with skip():
+    // none while it turns cell by cell, any number while it is quiet.
+    uint32_t quietFor() const { return quiet ? UINT32_MAX : 0; }
+    // `microseconds` of a quiet drive, byte-cell boundaries included, as
+    // that many calls of clock().
+    void skip(uint32_t microseconds) {
+        uint32_t count = bitCounter + microseconds;
+        for (; count >= 32; count -= 32) {
+            bitCounter = 0;
+            quietByteBoundary();
+        }
+        bitCounter = static_cast<uint8_t>(count);
     }
     // Ends a quiet spell: brings the cells up to date. Called before anything
     // that can let data move (motor, disk, write gate, sync search, a step).

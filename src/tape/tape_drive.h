@@ -71,6 +71,23 @@ public:
         }
         nextPulse();
     }
+    // Microseconds from the next one on in which read() would only count:
+    // none while the motor runs up or down, any number while the deck
+    // stands, up to the end of the pulse or the counter's next step while
+    // it plays.
+    uint32_t quietFor() const {
+        if (inertia) return 0;
+        if (!moving) return UINT32_MAX;
+        const uint32_t toCounterStep = kTapeCounterStepUs - 1 - tapeCounterIndexCount;
+        return pulseLeft < toCounterStep ? pulseLeft : toCounterStep;
+    }
+    // Those microseconds in one go, as that many calls of read(). (The front
+    // end may rewind the deck meanwhile: the pulse never goes below zero.)
+    void skip(uint32_t microseconds) {
+        if (!moving) return;
+        pulseLeft = pulseLeft > microseconds ? pulseLeft - microseconds : 0;
+        tapeCounterIndexCount += microseconds;
+    }
 
 private:
     void nextPulse();

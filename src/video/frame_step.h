@@ -1,81 +1,27 @@
-// The one-microsecond step and the frame of the gate array, written once for
-// the CPC gate array and the Plus ASIC. The chip type is a template argument:
-// its memory and I/O services and its interrupt raise are bound at compile
-// time, so the CPC clock keeps its inlined step with no call or test added.
+// The one-microsecond step, the run of steps and the frame, written once for
+// the CPC gate array and the Plus ASIC (the beam's half characters are in
+// video/beam.h, the memory map in video/gate_array_bus.h). The chip type is
+// a template argument: its memory and I/O services and its interrupt raise
+// are bound at compile time, so the CPC clock keeps its inlined step with no
+// call or test added.
 #pragma once
+#include <algorithm>
 #include <cstring>
 
 #include "machine/cpc.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
-#include "sound/audio_output.h"
+#include "sound/audio_mix.h"
 #include "video/gate_array.h"
+#include "video/beam.h"
+#include "video/gate_array_bus.h"
 #include "video/monitor.h"
 
 namespace frame_step_detail {
 constexpr uint32_t kStepsPerFrame = 19968;
 }  // namespace frame_step_detail
 
-// The printer-port sampler's next value (Digiblaster).
-float digiBlasterSample();
-
 inline void gaCPC::raiseVideoInterrupt() { cpu->intLine = true; }
-
-// Memory reads with the ROM overlays, writes into RAM. The step reads
-// through readPages, which mapReads() works out from the same rules.
-inline const uint8_t* gaCPC::readBlock(unsigned pageIndex) const {
-    const uint8_t* block = mem->page[pageIndex];
-    // A half-built machine may lack a ROM: the RAM underneath answers then.
-    if (pageIndex == 0) {
-        if (!(modeRomReg & 4) && mem->lowerRom) block = mem->lowerRom;
-    } else if (pageIndex == 3) {
-        if (!(modeRomReg & 8)) {
-            const uint8_t* upper = mem->urom[mem->uromSelected];
-            if (upper) block = upper;
-        }
-    }
-    return block;
-}
-
-inline uint8_t gaCPC::readMemory(uint16_t address) const { return readBlock(address >> 14)[address & 0x3FFF]; }
-
-inline void gaCPC::mapReads() {
-    if (!mem) return;
-    for (unsigned i = 0; i < 4; ++i) readPages[i] = readBlock(i);
-}
-
-inline void gaCPC::serviceMemory() {
-    if (!cpu->mreq) return;
-    const uint16_t address = cpu->addressBus;
-    if (cpu->rd) {
-        cpu->dataBus = readPages[address >> 14][address & 0x3FFF];
-    } else if (cpu->wr) {
-        // Writes always reach RAM, also under an enabled ROM.
-        mem->page[address >> 14][address & 0x3FFF] = cpu->dataBus;
-    }
-}
-
-// The video reads the base 64 KB whatever the RAM configuration: bank from
-// MA bits 13-12, offset from MA bits 9-0 and the low three raster bits. MA
-// and RA only move in the CRTC clock, so the address is worked out once per
-// step, after it, for both bytes (the second one read at the next step's
-// start); a frame or a single step starts by working it out afresh.
-inline void gaCPC::latchVideoAddress() {
-    const uint16_t ma = crtc->MA;
-    const unsigned offset = ((ma & 0x3FFu) << 1) | ((crtc->RA & 7u) << 11);
-    videoPair = &mem->banks[(ma >> 12) & 3][offset];
-}
-
-inline void gaCPC::startHalf(uint16_t videoByteValue) {
-    if (!crtc->dispen) {
-        halfRow = borderRow;
-        return;
-    }
-    const uint8_t b = static_cast<uint8_t>(videoByteValue);
-    const unsigned entry = (mode & 3u) << 8 | b;
-    if (__builtin_expect(halfCacheStamp[entry] != penGeneration, 0)) fillHalfCache(entry);
-    halfRow = halfCacheColours[entry];
-}
 
 inline void gaCPC::crtcVsyncEdge() {
     const uint8_t level = crtc->vsync ? 1 : 0;
@@ -108,75 +54,6 @@ inline void gaCPC::gateArrayHsync() {
             blank = true;
         }
     }
-}
-
-// A falling CRTC HSYNC still to be handled in this microsecond can give the
-// monitor a vertical sync pulse, which moves the beam: no half goes ahead.
-inline bool gaCPC::halfSyncEdgeAhead() const { return crtcHsyncLast && !crtc->hsync; }
-
-inline bool gaCPC::beamHalfWithinLimit(bool syncEdgePossible) {
-    constexpr uint32_t kHalfTicks = 8;
-    const uint32_t xy = cpcscreenpixels_xy;
-    if (xy >= beamHalfLimit || (syncEdgePossible && halfSyncEdgeAhead())) {
-        monitorHalfAhead = kMonitorNotAhead;
-        return false;
-    }
-    uint32_t* out = &cpcscreenpixels[xy];
-    if (blank) {
-        const uint32_t c = monitor_blank_color;
-        for (uint32_t i = 0; i < kHalfTicks; ++i) out[i] = c;
-    } else {
-        std::memcpy(out, halfRow, sizeof halfColours);
-    }
-    cpcscreenpixels_xy = xy + kHalfTicks;
-    monitorHalfAhead = blank;
-    return true;
-}
-
-// While the beam draws pixels: the limit is where the row end or the end of
-// the drawn lines (the vertical hold) would fall inside the half.
-inline bool gaCPC::beamHalfAhead(bool syncEdgePossible) {
-    const uint32_t beforeRowEnd = cpcscreenpixels_xy_hsync - 8, beforeDrawEnd = monitor_draw_end - 7;
-    beamHalfLimit = beforeRowEnd < beforeDrawEnd ? beforeRowEnd : beforeDrawEnd;
-    return beamHalfWithinLimit(syncEdgePossible);
-}
-
-// The same in a retrace: the beam only counts, or moves on blank after a
-// short frame, when neither counter ends inside the half.
-inline bool gaCPC::beamRetraceHalfAhead(bool syncEdgePossible) {
-    constexpr uint32_t kHalfTicks = 8;
-    monitorHalfAhead = kMonitorNotAhead;
-    if (syncEdgePossible && halfSyncEdgeAhead()) return false;
-    if (monitor_vsync_ctr) {
-        if (monitor_vsync_ctr < kHalfTicks) return false;
-        if (monitor_nb_lines) {
-            const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy <= kHalfTicks || xy > monitor_retrace_write_limit + 1 - kHalfTicks)
-                return false;
-            const uint32_t c = monitor_blank_color;
-            for (uint32_t i = 0; i < kHalfTicks; ++i) cpcscreenpixels[xy + i] = c;
-            cpcscreenpixels_xy = xy + kHalfTicks;
-        }
-        monitor_vsync_ctr -= kHalfTicks;
-    } else if (monitor_hsync_ctr) {
-        if (monitor_hsync_ctr <= kHalfTicks) return false;  // the line ends inside the half
-        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - kHalfTicks);
-    }
-    // else the beam waits for a horizontal sync pulse, which only comes between microseconds
-    monitorHalfAhead = kMonitorAheadInRetrace;
-    return true;
-}
-
-template <int Count>
-inline bool gaCPC::halfFirstTicks(int first, bool syncEdgePossible) {
-    if (beamHalfWithinLimit(syncEdgePossible)) return true;
-    if (monitorRuns == kMonitorPixelRuns) {
-        if (beamHalfAhead(syncEdgePossible)) return true;
-    } else if (beamRetraceHalfAhead(syncEdgePossible)) {
-        return true;
-    }
-    ticks<Count>(first);
-    return false;
 }
 
 template <class Chip>
@@ -238,154 +115,108 @@ template <class Chip, Z80CPU::WaitInput Wait>
 }
 
 inline void gaCPC::syncSound() {
-    if (!soundOwed) return;
-    ay->run(soundOwed);
-    soundOwed = 0;
+    if (!derived.soundOwed) return;
+    ay->run(derived.soundOwed);
+    derived.soundOwed = 0;
 }
 
-// A quiet drive's microsecond only counts bitCounter and a playing deck's
-// only counts down its pulse and the tape counter; a spell ends before a
-// byte-cell boundary, a pulse end or a counter step, so the deferred
-// microseconds add up at once. (The front end may rewind the deck meanwhile:
-// the pulse count never goes below zero.)
+// Each of them passes its own quiet microseconds (skip): the step only
+// counted them down.
 inline void gaCPC::syncPeripherals() {
-    const uint32_t deferred = peripheralsQuietPlanned - peripheralsQuietFor;
-    peripheralsQuietFor = peripheralsQuietPlanned = 0;
+    const uint32_t deferred = derived.peripheralsQuietPlanned - derived.peripheralsQuietFor;
+    derived.peripheralsQuietFor = derived.peripheralsQuietPlanned = 0;
     if (!deferred) return;
     if (fdc) {
-        fd0->bitCounter = static_cast<uint8_t>(fd0->bitCounter + deferred);
-        fd1->bitCounter = static_cast<uint8_t>(fd1->bitCounter + deferred);
+        fdc->skip(deferred);
+        fd0->skip(deferred);
+        fd1->skip(deferred);
     }
-    if (peripheralsTapeInSpell) {
-        peripheralsTapeInSpell = false;
-        tape->pulseLeft = tape->pulseLeft > deferred ? tape->pulseLeft - deferred : 0;
-        tapeCounterIndexCount += deferred;
-    }
+    tape->skip(deferred);
 }
 
 // The microsecond that ends a quiet spell, or any microsecond while one of
-// them is busy; then the next spell, if all are quiet. The step's countdown
-// has just gone below zero.
+// them is busy; then the next spell, as long as the quietest of them allows.
+// The step's countdown has just gone below zero.
 inline void gaCPC::clockPeripherals() {
-    peripheralsQuietFor = 0;
+    derived.peripheralsQuietFor = 0;
     syncPeripherals();
+    // Without a disk interface and with the deck stopped, only an I/O write
+    // or the front end between frames can start anything.
+    uint32_t quietFor = kLongestQuietSpell;
     if (fdc) {
         fdc->clock();
         fd0->clock();
         fd1->clock();
+        quietFor = std::min({quietFor, fdc->quietFor(), fd0->quietFor(), fd1->quietFor()});
     }
     tape->read();
-    if (tape->inertia) return;
-    // Without a disk interface and with the deck stopped, only an I/O write
-    // or the front end between frames can start anything.
-    uint32_t quietFor = 1024;
-    if (tape->moving) {
-        const uint32_t toCounterStep = kTapeCounterStepUs - 1 - tapeCounterIndexCount;
-        quietFor = tape->pulseLeft < toCounterStep ? tape->pulseLeft : toCounterStep;
-        if (!quietFor) return;
-    }
-    if (fdc) {
-        // The command phase counts microseconds; the execution phase acts
-        // only in the microsecond after a drive's byte cell (bitCounter 0),
-        // the result phase only when read.
-        if (fdc->seekActive || fdc->phase == 1 || !fd0->quiet || !fd1->quiet) return;
-        if (fdc->phase != 0 && (!fd0->bitCounter || !fd1->bitCounter)) return;
-        // Up to the microsecond before either drive's next byte cell.
-        const uint32_t toByteCell = 31u - (fd0->bitCounter > fd1->bitCounter ? fd0->bitCounter : fd1->bitCounter);
-        if (toByteCell < quietFor) quietFor = toByteCell;
-    }
-    peripheralsTapeInSpell = tape->moving;
-    peripheralsQuietFor = peripheralsQuietPlanned = quietFor;
+    quietFor = std::min(quietFor, tape->quietFor());
+    derived.peripheralsQuietFor = derived.peripheralsQuietPlanned = quietFor;
 }
 
-// Audio: one stereo frame each time the accumulator passes the device's
-// microseconds per frame; the full buffer is queued whole.
-inline void gaCPC::produceAudioSample() {
-    if (!CPC_audio_enable) return;
-    CPC_audio_frameCount_timer += 1.0f;
-    if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
-    CPC_audio_frameCount_timer -= CPC_audio_frameCount;
-    syncSound();
-    ay->mixer();
-    float left, right;
-    const uint8_t a = ay->level[0] & 15, b = ay->level[1] & 15, c = ay->level[2] & 15;
-    if (!CPC_audio_stereo) {
-        float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
-        if (digiBlaster) {
-            s += digiBlasterSample();
-        } else if (tape->moving && tape->readLevel) {
-            s += 0.03f;  // tape noise
-        }
-        if (CPC_audio_volume != 1.0f) s *= CPC_audio_volume;
-        left = right = s;
-    } else {
-        left = ay->levelStereoFull[a] + ay->levelStereoHalf[b];
-        right = ay->levelStereoFull[c] + ay->levelStereoHalf[b];
-        if (CPC_audio_volume != 1.0f) {
-            left *= CPC_audio_volume;
-            right *= CPC_audio_volume;
-        }
-    }
-    CPC_audio_buffer[CPC_audio_buffer_length] = left;
-    CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
-    CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
-    if (CPC_audio_buffer_length >= 4096) {
-        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, 16384);
-        CPC_audio_buffer_length = 0;
-    }
-}
-
-// One microsecond, in the fixed order. Pixel ticks with nothing between them
-// that could change what the beam sees reach it as one run.
+// One microsecond, in the hardware's order: the second video byte, the
+// VSYNC edge, the CRTC character, the gate array's HSYNC; then sixteen pixel
+// ticks with the processor's four T-states among them (WAIT low in the
+// first), the memory request served after the first and an I/O request on
+// its IORQ edge; the AY with the audio sample; the first video byte of the
+// next character; the floppy controller, the drives and the deck.
 template <class Chip>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
-    shiftB = videoPair[1];
+    shiftB = derived.videoPair[1];
     chip.plusSecondByte();
     // A CRTC clock that only counted moved neither sync output: their edges
     // were all handled already.
-    if (!crtcOnlyCounted) crtcVsyncEdge();
+    if (!derived.crtcOnlyCounted) crtcVsyncEdge();
     chip.plusBeforeCrtcClock();
     const bool onlyCounted = crtc->crtc_clock();
-    crtcOnlyCounted = onlyCounted;
+    derived.crtcOnlyCounted = onlyCounted;
     if (crtcHsyncLast) {
         gateArrayHsync();
         chip.plusHsyncStep();
     }
 
+    // Tick 0, T-state 1, the HSYNC edge, the memory request.
     startHalf(shiftA);
     chip.plusHalf();
-    const bool firstHalfAhead = halfFirstTicks<1>(0, !onlyCounted);
+    const bool firstHalfAhead = halfFirstTicks(0, 1, !onlyCounted);
     cpuTState<Chip, Z80CPU::WaitLow>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
-    // Ticks 1-7: nothing after the HSYNC edge touches the beam, its sync
-    // inputs, `blank` or the half's colours before the next half. A half
-    // drawn ahead at tick 0 needs them only when `blank` changed since,
-    // which only the HSYNC edge can do.
+    // Ticks 1-7 before the AY and T-state 2, for speed: nothing after the
+    // HSYNC edge touches the beam, its sync inputs, `blank` or the half's
+    // colours before the next half. A half drawn ahead at tick 0 needs them
+    // only when `blank` changed since, which only the HSYNC edge can do.
     if (!firstHalfAhead ||
         (!onlyCounted && monitorHalfAhead != static_cast<uint8_t>(blank) && monitorHalfAhead != kMonitorAheadInRetrace))
-        ticks<7>(1);
-    ++soundOwed;
-    produceAudioSample();
+        beamTicks(1, 7);
+    // The AY only counts its microseconds here; it runs them when the
+    // processor reaches it, a sample is taken or the run of steps ends.
+    ++derived.soundOwed;
+    if (audioFrameDue()) {
+        syncSound();
+        mixAudioFrame();
+    }
     cpuTState<Chip, Z80CPU::WaitHigh>();
 
+    // The first byte of the next character, then ticks 8-15 with T-states 3
+    // and 4: the whole half before them, as the processor's I/O and the
+    // peripherals below leave the beam alone.
     if (onlyCounted) {
-        videoPair += 2;
+        derived.videoPair += 2;
     } else {
         latchVideoAddress();
     }
-    shiftA = videoPair[0];
+    shiftA = derived.videoPair[0];
     startHalf(shiftB);
     chip.plusHalf();
-    // The whole second half: the processor's I/O and the drives below leave
-    // the beam alone.
-    halfFirstTicks<8>(8, false);
+    halfFirstTicks(8, 8, false);
     cpuTState<Chip, Z80CPU::WaitHigh>();
     cpuTState<Chip, Z80CPU::WaitHigh>();
 
-    // One subtraction and its borrow: a spell's microsecond, or the end of it.
-    if (__builtin_sub_overflow(peripheralsQuietFor, 1u, &peripheralsQuietFor)) clockPeripherals();
+    // The controller, the drives and the deck: one subtraction and its
+    // borrow while all of them are quiet (clockPeripherals).
+    if (__builtin_sub_overflow(derived.peripheralsQuietFor, 1u, &derived.peripheralsQuietFor)) clockPeripherals();
 }
 
 inline void gaCPC::bringUpToDate() {
@@ -404,7 +235,7 @@ inline void gaCPC::runSteps(uint32_t count) {
     // reset between runs lowers it behind the bus decoder's back.
     if (!cpu->iorq) lastIorq = 0;
     static_cast<Chip*>(this)->mapReads();
-    crtcOnlyCounted = false;
+    derived.crtcOnlyCounted = false;
     pensChanged();
     fillBorderRow();
     for (; count; --count) step<Chip>();

@@ -1,6 +1,5 @@
 #include "video/gate_array.h"
 
-#include <SDL.h>
 #include <cstring>
 
 #include "video/frame_step.h"
@@ -54,8 +53,8 @@ void gaCPC::setPenHardwareColour(uint8_t pen, uint8_t colour) {
         case 2: half_mode2(videoByte); break;
         default: half_mode3(videoByte); break;
     }
-    std::memcpy(halfCacheColours[entry], halfColours, sizeof halfColours);
-    halfCacheStamp[entry] = penGeneration;
+    std::memcpy(derived.halfCacheColours[entry], derived.halfColours, sizeof derived.halfColours);
+    derived.halfCacheStamp[entry] = derived.penGeneration;
 }
 
 void gaCPC::reset() {
@@ -83,17 +82,3 @@ void gaCPC::call_cpu() { cpuTState<gaCPC, Z80CPU::WaitFromPin>(); }
 void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 
 void gaCPC::clock() { runFrame<gaCPC>(); }
-
-// The printer-port sampler: a byte left unchanged for 255 output frames is
-// dropped, so a program that stopped playing leaves no offset behind.
-float digiBlasterSample() {
-    if (printerData != digiBlasterData) {
-        digiBlasterData = printerData;
-        digiBlasterDataLowFilterCount = 255;
-    } else {
-        if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
-        if (!digiBlasterDataLowFilterCount) return 0.0f;
-    }
-    const int d = digiBlasterData;
-    return d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
-}

@@ -13,7 +13,6 @@
 class gaCPC {
 public:
     using MonitorRoutine = void (gaCPC::*)();
-    using MonitorRun = void (gaCPC::*)(int firstTick);
 
     MonitorRoutine monitorRoutine = &gaCPC::monitor_update_pixel;
     uint32_t pixelColor = 0xFF000000u;
@@ -26,8 +25,6 @@ public:
     uint8_t colorValue = 0;
     uint16_t shiftA = 0;
     uint16_t shiftB = 0;
-    // The two bytes of the character the CRTC addresses (latchVideoAddress).
-    const uint8_t* videoPair = nullptr;
     uint8_t modeRomReg = 0;
     uint8_t mode = 0;
     uint8_t intCounter = 0;
@@ -48,31 +45,62 @@ public:
     uint8_t mode1Table[256][4] = {};
     uint8_t mode2Table[256][8] = {};
 
-    // The eight colours of the half character being serialised, chosen at
-    // ticks 0 and 8: a row of the cache below, the border's row, or
-    // halfColours. A pen written within the half leaves that row alone, so
-    // the new colour shows from the next half on.
-    const uint32_t* halfRow = halfColours;
-    // Room for a half's colours worked out in place (the half routines, the
-    // Plus sprites over a row).
-    alignas(16) uint32_t halfColours[8] = {};
-    // borderColor eight times: set again at each run of steps and by the
-    // writes that reach the border within one. Two rows taken in turn, so
-    // that a half already pointing at the old one keeps its colours.
-    alignas(16) uint32_t borderRows[2][8] = {};
-    const uint32_t* borderRow = borderRows[0];
+    // What the step works out from the chips' own state so that a
+    // microsecond costs little; none of it is the hardware's. runSteps()
+    // rebuilds the video pointer, the memory map, the CRTC flag and the
+    // colour rows before each run of steps, and bringUpToDate() settles the
+    // deferred work after it. Within a run: penWritten() after a pen write,
+    // mapReads() after an I/O write, setBeamRowEnd() and change_monitor_*()
+    // for the beam's limit, clockPeripherals() for the quiet spell.
+    struct Derived {
+        // The two bytes of the character the CRTC addresses (latchVideoAddress).
+        const uint8_t* videoPair = nullptr;
+        // Where each 16 KB page reads from, the ROM overlays included, so
+        // that the step's read is one lookup.
+        const uint8_t* readPages[4] = {};
+        // The last CRTC clock only counted (see crtc6845::quietChars).
+        bool crtcOnlyCounted = false;
+        // Room for a half's colours worked out in place (the half routines,
+        // the Plus sprites over a row).
+        alignas(16) uint32_t halfColours[8] = {};
+        // The eight colours of the half character being serialised, chosen at
+        // ticks 0 and 8: a row of the cache below, the border's row, or
+        // halfColours. A pen written within the half leaves that row alone, so
+        // the new colour shows from the next half on.
+        const uint32_t* halfRow = halfColours;
+        // borderColor eight times. Two rows taken in turn, so that a half
+        // already pointing at the old one keeps its colours.
+        alignas(16) uint32_t borderRows[2][8] = {};
+        const uint32_t* borderRow = borderRows[0];
+        // The same colours by mode and video byte (entry mode << 8 | byte),
+        // worked out once per set of pens: an entry holds while its stamp
+        // equals penGeneration, which each run of steps and each pen write
+        // within one moves on.
+        alignas(16) uint32_t halfCacheColours[4 * 256][8] = {};
+        uint32_t halfCacheStamp[4 * 256] = {};
+        uint32_t penGeneration = 1;
+        // The beam can draw a whole half at once from any xy below this:
+        // worked out from the row end while the beam draws pixels, 0
+        // otherwise, so that the step's common case tests one value.
+        uint32_t beamHalfLimit = 0;
+        // The disk controller, the drives and the tape deck each say how
+        // many microseconds ahead they would only count (quietFor); the step
+        // leaves them alone for the shortest of those, and each passes them
+        // itself (skip) at the end of the spell or before anything outside
+        // the step can see them.
+        uint32_t peripheralsQuietFor = 0;
+        uint32_t peripheralsQuietPlanned = 0;
+        // Microseconds the sound generator is behind: it only needs to be up
+        // to date when the processor reaches it, a sample is taken or the
+        // run of steps ends.
+        uint32_t soundOwed = 0;
+    } derived;
+    static constexpr uint32_t kLongestQuietSpell = 1024;
     void fillBorderRow() {
-        uint32_t* next = borderRows[borderRow == borderRows[0] ? 1 : 0];
+        uint32_t* next = derived.borderRows[derived.borderRow == derived.borderRows[0] ? 1 : 0];
         for (int i = 0; i < 8; ++i) next[i] = borderColor;
-        borderRow = next;
+        derived.borderRow = next;
     }
-    // The same colours by mode and video byte (entry mode << 8 | byte),
-    // worked out once per set of pens: an entry holds while its stamp equals
-    // penGeneration. Any run of steps starts a new generation (pens set
-    // between runs need no care); within a run, pensChanged() follows a write.
-    alignas(16) uint32_t halfCacheColours[4 * 256][8] = {};
-    uint32_t halfCacheStamp[4 * 256] = {};
-    uint32_t penGeneration = 1;
     // After pens[pen] was written: the border's row or the cached rows.
     void penWritten(uint8_t pen) {
         if (pen == 16) {
@@ -83,31 +111,11 @@ public:
         }
     }
     void pensChanged() {
-        if (++penGeneration == 0) {
-            std::memset(halfCacheStamp, 0, sizeof halfCacheStamp);
-            penGeneration = 1;
+        if (++derived.penGeneration == 0) {
+            std::memset(derived.halfCacheStamp, 0, sizeof derived.halfCacheStamp);
+            derived.penGeneration = 1;
         }
     }
-    // The beam routines for runs of 1 to 8 adjacent ticks with nothing between
-    // them, by length - 1: always the partners of monitorRoutine (both are
-    // switched together by the two change_ routines, and by nothing else).
-    static const MonitorRun kMonitorPixelRuns[8];
-    static const MonitorRun kMonitorSyncRuns[8];
-    const MonitorRun* monitorRuns = kMonitorPixelRuns;
-    // The disk controller, the drives and the tape deck, when none of them has
-    // more to do than count (controller not taking a command nor stepping,
-    // drives between byte cells with nothing watching the cells, deck between
-    // pulses), are left alone for
-    // peripheralsQuietFor microseconds and brought up to date in one go, at
-    // the end of the spell or before anything outside the step can see them.
-    uint32_t peripheralsQuietFor = 0;
-    uint32_t peripheralsQuietPlanned = 0;
-    bool peripheralsTapeInSpell = false;
-    // Microseconds the sound generator is behind: it only needs to be up to
-    // date when the processor reaches it, a sample is taken or the frame ends.
-    uint32_t soundOwed = 0;
-    // The last CRTC clock only counted (see crtc6845::quietChars).
-    bool crtcOnlyCounted = false;
 
     gaCPC();
 
@@ -117,9 +125,9 @@ public:
     // One microsecond of the whole machine (clock() repeats it).
     void clockMicrosecond();
     // Ends a quiet spell of the controller, drives and deck (see
-    // peripheralsQuietFor): their counters are brought up to date.
+    // derived.peripheralsQuietFor): their counters are brought up to date.
     void syncPeripherals();
-    // Brings the sound generator up to date (see soundOwed).
+    // Brings the sound generator up to date (see derived.soundOwed).
     void syncSound();
     // Both of the above: before an I/O access and after a run of steps.
     void bringUpToDate();
@@ -130,45 +138,39 @@ public:
     // The memory side of a step: one read or write for the processor's request.
     void serviceMemory();
     uint8_t readMemory(uint16_t address) const;
-    // Where each 16 KB page reads from, the ROM overlays included: worked out
-    // again wherever the map may have changed (an I/O edge, a frame start, a
-    // single step), so that the step's read is one lookup.
-    const uint8_t* readPages[4] = {};
     void mapReads();
 
     void change_monitor_update() {
         monitorRoutine = &gaCPC::monitor_update_pixel;
-        monitorRuns = kMonitorPixelRuns;
-        beamHalfLimit = 0;
+        derived.beamHalfLimit = 0;
     }
     void change_monitor_pixels() {
         monitorRoutine = &gaCPC::monitor_update_sync;
-        monitorRuns = kMonitorSyncRuns;
-        beamHalfLimit = 0;
+        derived.beamHalfLimit = 0;
     }
     bool beamInRetrace() const { return monitorRoutine == &gaCPC::monitor_update_sync; }
 
     // Beam routines (video/monitor.cpp), one call per 16 MHz tick.
     void monitor_update_pixel();
     void monitor_update_sync();
-    // The same for `Count` adjacent ticks from tick `firstTick` of the half;
-    // the colours come from halfRow.
-    template <int Count> void monitor_run_pixel(int firstTick);
-    template <int Count> void monitor_run_sync(int firstTick);
-    void monitor_ticks_one_by_one(int firstTick, int count);
     // The beam draws the whole half character at once when no row end, buffer
-    // end or sync edge can fall inside it (video/frame_step.h); false, and
+    // end or sync edge can fall inside it (video/beam.h); false, and
     // nothing drawn, otherwise. The second half of a step passes false (the
     // HSYNC edge of the step is behind it), and so does a first half after a
     // CRTC clock that only counted (no edge to come).
     bool beamHalfAhead(bool syncEdgePossible = true);
-    // The beam can draw a whole half at once from any xy below this: worked
-    // out from the row end while the beam draws pixels, 0 otherwise, so that
-    // the step's common case tests one value.
-    uint32_t beamHalfLimit = 0;
     bool beamHalfWithinLimit(bool syncEdgePossible);
     bool beamRetraceHalfAhead(bool syncEdgePossible = true);
     bool halfSyncEdgeAhead() const;
+    // Ticks first..first+count-1 of the half (0..7), after its first run:
+    // redrawn when the half went ahead and `blank` changed since, else one by
+    // one (video/beam.cpp). The ticks take their colours from halfRow;
+    // pixelColor is only the monitor routine's input, set before each tick.
+    void beamTicks(int first, int count);
+    void beamTicksOneByOne(int first, int count);
+    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
+    // True when that took the whole half.
+    bool halfFirstTicks(int first, int count, bool syncEdgePossible);
 
     // Colours of one half character per mode, chosen by `mode` at every half
     // (no derived state, so a snapshot may write `mode` directly).
@@ -205,20 +207,12 @@ protected:
     void startHalf(uint16_t videoByteValue);
     void halfTwoPixels(uint32_t p0, uint32_t p1);
     void fillHalfCache(unsigned entry);
-    // Ticks first..first+Count-1 of the microsecond (within one half), as one
-    // run. The runs take their colours from halfRow; pixelColor is only
-    // the single-tick routines' input, set before each of them.
-    template <int Count> void ticks(int first) { (this->*monitorRuns[Count - 1])(first & 7); }
-    // A half's first run (tick 0 or 8): the common case, drawing ahead, inline.
-    // True when that took the whole half.
-    template <int Count> bool halfFirstTicks(int first, bool syncEdgePossible);
     void crtcVsyncEdge();
     void gateArrayHsync();
     template <class Chip> void crtcHsyncEdge();
     void ioWrite(uint16_t port, uint8_t data);
     void ioDevices(uint16_t port);
     void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
-    void produceAudioSample();
     const uint8_t* readBlock(unsigned pageIndex) const;
     void clockPeripherals();
     void buildPixelTables();
@@ -226,14 +220,14 @@ protected:
 
 // The half-character routines run twice a microsecond: inline in the step.
 inline void gaCPC::halfTwoPixels(uint32_t p0, uint32_t p1) {
-    halfColours[0] = halfColours[1] = halfColours[2] = halfColours[3] = p0;
-    halfColours[4] = halfColours[5] = halfColours[6] = halfColours[7] = p1;
+    derived.halfColours[0] = derived.halfColours[1] = derived.halfColours[2] = derived.halfColours[3] = p0;
+    derived.halfColours[4] = derived.halfColours[5] = derived.halfColours[6] = derived.halfColours[7] = p1;
 }
 
 inline void gaCPC::half_mode0(uint8_t b) { halfTwoPixels(pens[mode0Table[b][0]], pens[mode0Table[b][1]]); }
 
 inline void gaCPC::half_mode1(uint8_t b) {
-    for (int k = 0; k < 4; ++k) halfColours[2 * k] = halfColours[2 * k + 1] = pens[mode1Table[b][k]];
+    for (int k = 0; k < 4; ++k) derived.halfColours[2 * k] = derived.halfColours[2 * k + 1] = pens[mode1Table[b][k]];
 }
 
 // Mode 2's pixels as all-ones or all-zero masks: a half is pen 0 with the
@@ -254,11 +248,11 @@ inline void gaCPC::half_mode2(uint8_t b) {
     const __m128i base = _mm_set1_epi32(static_cast<int>(pen0));
     const __m128i flip = _mm_set1_epi32(static_cast<int>(toPen1));
     const __m128i* m = reinterpret_cast<const __m128i*>(masks);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(halfColours), _mm_xor_si128(base, _mm_and_si128(flip, _mm_load_si128(m))));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(halfColours + 4),
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(derived.halfColours), _mm_xor_si128(base, _mm_and_si128(flip, _mm_load_si128(m))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(derived.halfColours + 4),
                      _mm_xor_si128(base, _mm_and_si128(flip, _mm_load_si128(m + 1))));
 #else
-    for (int k = 0; k < 8; ++k) halfColours[k] = pen0 ^ (toPen1 & masks[k]);
+    for (int k = 0; k < 8; ++k) derived.halfColours[k] = pen0 ^ (toPen1 & masks[k]);
 #endif
 }
 

@@ -1,5 +1,5 @@
 // The gate array's side of the processor bus: the I/O decoding by address
-// lines (the memory side is inline in video/frame_step.h).
+// lines (the memory side is inline in video/gate_array_bus.h).
 #include "machine/cpc.h"
 #include "video/gate_array.h"
 

@@ -8,7 +8,6 @@
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/shared_flag.h"
-#include "video/frame_step.h"
 #include "video/gate_array.h"
 
 uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
@@ -31,7 +30,7 @@ uint8_t monitorHalfAhead = kMonitorNotAhead;
 void setBeamRowEnd(uint32_t xyHsync) {
     cpcscreenpixels_xy_hsync = xyHsync;
     for (gaCPC* chip : {ga, static_cast<gaCPC*>(as)}) {
-        if (chip) chip->beamHalfLimit = 0;
+        if (chip) chip->derived.beamHalfLimit = 0;
     }
 }
 
@@ -146,118 +145,6 @@ void gaCPC::monitor_update_sync() {
     }
 }
 
-// Runs of ticks. The frame clock hands the beam each half character (ticks
-// 0-7 or 8-15 of a microsecond, all from one halfRow) as a few
-// runs, the first of which starts at the half's tick 0. When no sync edge
-// can fall inside the half, that first run draws the whole half at once and
-// the half's later runs have nothing left to do. Inside a half only `blank`
-// can still change (the gate array's HSYNC edge after T-state 1); a later run
-// that finds it changed redraws the rest of the half. Any run that could
-// reach a row end, the buffer end or a counter end goes tick by tick, so the
-// beam is always the same as with single ticks.
-namespace {
-
-// What the half in progress was drawn ahead with: kNotAhead, or the `blank`
-// level (0 or 1) of a drawn half, or kAheadInRetrace (the retrace ignores it).
-constexpr uint8_t kNotAhead = kMonitorNotAhead;
-constexpr uint8_t kAheadInRetrace = kMonitorAheadInRetrace;
-constexpr uint32_t kHalfTicks = 8;
-uint8_t& halfAhead = monitorHalfAhead;
-
-inline bool drawHalfAhead(gaCPC& g) { return g.beamHalfAhead(); }
-
-// `blank` changed after the half was drawn: ticks first..7 again.
-[[gnu::noinline]] void redrawHalfFrom(const gaCPC& g, int first) {
-    if (halfAhead == kAheadInRetrace) return;
-    halfAhead = g.blank;
-    const uint32_t start = cpcscreenpixels_xy - kHalfTicks;
-    if (start >= kFramePixels) return;
-    for (uint32_t i = static_cast<uint32_t>(first); i < kHalfTicks; ++i)
-        cpcscreenpixels[start + i] = g.blank ? monitor_blank_color : g.halfRow[i];
-}
-
-}  // namespace
-
-template <int Count>
-void gaCPC::monitor_run_pixel(int first) {
-    if (first == 0) {
-        if (drawHalfAhead(*this)) return;
-    } else if (halfAhead != kNotAhead) {
-        if (halfAhead != static_cast<uint8_t>(blank)) redrawHalfFrom(*this, first);
-        return;
-    }
-    constexpr uint32_t n = Count;
-    const uint32_t xy = cpcscreenpixels_xy;
-    if (cpcscreenpixels_xy_hsync - xy > n) {
-        if (xy + n <= monitor_draw_end) {
-            uint32_t* out = &cpcscreenpixels[xy];
-            if (blank) {
-                const uint32_t c = monitor_blank_color;
-                for (uint32_t i = 0; i < n; ++i) out[i] = c;
-            } else {
-                const uint32_t* colours = &halfRow[first];
-                for (uint32_t i = 0; i < n; ++i) out[i] = colours[i];
-            }
-            cpcscreenpixels_xy = xy + n;
-            return;
-        }
-        if (xy >= monitor_draw_end) {  // below the drawn lines: the beam only moves
-            cpcscreenpixels_xy = xy + n;
-            return;
-        }
-    }
-    monitor_ticks_one_by_one(first, Count);
-}
-
-template <int Count>
-void gaCPC::monitor_run_sync(int first) {
-    if (first == 0) {
-        if (beamRetraceHalfAhead()) return;
-    } else if (halfAhead != kNotAhead) {
-        return;
-    }
-    constexpr uint32_t n = Count;
-    if (monitor_vsync_ctr) {
-        if (monitor_vsync_ctr >= n) {
-            if (!monitor_nb_lines) {
-                monitor_vsync_ctr -= n;
-                return;
-            }
-            const uint32_t xy = cpcscreenpixels_xy;
-            if (cpcscreenpixels_xy_hsync - xy > n && xy <= monitor_retrace_write_limit + 1 - n) {
-                monitor_vsync_ctr -= n;
-                const uint32_t c = monitor_blank_color;
-                for (uint32_t i = 0; i < n; ++i) cpcscreenpixels[xy + i] = c;
-                cpcscreenpixels_xy = xy + n;
-                return;
-            }
-        }
-    } else if (!monitor_hsync_ctr) {
-        return;  // waits for a horizontal sync pulse
-    } else if (monitor_hsync_ctr > n) {
-        monitor_hsync_ctr = static_cast<uint8_t>(monitor_hsync_ctr - n);
-        return;
-    }
-    monitor_ticks_one_by_one(first, Count);
-}
-
-const gaCPC::MonitorRun gaCPC::kMonitorPixelRuns[8] = {
-    &gaCPC::monitor_run_pixel<1>, &gaCPC::monitor_run_pixel<2>, &gaCPC::monitor_run_pixel<3>,
-    &gaCPC::monitor_run_pixel<4>, &gaCPC::monitor_run_pixel<5>, &gaCPC::monitor_run_pixel<6>,
-    &gaCPC::monitor_run_pixel<7>, &gaCPC::monitor_run_pixel<8>};
-const gaCPC::MonitorRun gaCPC::kMonitorSyncRuns[8] = {
-    &gaCPC::monitor_run_sync<1>, &gaCPC::monitor_run_sync<2>, &gaCPC::monitor_run_sync<3>,
-    &gaCPC::monitor_run_sync<4>, &gaCPC::monitor_run_sync<5>, &gaCPC::monitor_run_sync<6>,
-    &gaCPC::monitor_run_sync<7>, &gaCPC::monitor_run_sync<8>};
-
-// Kept out of line so that the runs stay leaf routines.
-[[gnu::noinline]] void gaCPC::monitor_ticks_one_by_one(int first, int count) {
-    for (int i = 0; i < count; ++i) {
-        pixelColor = halfRow[first + i];
-        (this->*monitorRoutine)();
-    }
-}
-
 void monitor_hsync_pulse(bool beamInRetrace) {
     if (monitor_hsync_ctr == 0 && beamInRetrace) monitor_hsync_ctr = kHorizontalFlybackTicks;
 }
@@ -284,7 +171,7 @@ void monitor_finish_frame() {
 }
 
 void monitor_init() {
-    halfAhead = kNotAhead;
+    monitorHalfAhead = kMonitorNotAhead;
     monitor_hsync_ctr = 0;
     monitor_vsync_ctr = 0;
     monitor_nb_lines = 0;

@@ -14,7 +14,7 @@ constexpr uint32_t kFramePixels = kFrameWidth * kFrameHeight;
 extern uint32_t cpcscreenpixels[kFrameWidth * kFrameHeight];
 extern uint32_t cpcscreenpixels_xy;
 extern uint32_t cpcscreenpixels_xy_hsync;
-// Sets the row end; the clocks' whole-half limits (gaCPC::beamHalfLimit)
+// Sets the row end; the clocks' whole-half limits (gaCPC::derived.beamHalfLimit)
 // are dropped, to be worked out again from it.
 void setBeamRowEnd(uint32_t xyHsync);
 extern uint16_t monitor_nb_lines;

@@ -17,7 +17,7 @@ protected:
     // The pen number behind each of the eight colours.
     std::array<uint32_t, 8> pensShown() const {
         std::array<uint32_t, 8> shown{};
-        for (int i = 0; i < 8; ++i) shown[i] = g->halfColours[i] & 0xFF;
+        for (int i = 0; i < 8; ++i) shown[i] = g->derived.halfColours[i] & 0xFF;
         return shown;
     }
     std::unique_ptr<gaCPC> g = std::make_unique<gaCPC>();
