@@ -2,6 +2,8 @@
 // the disk and the tape position change only between frames.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <SDL.h>
 #include <atomic>
 #include <filesystem>
@@ -71,7 +73,8 @@ protected:
         for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
         fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
         ASSERT_EQ(fd0->doubleSided, 1);
-        tape->insertPulses(new tapePulse[16]{}, 16);
+        // The deck owns the table and frees it with free().
+        tape->insertPulses(static_cast<tapePulse*>(std::calloc(16, sizeof(tapePulse))), 16);
         flipsDuringFrames = 0;
         rewindsDuringFrames = 0;
         frameProbe = compareAcrossFrame;
