@@ -6,13 +6,13 @@
 #include <atomic>
 #include <filesystem>
 
+#include "disk/fdc765.h"
 #include "disk/track_info.h"
 #include "frontend/frontend_services.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"

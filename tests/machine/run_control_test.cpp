@@ -8,6 +8,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/memory.h"
 #include "support/built_machine.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "machine/cpc.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_index.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
