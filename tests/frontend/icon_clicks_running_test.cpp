@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 
 #include "disk/fdc765.h"
@@ -71,7 +72,8 @@ protected:
         for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
         fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
         ASSERT_EQ(fd0->doubleSided, 1);
-        tape->insertPulses(new tapePulse[16]{}, 16);
+        // The deck owns its table and frees it as the loaders allocate it.
+        tape->insertPulses(static_cast<tapePulse*>(std::calloc(16, sizeof(tapePulse))), 16);
         flipsDuringFrames = 0;
         rewindsDuringFrames = 0;
         frameProbe = compareAcrossFrame;

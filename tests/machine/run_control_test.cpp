@@ -106,7 +106,7 @@ TEST_F(RunControl, FreeRunIsUnpacedAndStopEndsIt) {
     freeRun();
     [[maybe_unused]] const uint32_t first = framesEmulated;
     SDL_Delay(200);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(KESTRIX_SANITIZE_ADDRESS) && !defined(KESTRIX_SANITIZE_THREAD)
     // (Under the sanitizers the emulation may not even reach real time.)
     EXPECT_GT(framesEmulated - first, 15u);
 #endif

@@ -16,7 +16,7 @@
 
 namespace {
 
-#ifdef __SANITIZE_ADDRESS__
+#ifdef KESTRIX_SANITIZE_ADDRESS
 // AddressSanitizer keeps freed blocks (the table's earlier copies) in quarantine.
 constexpr int kQuarantineMb = 300;
 #else
