@@ -6,8 +6,8 @@
 #pragma once
 #include <cstdint>
 
+#include "machine/cpu.h"
 #include "video/gate_array.h"
-#include "z80/z80cpu.h"
 
 class asicCPC : public gaCPC {
 public:
@@ -159,9 +159,8 @@ private:
     void writeColourPage(uint8_t pen, uint8_t hardwareColour);
 };
 
+// The Plus models' ASIC (built by beginCPC).
 extern asicCPC* as;
-
-extern Z80CPU* cpu;
 
 // Inline, as the step serves one each microsecond; the register page and
 // writes take the out-of-line paths.

@@ -2,7 +2,7 @@
 // placement, the register page and the cartridge banks as upper ROMs, and the
 // I/O decoding where it differs from the gate array's.
 #include "asic/asic.h"
-#include "machine/cpc.h"
+#include "machine/memory.h"
 #include "video/monitor.h"
 
 // Null for the register page, which answers itself.

@@ -1,7 +1,8 @@
 // The ASIC's HSYNC work: the raster interrupt and the three DMA sound
 // channels, which play instruction lists from RAM into the AY.
 #include "asic/asic.h"
-#include "machine/cpc.h"
+#include "machine/memory.h"
+#include "sound/ay8910.h"
 #include "video/frame_step.h"
 
 namespace {

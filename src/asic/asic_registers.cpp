@@ -3,7 +3,8 @@
 #include <cstring>
 
 #include "asic/asic.h"
-#include "machine/cpc.h"
+#include "machine/memory.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "asic/asic.h"
-#include "machine/cpc.h"
+#include "machine/model.h"
 #include "video/monitor.h"
 
 namespace {

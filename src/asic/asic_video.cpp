@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "video/crtc6845.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // phases, results, seeks and the unit records.
 #include "disk/fdc765.h"
 
-#include "machine/cpc.h"
+#include "machine/cpu.h"
 #include "machine/shared_flag.h"
 
 std::atomic<uint8_t> t_led_disk[4] = {};

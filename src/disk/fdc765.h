@@ -177,3 +177,6 @@ private:
     bool isScan() const;
     bool isDataCommand(uint8_t code) const;
 };
+
+// The machine's floppy controller (built by beginCPC).
+extern FDCupd765* fdc;

@@ -144,3 +144,7 @@ private:
     void recomputeReady();
     void freeTracks();
 };
+
+// The machine's two drives (built by beginCPC).
+extern floppyDrive* fd0;
+extern floppyDrive* fd1;

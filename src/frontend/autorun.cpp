@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "machine/keyboard.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"

@@ -16,7 +16,6 @@
 #include "disk/floppy_drive.h"
 #include "frontend/media_loader.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/media_kind.h"

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "disk/fdc765.h"
 #include "frontend/joystick.h"
 #include "frontend/machine_status.h"
 #include "frontend/main_loop.h"
@@ -14,6 +15,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "sound/audio_output.h"
 #include "tape/tape_drive.h"

@@ -4,9 +4,9 @@
 
 #include "frontend/icons.h"
 #include "frontend/window.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 #include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
 #include "video/monitor.h"

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "frontend/autorun.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 
 bool keymapByCharacter = false;
 

@@ -4,7 +4,6 @@
 #include "frontend/joystick.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
-#include "machine/cpc.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "tape/tape_drive.h"

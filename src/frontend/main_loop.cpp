@@ -15,6 +15,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"

@@ -7,6 +7,7 @@
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "disk/dsk_image.h"
+#include "disk/fdc765.h"
 #include "disk/hfe_image.h"
 #include "disk/ipf_image.h"
 #include "disk/raw_image.h"
@@ -18,11 +19,11 @@
 #include "frontend/media_tape.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/media_kind.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"

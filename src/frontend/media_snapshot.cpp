@@ -6,12 +6,14 @@
 #include <string>
 
 #include "asic/cartridge.h"
+#include "disk/fdc765.h"
 #include "frontend/media_loader.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "snapshot/sna_file.h"
 

@@ -3,19 +3,21 @@
 #include <SDL.h>
 #include <string>
 
+#include "disk/fdc765.h"
 #include "frontend/autorun.h"
 #include "frontend/flip_names.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/media_kind.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "tape/tape_cdt.h"
 #include "tape/tape_csw.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_wav.h"
 

@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include "disk/fdc765.h"
 #include "frontend/icons.h"
 #include "frontend/machine_status.h"
 #include "frontend/window.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
+#include "tape/tape_index.h"
 
 int textDisplayTime = 0;
 int textDisplayAlpha = 255;

@@ -17,6 +17,7 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"

@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "machine/cpc.h"
+#include "machine/keyboard.h"
 #include "machine/timed_actions.h"
 
 uint8_t mapkey = 255;

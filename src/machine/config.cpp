@@ -17,6 +17,7 @@
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"

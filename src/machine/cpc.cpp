@@ -4,13 +4,22 @@
 #include <cstring>
 #include <strings.h>
 
+#include "asic/asic.h"
 #include "asic/cartridge.h"
+#include "disk/fdc765.h"
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
 #include "machine/text_buffers.h"
 #include "snapshot/snr_replay.h"
+#include "sound/ay8910.h"
+#include "tape/tape_drive.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 uint8_t cpcType = CPC6128;

@@ -1,7 +1,10 @@
 #include "machine/emulation_thread.h"
 
+#include "asic/asic.h"
 #include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
+#include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
 #include "sound/audio_output.h"

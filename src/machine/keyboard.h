@@ -61,3 +61,6 @@ public:
 private:
     void queueHostKey(uint8_t code, bool down, uint32_t frame);
 };
+
+// The machine's key matrix (built by beginCPC).
+extern keyboard* cPCKeyBoard;

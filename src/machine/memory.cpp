@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "machine/cpc.h"
 #include "machine/file_reader.h"
 
 uint16_t memory::bankCountFor(uint16_t kb) {

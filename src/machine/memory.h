@@ -59,3 +59,6 @@ private:
 bool SDL_readFileLrom(const char* path);
 // Reads a ROM image into upper-ROM slot `slot`, creating the slot.
 bool readFileUrom(const char* path, uint8_t slot);
+
+// The machine's memory (built by beginCPC).
+extern memory* mem;

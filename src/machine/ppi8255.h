@@ -32,3 +32,6 @@ public:
     void portCChanged();
     void applyPortCOutputs();
 };
+
+// The machine's PPI (built by beginCPC).
+extern PPIi8255* ppi;

@@ -6,13 +6,21 @@
 #include <cstring>
 #include <strings.h>
 
+#include "asic/asic.h"
 #include "asic/asic_snapshot.h"
+#include "disk/fdc765.h"
 #include "machine/base_path.h"
 #include "machine/byte_order.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
 #include "machine/text_buffers.h"
 #include "snapshot/snr_replay.h"
+#include "sound/ay8910.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 char CPRAFileName[512] = {};

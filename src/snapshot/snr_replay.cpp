@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 
 bool SNRPlaying = false;
 uint32_t SNRValCount = 0;

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 extern bool SNRPlaying;
-extern uint32_t SNRValCount;  // length of SNRBuffer (declared with the machine)
+extern uint8_t* SNRBuffer;  // the recorded stream (built by beginCPC)
+extern uint32_t SNRValCount;  // length of SNRBuffer
 extern uint32_t SNRIdx;
 extern uint32_t SNRFrameCount;  // frames to the next record
 extern uint32_t SNRLastIdxKeyStroke;

@@ -1,6 +1,5 @@
 #include "sound/audio_mix.h"
 
-#include "machine/cpc.h"
 #include "sound/ay8910.h"
 #include "tape/tape_drive.h"
 #include "video/gate_array.h"

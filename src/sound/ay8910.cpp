@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "machine/keyboard.h"
 
 namespace {
 

@@ -65,3 +65,6 @@ private:
     void envelopeStep();
     void toneStep(int channel);
 };
+
+// The machine's sound generator (built by beginCPC).
+extern ay8910* ay;

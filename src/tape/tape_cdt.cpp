@@ -2,9 +2,9 @@
 
 #include <SDL.h>
 
-#include "machine/cpc.h"
 #include "machine/file_reader.h"
 #include "tape/tape_csw.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_file_span.h"
 #include "tape/tape_pulse_builder.h"
 

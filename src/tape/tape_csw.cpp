@@ -1,4 +1,3 @@
-#include "machine/byte_order.h"
 #include "tape/tape_csw.h"
 
 #include <SDL.h>
@@ -6,8 +5,9 @@
 
 #include <vector>
 
-#include "machine/cpc.h"
+#include "machine/byte_order.h"
 #include "machine/file_reader.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_file_span.h"
 #include "tape/tape_pulse_builder.h"
 

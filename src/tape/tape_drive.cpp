@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
 #include "machine/shared_flag.h"
 

@@ -101,3 +101,6 @@ extern std::atomic<uint8_t> t_led_k7;
 
 // Main thread: hands what the deck raised while frames ran to the front-end.
 void tapeDeliverFrontEndNotices();
+
+// The machine's cassette deck (built by beginCPC).
+extern tapeDrive* tape;

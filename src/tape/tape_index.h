@@ -47,3 +47,6 @@ private:
 
 // Entry whose text is due next as the tape plays.
 extern uint32_t k7IndexNextBlock;
+
+// The block index of the tape in the deck (built by beginCPC).
+extern tapeBlockIndex* tapeIndex;

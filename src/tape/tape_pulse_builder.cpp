@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "tape/tape_drive.h"
 
 float tapeCpcFreq = 3.5f;
 uint32_t zeroBitPulseLength = 855;

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "machine/cpc.h"
 #include "machine/file_reader.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_file_span.h"
 #include "tape/tape_pulse_builder.h"
 

@@ -6,7 +6,7 @@
 #pragma once
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "video/crtc6845.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
 

@@ -1,7 +1,7 @@
 // CRTC lifecycle, type selection, register file and the port side of each type.
 #include "video/crtc6845.h"
 
-#include "machine/cpc.h"
+#include "machine/cpu.h"
 
 namespace {
 

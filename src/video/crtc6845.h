@@ -139,3 +139,6 @@ private:
     void nextCharacterType34();
     bool lineStartType34();
 };
+
+// The machine's CRTC (built by beginCPC).
+extern crtc6845* crtc;

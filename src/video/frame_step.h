@@ -8,12 +8,16 @@
 #include <algorithm>
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "disk/fdc765.h"
+#include "machine/cpu.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
 #include "sound/audio_mix.h"
-#include "video/gate_array.h"
+#include "sound/ay8910.h"
+#include "tape/tape_drive.h"
 #include "video/beam.h"
+#include "video/crtc6845.h"
+#include "video/gate_array.h"
 #include "video/gate_array_bus.h"
 #include "video/monitor.h"
 

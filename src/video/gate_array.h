@@ -259,6 +259,7 @@ inline void gaCPC::half_mode2(uint8_t b) {
 // Mode 3 shows the first two mode 1 pixels of the byte, each twice as wide.
 inline void gaCPC::half_mode3(uint8_t b) { halfTwoPixels(pens[mode1Table[b][0]], pens[mode1Table[b][1]]); }
 
+// The gate array of the CPC models (built by beginCPC); a Plus model runs `as`.
 extern gaCPC* ga;
 
 extern uint32_t runctr;

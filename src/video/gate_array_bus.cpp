@@ -1,6 +1,10 @@
 // The gate array's side of the processor bus: the I/O decoding by address
 // lines (the memory side is inline in video/gate_array_bus.h).
-#include "machine/cpc.h"
+#include "disk/fdc765.h"
+#include "machine/cpu.h"
+#include "machine/memory.h"
+#include "machine/ppi8255.h"
+#include "video/crtc6845.h"
 #include "video/gate_array.h"
 
 void gaCPC::serviceIoEdge() {

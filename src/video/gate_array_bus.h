@@ -2,7 +2,9 @@
 // serves one request each microsecond (the I/O side is gate_array_bus.cpp).
 #pragma once
 
-#include "machine/cpc.h"
+#include "machine/cpu.h"
+#include "machine/memory.h"
+#include "video/crtc6845.h"
 #include "video/gate_array.h"
 
 // Memory reads with the ROM overlays, writes into RAM. The step reads

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "machine/cpc.h"
+#include "asic/asic.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/shared_flag.h"

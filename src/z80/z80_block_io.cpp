@@ -211,20 +211,6 @@ void Z80CPU::out_n() {
     }
 }
 
-// IN r,(C): M1 IN, 12 T-states with ED, 4 us.
-void Z80CPU::ed_in() {
-    if (step == 0) {
-        const uint16_t bc = getBC();
-        setWZ(uint16_t(bc + 1));
-        requestIn(bc);
-        return;
-    }
-    const uint8_t v = dataLatch;
-    writeReg(opY, v);
-    setF(uint8_t(szpTable[v] | (v & (FlagY | FlagX)) | (getF() & FlagC)));
-    finish();
-}
-
 // IN (C) (ED 70, flags only): M1 IN, 12 T-states with ED, 4 us.
 void Z80CPU::ed_in_0() {
     if (step == 0) {
@@ -236,6 +222,12 @@ void Z80CPU::ed_in_0() {
     const uint8_t v = dataLatch;
     setF(uint8_t(szpTable[v] | (v & (FlagY | FlagX)) | (getF() & FlagC)));
     finish();
+}
+
+// IN r,(C): M1 IN, 12 T-states with ED, 4 us. IN (C) with the byte also kept in r.
+void Z80CPU::ed_in() {
+    if (step != 0) writeReg(opY, dataLatch);
+    ed_in_0();
 }
 
 // OUT (C),r: M1 OUT, 12 T-states with ED, 4 us.

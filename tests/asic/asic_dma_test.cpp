@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
-#include "support/bare_machine.h"
+#include "machine/memory.h"
 #include "sound/audio_output.h"
+#include "sound/ay8910.h"
+#include "support/bare_machine.h"
+#include "video/crtc6845.h"
 
 using namespace asic_test;
 

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
+#include "video/crtc6845.h"
 
 using namespace asic_test;
 

@@ -4,7 +4,13 @@
 
 #include <cstring>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
+#include "machine/cpc.h"
+#include "machine/memory.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 using namespace asic_test;

@@ -2,7 +2,9 @@
 // interrupt acknowledge, driven through its pins without a processor program.
 #include <gtest/gtest.h>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
+#include "machine/memory.h"
 
 using namespace asic_test;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "asic/asic.h"
 #include "asic/asic_snapshot.h"
 #include "asic_test_support.h"
 

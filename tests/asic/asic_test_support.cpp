@@ -5,9 +5,16 @@
 #include <fstream>
 #include <iterator>
 
+#include "asic/asic.h"
 #include "asic/cartridge.h"
-#include "support/bare_machine.h"
+#include "machine/cpc.h"
 #include "machine/file_reader.h"
+#include "machine/memory.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
+#include "sound/ay8910.h"
+#include "support/bare_machine.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 namespace asic_test {

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "machine/cpc.h"
-
 namespace asic_test {
 
 struct Chunk {

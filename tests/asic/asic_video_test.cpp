@@ -7,7 +7,10 @@
 #include <random>
 #include <vector>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
+#include "machine/memory.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 using namespace asic_test;

@@ -5,6 +5,7 @@
 
 #include "asic/cartridge.h"
 #include "asic_test_support.h"
+#include "machine/memory.h"
 
 using namespace asic_test;
 

@@ -8,10 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "asic/asic.h"
 #include "asic_test_support.h"
 #include "frontend/media_loader.h"
 #include "machine/base_path.h"
+#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "support/built_machine.h"
 #include "support/headless_screen.h"

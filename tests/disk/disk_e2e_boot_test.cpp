@@ -12,7 +12,6 @@
 #include "frontend/autorun.h"
 #include "frontend/media_loader.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"

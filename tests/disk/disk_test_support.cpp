@@ -8,7 +8,8 @@
 #include <fstream>
 
 #include "disk/dsk_image.h"
-#include "machine/cpc.h"
+#include "disk/fdc765.h"
+#include "machine/cpu.h"
 #include "machine/file_reader.h"
 
 namespace disk_test {

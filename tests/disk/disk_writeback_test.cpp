@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 
+#include "disk/floppy_drive.h"
 #include "disk_image_writers.h"
 #include "disk_machine_fixture.h"
 #include "disk_test_support.h"

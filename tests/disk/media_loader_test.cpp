@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "disk/fdc765.h"
 #include "disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/media_loader.h"
-#include "machine/cpc.h"
+#include "machine/cpu.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 

@@ -9,6 +9,7 @@
 #include "frontend/autorun.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/keyboard.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 

@@ -6,15 +6,16 @@
 
 #include <SDL.h>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 
+#include "disk/fdc765.h"
 #include "disk/track_info.h"
 #include "frontend/frontend_services.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
@@ -73,7 +74,7 @@ protected:
         for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
         fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
         ASSERT_EQ(fd0->doubleSided, 1);
-        // The deck owns the table and frees it with free().
+        // The deck owns its table and frees it as the loaders allocate it.
         tape->insertPulses(static_cast<tapePulse*>(std::calloc(16, sizeof(tapePulse))), 16);
         flipsDuringFrames = 0;
         rewindsDuringFrames = 0;

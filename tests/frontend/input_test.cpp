@@ -20,6 +20,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "support/built_machine.h"

@@ -16,6 +16,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "support/headless_run.h"
 #include "support/screen_text.h"

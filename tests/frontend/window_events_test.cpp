@@ -14,6 +14,9 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
 #include "support/headless_run.h"
@@ -126,7 +129,7 @@ TEST_F(EventDispatch, F10EntersAndLeavesFreeRun) {
     SDL_Delay(200);
     // Paced, 200 ms hold 10 frames; unpaced the thread runs far more
     // (not under the sanitizers, which may not even reach real time).
-#ifndef __SANITIZE_ADDRESS__
+#ifndef KESTRIX_SANITIZE_ADDRESS
     EXPECT_GT(framesEmulated - before, 15u) << "free run is not paced";
 #endif
     pressAndRelease(SDL_SCANCODE_F10);

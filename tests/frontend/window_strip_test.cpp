@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "disk/fdc765.h"
 #include "frontend/frontend_services.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
@@ -17,6 +18,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
 #include "support/headless_run.h"

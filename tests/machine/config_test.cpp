@@ -10,13 +10,14 @@
 
 #include "machine/base_path.h"
 #include "machine/config.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
 #include "support/built_machine.h"
+#include "video/crtc6845.h"
 
 namespace {
 

@@ -5,11 +5,15 @@
 #include <fstream>
 #include <vector>
 
+#include "disk/fdc765.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/memory.h"
+#include "machine/model.h"
 #include "support/built_machine.h"
 #include "support/headless_screen.h"
+#include "video/crtc6845.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
 

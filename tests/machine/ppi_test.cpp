@@ -3,6 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "machine/cpc.h"
+#include "machine/cpu.h"
+#include "machine/keyboard.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
+#include "sound/ay8910.h"
+#include "tape/tape_drive.h"
+#include "video/crtc6845.h"
 
 namespace {
 

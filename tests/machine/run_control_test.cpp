@@ -8,6 +8,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/memory.h"
 #include "support/built_machine.h"
 
 namespace {
@@ -105,7 +106,7 @@ TEST_F(RunControl, FreeRunIsUnpacedAndStopEndsIt) {
     freeRun();
     [[maybe_unused]] const uint32_t first = framesEmulated;
     SDL_Delay(200);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(KESTRIX_SANITIZE_ADDRESS) && !defined(KESTRIX_SANITIZE_THREAD)
     // (Under the sanitizers the emulation may not even reach real time.)
     EXPECT_GT(framesEmulated - first, 15u);
 #endif

@@ -16,6 +16,7 @@
 #include "frontend/screenshot.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "snapshot/sna_file.h"

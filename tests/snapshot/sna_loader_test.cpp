@@ -11,14 +11,20 @@
 
 #include "frontend/media_snapshot.h"
 #include "machine/cpc.h"
+#include "machine/cpu.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sna_test_support.h"
 #include "snapshot/sna_file.h"
 #include "snapshot/snr_replay.h"
 #include "support/bare_machine.h"
 #include "support/built_machine.h"
+#include "video/crtc6845.h"
+#include "video/gate_array.h"
 #include "video/monitor.h"
 
 using namespace sna_test;

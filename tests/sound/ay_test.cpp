@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "machine/cpc.h"
+#include "machine/keyboard.h"
 #include "sound/ay8910.h"
 
 namespace {

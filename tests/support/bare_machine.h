@@ -6,7 +6,11 @@
 #include <cstdint>
 
 #include "machine/cpc.h"
+#include "machine/cpu.h"
+#include "machine/memory.h"
 #include "sound/audio_output.h"
+#include "video/crtc6845.h"
+#include "video/gate_array.h"
 #include "video/monitor.h"
 
 namespace test_support {

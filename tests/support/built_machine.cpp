@@ -7,6 +7,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/model.h"
 
 namespace test_support {
 

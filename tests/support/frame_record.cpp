@@ -6,15 +6,24 @@
 #include <cstring>
 #include <type_traits>
 
+#include "asic/asic.h"
+#include "disk/fdc765.h"
 #include "frontend/frontend_services.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/keyboard.h"
+#include "machine/memory.h"
+#include "machine/model.h"
+#include "machine/ppi8255.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "sound/audio_output.h"
+#include "sound/ay8910.h"
+#include "tape/tape_drive.h"
+#include "video/crtc6845.h"
 #include "video/monitor.h"
 
 namespace test_support {

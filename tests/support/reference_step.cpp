@@ -4,11 +4,17 @@
 #include <cstring>
 #include <type_traits>
 
-#include "machine/cpc.h"
+#include "asic/asic.h"
+#include "disk/fdc765.h"
 #include "machine/emulation_thread.h"
+#include "machine/memory.h"
+#include "machine/model.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
 #include "sound/audio_output.h"
+#include "sound/ay8910.h"
+#include "tape/tape_drive.h"
+#include "video/crtc6845.h"
 #include "video/frame_step.h"
 #include "video/monitor.h"
 

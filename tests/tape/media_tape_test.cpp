@@ -2,12 +2,15 @@
 
 #include <string>
 
+#include "disk/fdc765.h"
 #include "frontend/autorun.h"
 #include "frontend/media_tape.h"
-#include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_test_support.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "machine/cpc.h"
 #include "support/headless_run.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 

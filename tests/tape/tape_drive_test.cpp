@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
 #include "machine/ppi8255.h"
 #include "support/bare_machine.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
+#include "video/gate_array.h"
 
 namespace {
 

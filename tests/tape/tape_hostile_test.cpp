@@ -9,14 +9,14 @@
 #include <utility>
 #include <vector>
 
-#include "machine/cpc.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_index.h"
 #include "tape/tape_pulse_builder.h"
 #include "tape/tape_test_support.h"
 
 namespace {
 
-#ifdef __SANITIZE_ADDRESS__
+#ifdef KESTRIX_SANITIZE_ADDRESS
 // AddressSanitizer keeps freed blocks (the table's earlier copies) in quarantine.
 constexpr int kQuarantineMb = 300;
 #else

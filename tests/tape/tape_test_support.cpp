@@ -9,14 +9,16 @@
 #include <fstream>
 
 #include "frontend/media_tape.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "tape/tape_cdt.h"
 #include "tape/tape_csw.h"
+#include "tape/tape_drive.h"
 #include "tape/tape_wav.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "machine/cpc.h"
+#include "machine/cpu.h"
 #include "video/crtc6845.h"
 
 namespace crtctest {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "sound/audio_output.h"
+#include "sound/ay8910.h"
 #include "support/bare_machine.h"
+#include "tape/tape_drive.h"
 #include "video/gate_array.h"
 
 using test_support::BareMachine;

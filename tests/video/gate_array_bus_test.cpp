@@ -1,7 +1,11 @@
 // The gate array's decoding of the processor's memory and I/O cycles.
 #include <gtest/gtest.h>
 
+#include "machine/cpu.h"
+#include "machine/memory.h"
+#include "machine/ppi8255.h"
 #include "support/bare_machine.h"
+#include "video/crtc6845.h"
 #include "video/frame_step.h"
 #include "video/gate_array.h"
 

@@ -2,6 +2,7 @@
 // and the palettes, driven tick by tick without the rest of the machine.
 #include <gtest/gtest.h>
 
+#include "asic/asic.h"
 #include "support/bare_machine.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
