@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 
 #include "disk/dsk_image.h"
@@ -102,8 +103,18 @@ std::vector<std::vector<uint8_t>> sampleImages() {
 
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "kestrix_disk_tests" /
-                                (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
+    // One folder per process, removed at its end: two suites running at once
+    // (two build trees) must not share the files of a test.
+    static const struct ProcessFolder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / "kestrix_disk_tests" / std::to_string(getpid());
+        ~ProcessFolder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } processFolder;
+    std::filesystem::path dir =
+        processFolder.path / (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
     // Each test starts from an empty directory, whatever earlier runs left.
     static std::filesystem::path lastDir;
     if (dir != lastDir) {

@@ -6,7 +6,6 @@
 
 #include <SDL.h>
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 
 #include "disk/fdc765.h"
