@@ -11,6 +11,7 @@
 #include "machine/model.h"
 #include "machine/timed_actions.h"
 #include "snapshot/snr_replay.h"
+#include "sound/audio_mix.h"
 #include "sound/audio_output.h"
 #include "sound/ay8910.h"
 #include "tape/tape_drive.h"
@@ -194,47 +195,9 @@ void crtcHsyncEdge(Chip& g) {
     g.blank = g.vsyncOut;
 }
 
+// The mix itself is no fast path: the machine's own, at the audio rate.
 void audioSample() {
-    if (!CPC_audio_enable) return;
-    CPC_audio_frameCount_timer += 1.0f;
-    if (!(CPC_audio_frameCount_timer > CPC_audio_frameCount)) return;
-    CPC_audio_frameCount_timer -= CPC_audio_frameCount;
-    ay->mixer();
-    const uint8_t a = ay->level[0], b = ay->level[1], c = ay->level[2];
-    float left, right;
-    if (!CPC_audio_stereo) {
-        float s = ay->levelMono[a] + ay->levelMono[b] + ay->levelMono[c];
-        if (digiBlaster) {
-            bool add = true;
-            if (printerData != digiBlasterData) {
-                digiBlasterData = printerData;
-                digiBlasterDataLowFilterCount = 255;
-            } else {
-                if (digiBlasterDataLowFilterCount) --digiBlasterDataLowFilterCount;
-                add = digiBlasterDataLowFilterCount != 0;
-            }
-            const int d = digiBlasterData;
-            if (add) s += d < 128 ? d / 381.38138f : -(255 - d) / 381.38138f;
-        } else if (tape->moving && tape->readLevel) {
-            s += 0.03f;
-        }
-        if (CPC_audio_volume != 1.0f) s *= CPC_audio_volume;
-        left = right = s;
-    } else {
-        left = ay->levelStereoFull[a] + ay->levelStereoHalf[b];
-        right = ay->levelStereoFull[c] + ay->levelStereoHalf[b];
-        if (CPC_audio_volume != 1.0f) {
-            left *= CPC_audio_volume;
-            right *= CPC_audio_volume;
-        }
-    }
-    CPC_audio_buffer[CPC_audio_buffer_length] = left;
-    CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
-    CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
-    if (CPC_audio_buffer_length >= 4096) {
-        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, 16384);
-        CPC_audio_buffer_length = 0;
-    }
+    if (audioFrameDue()) mixAudioFrame();
 }
 
 // Each sprite on the line whose character the CRTC is at starts drawing.
