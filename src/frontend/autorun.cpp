@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "machine/emulation_thread.h"
 #include "machine/keyboard.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
@@ -21,6 +22,25 @@ namespace {
 std::atomic<uintptr_t> typingGeneration{0};
 uint32_t keyPeriodMs = kAutorunKeyPeriodMs;
 std::atomic<uint8_t> keyIsDown{0};  // phase of the running timer: release next
+
+// In a window the timer keeps the host's time, but the firmware scans the
+// keys once a frame: on a loaded host the machine may run slower than real
+// time, so a key stays down (or up) until the running machine has also
+// emulated this many frames. Headless typing follows emulated time already.
+std::atomic<uint32_t> phaseStartFrame{0};
+std::atomic<uint32_t> phaseFrames{0};
+constexpr uint32_t kFramesPerKeyPhase = 2;
+constexpr uint32_t kPhaseRetryMs = 5;
+
+bool phaseSeenByMachine() {
+    if (headlessMode || !running) return true;
+    return framesEmulated.load(std::memory_order_relaxed) - phaseStartFrame.load() >= phaseFrames.load();
+}
+
+void startPhase(uint32_t frames) {
+    phaseStartFrame = framesEmulated.load(std::memory_order_relaxed);
+    phaseFrames = frames;
+}
 
 void releaseHeldKey() {
     if (!cPCKeyBoard) return;
@@ -65,6 +85,7 @@ bool autorun_dsk_key_up() {
 
 uint32_t autorunTimer(uint32_t, void* param) {
     if (reinterpret_cast<uintptr_t>(param) != typingGeneration.load()) return 0;
+    if (!phaseSeenByMachine()) return kPhaseRetryMs;
     if (!loadFlag(keyIsDown)) {
         if (!autorun_dsk_key_down()) return 0;
         storeFlag(keyIsDown, true);
@@ -75,8 +96,12 @@ uint32_t autorunTimer(uint32_t, void* param) {
         // The firmware takes a key as typed again only after two scans saw it
         // up; a doubled letter or digit would otherwise be typed once.
         const uint8_t next = static_cast<uint8_t>(autorun_dsk_str[autorun_dsk_str_idx]);
-        if (cPCKeyBoard && (cPCKeyBoard->mapAutorunKeyToCpcKey(next) & 0xFF) == released) return 2 * keyPeriodMs;
+        if (cPCKeyBoard && (cPCKeyBoard->mapAutorunKeyToCpcKey(next) & 0xFF) == released) {
+            startPhase(kFramesPerKeyPhase + 1);
+            return 2 * keyPeriodMs;
+        }
     }
+    startPhase(kFramesPerKeyPhase);
     return keyPeriodMs;
 }
 
@@ -104,6 +129,7 @@ void autorun_dsk(uint32_t delayMs, uint32_t periodMs) {
     storeFlag(keyIsDown, false);
     autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
     keyPeriodMs = periodMs ? periodMs : kAutorunKeyPeriodMs;
+    phaseFrames = 0;  // the start delay is the host's alone
     scheduleTimedAction(delayMs, autorunTimer, reinterpret_cast<void*>(generation));
 }
 
