@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "asic_test_support.h"
-#include "support/bare_machine.h"
+#include "support/asic_test_support.h"
+#include "support/machine_fixture.h"
 #include "sound/audio_output.h"
 
 using namespace asic_test;

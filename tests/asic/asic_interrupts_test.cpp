@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 
@@ -104,6 +104,7 @@ protected:
 };
 
 TEST_F(AsicInterrupts, EverySourcePerFrameWithItsLineAndVector) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     insert(cartridgeWith(program("asic_interrupts")));
     run();
     ASSERT_EQ(ram(0x80FF), 0x55) << "the program did not finish";

@@ -2,7 +2,7 @@
 // interrupt acknowledge, driven through its pins without a processor program.
 #include <gtest/gtest.h>
 
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "asic/asic_snapshot.h"
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

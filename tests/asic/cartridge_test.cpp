@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "asic/cartridge.h"
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

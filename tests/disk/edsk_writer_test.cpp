@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "disk/dsk_image.h"
-#include "disk_test_support.h"
-#include "support/headless_run.h"
+#include "support/disk_test_support.h"
+#include "support/temp_home.h"
 
 using namespace disk_test;
 

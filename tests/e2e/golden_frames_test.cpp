@@ -70,7 +70,7 @@ bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string&
 }
 
 TEST(GoldenFrames, EachCommandLineGivesItsPictureAndSound) {
-    if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+    SKIP_WITHOUT_SHARED_ROMS();
     std::ifstream in(kTable);
     ASSERT_TRUE(in) << kTable;
     const char* updateVariable = std::getenv("KESTRIX_UPDATE_GOLDEN");

@@ -8,7 +8,7 @@
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "support/built_machine.h"
+#include "support/machine_fixture.h"
 
 namespace {
 

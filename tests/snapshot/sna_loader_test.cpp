@@ -14,11 +14,10 @@
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "sna_test_support.h"
+#include "support/sna_test_support.h"
 #include "snapshot/sna_file.h"
 #include "snapshot/snr_replay.h"
-#include "support/bare_machine.h"
-#include "support/built_machine.h"
+#include "support/machine_fixture.h"
 #include "video/monitor.h"
 
 using namespace sna_test;

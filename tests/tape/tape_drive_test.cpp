@@ -6,9 +6,9 @@
 #include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
 #include "machine/ppi8255.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "tape/tape_pulse_builder.h"
-#include "tape/tape_test_support.h"
+#include "support/tape_test_support.h"
 
 namespace {
 

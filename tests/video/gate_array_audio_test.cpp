@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sound/audio_output.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "video/gate_array.h"
 
 using test_support::BareMachine;

@@ -1,7 +1,7 @@
 // The gate array's decoding of the processor's memory and I/O cycles.
 #include <gtest/gtest.h>
 
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "video/frame_step.h"
 #include "video/gate_array.h"
 

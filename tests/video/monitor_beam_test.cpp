@@ -2,7 +2,7 @@
 // and the palettes, driven tick by tick without the rest of the machine.
 #include <gtest/gtest.h>
 
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
 
