@@ -115,7 +115,10 @@ int main(int argc, char** argv) {
     std::mt19937 rng(static_cast<uint32_t>(seed));
     for (unsigned long i = 0; i < mutants; ++i) {
         const Bytes mutant = mutate(corpus[i % corpus.size()], rng);
-        if (keep) std::ofstream(keep, std::ios::binary).write(reinterpret_cast<const char*>(mutant.data()), mutant.size());
+        if (keep) {
+            std::ofstream(keep, std::ios::binary)
+                .write(reinterpret_cast<const char*>(mutant.data()), static_cast<std::streamsize>(mutant.size()));
+        }
         if (!runOne(mutant, "mutant " + std::to_string(i) + " (KESTRIX_FUZZ_SEED=" + std::to_string(seed) + ")"))
             return 1;
     }

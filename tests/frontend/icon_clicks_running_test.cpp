@@ -47,7 +47,8 @@ protected:
 
     void SetUp() override {
         // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent()) << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         std::error_code ec;

@@ -17,7 +17,8 @@ class GeneratedImages : public ::testing::Test {
 protected:
     void SetUp() override {
         // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent()) << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
     }
 };
 

@@ -37,7 +37,8 @@ protected:
 
     void SetUp() override {
         // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent()) << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
         std::error_code ec;
         fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
         openRenderers();

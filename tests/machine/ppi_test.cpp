@@ -3,24 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "machine/cpc.h"
+#include "support/machine_fixture.h"
 
 namespace {
 
-class Ppi : public ::testing::Test {
+class Ppi : public test_support::BareMachine {
 protected:
     void SetUp() override {
-        beginCPC();
-        savedCrtcType = crtcType;
-        crtcType = 0;
-        cPCKeyBoard->reset();
-        ay->reset();
+        BareMachine::SetUp();
         tape->init(false, false, false);
         crtc->vsync = false;
-        ppi->reset();
-    }
-    void TearDown() override {
-        crtcType = savedCrtcType;
-        endCPC();
     }
 
     static void out(uint16_t port, uint8_t data) {
@@ -62,7 +54,6 @@ protected:
         return v;
     }
 
-    uint8_t savedCrtcType = 0;
 };
 
 TEST_F(Ppi, PortBReadsLatchUntilItIsAnInput) {

@@ -7,6 +7,7 @@
 
 #include "machine/cpc.h"
 #include "sound/ay8910.h"
+#include "support/machine_fixture.h"
 
 namespace {
 
@@ -282,15 +283,7 @@ TEST(AyRegisters, StoredMasks) {
     EXPECT_EQ(ay.noisePeriod, 31);
 }
 
-class AyKeyboardPort : public ::testing::Test {
-protected:
-    void SetUp() override {
-        beginCPC();
-        cPCKeyBoard->reset();
-        ay->reset();
-    }
-    void TearDown() override { endCPC(); }
-};
+using AyKeyboardPort = test_support::BareMachine;
 
 TEST_F(AyKeyboardPort, PortsReadKeysAndLatches) {
     cPCKeyBoard->key_down(0x85);

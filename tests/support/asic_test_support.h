@@ -11,10 +11,11 @@
 #include "support/machine_fixture.h"
 
 // Skips a test that runs an assembled test program when there are none.
-#define SKIP_WITHOUT_ASIC_PROGRAMS()                                                               \
-    do {                                                                                           \
-        if (!asic_test::programsAssembled())                                                       \
-            GTEST_SKIP() << "the Plus test programs are not assembled: pasmo was not found at configure time"; \
+#define SKIP_WITHOUT_ASIC_PROGRAMS()                                                       \
+    do {                                                                                   \
+        if (!asic_test::programsAssembled())                                               \
+            GTEST_SKIP() << "the Plus test programs are not assembled: pasmo was not found " \
+                            "at configure time";                                           \
     } while (0)
 
 namespace asic_test {

@@ -10,7 +10,6 @@
 #include "frontend/frontend_services.h"
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
-#include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
 #include "support/asic_test_support.h"
@@ -37,8 +36,6 @@ void Machine::build() {
         crtc->setType(crtcType);
         if (plus) {
             mem->init(128);
-            ppi->reset();
-            ay->reset();
             as->reset();
             as->lastIorq = 0;
         } else {
@@ -46,6 +43,9 @@ void Machine::build() {
             ga->lastIorq = 0;
             ga->penSelect = 0;
         }
+        ppi->reset();
+        ay->reset();
+        cPCKeyBoard->reset();
         mem->reset();
         cpu->reset();
         monitor_init();
@@ -83,7 +83,6 @@ void Machine::takeDown() {
         // The next test of the program starts from a program that is not headless.
         clearTimedActions();
         headlessMode = false;
-        frontendHooks = FrontendHooks{};
     }
     cpcType = CPC6128;
     crtcType = 0;
