@@ -70,10 +70,6 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     EXPECT_EQ(image, second);
 }
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace
 

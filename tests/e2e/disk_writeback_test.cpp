@@ -43,10 +43,6 @@ void captureOsd(const char* text) { lastShown = text; }
 const char kSaveProgram[] = "10 PRINT 6*7\rSAVE \"TEST\"\r";
 const char kLoadProgram[] = "cat\rLOAD \"TEST\"\rRUN\r";
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> filesIn(const fs::path& dir) {
     std::vector<std::string> names;

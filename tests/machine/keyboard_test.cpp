@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "machine/keyboard.h"
-#include "support/shared_files.h"
+#include "support/temp_home.h"
 
 namespace {
 
@@ -171,20 +171,9 @@ TEST(AutorunTable, EveryTypableCharacterHasItsOwnKeyPress) {
 
 // The firmware's own key translation tables decide what a press gives; the
 // autorun table must type each character as the UK firmware reads it.
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::vector<uint8_t> data;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return data;
-}
-
 TEST(AutorunTable, TypesWhatTheUkFirmwareReads) {
     SKIP_WITHOUT_SHARED_ROMS();
-    const std::vector<uint8_t> os = readFile(test_support::sharedOsRom("6128"));
+    const std::vector<uint8_t> os = fileBytes(test_support::sharedOsRom("6128"));
     ASSERT_EQ(os.size(), 16384u);
     // The normal table starts with cursor up, right, down, f9, f6, f3, ENTER, f.; the shifted one follows.
     const uint8_t start[] = {0xF0, 0xF3, 0xF1, 0x89, 0x86, 0x83, 0x8B, 0x8A};

@@ -21,24 +21,6 @@
 
 namespace fs = std::filesystem;
 
-TapeScratchDir::TapeScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "kestrix-tape-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back(0);
-    if (mkdtemp(buffer.data())) dir_ = buffer.data();
-}
-
-TapeScratchDir::~TapeScratchDir() {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
-}
-
-std::string TapeScratchDir::write(const std::string& name, const Bytes& bytes) const {
-    std::string path = file(name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    return path;
-}
-
 void TapeDeckTest::SetUp() {
     headlessMode = true;
     clearTimedActions();

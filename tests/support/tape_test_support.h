@@ -9,23 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_home.h"
 #include "tape/tape_drive.h"
 
 using Bytes = std::vector<uint8_t>;
 
-// A directory under the system's temporary directory, removed afterwards.
-class TapeScratchDir {
-public:
-    TapeScratchDir();
-    ~TapeScratchDir();
-    TapeScratchDir(const TapeScratchDir&) = delete;
-    TapeScratchDir& operator=(const TapeScratchDir&) = delete;
-    std::string file(const std::string& name) const { return dir_ + "/" + name; }
-    std::string write(const std::string& name, const Bytes& bytes) const;
-
-private:
-    std::string dir_;
-};
+// A scratch directory, removed afterwards.
+using TapeScratchDir = TempKestrixHome;
 
 // The deck, its index, the key matrix and the text buffers, with timed
 // actions following emulated time.

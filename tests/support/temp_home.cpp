@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -28,4 +29,16 @@ TempKestrixHome::~TempKestrixHome() {
 
 void TempKestrixHome::writeFile(const std::string& name, const std::string& contents) const {
     std::ofstream(fs::path(dir_) / name, std::ios::binary) << contents;
+}
+
+std::string TempKestrixHome::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    const std::string path = file(name);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
