@@ -35,20 +35,12 @@ TEST(PlusNoRoms, MissingCartridgeAndRomsNameTheCartridge) {
     crtcType = 0;
 }
 
-class CartridgeLoading : public BuiltMachine {
-protected:
-    std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        std::string path = home.path() + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-};
+using CartridgeLoading = BuiltMachine;
 
 TEST_F(CartridgeLoading, ACartridgeOnACpcModelMakesItA6128Plus) {
     SKIP_WITHOUT_ASIC_PROGRAMS();
     if (!textOSD) allocateTextBuffers();
-    std::string bad = write("bad.cpr", std::vector<uint8_t>(64, 0x42));
+    std::string bad = home.write("bad.cpr", std::vector<uint8_t>(64, 0x42));
     {
         LogCapture log;
         EXPECT_FALSE(load_file_snadsk(bad.c_str(), 0));
@@ -58,7 +50,8 @@ TEST_F(CartridgeLoading, ACartridgeOnACpcModelMakesItA6128Plus) {
 
     std::vector<uint8_t> marker(16, 0);
     marker[0] = 0xB2;
-    std::string good = write("page.cpr", asic_test::cartridgeWith(asic_test::program("asic_page"), {{"cb02", marker}}));
+    std::string good =
+        home.write("page.cpr", asic_test::cartridgeWith(asic_test::program("asic_page"), {{"cb02", marker}}));
     ASSERT_TRUE(load_file_snadsk(good.c_str(), 0));
     EXPECT_EQ(cpcType, CPC6128Plus);
     EXPECT_EQ(crtcType, 3);

@@ -49,13 +49,10 @@ TEST_F(PlusHeadless, DiskGameRunsOnThe6128Plus) {
     EXPECT_TRUE(readScreenText(run.picture, font).contains("PRESS ENTER TO START"));
 }
 
-
 TEST_F(PlusHeadless, CartridgeFromTheCommandLineAndTheConfiguration) {
     SKIP_WITHOUT_ASIC_PROGRAMS();
     const std::vector<uint8_t> cpr = asic_test::cartridgeWith(asic_test::program("asic_page"));
-    const std::string path = home.path() + "/page.cpr";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(cpr.data()),
-                                                static_cast<std::streamsize>(cpr.size()));
+    const std::string path = home.write("page.cpr", cpr);
     for (const auto& args : {std::vector<std::string>{"--frames=20", "-p", path},
                              std::vector<std::string>{"--frames=20", "--cpr=" + path}}) {
         HeadlessResult r = runKestrixHeadless(home.path(), args);
