@@ -28,6 +28,8 @@
 #include "machine/timed_actions.h"
 #include "sound/audio_output.h"
 #include "tape/tape_drive.h"
+#include "tape/tape_index.h"
+#include "tape/tape_pulse_builder.h"
 #include "z80/z80cpu.h"
 
 namespace {
@@ -168,7 +170,32 @@ void exerciseDisk(int unit) {
     frames(2);
 }
 
+// A fault the loader left in the deck: the input is a finding.
+[[noreturn]] void malformed(const char* what) {
+    std::fprintf(stderr, "fuzz: the tape loader left %s\n", what);
+    std::abort();
+}
+
+// Whatever the bytes, a loaded tape is a well-formed table and index.
+void checkDeck() {
+    if (tableDataPulse) malformed("a table half built");
+    if (!tape) return;
+    if (uint64_t(tape->pulseCount) > kMaxTapePulses + 16) malformed("more pulses than a tape holds");
+    if ((tape->pulses == nullptr) != (tape->pulseCount == 0)) malformed("a pulse count without pulses");
+    for (uint32_t i = 0; i < tape->pulseCount; ++i) {
+        if (tape->pulses[i].duration < 1 || tape->pulses[i].level > 1) malformed("a pulse of no length or level");
+    }
+    uint32_t last = 0;
+    for (uint32_t i = 0; tapeIndex && i < tapeIndex->cdtNbBlock; ++i) {
+        const tapeIndexEntry& e = tapeIndex->entries[i];
+        if (e.pulseIndex > tape->pulseCount || e.pulseIndex < last) malformed("an index out of its table");
+        last = e.pulseIndex;
+        if (e.text && std::strlen(e.text) >= 256) malformed("an unbounded block text");
+    }
+}
+
 void exerciseTape() {
+    checkDeck();
     if (!tape || !tape->pulses) return;
     tape->motorLine = true;
     tape->playPause(true);

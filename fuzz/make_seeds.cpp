@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "asic/asic_test_support.h"
-#include "disk/disk_image_writers.h"
-#include "disk/disk_test_support.h"
-#include "snapshot/sna_test_support.h"
-#include "tape/tape_test_support.h"
+#include "support/asic_test_support.h"
+#include "support/disk_image_writers.h"
+#include "support/disk_test_support.h"
+#include "support/sna_test_support.h"
+#include "support/tape_test_support.h"
 
 namespace fs = std::filesystem;
 

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "asic/asic.h"
-#include "asic_test_support.h"
 #include "machine/memory.h"
+#include "support/asic_test_support.h"
+#include "support/machine_fixture.h"
 #include "sound/audio_output.h"
 #include "sound/ay8910.h"
-#include "support/bare_machine.h"
 #include "video/crtc6845.h"
 
 using namespace asic_test;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "asic/asic.h"
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 #include "video/crtc6845.h"
 
 using namespace asic_test;
@@ -106,6 +106,7 @@ protected:
 };
 
 TEST_F(AsicInterrupts, EverySourcePerFrameWithItsLineAndVector) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     insert(cartridgeWith(program("asic_interrupts")));
     run();
     ASSERT_EQ(ram(0x80FF), 0x55) << "the program did not finish";

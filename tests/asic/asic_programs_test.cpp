@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "asic/asic.h"
-#include "asic_test_support.h"
 #include "machine/cpc.h"
 #include "machine/memory.h"
 #include "machine/model.h"
 #include "machine/ppi8255.h"
+#include "support/asic_test_support.h"
 #include "video/crtc6845.h"
 #include "video/monitor.h"
 
@@ -17,7 +17,13 @@ using namespace asic_test;
 
 namespace {
 
-class AsicPrograms : public PlusMachine {};
+class AsicPrograms : public PlusMachine {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT_ASIC_PROGRAMS();
+        PlusMachine::SetUp();
+    }
+};
 
 TEST_F(AsicPrograms, RegisterPageAndRmr2FromAProgram) {
     std::vector<uint8_t> code = program("asic_page");
@@ -68,6 +74,7 @@ uint8_t detectOnCpc(uint8_t type, const std::vector<uint8_t>& code) {
 }
 
 TEST(CrtcDetection, EveryTypeIsFoundByItsStatusPort) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     std::vector<uint8_t> code = program("crtc_detect");
     ASSERT_FALSE(code.empty());
     for (uint8_t type : {0, 1, 2, 4}) EXPECT_EQ(detectOnCpc(type, code), type) << "type " << int(type);

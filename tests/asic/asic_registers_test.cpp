@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "asic/asic.h"
-#include "asic_test_support.h"
 #include "machine/memory.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

@@ -6,7 +6,7 @@
 
 #include "asic/asic.h"
 #include "asic/asic_snapshot.h"
-#include "asic_test_support.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

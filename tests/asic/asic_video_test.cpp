@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "asic/asic.h"
-#include "asic_test_support.h"
 #include "machine/memory.h"
+#include "support/asic_test_support.h"
 #include "video/crtc6845.h"
 #include "video/monitor.h"
 
@@ -24,6 +24,7 @@ uint32_t pixel(int x, int y) { return cpcscreenpixels[y * kFrameWidth + x]; }
 class AsicVideo : public PlusMachine {};
 
 TEST_F(AsicVideo, SpritesPriorityMagnificationAndClipping) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     insert(cartridgeWith(program("asic_sprites")));
     frames(4);
     int x0 = -1, y0 = -1;
@@ -68,6 +69,7 @@ TEST_F(AsicVideo, SpritesPriorityMagnificationAndClipping) {
 }
 
 TEST_F(AsicVideo, SplitScreenAndExtendedBorder) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     insert(cartridgeWith(program("asic_split")));
     frames(8);  // filling 16 KB takes four frames
     // The display lines: rows with screen pixels, blue or green.
@@ -96,6 +98,7 @@ TEST_F(AsicVideo, SplitScreenAndExtendedBorder) {
 
 // PRI = 100: one interrupt a frame, raised on line 100, and no 300 Hz ones.
 TEST_F(AsicVideo, RasterInterruptReplacesTheLineCounter) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
     insert(cartridgeWith(program("asic_raster")));
     frames(2);
     int raised = 0;

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "asic/cartridge.h"
-#include "asic_test_support.h"
 #include "machine/memory.h"
+#include "support/asic_test_support.h"
 
 using namespace asic_test;
 

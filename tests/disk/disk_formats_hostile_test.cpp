@@ -9,8 +9,8 @@
 #include "disk/hfe_image.h"
 #include "disk/ipf_image.h"
 #include "disk/raw_image.h"
-#include "disk_image_writers.h"
-#include "disk_test_support.h"
+#include "support/disk_image_writers.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
 

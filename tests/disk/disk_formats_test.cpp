@@ -8,9 +8,9 @@
 #include "disk/hfe_image.h"
 #include "disk/ipf_image.h"
 #include "disk/raw_image.h"
-#include "disk_image_writers.h"
-#include "disk_test_support.h"
-#include "support/headless_run.h"
+#include "support/disk_image_writers.h"
+#include "support/disk_test_support.h"
+#include "support/temp_home.h"
 
 using namespace disk_test;
 
@@ -39,8 +39,8 @@ constexpr size_t kFirstDataWord = 206;  // first sector's data on a DSK-built tr
 
 TEST(DiskFormats, RealDisksReadBackWordForWordFromEveryFormat) {
     for (const char* name : {"cpcrogue.dsk", "Slot5Game.dsk"}) {
+        SKIP_WITHOUT_SHARED(std::string("media/") + name);
         std::string path = sharedPath(std::string("media/") + name);
-        if (!std::filesystem::exists(path)) GTEST_SKIP() << "shared disk image not found: " << path;
         int sides = 0;
         std::vector<MfmTrack> tracks = tracksOfDsk(path, sides);
         ASSERT_FALSE(tracks.empty()) << name;
@@ -92,11 +92,16 @@ TEST(DiskFormats, IpfFuzzyAreaReadsDifferentlyOnEveryRevolution) {
     EXPECT_EQ(next.result[1] & 0x20, 0x00);
 }
 
-TEST(DiskFormats, IpfSidesCreatorAndGapStreams) {
-    // Two sides announced, only side 0 stored: attached single-sided.
+// Three tracks of side 0, with two sides announced.
+IpfDisk ipfOfThreeTracks() {
     IpfDisk disk;
     disk.maxSide = 1;
     for (uint8_t c = 0; c < 3; ++c) disk.tracks.push_back(ipfTrackFromWords(dskTrack(c, 2)));
+    return disk;
+}
+
+TEST(DiskFormats, IpfWithOnlySideZeroStoredIsSingleSidedInEitherBlockLayout) {
+    IpfDisk disk = ipfOfThreeTracks();
     floppyDrive drive;
     drive.init(0);
     ASSERT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 1);
@@ -108,14 +113,22 @@ TEST(DiskFormats, IpfSidesCreatorAndGapStreams) {
     disk.encoder = 1;
     ASSERT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 1);
     EXPECT_EQ(copyOf(drive, 2), dskTrack(2, 2).words);
+}
 
+TEST(DiskFormats, IpfOfAnotherCreatorIsRefused) {
+    IpfDisk disk = ipfOfThreeTracks();
+    disk.encoder = 1;
     disk.creator = 0;
-    {
-        LogCapture log;
-        EXPECT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 0);
-        EXPECT_NE(log.text.find("\366 IPF-this file is not an original SPS ! \367"), std::string::npos) << log.text;
-    }
+    floppyDrive drive;
+    drive.init(0);
+    LogCapture log;
+    EXPECT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 0);
+    EXPECT_NE(log.text.find("\366 IPF-this file is not an original SPS ! \367"), std::string::npos) << log.text;
+}
 
+TEST(DiskFormats, IpfGapStreamsFillForwardsAndBackwards) {
+    floppyDrive drive;
+    drive.init(0);
     // Block 0: 20 data words and a 100-word gap described forwards (40 x 4E)
     // and backwards (30 x 00); the 30 words between take the forward sample.
     IpfTrack t;

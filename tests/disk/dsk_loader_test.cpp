@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "disk/dsk_image.h"
-#include "disk_test_support.h"
+#include "support/disk_test_support.h"
 #include "machine/frontend_hooks.h"
 
 using namespace disk_test;

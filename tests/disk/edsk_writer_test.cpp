@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "disk/dsk_image.h"
-#include "disk_test_support.h"
-#include "support/headless_run.h"
+#include "support/disk_test_support.h"
+#include "support/temp_home.h"
 
 using namespace disk_test;
 
@@ -70,10 +70,6 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     EXPECT_EQ(image, second);
 }
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 // The controller's command protocol, sense commands, seeks and step rates.
 #include <gtest/gtest.h>
 
-#include "disk_test_support.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
 

@@ -2,7 +2,7 @@
 // and CRC errors an image can carry, weak sectors and the DSK geometry.
 #include <gtest/gtest.h>
 
-#include "disk_test_support.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
 

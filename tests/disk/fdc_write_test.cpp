@@ -2,7 +2,7 @@
 // read back through the same controller.
 #include <gtest/gtest.h>
 
-#include "disk_test_support.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "disk_test_support.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
 

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+
+#include "support/asic_test_support.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +18,8 @@ void put32(std::string& out, uint32_t v) {
 
 // RIFF "AMS!" with one 16 KB "cb00" chunk.
 bool writeCartridge(const std::string& program, const fs::path& to) {
-    std::ifstream in(std::string(KESTRIX_ASIC_PROGRAM_DIR) + "/" + program + ".bin", std::ios::binary);
-    std::string code{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<uint8_t> bytes = asic_test::program(program);
+    std::string code(bytes.begin(), bytes.end());
     if (code.empty() || code.size() > 16384) return false;
     code.resize(16384, 0);
     std::string cpr = "RIFF";

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/headless_run.h"
+#include "e2e/headless_run.h"
 
 namespace e2e {
 

@@ -47,7 +47,8 @@ std::string formatLine(const Golden& g) {
     return std::to_string(g.frames) + " " + g.audio + " " + crcs + " " + g.options;
 }
 
-// Runs the line; false (and why) when it cannot.
+// Runs the line; false when it cannot: a file it names is absent (why says
+// which), or, a failure, the machine does not start.
 bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string& why) {
     TempKestrixHome home;
     std::vector<std::string> options;
@@ -57,6 +58,7 @@ bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string&
     }
     const AudioMode audio = g.audio == "stereo" ? AudioMode::Stereo : AudioMode::Mono;
     bool started = startInProcessHeadless(home, options, audio);
+    EXPECT_TRUE(started) << "the machine did not start with: " << g.options;
     sound = 0;
     for (int i = 0; started && i < g.frames; ++i) {
         runOneFrame();
@@ -65,12 +67,11 @@ bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string&
     }
     picture = crc32Of(cpcscreenpixels, sizeof cpcscreenpixels);
     stopInProcessHeadless();
-    if (!started) why = "the machine did not start";
     return started;
 }
 
 TEST(GoldenFrames, EachCommandLineGivesItsPictureAndSound) {
-    if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+    SKIP_WITHOUT_SHARED_ROMS();
     std::ifstream in(kTable);
     ASSERT_TRUE(in) << kTable;
     const char* updateVariable = std::getenv("KESTRIX_UPDATE_GOLDEN");
@@ -84,7 +85,7 @@ TEST(GoldenFrames, EachCommandLineGivesItsPictureAndSound) {
             uint32_t picture = 0, sound = 0;
             std::string why;
             if (!runGolden(g, picture, sound, why)) {
-                std::printf("golden frames: skipped (%s): %s\n", why.c_str(), g.options.c_str());
+                if (!why.empty()) std::printf("golden frames: skipped (%s): %s\n", why.c_str(), g.options.c_str());
             } else if (update) {
                 g.picture = picture;
                 g.sound = sound;

@@ -30,7 +30,7 @@ class ReferenceStep : public ::testing::TestWithParam<SideBySide> {};
 // keep all cases together at about 15 s on one core.
 TEST_P(ReferenceStep, EveryFrameMatchesTheFrameClock) {
     const SideBySide& c = GetParam();
-    if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found at " << sharedPath("roms");
+    SKIP_WITHOUT_SHARED_ROMS();
     TempKestrixHome home;
     std::vector<std::string> options;
     std::string missing;

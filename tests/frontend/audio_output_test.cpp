@@ -12,7 +12,7 @@
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "sound/audio_output.h"
-#include "support/headless_run.h"
+#include "support/temp_home.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
-#include "support/built_machine.h"
+#include "support/machine_fixture.h"
 #include "tape/tape_drive.h"
-#include "window_test_images.h"
+#include "support/window_test_images.h"
 
 namespace {
 
@@ -48,8 +48,9 @@ protected:
     SDL_Surface* window = nullptr;
 
     void SetUp() override {
-        if (!window_test::generatedImagesPresent())
-            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         std::error_code ec;

@@ -23,8 +23,8 @@
 #include "machine/keyboard.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "support/built_machine.h"
-#include "support/headless_screen.h"
+#include "support/machine_fixture.h"
+#include "support/shared_files.h"
 #include "video/monitor.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "frontend/screenshot.h"
 #include "frontend/window.h"
-#include "support/headless_run.h"
+#include "support/temp_home.h"
 #include "support/screen_text.h"
 #include "video/monitor.h"
 

@@ -18,10 +18,10 @@
 #include "machine/emulation_thread.h"
 #include "machine/model.h"
 #include "machine/text_buffers.h"
-#include "support/headless_run.h"
+#include "support/temp_home.h"
 #include "support/screen_text.h"
 #include "video/monitor.h"
-#include "window_test_images.h"
+#include "support/window_test_images.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "window_test_images.h"
+#include "support/window_test_images.h"
 
 namespace {
 
@@ -16,8 +16,9 @@ Uint32 pixel(SDL_Surface* s, int x, int y) {
 class GeneratedImages : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!window_test::generatedImagesPresent())
-            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
     }
 };
 

@@ -21,9 +21,9 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
-#include "support/headless_run.h"
+#include "support/temp_home.h"
 #include "video/monitor.h"
-#include "window_test_images.h"
+#include "support/window_test_images.h"
 
 namespace {
 
@@ -38,8 +38,9 @@ protected:
     SDL_Surface* keyboardWindow = nullptr;
 
     void SetUp() override {
-        if (!window_test::generatedImagesPresent())
-            GTEST_SKIP() << "no generated images in " << window_test::generatedImageDir();
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
         std::error_code ec;
         fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
         openRenderers();
@@ -217,7 +218,8 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
 
 // Preservation images (IPF, RAW) show the "original" disk; others the plain one.
 TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
-    if (!fdc) GTEST_SKIP() << "needs the 6128 with its disk controller (shared ROMs)";
+    SKIP_WITHOUT_SHARED_ROMS();
+    ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
     auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
         std::string path = home.path() + "/" + name;
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),

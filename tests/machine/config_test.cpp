@@ -16,7 +16,7 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
-#include "support/built_machine.h"
+#include "support/machine_fixture.h"
 #include "video/crtc6845.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "machine/keyboard.h"
+#include "support/temp_home.h"
 
 namespace {
 
@@ -170,22 +171,10 @@ TEST(AutorunTable, EveryTypableCharacterHasItsOwnKeyPress) {
 
 // The firmware's own key translation tables decide what a press gives; the
 // autorun table must type each character as the UK firmware reads it.
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::vector<uint8_t> data;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return data;
-}
-
 TEST(AutorunTable, TypesWhatTheUkFirmwareReads) {
-    const std::string rom =
-        std::string(KESTRIX_SHARED_DIR) + "/roms/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom";
-    const std::vector<uint8_t> os = readFile(rom);
-    if (os.size() != 16384) GTEST_SKIP() << "6128 OS ROM not found at " << rom;
+    SKIP_WITHOUT_SHARED_ROMS();
+    const std::vector<uint8_t> os = fileBytes(test_support::sharedOsRom("6128"));
+    ASSERT_EQ(os.size(), 16384u);
     // The normal table starts with cursor up, right, down, f9, f6, f3, ENTER, f.; the shifted one follows.
     const uint8_t start[] = {0xF0, 0xF3, 0xF1, 0x89, 0x86, 0x83, 0x8B, 0x8A};
     size_t at = 0;

@@ -7,6 +7,7 @@
 
 #include "machine/cpc.h"
 #include "machine/memory.h"
+#include "support/machine_fixture.h"
 
 namespace {
 
@@ -170,14 +171,9 @@ TEST(MemoryMap, AnExpansionRomNeverWritesTheCartridgeBankItsSlotBorrows) {
     EXPECT_EQ(m.urom[3][0], 0x3E) << "the expansion ROM outlives the cartridge mapping";
 }
 
-class RomLoading : public ::testing::Test {
+class RomLoading : public test_support::BareMachine {
 protected:
-    std::string path = (std::filesystem::temp_directory_path() / "kestrix-rom-test.rom").string();
-    void SetUp() override { beginCPC(); }
-    void TearDown() override {
-        endCPC();
-        std::remove(path.c_str());
-    }
+    std::string path = home.path() + "/test.rom";
     void writeRom(size_t size) {
         std::vector<char> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i / 16384 + 1 + (i & 0x70));

@@ -11,8 +11,8 @@
 #include "machine/emulation_thread.h"
 #include "machine/memory.h"
 #include "machine/model.h"
-#include "support/built_machine.h"
-#include "support/headless_screen.h"
+#include "support/machine_fixture.h"
+#include "support/shared_files.h"
 #include "video/crtc6845.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
@@ -95,19 +95,6 @@ TEST_F(Models, CrtcTypeThreeBelongsToThePlus) {
     EXPECT_TRUE(chooseCPCType("6128"));
     EXPECT_EQ(crtcType, 4);
     EXPECT_EQ(crtc->type, 4);
-}
-
-TEST_F(Models, AnExpansionRomOnThePlusLeavesTheCartridgeAlone) {
-    test_support::RomFont font;
-    ASSERT_TRUE(font.loadFromOsRom(test_support::sharedOsRom("6128")));
-    // BASIC 1.0 is a foreground ROM: in slot 3 it must not replace the cartridge's BASIC 1.1.
-    test_support::ScreenRun run = test_support::runToScreenshot(
-        home, 300,
-        {"-c", "6128+", "-u", "3", "-r", sharedPath(std::string("roms/") + basicRomFileName(CPC464, LangUK))});
-    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
-    test_support::ScreenText text = test_support::readScreenText(run.picture, font);
-    EXPECT_TRUE(text.contains("BASIC 1.1")) << text.dump();
-    EXPECT_TRUE(text.contains("Ready")) << text.dump();
 }
 
 TEST_F(Models, AModelChangeSetsTheVerticalHoldTo319) {

@@ -8,26 +8,18 @@
 #include "machine/model.h"
 #include "machine/ppi8255.h"
 #include "sound/ay8910.h"
+#include "support/machine_fixture.h"
 #include "tape/tape_drive.h"
 #include "video/crtc6845.h"
 
 namespace {
 
-class Ppi : public ::testing::Test {
+class Ppi : public test_support::BareMachine {
 protected:
     void SetUp() override {
-        beginCPC();
-        savedCrtcType = crtcType;
-        crtcType = 0;
-        cPCKeyBoard->reset();
-        ay->reset();
+        BareMachine::SetUp();
         tape->init(false, false, false);
         crtc->vsync = false;
-        ppi->reset();
-    }
-    void TearDown() override {
-        crtcType = savedCrtcType;
-        endCPC();
     }
 
     static void out(uint16_t port, uint8_t data) {
@@ -69,7 +61,6 @@ protected:
         return v;
     }
 
-    uint8_t savedCrtcType = 0;
 };
 
 TEST_F(Ppi, PortBReadsLatchUntilItIsAnInput) {

@@ -9,7 +9,7 @@
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/memory.h"
-#include "support/built_machine.h"
+#include "support/machine_fixture.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "machine/cpc.h"
 #include "machine/keyboard.h"
 #include "sound/ay8910.h"
+#include "support/machine_fixture.h"
 
 namespace {
 
@@ -283,15 +284,7 @@ TEST(AyRegisters, StoredMasks) {
     EXPECT_EQ(ay.noisePeriod, 31);
 }
 
-class AyKeyboardPort : public ::testing::Test {
-protected:
-    void SetUp() override {
-        beginCPC();
-        cPCKeyBoard->reset();
-        ay->reset();
-    }
-    void TearDown() override { endCPC(); }
-};
+using AyKeyboardPort = test_support::BareMachine;
 
 TEST_F(AyKeyboardPort, PortsReadKeysAndLatches) {
     cPCKeyBoard->key_down(0x85);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/headless_run.h"
+#include "support/temp_home.h"
 
 namespace test_support {
 

@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
-#include "support/headless_run.h"
+#include "machine/cpc.h"
+#include "support/temp_home.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "tape/tape_test_support.h"
+#include "support/tape_test_support.h"
 
 namespace {
 
@@ -156,8 +157,8 @@ TEST_F(CdtImage, LengthsBeyondTheFileStopAtItsEnd) {
 }
 
 TEST_F(CdtImage, RealTapeLoads) {
+    SKIP_WITHOUT_SHARED("media/cpcrogue.cdt");
     std::string path = sharedPath("media/cpcrogue.cdt");
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
     ASSERT_EQ(loadTapeImage(path, 'c'), 1);
     EXPECT_GT(tape->pulseCount, 10000u);
     ASSERT_GE(tapeIndex->cdtNbBlock, 3u);

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "support/headless_run.h"
+#include "machine/cpc.h"
+#include "support/temp_home.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "tape/tape_test_support.h"
+#include "support/tape_test_support.h"
 
 namespace {
 
@@ -163,8 +164,8 @@ protected:
     std::vector<tapePulse> original;
     void SetUp() override {
         TapeDeckTest::SetUp();
+        SKIP_WITHOUT_SHARED("media/cpcrogue.cdt");
         std::string path = sharedPath("media/cpcrogue.cdt");
-        if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path;
         ASSERT_EQ(loadTapeImage(path, 'c'), 1);
         original = deckPulses();
     }

@@ -5,10 +5,10 @@
 
 #include "machine/frontend_hooks.h"
 #include "machine/ppi8255.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
+#include "support/tape_test_support.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "tape/tape_test_support.h"
 #include "video/gate_array.h"
 
 namespace {

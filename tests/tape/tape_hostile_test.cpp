@@ -12,7 +12,7 @@
 #include "tape/tape_drive.h"
 #include "tape/tape_index.h"
 #include "tape/tape_pulse_builder.h"
-#include "tape/tape_test_support.h"
+#include "support/tape_test_support.h"
 
 namespace {
 
@@ -141,6 +141,39 @@ TEST_F(HostileTape, SmallFilesTakeLittleMemoryAndLongTapesAreCut) {
     EXPECT_TRUE(tableDataPulseCut());
     EXPECT_TRUE(log.contains("the rest of the tape is dropped"));
     EXPECT_LE(tape->pulseCount, kMaxTapePulses + 16);
+}
+
+TEST_F(HostileTape, HostileLengthsAreBounded) {
+    // A pulse count that would ask for 20 GB of inflate room.
+    Bytes rle{5, 5, 5};
+    uLongf n = compressBound(rle.size());
+    Bytes packed(n);
+    compress2(packed.data(), &n, rle.data(), rle.size(), 9);
+    packed.resize(n);
+    Bytes csw = cswHeaderV2(44100, 0xFFFFFFFF, 2, 0);
+    csw.insert(csw.end(), packed.begin(), packed.end());
+    EXPECT_EQ(loadTapeImage(scratch.write("huge.csw", csw), 's'), 1);
+    EXPECT_EQ(tape->pulses[2].duration, 113u);
+    // RIFF and data sizes far beyond the file.
+    Bytes wav = wavHeader(44100, 1, 8, 0xFFFFFFF0);
+    wav[4] = wav[5] = wav[6] = wav[7] = 0xFF;
+    wav.insert(wav.end(), 100, 0x00);
+    wav.insert(wav.end(), 100, 0xFF);
+    ASSERT_EQ(loadTapeImage(scratch.write("huge.wav", wav), 'w'), 1);
+    EXPECT_LT(tape->pulseCount, 10u);
+    // Odd formats: no channels, a block align that does not divide.
+    Bytes odd = wavHeader(44100, 1, 8, 0);
+    odd[22] = 0;
+    EXPECT_EQ(loadTapeImage(scratch.write("odd.wav", odd), 'w'), 0);
+    odd = wavHeader(44100, 2, 8, 0);
+    odd[32] = 3;
+    EXPECT_EQ(loadTapeImage(scratch.write("odd.wav", odd), 'w'), 0);
+    // A CSW block inside a CDT whose length is below its own header.
+    Bytes cdt = cdtHeader();
+    cdt.insert(cdt.end(), {0x18, 3, 0, 0, 0, 0xAA, 0xBB, 0xCC, 0x12, 0x10, 0x00, 0x02, 0x00});
+    EXPECT_EQ(loadTapeImage(scratch.write("csw-in-cdt.cdt", cdt), 'c'), 1);
+    ASSERT_EQ(tapeIndex->cdtNbBlock, 4u);
+    EXPECT_EQ(tapeIndex->entries[2].kind, 0x12) << "the block's own length finds the next block";
 }
 
 TEST(TapeIndexGrowth, IsGeometric) {

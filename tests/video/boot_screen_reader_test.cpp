@@ -3,7 +3,8 @@
 // differs from the paper.
 #include <gtest/gtest.h>
 
-#include "support/headless_screen.h"
+#include "support/screen_text.h"
+#include "support/shared_files.h"
 
 using namespace test_support;
 
@@ -49,7 +50,7 @@ RgbaImage render(const RomFont& font, const std::vector<std::string>& lines, int
 class ScreenReader : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sharedRomsPresent()) GTEST_SKIP() << "shared ROM images not found in " << sharedPath("roms");
+        SKIP_WITHOUT_SHARED_ROMS();
         ASSERT_TRUE(font.loadFromOsRom(sharedOsRom("6128")));
     }
     RomFont font;

@@ -4,7 +4,7 @@
 
 #include "sound/audio_output.h"
 #include "sound/ay8910.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "tape/tape_drive.h"
 #include "video/gate_array.h"
 

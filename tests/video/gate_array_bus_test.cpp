@@ -4,7 +4,7 @@
 #include "machine/cpu.h"
 #include "machine/memory.h"
 #include "machine/ppi8255.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "video/crtc6845.h"
 #include "video/frame_step.h"
 #include "video/gate_array.h"

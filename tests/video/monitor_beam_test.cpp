@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "asic/asic.h"
-#include "support/bare_machine.h"
+#include "support/machine_fixture.h"
 #include "video/gate_array.h"
 #include "video/monitor.h"
 

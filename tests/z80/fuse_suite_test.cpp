@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/shared_files.h"
 #include "z80_test_bench.h"
 
 namespace {
@@ -279,10 +280,10 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
 }  // namespace
 
 TEST(z80, fuse) {
-    const std::string dir = std::string(KESTRIX_SHARED_DIR) + "/z80/";
-    const std::vector<FuseState> inputs = readInputs(dir + "fuse-tests.in");
-    const std::map<std::string, FuseState> expected = readExpected(dir + "fuse-tests.expected");
-    if (inputs.empty() || expected.empty()) GTEST_SKIP() << "the FUSE test suite is not available in " << dir;
+    SKIP_WITHOUT_SHARED("z80/fuse-tests.in", "z80/fuse-tests.expected");
+    const std::vector<FuseState> inputs = readInputs(sharedPath("z80/fuse-tests.in"));
+    const std::map<std::string, FuseState> expected = readExpected(sharedPath("z80/fuse-tests.expected"));
+    ASSERT_FALSE(inputs.empty());
     ASSERT_EQ(inputs.size(), expected.size());
 
     static const char* kRegNames[13] = {"AF",  "BC", "DE", "HL", "AF'", "BC'",   "DE'",

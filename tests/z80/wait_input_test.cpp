@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/shared_files.h"
 #include "z80_test_bench.h"
 
 namespace {
@@ -148,9 +149,8 @@ TEST(z80, fixed_wait_matches_wait_pin) {
     }
 
     // A real instruction mix: the start of the exerciser.
-    const std::string path = std::string(KESTRIX_SHARED_DIR) + "/z80/zexdoc.com";
-    std::ifstream in(path, std::ios::binary);
-    if (!in) GTEST_SKIP() << path << " is not available";
+    SKIP_WITHOUT_SHARED("z80/zexdoc.com");
+    std::ifstream in(sharedPath("z80/zexdoc.com"), std::ios::binary);
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     compareDrivers(image, 0x0100, 0x0100, false, false, 0, 300000);
     compareDrivers(image, 0x0100, 0x0100, true, false, 0, 300000);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/shared_files.h"
 #include "z80_test_bench.h"
 
 namespace {
@@ -84,8 +85,8 @@ CpmRun runCpm(const std::string& path) {
 }
 
 void checkExerciser(const char* name) {
-    const std::string path = std::string(KESTRIX_SHARED_DIR) + "/z80/" + name;
-    if (!std::ifstream(path)) GTEST_SKIP() << path << " is not available";
+    SKIP_WITHOUT_SHARED(std::string("z80/") + name);
+    const std::string path = sharedPath(std::string("z80/") + name);
     const CpmRun run = runCpm(path);
     ASSERT_TRUE(run.loaded) << "cannot load " << path;
     std::printf("\n%s: %.1f s (%.1f s of CPU time), %llu T-states (%.0f million T-states per CPU second)\n", name,

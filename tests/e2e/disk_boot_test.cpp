@@ -1,0 +1,124 @@
+// End to end: a booted 6128 catalogues a real disk through AMSDOS, and saves
+// and loads a program on a blank image. In-process runs use the loaders
+// directly; the headless-binary runs wait for the -0 option.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/machine_fixture.h"
+#include "support/disk_test_support.h"
+#include "frontend/autorun.h"
+#include "frontend/media_loader.h"
+#include "machine/base_path.h"
+#include "machine/emulation_thread.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
+#include "e2e/headless_run.h"
+
+using namespace test_support;
+
+namespace {
+
+class DiskBoot : public Machine {
+protected:
+    DiskBoot() : Machine({.toBasic = true}) {}
+};
+
+std::vector<uint8_t> blankDataDisk() {
+    std::vector<disk_test::Track> tracks;
+    for (int c = 0; c < 40; ++c) {
+        disk_test::Track t = disk_test::standardTrack(static_cast<uint8_t>(c));
+        t.gap3 = 0x52;
+        for (auto& s : t.sectors) s.data.assign(512, 0xE5);
+        tracks.push_back(t);
+    }
+    return disk_test::buildImage(tracks, 40, 1, false);
+}
+
+}  // namespace
+
+TEST_F(DiskBoot, CatListsTheDiskInDriveA) {
+    SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
+    std::string disk = sharedPath("media/cpcrogue.dsk");
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    autorun_cat();
+    frames(400);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains("Drive A: user  0")) << text.dump();
+    EXPECT_TRUE(text.contains("CPCROGUE.BIN")) << text.dump();
+    EXPECT_TRUE(text.contains("K free")) << text.dump();
+}
+
+TEST_F(DiskBoot, SaveAndLoadOnABlankImage) {
+    std::string disk = disk_test::writeTempFile("blank.dsk", blankDataDisk());
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    type("10 PRINT 6*7\rSAVE \"T\"\r");
+    frames(300);
+    type("NEW\rLOAD \"T\"\r");
+    frames(300);
+    type("CLS:RUN\r");
+    frames(50);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    EXPECT_FALSE(text.contains("not found")) << text.dump();
+    type("CAT\r");
+    frames(300);
+    text = screen();
+    EXPECT_TRUE(text.contains("T       .BAS")) << text.dump();
+}
+
+struct BinaryCase {
+    const char* model;
+    const char* disk;
+    const char* autorun;
+    int frames;
+    const char* expected;
+};
+
+class DiskBootBinary : public ::testing::TestWithParam<BinaryCase> {};
+
+TEST_P(DiskBootBinary, DiskNamedOnTheCommandLineIsRead) {
+    const BinaryCase& c = GetParam();
+    SKIP_WITHOUT_SHARED_ROMS();
+    SKIP_WITHOUT_SHARED(std::string("media/") + c.disk);
+    std::string disk = sharedPath(std::string("media/") + c.disk);
+    RomFont font;
+    ASSERT_TRUE(font.loadFromOsRom(sharedOsRom(c.model)));
+    TempKestrixHome home;
+    ScreenRun run = runToScreenshot(home, c.frames, {"-c", c.model, "-0", disk, "-a", c.autorun});
+    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
+    ScreenText text = readScreenText(run.picture, font);
+    EXPECT_TRUE(text.contains(c.expected)) << text.dump();
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, DiskBootBinary,
+                         ::testing::Values(BinaryCase{"6128", "cpcrogue.dsk", "cat", 450, "CPCROGUE.BIN"},
+                                           BinaryCase{"664", "rogue.dsk", "cat", 450, "ROGUE   .BAS"},
+                                           BinaryCase{"6128", "cpcrogue.dsk", "run\"cpcrogue", 900,
+                                                      "PRESS ENTER TO START"},
+                                           BinaryCase{"6128", "rogue.dsk", "run\"rogue", 1200, "PRESS ENTER TO START"},
+                                           BinaryCase{"6128", "Slot5Game.dsk", "cat", 450, "SLOT5   .SPR"},
+                                           BinaryCase{"6128", "SinewaveDemo.dsk", "cat", 450, "PINBALL1.SCR"}));
+
+// The game's title picture, checked by eye once and kept: any change in the
+// disk, video or processor path that alters a pixel of it shows here.
+TEST(DiskBootReference, CpcrogueTitleMatchesTheKeptPicture) {
+    SKIP_WITHOUT_SHARED_ROMS();
+    std::string disk = sharedPath("media/cpcrogue.dsk");
+    if (!std::filesystem::exists(disk)) GTEST_SKIP() << "shared disk image not found: " << disk;
+    RgbaImage reference;
+    std::string error;
+    ASSERT_TRUE(loadPngImage(std::string(KESTRIX_TEST_SOURCE_DIR) + "/disk/reference/cpcrogue_title.png", reference,
+                             &error))
+        << error;
+    TempKestrixHome home;
+    ScreenRun run = runToScreenshot(home, 900, {"-c", "6128", "-0", disk, "-a", "run\"cpcrogue"});
+    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
+    ASSERT_EQ(run.picture.width, reference.width);
+    ASSERT_EQ(run.picture.height, reference.height);
+    size_t differing = 0;
+    for (size_t i = 0; i < reference.pixels.size(); ++i) differing += run.picture.pixels[i] != reference.pixels[i];
+    EXPECT_EQ(differing, 0u) << "pixels differ from the kept title picture";
+}

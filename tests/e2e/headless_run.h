@@ -1,0 +1,30 @@
+// Runs the kestrix binary in headless mode the way a script would, with a
+// throw-away base directory, and captures what it printed and showed.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "support/screen_text.h"
+#include "support/temp_home.h"
+
+struct HeadlessResult {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+// Runs `kestrix --headless <args>` with KESTRIX_HOME set to `home`.
+HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args);
+
+namespace test_support {
+
+struct ScreenRun {
+    HeadlessResult process;
+    RgbaImage picture;
+    std::string pictureError;  // why no picture could be read
+    bool ok() const { return process.exitCode == 0 && !picture.empty(); }
+};
+
+// kestrix --headless --frames=N --screenshot=<tmp> args..., in `home`.
+ScreenRun runToScreenshot(const TempKestrixHome& home, int frames, const std::vector<std::string>& args);
+
+}  // namespace test_support

@@ -1,0 +1,104 @@
+#include "support/window_test_images.h"
+
+#include <filesystem>
+
+namespace window_test {
+
+std::string generatedImageDir() { return KESTRIX_IMG_DIR; }
+
+bool generatedImagesPresent() { return std::filesystem::exists(generatedImageDir() + "/Charset.bmp"); }
+
+SDL_Surface* loadGeneratedImage(const std::string& name, Uint32 format) {
+    SDL_Surface* raw = SDL_LoadBMP((generatedImageDir() + "/" + name + ".bmp").c_str());
+    if (!raw) return nullptr;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(raw, format, 0);
+    SDL_FreeSurface(raw);
+    return converted;
+}
+
+bool loadCharsetFont(test_support::RomFont& font) {
+    SDL_Surface* sheet = loadGeneratedImage("Charset", SDL_PIXELFORMAT_RGBA8888);
+    if (!sheet || sheet->w != 128 || sheet->h != 128) {
+        if (sheet) SDL_FreeSurface(sheet);
+        return false;
+    }
+    uint8_t glyphs[2048] = {};
+    for (int code = 0; code < 256; ++code) {
+        for (int row = 0; row < 8; ++row) {
+            uint8_t bits = 0;
+            for (int col = 0; col < 8; ++col) {
+                const auto* line = static_cast<const Uint32*>(sheet->pixels) +
+                                   static_cast<size_t>((code / 16) * 8 + row) * (sheet->pitch / 4);
+                if ((line[(code % 16) * 8 + col] & 0xFF) != 0) bits |= static_cast<uint8_t>(0x80 >> col);
+            }
+            glyphs[code * 8 + row] = bits;
+        }
+    }
+    SDL_FreeSurface(sheet);
+    font.loadFromBytes(glyphs);
+    return true;
+}
+
+int mismatchedPixels(SDL_Surface* surface, SDL_Surface* image, int x, int y) {
+    if (!surface || !image || x < 0 || y < 0 || x + image->w > surface->w || y + image->h > surface->h) return -1;
+    int bad = 0;
+    for (int j = 0; j < image->h; ++j) {
+        const auto* want = static_cast<const Uint32*>(image->pixels) + static_cast<size_t>(j) * (image->pitch / 4);
+        const auto* got =
+            static_cast<const Uint32*>(surface->pixels) + static_cast<size_t>(y + j) * (surface->pitch / 4) + x;
+        for (int i = 0; i < image->w; ++i) bad += (want[i] | 0xFF) != (got[i] | 0xFF);  // alpha aside
+    }
+    return bad;
+}
+
+int mismatchedPixels(const test_support::RgbaImage& picture, SDL_Surface* image, int x, int y) {
+    if (!image || x < 0 || y < 0 || x + image->w > picture.width || y + image->h > picture.height) return -1;
+    int bad = 0;
+    for (int j = 0; j < image->h; ++j) {
+        const auto* want = static_cast<const Uint32*>(image->pixels) + static_cast<size_t>(j) * (image->pitch / 4);
+        for (int i = 0; i < image->w; ++i) {
+            // RGBA8888 keeps red on top; the picture keeps it in the low byte.
+            Uint32 w = want[i];
+            Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
+            bad += (picture.at(x + i, y + j) & 0xFFFFFF) != asPicture;
+        }
+    }
+    return bad;
+}
+
+test_support::RgbaImage crop(const test_support::RgbaImage& picture, int x, int y, int w, int h) {
+    test_support::RgbaImage out;
+    if (x < 0 || y < 0 || x + w > picture.width || y + h > picture.height) return out;
+    out.width = w;
+    out.height = h;
+    out.pixels.resize(static_cast<size_t>(w) * h);
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) out.pixels[static_cast<size_t>(j) * w + i] = picture.at(x + i, y + j);
+    return out;
+}
+
+int findIcon(const test_support::RgbaImage& shot, const std::string& name, SDL_Rect covered, int top) {
+    SDL_Surface* icon = loadGeneratedImage(name);
+    if (!icon) return -1;
+    int found = -1;
+    for (int y = top; y <= top + 1 && found < 0; ++y) {
+        for (int x = 0; x + icon->w <= shot.width && y + icon->h <= shot.height && found < 0; ++x) {
+            bool same = true;
+            for (int j = 0; j < icon->h && same; ++j) {
+                const auto* row = static_cast<const Uint32*>(icon->pixels) + static_cast<size_t>(j) * (icon->pitch / 4);
+                for (int i = 0; i < icon->w && same; ++i) {
+                    SDL_Point p = {i, j};
+                    if (SDL_PointInRect(&p, &covered)) continue;
+                    Uint32 w = row[i];
+                    Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
+                    same = (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture;
+                }
+            }
+            if (same) found = x;
+        }
+    }
+    SDL_FreeSurface(icon);
+    return found;
+}
+
+}  // namespace window_test
