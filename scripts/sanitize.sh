@@ -6,6 +6,12 @@
 # targets are clang's: -fsanitize=fuzzer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# A build-san/ configured with another compiler (older trees used GCC) is
+# configured afresh: CMake cannot switch the compiler of an existing cache.
+cache="$root/build-san/CMakeCache.txt"
+if [ -f "$cache" ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++' "$cache"; then
+  rm -rf "$cache" "$root/build-san/CMakeFiles"
+fi
 cmake -S "$root" -B "$root/build-san" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release -DKESTRIX_SANITIZE=ON -DKESTRIX_FUZZ=ON >/dev/null
 cmake --build "$root/build-san" -j"$(nproc)"
 export ASAN_OPTIONS="halt_on_error=1:exitcode=86"
