@@ -525,14 +525,12 @@ void Z80CPU::ed_im() {
 
 // The IM 2 acknowledge: i W W P P after its six T-states, 19 T-states in all, 7 us.
 void Z80CPU::im_2() {
+    // PC goes onto the stack as for a CALL; the table read takes the jump's place.
+    if (step < 3) {
+        pushPcAndJump(step);
+        return;
+    }
     switch (step) {
-        case 0: init_incdec_reg16(PairDecrement, PairSP, PairOffBus, PairSP); break;
-        case 1:
-            init_incdec_reg16(PairDecrement, PairSP, PairOnBus, PairSP);
-            dataLatch = uint8_t(PC >> 8);
-            request(BusStackWrite);
-            break;
-        case 2: requestStackWrite(getSP(), uint8_t(PC)); break;
         case 3:
             PC = uint16_t((I << 8) | intVector);
             requestReadPc();

@@ -61,10 +61,7 @@ protected:
         ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
         fullscreen = false;
         // The drawing hooks as in a window, whatever mode the last test left.
-        const bool headless = headlessMode;
-        headlessMode = false;
-        installFrontendServices();
-        headlessMode = headless;
+        test_support::installWindowHooks();
         loadStatusImages(true);
         computeIndicatorRects();
         ASSERT_NE(fdc, nullptr);
@@ -79,17 +76,12 @@ protected:
         flipsDuringFrames = 0;
         rewindsDuringFrames = 0;
         frameProbe = compareAcrossFrame;
-        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        thread = test_support::startEmulationThread();
         ASSERT_NE(thread, nullptr);
     }
 
     void TearDown() override {
-        if (thread) {
-            stopRun();
-            mainLoopEnd = 1;
-            SDL_WaitThread(thread, nullptr);
-            thread = nullptr;
-        }
+        test_support::endEmulationThread(thread);
         frameProbe = nullptr;
         frontendHooks = FrontendHooks{};
         forgetStatusImages(true);

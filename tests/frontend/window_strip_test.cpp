@@ -21,6 +21,7 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
+#include "support/machine_fixture.h"
 #include "support/temp_home.h"
 #include "video/monitor.h"
 #include "support/window_test_images.h"
@@ -68,10 +69,7 @@ protected:
         running = 0;
         if (sharedRomsPresent()) startCPC();  // a 6128 with its disk controller
         // The drawing hooks as in a window, whatever mode the last test left.
-        const bool headless = headlessMode;
-        headlessMode = false;
-        installFrontendServices();
-        headlessMode = headless;
+        test_support::installWindowHooks();
         loadStatusImages(true);
         computeIndicatorRects();
     }

@@ -126,16 +126,11 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         changesDuringFrames = 0;
         frameProbe = compareAcrossFrame;
-        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        thread = test_support::startEmulationThread();
         ASSERT_NE(thread, nullptr);
     }
     void TearDown() override {
-        if (thread) {
-            stopRun();
-            mainLoopEnd = 1;
-            SDL_WaitThread(thread, nullptr);
-            thread = nullptr;
-        }
+        test_support::endEmulationThread(thread);
         frameProbe = nullptr;
         Config::TearDown();
     }

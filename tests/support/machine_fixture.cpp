@@ -130,4 +130,21 @@ bool waitForFrames(uint32_t more) {
     return framesEmulated >= target;
 }
 
+SDL_Thread* startEmulationThread() { return SDL_CreateThread(runCPC, "runCPC", nullptr); }
+
+void endEmulationThread(SDL_Thread*& thread) {
+    if (!thread) return;
+    stopRun();
+    mainLoopEnd = 1;
+    SDL_WaitThread(thread, nullptr);
+    thread = nullptr;
+}
+
+void installWindowHooks() {
+    const bool headless = headlessMode;
+    headlessMode = false;
+    installFrontendServices();
+    headlessMode = headless;
+}
+
 }  // namespace test_support

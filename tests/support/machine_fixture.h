@@ -26,6 +26,8 @@
 #include "video/gate_array.h"
 #include "video/monitor.h"
 
+struct SDL_Thread;
+
 namespace test_support {
 
 struct MachineSetup {
@@ -126,5 +128,12 @@ inline void programFirmwareCrtc() {
     const uint8_t values[16] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, 0x30, 0, 0, 0};
     for (uint8_t r = 0; r < 16; ++r) crtcWrite(r, values[r]);
 }
+
+// The real emulation thread, for tests that race the main thread against it;
+// the end stops the emulation, ends the thread's loop and waits for it.
+SDL_Thread* startEmulationThread();
+void endEmulationThread(SDL_Thread*& thread);
+// The front-end's hooks as a window installs them, whatever mode is set.
+void installWindowHooks();
 
 }  // namespace test_support
