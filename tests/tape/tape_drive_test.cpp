@@ -93,6 +93,14 @@ TEST_F(TapeDeck, RewindPastTheEndLeavesTheDeckAtTheEndWithLevelLow) {
     EXPECT_TRUE(tape->playKey);
 }
 
+// The index entries the deck announces to the front-end, from now on.
+std::vector<uint32_t>& announcedBlocks() {
+    static std::vector<uint32_t> shown;
+    shown.clear();
+    frontendHooks.showTapeBlockText = [](uint32_t entry) { shown.push_back(entry); };
+    return shown;
+}
+
 TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
     beginTableDataPulse();
     tapeCpcFreq = 1.0f;
@@ -102,10 +110,7 @@ TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
     addTapeIndex(0x10);
     pushPulse(10);
     checkEndTableDataPulse();
-    std::vector<uint32_t> shown;
-    static std::vector<uint32_t>* sink;
-    sink = &shown;
-    frontendHooks.showTapeBlockText = [](uint32_t entry) { sink->push_back(entry); };
+    std::vector<uint32_t>& shown = announcedBlocks();
 
     motorAndPlay();
     run(kTapeMotorStartUs);
@@ -132,10 +137,7 @@ TEST_F(TapeDeck, EveryBlockPassedBetweenTwoDeliveriesIsAnnounced) {
     addTapeIndex(0x22);
     pushPulse(10);
     checkEndTableDataPulse();
-    std::vector<uint32_t> shown;
-    static std::vector<uint32_t>* sink;
-    sink = &shown;
-    frontendHooks.showTapeBlockText = [](uint32_t entry) { sink->push_back(entry); };
+    std::vector<uint32_t>& shown = announcedBlocks();
 
     motorAndPlay();
     run(kTapeMotorStartUs + 60);
