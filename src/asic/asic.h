@@ -80,7 +80,7 @@ public:
 
     void reset();
     // One frame: 19968 steps of one microsecond, the gate array's step shape.
-    void clock();
+    bool clock();
     void clockMicrosecond();
     void call_cpu();
 
@@ -132,6 +132,10 @@ public:
         dmaPhase = dcsr & 7 ? 0 : 2;
     }
     void plusHsyncStep() { hsyncWork(); }
+    // The Plus's video interrupt is the raster one while PRI is set.
+    InterruptSource interruptSource() const {
+        return videoIntPending ? (pri ? InterruptSource::Raster : InterruptSource::Video) : InterruptSource::Dma;
+    }
     void counterInterrupt() {
         if (!pri) raiseVideoInterrupt();
     }

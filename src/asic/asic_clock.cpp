@@ -9,8 +9,8 @@ void asicCPC::raiseVideoInterrupt() {
 }
 
 // The WAIT pin as it stands: for callers that drive it themselves.
-void asicCPC::call_cpu() { cpuTState<asicCPC, Z80CPU::WaitFromPin>(); }
+void asicCPC::call_cpu() { cpuTState<asicCPC, Z80CPU::WaitFromPin, false>(); }
 
 void asicCPC::clockMicrosecond() { runSteps<asicCPC>(1); }
 
-void asicCPC::clock() { runFrame<asicCPC>(); }
+bool asicCPC::clock() { return runFrame<asicCPC>(); }

@@ -1,3 +1,4 @@
+#include "frontend/monitor_session.h"
 #include "frontend/frontend_services.h"
 
 #include "frontend/autorun.h"
@@ -57,6 +58,7 @@ void installFrontendServices() {
     frontendHooks.enableJoystick = enableJoystickOption;
     frontendHooks.enableGunStick = enableGunStickOption;
     frontendHooks.setKeymap = setKeymapMode;
+    frontendHooks.debuggerStopped = debuggerStoppedOnEmulationThread;
     frontendHooks.joystickCheckOnReset = joystickCheckOnReset;
     if (headlessMode) return;
     frontendHooks.redrawModelIcon = refreshImageCPC;

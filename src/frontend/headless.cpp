@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frontend/monitor_session.h"
 #include "frontend/screenshot.h"
 #include "machine/emulation_thread.h"
 #include "machine/shared_flag.h"
@@ -67,18 +68,31 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
     return true;
 }
 
+// One frame, or what is left of it before the debugger stops it; true when
+// a whole frame has passed (also one the machine did not run) and false once the run should end.
+static bool headlessFrame(bool& frameEnded) {
+    frameEnded = false;
+    if (!headlessMonitorTurn()) return false;
+    frameEnded = !running || runOneFrame();
+    return true;
+}
+
 int runHeadlessFrames(const HeadlessOptions& options) {
     int i = 0;
-    for (; i < options.frames && i < options.benchSkip && !loadFlag(mainLoopEnd); ++i) {
-        if (running) runOneFrame();
+    bool frameEnded = false;
+    while (i < options.frames && i < options.benchSkip && !loadFlag(mainLoopEnd)) {
+        if (!headlessFrame(frameEnded)) break;
+        if (frameEnded) ++i;
     }
     CALLGRIND_START_INSTRUMENTATION;
     auto start = std::chrono::steady_clock::now();
     int framesRun = 0;
-    for (; i < options.frames && !loadFlag(mainLoopEnd); ++i) {
-        if (!running) continue;
-        runOneFrame();
-        ++framesRun;
+    while (i < options.frames && !loadFlag(mainLoopEnd)) {
+        const bool wasRunning = running;
+        if (!headlessFrame(frameEnded)) break;
+        if (!frameEnded) continue;
+        ++i;
+        if (wasRunning) ++framesRun;
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     CALLGRIND_STOP_INSTRUMENTATION;

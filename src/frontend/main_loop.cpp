@@ -1,3 +1,4 @@
+#include "frontend/monitor_session.h"
 #include "frontend/main_loop.h"
 
 #include "frontend/autorun.h"
@@ -123,6 +124,11 @@ void mainWindowEvent(const SDL_Event& e) {
             break;
         case SDL_KEYDOWN: {
             SDL_Scancode key = e.key.keysym.scancode;
+            // Pause/Break, which no CPC key is mapped to, stops the machine into an attached monitor.
+            if (key == SDL_SCANCODE_PAUSE && monitorAttached()) {
+                if (!e.key.repeat) breakIntoMonitor();
+                break;
+            }
             if (!hostKeyEvent(e.key) && key < SDL_NUM_SCANCODES && !e.key.repeat) {
                 modifiersAtPress[key] = e.key.keysym.mod;
             }
@@ -324,6 +330,7 @@ void runMainLoop() {
         applyHostKeyQueue();
         pasteStep();
         runMainThreadActions();
+        windowMonitorTurn();
         tapeDeliverFrontEndNotices();
         if (loadFlag(mainLoopEnd)) break;
         if (frameskip > 0) {

@@ -1,3 +1,4 @@
+#include "frontend/monitor_session.h"
 #include "frontend/startup.h"
 
 #include <SDL.h>
@@ -32,6 +33,7 @@ void shutdown() {
         thread = nullptr;
         SDL_Log("Thread returned value: %d\n", value);
     }
+    endMonitorSession();
     writeBackAllDisks();
     endCPC();
     SDL_end();
@@ -58,6 +60,11 @@ int kestrixMain(int argc, char** argv) {
         return 2;
     }
     headlessMode = headless.enabled;
+    MonitorOptions monitorOptions;
+    if (!extractMonitorOptions(argc, argv, monitorOptions)) {
+        printUsage(argv[0]);
+        return 2;
+    }
 
     storeFlag(mainLoopEnd, 0);
     mainWindow_drop_mfile = false;
@@ -128,6 +135,11 @@ int kestrixMain(int argc, char** argv) {
         shutdown();
         // Scripts tell a refused command line from a help request.
         return headlessMode && !commandLineHelp ? 2 : 0;
+    }
+    if (!startMonitorSession(monitorOptions)) {
+        storeFlag(mainLoopEnd, 1);
+        shutdown();
+        return 2;
     }
 
     int exitCode = 0;

@@ -66,6 +66,9 @@ const char* const kUsageLines[] = {
     "  --bench - print the emulation speed after the headless frames",
     "  --snapshot=SNA file written after the headless frames",
     "  --bench-skip=number of first frames left out of the --bench timing",
+    "  --monitor - debugger commands from standard input, answers on standard output",
+    "  --monitor-port=N - the same commands over TCP on 127.0.0.1 port N",
+    "  --symbols=FILE - labels for the debugger (NAME EQU value lines), repeatable",
 };
 
 // Long options without a short letter; all but --version take an argument.

@@ -1,6 +1,7 @@
 #include "machine/emulation_thread.h"
 
 #include "asic/asic.h"
+#include "debug/debugger.h"
 #include "machine/cpc.h"
 #include "machine/frontend_hooks.h"
 #include "machine/memory.h"
@@ -29,17 +30,18 @@ bool headlessMode = false;
 std::atomic<uint32_t> framesEmulated{0};
 void (*frameProbe)(FramePoint point) = nullptr;
 
-void runOneFrame() {
-    if (isPlusModel(cpcType)) {
-        as->clock();
-    } else {
-        ga->clock();
-    }
+bool runOneFrame() {
+    const bool ended = isPlusModel(cpcType) ? as->clock() : ga->clock();
+    // Emulated time moves on by whole frames (the timed actions count within one).
+    if (!ended) return false;
     advanceEmulatedTime(kFrameMicroseconds);
     framesEmulated.fetch_add(1, std::memory_order_relaxed);
+    return true;
 }
 
 void run() {
+    // Running again lets a debugger stop go.
+    if (debugger.stopped()) debugger.resume();
     if (!running) {
         running = 1;
         frontendHooks.restorePictureModulation();
@@ -107,7 +109,8 @@ void freeRun() {
 int runCPC(void*) {
     double deadline = SDL_GetTicks() + static_cast<double>(kFramePeriodMs);
     while (!loadFlag(mainLoopEnd)) {
-        if (!running) {
+        // A debugger stop holds the machine until the debugger lets it go.
+        if (!running || debugger.stopped()) {
             SDL_Delay(19);
             deadline = SDL_GetTicks();
             continue;
@@ -122,9 +125,11 @@ int runCPC(void*) {
             continue;
         }
         if (frameProbe) frameProbe(FramePoint::frameStart);
-        runOneFrame();
+        const bool frameEnded = runOneFrame();
         if (frameProbe) frameProbe(FramePoint::frameEnd);
         cpcIsRunning = 0;
+        if (debugger.stopped()) frontendHooks.debuggerStopped();
+        if (!frameEnded) continue;
         if (loadFlag(freeRunEnable)) continue;
         double now = SDL_GetTicks();
         if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));

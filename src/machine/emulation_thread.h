@@ -49,5 +49,6 @@ void runstop();
 void pauseRun();
 void freeRun();
 int runCPC(void* unused);
-// One video frame of the whole machine, on the clock of the current model.
-void runOneFrame();
+// One video frame of the whole machine, on the clock of the current model:
+// false when the debugger stopped it (the next call goes on with it).
+bool runOneFrame();

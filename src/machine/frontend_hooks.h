@@ -39,6 +39,8 @@ struct FrontendHooks {
     void (*enableJoystick)() = [] {};
     void (*enableGunStick)() = [] {};
     bool (*setKeymap)(const char* mode) = [](const char*) { return true; };  // "char" or "position"
+    // The debugger stopped the machine (called on the emulation thread, once a stop).
+    void (*debuggerStopped)() = [] {};
 };
 
 extern FrontendHooks frontendHooks;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "debug/debugger.h"
 #include "disk/fdc765.h"
 #include "machine/cpu.h"
 #include "machine/timed_actions.h"
@@ -113,9 +114,25 @@ template <class Chip>
 // Inlined into the step; only an IORQ edge leaves it for the bus decoder.
 // WAIT is low in the first T-state of each microsecond and high in the
 // other three: the step passes it, so no pin is written for it.
-template <class Chip, Z80CPU::WaitInput Wait>
+template <class Chip, Z80CPU::WaitInput Wait, bool Watched>
 [[gnu::always_inline]] inline void gaCPC::cpuTState() {
-    if (cpu->clockWith<Wait>() && (cpu->iorq ? 1 : 0) != lastIorq) ioEdge<Chip>();
+    if (cpu->clockWith<Wait>() && (cpu->iorq ? 1 : 0) != lastIorq) {
+        if constexpr (Watched) {
+            if (cpu->iorq && cpu->m1) debugger.interruptAcknowledged(static_cast<Chip*>(this)->interruptSource());
+        }
+        ioEdge<Chip>();
+        if constexpr (Watched) {
+            if (cpu->iorq && !cpu->m1) debugger.ioEdge(cpu->addressBus, cpu->dataBus, cpu->wr);
+        }
+    }
+}
+
+// What the watched step tells the debugger of the memory request it served:
+// a data read or write once, on the T-state that ends its wait.
+inline void gaCPC::watchMemory() {
+    if (!cpu->mreq) return;
+    if (cpu->phase == Z80CPU::PhReadT3) debugger.memoryAccess(cpu->addressBus, cpu->dataBus, false);
+    else if (cpu->phase == Z80CPU::PhWriteT3) debugger.memoryAccess(cpu->addressBus, cpu->dataBus, true);
 }
 
 inline void gaCPC::syncSound() {
@@ -164,7 +181,10 @@ inline void gaCPC::clockPeripherals() {
 // first), the memory request served after the first and an I/O request on
 // its IORQ edge; the AY with the audio sample; the first video byte of the
 // next character; the floppy controller, the drives and the deck.
-template <class Chip>
+//
+// The watched step (a debugger is armed) is the same step telling the
+// debugger of memory requests, I/O edges and the CRTC's counters.
+template <class Chip, bool Watched>
 [[gnu::always_inline]] inline void gaCPC::step() {
     Chip& chip = *static_cast<Chip*>(this);
     shiftB = derived.videoPair[1];
@@ -175,6 +195,7 @@ template <class Chip>
     chip.plusBeforeCrtcClock();
     const bool onlyCounted = crtc->crtc_clock();
     derived.crtcOnlyCounted = onlyCounted;
+    if constexpr (Watched) debugger.crtcClocked();
     if (crtcHsyncLast) {
         gateArrayHsync();
         chip.plusHsyncStep();
@@ -184,9 +205,10 @@ template <class Chip>
     startHalf(shiftA);
     chip.plusHalf();
     const bool firstHalfAhead = halfFirstTicks(0, 1, !onlyCounted);
-    cpuTState<Chip, Z80CPU::WaitLow>();
+    cpuTState<Chip, Z80CPU::WaitLow, Watched>();
     if (!onlyCounted) crtcHsyncEdge<Chip>();
     chip.serviceMemory();
+    if constexpr (Watched) watchMemory();
     // Ticks 1-7 before the AY and T-state 2, for speed: nothing after the
     // HSYNC edge touches the beam, its sync inputs, `blank` or the half's
     // colours before the next half. A half drawn ahead at tick 0 needs them
@@ -201,7 +223,7 @@ template <class Chip>
         syncSound();
         mixAudioFrame();
     }
-    cpuTState<Chip, Z80CPU::WaitHigh>();
+    cpuTState<Chip, Z80CPU::WaitHigh, Watched>();
 
     // The first byte of the next character, then ticks 8-15 with T-states 3
     // and 4: the whole half before them, as the processor's I/O and the
@@ -215,8 +237,8 @@ template <class Chip>
     startHalf(shiftB);
     chip.plusHalf();
     halfFirstTicks(8, 8, false);
-    cpuTState<Chip, Z80CPU::WaitHigh>();
-    cpuTState<Chip, Z80CPU::WaitHigh>();
+    cpuTState<Chip, Z80CPU::WaitHigh, Watched>();
+    cpuTState<Chip, Z80CPU::WaitHigh, Watched>();
 
     // The controller, the drives and the deck: one subtraction and its
     // borrow while all of them are quiet (clockPeripherals).
@@ -233,7 +255,7 @@ inline void gaCPC::bringUpToDate() {
 // a run, as anything may have changed since; what it leaves in arrears is
 // brought up to date after it, for whoever looks next.
 template <class Chip>
-inline void gaCPC::runSteps(uint32_t count) {
+inline void gaCPC::beginSteps() {
     latchVideoAddress();
     // IORQ edges are looked for only where the processor writes the pin; a
     // reset between runs lowers it behind the bus decoder's back.
@@ -242,23 +264,53 @@ inline void gaCPC::runSteps(uint32_t count) {
     derived.crtcOnlyCounted = false;
     pensChanged();
     fillBorderRow();
-    for (; count; --count) step<Chip>();
-    bringUpToDate();
 }
 
 template <class Chip>
-inline void gaCPC::runFrame() {
+inline void gaCPC::runSteps(uint32_t count) {
+    beginSteps<Chip>();
+    for (; count; --count) step<Chip, false>();
+    bringUpToDate();
+}
+
+// The steps run until the debugger stops the machine: how many ran.
+template <class Chip>
+[[gnu::noinline]] uint32_t gaCPC::runWatchedSteps(uint32_t count) {
+    beginSteps<Chip>();
+    uint32_t ran = 0;
+    while (ran < count) {
+        step<Chip, true>();
+        ++ran;
+        if (debugger.afterStep()) break;
+    }
+    bringUpToDate();
+    return ran;
+}
+
+// A frame the debugger stopped goes on where it stopped at the next call.
+template <class Chip>
+inline bool gaCPC::runFrame() {
     // The steps left, in a register; runctr shows them between runs of steps.
-    uint32_t left = frame_step_detail::kStepsPerFrame;
+    uint32_t left = frameStepsLeft ? frameStepsLeft : frame_step_detail::kStepsPerFrame;
+    frameStepsLeft = 0;
     runctr = left;
     while (left) {
         // Headless timed actions (autorun keys) fall due at their own microsecond.
         const uint32_t pauseAt = timedActionDueRunctr(left);
         if (left > pauseAt) {
-            runSteps<Chip>(left - pauseAt);
-            left = pauseAt;
+            if (__builtin_expect(debugger.armed(), 0)) {
+                left -= runWatchedSteps<Chip>(left - pauseAt);
+                if (debugger.stopped()) {
+                    runctr = frameStepsLeft = left;
+                    return left == 0;
+                }
+            } else {
+                runSteps<Chip>(left - pauseAt);
+                left = pauseAt;
+            }
         }
         runctr = left;
         if (left) runTimedActionsDue(left);
     }
+    return true;
 }

@@ -77,8 +77,8 @@ void gaCPC::reset() {
 }
 
 // The WAIT pin as it stands: for callers that drive it themselves.
-void gaCPC::call_cpu() { cpuTState<gaCPC, Z80CPU::WaitFromPin>(); }
+void gaCPC::call_cpu() { cpuTState<gaCPC, Z80CPU::WaitFromPin, false>(); }
 
 void gaCPC::clockMicrosecond() { runSteps<gaCPC>(1); }
 
-void gaCPC::clock() { runFrame<gaCPC>(); }
+bool gaCPC::clock() { return runFrame<gaCPC>(); }

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "debug/debugger.h"
 #include "z80/z80cpu.h"
 
 class gaCPC {
@@ -120,8 +121,9 @@ public:
     gaCPC();
 
     void reset();
-    // One frame: 19968 steps of one microsecond.
-    void clock();
+    // One frame: 19968 steps of one microsecond; false when the debugger
+    // stopped it (the next call goes on with it).
+    bool clock();
     // One microsecond of the whole machine (clock() repeats it).
     void clockMicrosecond();
     // Ends a quiet spell of the controller, drives and deck (see
@@ -138,6 +140,8 @@ public:
     // The memory side of a step: one read or write for the processor's request.
     void serviceMemory();
     uint8_t readMemory(uint16_t address) const;
+    // The block the processor reads in page 0-3 now.
+    const uint8_t* readBlock(unsigned pageIndex) const;
     void mapReads();
 
     void change_monitor_update() {
@@ -182,10 +186,18 @@ public:
     // The frame and the step shape shared with the Plus ASIC (video/frame_step.h):
     // `Chip` supplies serviceMemory, serviceIoEdge and raiseVideoInterrupt, bound
     // at compile time so that neither clock pays for the other's differences.
-    template <class Chip> void runFrame();
+    // False when the debugger stopped the frame; the next call goes on with it.
+    template <class Chip> bool runFrame();
+    template <class Chip> void beginSteps();
     template <class Chip> void runSteps(uint32_t count);
-    template <class Chip> void step();
-    template <class Chip, Z80CPU::WaitInput Wait> void cpuTState();
+    template <class Chip> uint32_t runWatchedSteps(uint32_t count);
+    template <class Chip, bool Watched> void step();
+    template <class Chip, Z80CPU::WaitInput Wait, bool Watched> void cpuTState();
+    void watchMemory();
+    // Steps left of a frame the debugger stopped, 0 between frames.
+    uint32_t frameStepsLeft = 0;
+    // Which interrupt the processor acknowledges (for the debugger).
+    InterruptSource interruptSource() const { return InterruptSource::Video; }
     template <class Chip> void ioEdge();
     void raiseVideoInterrupt();
 
@@ -213,7 +225,6 @@ protected:
     void ioWrite(uint16_t port, uint8_t data);
     void ioDevices(uint16_t port);
     void ioWriteRamAndPrinter(uint16_t port, uint8_t data, bool gateArrayTookIt);
-    const uint8_t* readBlock(unsigned pageIndex) const;
     void clockPeripherals();
     void buildPixelTables();
 };

@@ -35,7 +35,7 @@ TEST_P(ReferenceStep, EveryFrameMatchesTheFrameClock) {
     std::vector<std::string> options;
     std::string missing;
     if (!e2e::prepareOptions(home, c.options, options, missing)) GTEST_SKIP() << missing << " not found";
-    const std::vector<FrameRecord> fast = recordRun(home, options, c.audio, c.frames, runOneFrame);
+    const std::vector<FrameRecord> fast = recordRun(home, options, c.audio, c.frames, [] { runOneFrame(); });
     ASSERT_EQ(fast.size(), static_cast<size_t>(c.frames)) << "the machine did not start with " << c.options;
     const std::vector<FrameRecord> reference = recordRun(home, options, c.audio, c.frames, referenceRunOneFrame);
     EXPECT_EQ(firstDifference(fast, reference), "");
