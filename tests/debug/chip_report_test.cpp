@@ -38,7 +38,7 @@ void expectKeys(const Report& report, const std::vector<std::string>& keys, cons
 
 std::vector<std::string> numbered(const char* stem, int count) {
     std::vector<std::string> keys;
-    for (int n = 0; n < count; ++n) keys.push_back(stem + std::to_string(n));
+    for (int n = 0; n < count; ++n) keys.push_back(std::string(stem).append(std::to_string(n)));
     return keys;
 }
 
@@ -65,8 +65,8 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
 
     const Report crtcReport = parse(reportCrtc());
     expectKeys(crtcReport,
-               join(numbered("R", 18), {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA",
-                                        "skew", "adjust"}),
+               join(numbered("R", 18),
+                    {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA", "skew", "adjust"}),
                "crtc");
     EXPECT_EQ(crtcReport.at("R12"), "&2C");
     EXPECT_EQ(crtcReport.at("R7"), "&1E");
@@ -87,8 +87,9 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
     EXPECT_EQ(gaReport.at("ram.page1"), "4");
 
     const Report ayReport = parse(reportAy());
-    expectKeys(ayReport, join(numbered("R", 16), {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape",
-                                                  "env.step", "env.period", "bdir", "bc1"}),
+    expectKeys(ayReport,
+               join(numbered("R", 16), {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape", "env.step",
+                                        "env.period", "bdir", "bc1"}),
                "ay");
     EXPECT_EQ(ayReport.at("R0"), "&34");
     EXPECT_EQ(ayReport.at("A.period"), "564");
@@ -103,8 +104,9 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
     EXPECT_EQ(ppiReport.at("key.line"), "5");
 
     const Report fdcReport = parse(reportFdc());
-    expectKeys(fdcReport, {"phase", "cmd", "msr", "st0", "st1", "st2", "st3", "result", "drive0.track", "drive0.motor",
-                           "drive0.disk", "drive0.wp", "drive0.changed", "drive1.side"},
+    expectKeys(fdcReport,
+               {"phase", "cmd", "msr", "st0", "st1", "st2", "st3", "result", "drive0.track", "drive0.motor",
+                "drive0.disk", "drive0.wp", "drive0.changed", "drive1.side"},
                "fdc");
     EXPECT_EQ(fdcReport.at("phase"), "command");
     EXPECT_EQ(fdcReport.at("cmd"), "seek");
@@ -154,7 +156,7 @@ TEST_F(ReportPlus, AsicReportFollowsTheRegisterPage) {
                                      0x39, 0x9C, 0x46, 0x2B, 0x15, 0x8A, 0xCD, 0xEE};
     for (uint8_t b : kUnlock) asic_test::asicIo(0xBC00, b);
     asic_test::asicIo(0x7F00, 0xB8);  // RMR2: the page at &4000
-    as->mWrite(0x2008 + 0, 0x40);      // sprite 1: x &140, y &21, zoom 1 x 2
+    as->mWrite(0x2008 + 0, 0x40);     // sprite 1: x &140, y &21, zoom 1 x 2
     as->mWrite(0x2008 + 1, 0x01);
     as->mWrite(0x2008 + 2, 0x21);
     as->mWrite(0x2008 + 4, 0x06);

@@ -37,7 +37,9 @@ struct Client {
     ~Client() {
         if (fd >= 0) ::close(fd);
     }
-    void write(const std::string& text) const { ASSERT_EQ(::send(fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+    void write(const std::string& text) const {
+        ASSERT_EQ(::send(fd, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+    }
     // One line, or "<eof>" / "<timeout>".
     std::string readLine() {
         for (;;) {
