@@ -1,0 +1,40 @@
+// The whole Z80 instruction set, undocumented forms included, as text in
+// Zilog's notation, with what the instruction does to the flow of control
+// (for stepping over calls and out of routines).
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "debug/number_text.h"
+
+class SymbolTable;
+
+enum class InstructionFlow {
+    Plain,
+    Jump,
+    ConditionalJump,
+    Call,
+    ConditionalCall,
+    Restart,
+    Return,
+    ConditionalReturn,
+    Djnz,
+    BlockRepeat,  // LDIR LDDR CPIR CPDR INIR INDR OTIR OTDR
+    Halt
+};
+
+struct DisassembledInstruction {
+    uint16_t address = 0;
+    uint8_t length = 0;
+    uint8_t bytes[4] = {};  // the first length of them are the instruction's
+    std::string text;
+    InstructionFlow flow = InstructionFlow::Plain;
+    std::optional<uint16_t> target;  // of JP nn, JR, CALL, RST and DJNZ
+};
+
+// Reads the instruction at address (wrapping at &FFFF). Words and jump
+// targets that symbols names are shown by name; symbols may be null.
+DisassembledInstruction disassemble(uint16_t address, const std::function<uint8_t(uint16_t)>& read,
+                                    const SymbolTable* symbols, HexStyle style);

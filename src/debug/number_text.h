@@ -1,0 +1,16 @@
+// Numbers as CPC programmers write them: decimal, &BE80, #BE80, $BE80,
+// 0xBE80 and 0BE80H, read and written by the debugger's text pieces.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// True when the whole of text is one number that fits 32 bits.
+bool parseNumber(std::string_view text, uint32_t& value);
+
+enum class HexStyle { Ampersand, Hash };
+
+// Upper-case hex, zero-padded to digits, behind the style's sign: "&BE80".
+std::string hex(uint32_t value, int digits, HexStyle style);
+// The same into a buffer of at least 10 bytes, for callers that must not allocate; returns the length.
+int hexTo(char* out, uint32_t value, int digits, HexStyle style);
