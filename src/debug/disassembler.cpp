@@ -22,8 +22,8 @@ constexpr const char* kInterruptMode[8] = {"0", "0", "1", "2", "0", "0", "1", "2
 
 class Decoder {
 public:
-    Decoder(uint16_t address, const std::function<uint8_t(uint16_t)>& read, const SymbolTable* symbols,
-            HexStyle style, DisassembledInstruction& out)
+    Decoder(uint16_t address, const std::function<uint8_t(uint16_t)>& read, const SymbolTable* symbols, HexStyle style,
+            DisassembledInstruction& out)
         : address_(address), read_(read), symbols_(symbols), style_(style), out_(out) {
         out_.text.reserve(24);
     }
@@ -128,9 +128,7 @@ private:
                 reg8(y, z == 6);
                 put(',');
                 return reg8(z, y == 6);
-            case 2:
-                put(kAlu[y]);
-                return reg8(z);
+            case 2: put(kAlu[y]); return reg8(z);
             default: return mainHigh(op, y, z, p, q);
         }
     }
@@ -174,13 +172,9 @@ private:
                 if (p < 2) return put(kIndirect[p]);
                 return addressOperand();
             }
-            case 3:
-                put(q ? "DEC " : "INC ");
-                return pair(p, false);
+            case 3: put(q ? "DEC " : "INC "); return pair(p, false);
             case 4:
-            case 5:
-                put(z == 4 ? "INC " : "DEC ");
-                return reg8(y);
+            case 5: put(z == 4 ? "INC " : "DEC "); return reg8(y);
             case 6:
                 put("LD ");
                 reg8(y);
@@ -231,9 +225,7 @@ private:
                         put("IN A,(");
                         immediateByte();
                         return put(')');
-                    case 4:
-                        put("EX (SP),");
-                        return put(hl());
+                    case 4: put("EX (SP),"); return put(hl());
                     case 5: return put("EX DE,HL");
                     case 6: return put("DI");
                     default: return put("EI");
@@ -254,9 +246,7 @@ private:
                 }
                 // DD and FD after a prefix are caught in run(); ED here follows no prefix.
                 return ed(fetch());
-            case 6:
-                put(kAlu[y]);
-                return immediateByte();
+            case 6: put(kAlu[y]); return immediateByte();
             default:
                 put("RST ");
                 byte(uint8_t(op & 0x38));
@@ -313,12 +303,8 @@ private:
                 put("IN ");
                 put(y == 6 ? "F" : kReg8[y]);
                 return put(",(C)");
-            case 1:
-                put("OUT (C),");
-                return put(y == 6 ? "0" : kReg8[y]);
-            case 2:
-                put(q ? "ADC HL," : "SBC HL,");
-                return put(kPairSp[p]);
+            case 1: put("OUT (C),"); return put(y == 6 ? "0" : kReg8[y]);
+            case 2: put(q ? "ADC HL," : "SBC HL,"); return put(kPairSp[p]);
             case 3:
                 put("LD ");
                 if (q == 0) {
@@ -330,12 +316,8 @@ private:
                 put(',');
                 return addressOperand();
             case 4: return put("NEG");
-            case 5:
-                put(y == 1 ? "RETI" : "RETN");
-                return flow(InstructionFlow::Return);
-            case 6:
-                put("IM ");
-                return put(kInterruptMode[y]);
+            case 5: put(y == 1 ? "RETI" : "RETN"); return flow(InstructionFlow::Return);
+            case 6: put("IM "); return put(kInterruptMode[y]);
             default: {
                 static constexpr const char* kMisc[8] = {"LD I,A", "LD R,A", "LD A,I", "LD A,R",
                                                          "RRD",    "RLD",    "NOP*",   "NOP*"};

@@ -35,6 +35,6 @@ struct DisassembledInstruction {
 };
 
 // Reads the instruction at address (wrapping at &FFFF). Words and jump
-// targets that symbols names are shown by name; symbols may be null.
+// targets the symbol table names are shown by name; symbols may be null.
 DisassembledInstruction disassemble(uint16_t address, const std::function<uint8_t(uint16_t)>& read,
                                     const SymbolTable* symbols, HexStyle style);

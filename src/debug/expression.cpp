@@ -227,8 +227,7 @@ private:
 
 }  // namespace
 
-bool Expression::compile(std::string_view text, const ExpressionEnvironment& env, Expression& out,
-                         std::string& error) {
+bool Expression::compile(std::string_view text, const ExpressionEnvironment& env, Expression& out, std::string& error) {
     std::vector<Step> program;
     Parser parser(text, env, program);
     if (!parser.parse(error)) return false;

@@ -24,8 +24,7 @@ public:
     // (HL) (IX) (IY) (SP) (PC) as the byte at that address, and (e).
     // On failure out is left alone and error says what and where ("at 7",
     // counting from 1).
-    static bool compile(std::string_view text, const ExpressionEnvironment& env, Expression& out,
-                        std::string& error);
+    static bool compile(std::string_view text, const ExpressionEnvironment& env, Expression& out, std::string& error);
     // Non-zero means true; arithmetic wraps at 32 bits, comparisons are
     // unsigned. An expression never compiled evaluates to 0.
     uint32_t evaluate(const ExpressionEnvironment& env) const;

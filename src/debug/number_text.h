@@ -10,7 +10,8 @@ bool parseNumber(std::string_view text, uint32_t& value);
 
 enum class HexStyle { Ampersand, Hash };
 
-// Upper-case hex, zero-padded to digits, behind the style's sign: "&BE80".
+// Upper-case hex behind the style's sign, zero-padded to digits (wider when the
+// value needs it): "&BE80".
 std::string hex(uint32_t value, int digits, HexStyle style);
 // The same into a buffer of at least 10 bytes, for callers that must not allocate; returns the length.
 int hexTo(char* out, uint32_t value, int digits, HexStyle style);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 #include "debug/number_text.h"
 
@@ -84,17 +83,24 @@ bool SymbolTable::addFile(const std::string& path, std::string& error) {
         error = "cannot open " + path;
         return false;
     }
-    std::vector<char> data(kMaxFileBytes + 1);
-    const size_t n = std::fread(data.data(), 1, data.size(), file.get());
+    // Read in pieces up to one past the cap, so that neither a huge file nor
+    // one whose size cannot be known beforehand is held whole.
+    std::string data;
+    char piece[65536];
+    while (data.size() <= kMaxFileBytes) {
+        const size_t n = std::fread(piece, 1, sizeof piece, file.get());
+        data.append(piece, n);
+        if (n < sizeof piece) break;
+    }
     if (std::ferror(file.get())) {
         error = "cannot read " + path;
         return false;
     }
-    if (n > kMaxFileBytes) {
+    if (data.size() > kMaxFileBytes) {
         error = path + " is larger than " + std::to_string(kMaxFileBytes >> 20) + " MB";
         return false;
     }
-    addText(std::string_view(data.data(), n));
+    addText(data);
     return true;
 }
 

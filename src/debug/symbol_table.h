@@ -20,13 +20,13 @@ public:
     bool addFile(const std::string& path, std::string& error);
 
     std::optional<uint16_t> valueOf(std::string_view name) const;  // case-insensitive
-    const std::string* nameAt(uint16_t address) const;              // the first name given to that value
+    const std::string* nameAt(uint16_t address) const;             // the first name given to that value
     size_t size() const { return byName_.size(); }
     void clear();
 
     static constexpr size_t kMaxFileBytes = 8u << 20;
 
 private:
-    std::unordered_map<std::string, uint16_t> byName_;  // upper-case names
+    std::unordered_map<std::string, uint16_t> byName_;   // upper-case names
     std::unordered_map<uint16_t, std::string> byValue_;  // names as written
 };

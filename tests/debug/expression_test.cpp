@@ -13,9 +13,9 @@ struct Env : ExpressionEnvironment {
         const char* name;
         uint32_t value;
     };
-    static constexpr Name kNames[] = {{"A", 0x41},      {"B", 2},        {"BC", 0x0102},        {"HL", 0x9000},
-                                      {"SP", 0xC000},   {"PC", 0x4000},  {"AF'", 0x1234},       {"LOOP.END", 0x4010},
-                                      {"MY_SYM", 0x20}, {"IX", 0xA000},  {"IY", 0xB000}};
+    static constexpr Name kNames[] = {{"A", 0x41},      {"B", 2},       {"BC", 0x0102},  {"HL", 0x9000},
+                                      {"SP", 0xC000},   {"PC", 0x4000}, {"AF'", 0x1234}, {"LOOP.END", 0x4010},
+                                      {"MY_SYM", 0x20}, {"IX", 0xA000}, {"IY", 0xB000}};
     uint8_t mem[65536] = {};
     Env() {
         mem[0x9000] = 0x7E;

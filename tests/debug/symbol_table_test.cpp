@@ -99,6 +99,7 @@ TEST(SymbolTable, ReadsPasmosSymbolFileBackIntoTheListing) {
         at = uint16_t(at + d.length);
     }
     EXPECT_EQ(listing, "LD HL,message\nLD A,(HL)\nOR A\nRET Z\nCALL TXT_OUTPUT\nINC HL\nJR loop\n");
+    for (const std::string& path : {source, binary, symbols}) std::remove(path.c_str());
 }
 
 TEST(SymbolTable, SurvivesHostileFiles) {
