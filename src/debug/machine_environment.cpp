@@ -5,12 +5,14 @@
 
 #include "asic/asic.h"
 #include "debug/expression.h"
+#include "debug/memory_view.h"
 #include "debug/symbol_table.h"
 #include "machine/cpu.h"
 #include "machine/memory.h"
 #include "machine/model.h"
 #include "video/crtc6845.h"
 #include "video/gate_array.h"
+#include "video/gate_array_bus.h"
 
 namespace {
 
@@ -168,8 +170,10 @@ public:
 }  // namespace
 
 uint8_t processorView(uint16_t address) {
-    if (isPlusModel(cpcType)) return as ? as->readMemory(address) : 0xFF;
-    return ga ? ga->readMemory(address) : 0xFF;
+    uint8_t value = 0xFF;
+    std::string error;
+    peekMemory(MemorySpace::Cpu, 0, address, value, error);
+    return value;
 }
 
 bool mappingMatches(MappingKind kind, int index, uint16_t address) {

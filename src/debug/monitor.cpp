@@ -326,6 +326,7 @@ const std::vector<Command>& commands() {
          [](const Words& w, MonitorAnswer& a) {
              need(w, 2, "mem ADDR [LEN] [ram N|rom N|cart N|asic|lower]");
              const uint32_t start = valueOf(w[1]);
+             if (start > 0xFFFF) throw Failure{"address out of range: " + w[1]};
              size_t at = 2;
              uint32_t length = 64;
              if (w.size() > 2 && w[2] != "ram" && w[2] != "rom" && w[2] != "cart" && w[2] != "asic" &&

@@ -82,23 +82,25 @@ bool startMonitorSession(const MonitorOptions& options) {
         return false;
     }
     attached = options.standardInput || options.port > 0;
-    // A scripted session starts held, so that its first break points come before the first instruction.
-    if (attached && headlessMode) debugger.holdAtStart();
     return true;
 }
 
 bool monitorAttached() { return attached; }
 
+// A script's next command waits for the stop its last one ran into.
 bool headlessMonitorTurn() {
     if (!attached) return true;
+    // A scripted session starts held, so that its first break points come before the first instruction.
+    static bool started = false;
+    if (!started) {
+        started = true;
+        debugger.holdAtStart();
+    }
     MonitorLine line;
     while (!loadFlag(mainLoopEnd)) {
-        const bool held = debugger.stopped();
-        if (held) reportStop();
-        if (!(held ? waitMonitorLine(line, 100) : pollMonitorLine(line))) {
-            if (held) continue;
-            return true;
-        }
+        if (!debugger.stopped()) return true;
+        reportStop();
+        if (!waitMonitorLine(line, 100)) continue;
         const MonitorAnswer answer = runMonitorCommand(line.text);
         sendAnswer(line, answer);
         if (answer.quit) return false;

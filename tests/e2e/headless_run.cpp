@@ -24,7 +24,8 @@ std::string shellQuote(const std::string& s) {
 
 }  // namespace
 
-HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args) {
+HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args,
+                                  const std::string& inputFile) {
     std::string command("KESTRIX_HOME=");
     command += shellQuote(home);
     command += ' ';
@@ -34,6 +35,7 @@ HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std
         command += ' ';
         command += shellQuote(a);
     }
+    command += inputFile.empty() ? " < /dev/null" : " < " + shellQuote(inputFile);
     command += " 2>&1";
     HeadlessResult result;
     FILE* pipe = popen(command.c_str(), "r");

@@ -12,8 +12,10 @@ struct HeadlessResult {
     std::string output;  // stdout and stderr together
 };
 
-// Runs `kestrix --headless <args>` with KESTRIX_HOME set to `home`.
-HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args);
+// Runs `kestrix --headless <args>` with KESTRIX_HOME set to `home`, its
+// standard input from `inputFile` when one is named.
+HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args,
+                                  const std::string& inputFile = "");
 
 namespace test_support {
 
