@@ -4,7 +4,11 @@
 # and callgrind instructions per frame (exact and repeatable, whatever else
 # the machine is doing).
 #
-#   scripts/bench.sh [--runs=N] [--no-callgrind] [--only=REGEX]
+#   scripts/bench.sh [--runs=N] [--no-callgrind] [--only=REGEX] [--debug=exec|watch]
+#
+# --debug=exec sets one execution break point, --debug=watch one memory write
+# watch point, through the monitor, at an address the cases never reach: the
+# cost of the debugger's watched step.
 #
 # Each case runs some frames first (boot, typing, the start of loading) that
 # are neither timed nor profiled (--bench-skip), then the measured frames.
@@ -17,12 +21,15 @@ shared="${KESTRIX_SHARED:-$root/../shared}"
 runs=3
 callgrind=1
 only=""
+monitor_script=""
 for arg in "$@"; do
   case "$arg" in
     --runs=*) runs="${arg#--runs=}" ;;
     --no-callgrind) callgrind=0 ;;
     --only=*) only="${arg#--only=}" ;;
-    *) echo "usage: $0 [--runs=N] [--no-callgrind] [--only=REGEX]" >&2; exit 2 ;;
+    --debug=exec) monitor_script='break &3FFF\ncontinue\n' ;;
+    --debug=watch) monitor_script='watch w &3FFF\ncontinue\n' ;;
+    *) echo "usage: $0 [--runs=N] [--no-callgrind] [--only=REGEX] [--debug=exec|watch]" >&2; exit 2 ;;
   esac
 done
 
@@ -76,13 +83,18 @@ cases=(
   "6128+ sprites|100|3000|150|${sprites_cpr:+-c 6128+ -p '$sprites_cpr'}"
 )
 
-# Argument strings -> array (eval keeps the quoted words whole).
-split_args() { eval "args=($1)"; }
+# Argument strings -> array (eval keeps the quoted words whole); with --debug
+# the monitor reads its script from standard input.
+split_args() {
+  eval "args=($1)"
+  if [ -n "$monitor_script" ] && [ ${#args[@]} -gt 0 ]; then args+=(--monitor); fi
+}
+monitor_input() { printf "${monitor_script:-}"; }
 
 # Runs one headless session; prints "frames seconds" from the --bench line, or nothing.
 timed_run() {
   local out
-  out="$(KESTRIX_HOME="$home" "$kestrix" --headless --bench --frames="$1" --bench-skip="$2" "${args[@]}" 2>/dev/null)" || return 0
+  out="$(monitor_input | KESTRIX_HOME="$home" "$kestrix" --headless --bench --frames="$1" --bench-skip="$2" "${args[@]}" 2>/dev/null)" || return 0
   sed -n 's/^frames \([0-9]*\), seconds \([0-9.]*\),.*/\1 \2/p' <<<"$out"
 }
 
@@ -90,7 +102,7 @@ timed_run() {
 cannot_start() {
   if [ ${#args[@]} -eq 0 ]; then echo "no arguments yet"; return 0; fi
   local log rc=0
-  log="$(KESTRIX_HOME="$home" "$kestrix" --headless --frames=2 "${args[@]}" 2>&1)" || rc=$?
+  log="$(monitor_input | KESTRIX_HOME="$home" "$kestrix" --headless --frames=2 "${args[@]}" 2>&1)" || rc=$?
   log="$(grep -av "Kestrix.ini" <<<"$log")"
   # A missing system cartridge is replaced by the stand-in: not a failure.
   if grep -aq "stand-in cartridge" <<<"$log"; then
@@ -133,7 +145,7 @@ for c in "${cases[@]}"; do
   if [ "$callgrind" = 1 ]; then
     cgout="$home/callgrind.out"
     rm -f "$cgout"
-    KESTRIX_HOME="$home" valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$cgout" \
+    monitor_input | KESTRIX_HOME="$home" valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$cgout" \
       "$kestrix" --headless --frames=$((skip + cgframes)) --bench-skip="$skip" "${args[@]}" >/dev/null 2>&1 || true
     total="$(sed -n 's/^totals: *\([0-9]*\).*/\1/p' "$cgout" 2>/dev/null | head -1)"
     [ -n "$total" ] && ir="$(awk -v t="$total" -v f="$cgframes" 'BEGIN { printf "%.0f", t / f }' |

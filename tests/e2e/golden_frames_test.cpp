@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "debug/debugger.h"
 #include "e2e_cases.h"
 #include "machine/emulation_thread.h"
 #include "sound/audio_output.h"
@@ -47,9 +48,29 @@ std::string formatLine(const Golden& g) {
     return std::to_string(g.frames) + " " + g.audio + " " + crcs + " " + g.options;
 }
 
+// Stops the debugger makes in a run of a line, then lets the machine go:
+// `stops` of them, at IM 1's interrupt entry, each let go by a continue, a
+// step, a microsecond or a line in turn.
+struct Interruptions {
+    int stops = 0;
+    int made = 0;
+};
+
+void letGo(Interruptions& in) {
+    ++in.made;
+    if (in.made == in.stops) debugger.clear();
+    switch (in.made % 4) {
+        case 0: debugger.resume(); break;
+        case 1: debugger.stepInto(); break;
+        case 2: debugger.stepMicro(); break;
+        default: debugger.stepLine(); break;
+    }
+}
+
 // Runs the line; false when it cannot: a file it names is absent (why says
 // which), or, a failure, the machine does not start.
-bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string& why) {
+bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string& why,
+               Interruptions* interruptions = nullptr) {
     TempKestrixHome home;
     std::vector<std::string> options;
     if (!e2e::prepareOptions(home, g.options, options, why)) {
@@ -60,8 +81,14 @@ bool runGolden(const Golden& g, uint32_t& picture, uint32_t& sound, std::string&
     bool started = startInProcessHeadless(home, options, audio);
     EXPECT_TRUE(started) << "the machine did not start with: " << g.options;
     sound = 0;
+    if (started && interruptions) {
+        BreakPoint entry;
+        entry.first = entry.last = 0x0038;
+        debugger.add(entry);
+    }
     for (int i = 0; started && i < g.frames; ++i) {
-        runOneFrame();
+        while (!runOneFrame()) letGo(*interruptions);
+        if (interruptions && debugger.stopped()) letGo(*interruptions);
         sound = crc32Of(CPC_audio_buffer, CPC_audio_buffer_length * sizeof(float), sound);
         CPC_audio_buffer_length = 0;
     }
@@ -98,11 +125,36 @@ TEST(GoldenFrames, EachCommandLineGivesItsPictureAndSound) {
         lines.push_back(line);
     }
     EXPECT_GT(cases, 0) << "no case read from " << kTable;
+    EXPECT_FALSE(debugger.armed()) << "a golden run left the debugger armed";
     if (update) {
         std::ofstream out(kTable, std::ios::trunc);
         for (const std::string& line : lines) out << line << '\n';
         std::printf("golden frames: %d cases written to %s\n", cases, kTable.c_str());
     }
+}
+
+// A hundred stops and resumes of the debugger, by every kind of step, leave
+// the picture and the sound of a golden line as they are.
+TEST(GoldenFrames, AHundredDebuggerStopsChangeNothing) {
+    SKIP_WITHOUT_SHARED_ROMS();
+    std::ifstream in(kTable);
+    int checked = 0;
+    for (std::string line; std::getline(in, line);) {
+        Golden g;
+        if (!parseLine(line, g) || (g.options.find("MODE 2") == std::string::npos &&
+                                    g.options.find("asic_interrupts") == std::string::npos))
+            continue;
+        Interruptions interruptions{100, 0};
+        uint32_t picture = 0, sound = 0;
+        std::string why;
+        if (!runGolden(g, picture, sound, why, &interruptions)) continue;
+        ++checked;
+        EXPECT_EQ(interruptions.made, 100) << g.options;
+        EXPECT_EQ(picture, g.picture) << "picture after " << g.frames << " frames with stops of: " << g.options;
+        EXPECT_EQ(sound, g.sound) << "audio of " << g.frames << " frames with stops of: " << g.options;
+    }
+    debugger.clear();
+    if (checked == 0) GTEST_SKIP() << "the golden lines with stops could not run (media or programs missing)";
 }
 
 }  // namespace
