@@ -1,13 +1,8 @@
 // The debugger's monitor driven the way a script drives it: the assembled
 // test program loaded at &4000, commands on standard input or over TCP, the
 // answers checked line by line against the program's own symbol table.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -18,10 +13,12 @@
 
 #include "debug/symbol_table.h"
 #include "e2e/headless_run.h"
+#include "e2e/monitor_client.h"
 #include "support/shared_files.h"
 #include "support/temp_home.h"
 
 using namespace test_support;
+using namespace monitor_client;
 
 namespace {
 
@@ -134,44 +131,6 @@ TEST(Monitor, IoAndBeamBreakPointsReportWhatTheyCaught) {
 }
 
 // A client over 127.0.0.1: the same commands; a second client is turned away.
-int connectTo(int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
-    close(fd);
-    return -1;
-}
-
-// What the peer sent until `until` shows up or the deadline passes.
-std::string readUntil(int fd, const std::string& until, int seconds = 60) {
-    std::string text;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (text.find(until) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0) continue;
-        char chunk[4096];
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n <= 0) break;
-        text.append(chunk, size_t(n));
-    }
-    return text;
-}
-
-int freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 TEST(Monitor, ThePortServesOneClientOnTheLoopback) {
     SKIP_WITHOUT_SHARED_ROMS();
     const Target t = loadTarget();
@@ -183,10 +142,7 @@ TEST(Monitor, ThePortServesOneClientOnTheLoopback) {
         result = runKestrixHeadless(home.path(), {"--frames=100", "-c", "6128", "--monitor-port=" + std::to_string(port),
                                      "--symbols=" + kProgram + ".sym"});
     });
-    int client = -1;
-    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-         client < 0 && std::chrono::steady_clock::now() < deadline;)
-        if ((client = connectTo(port)) < 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const int client = connectWhenListening(port);
     ASSERT_GE(client, 0) << "nothing listens on 127.0.0.1:" << port;
     const int second = connectTo(port);
     ASSERT_GE(second, 0);
