@@ -1,0 +1,87 @@
+// The debugger's engine on a booted 6128: where its stops fall, checked
+// against the chips themselves.
+#include <gtest/gtest.h>
+
+#include "debug/debugger.h"
+#include "debug/machine_environment.h"
+#include "machine/emulation_thread.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class Debugging : public test_support::Machine {
+protected:
+    Debugging() : Machine({.sharedRoms = true, .toBasic = true}) {}
+    void TearDown() override {
+        debugger.clear();
+        if (debugger.stopped()) debugger.resume();
+        Machine::TearDown();
+    }
+    // Runs until the debugger stops the machine; false when `frames` frames pass without a stop.
+    bool runToStop(int frames = 10) {
+        for (int i = 0; i < frames; ++i)
+            if (!runOneFrame() || debugger.stopped()) return true;
+        return false;
+    }
+};
+
+TEST_F(Debugging, MappingFilterFollowsTheGateArraysRomEnable) {
+    BreakPoint lower, ram;
+    lower.first = lower.last = ram.first = ram.last = 0x0038;
+    lower.mapping = MappingKind::LowerRom;
+    ram.mapping = MappingKind::Ram;
+    const int lowerNumber = debugger.add(lower);
+    const int ramNumber = debugger.add(ram);
+    int stops[2] = {};
+    for (int i = 0; i < 60 && runToStop(); ++i) {
+        const StopReport r = debugger.lastStop();
+        ASSERT_EQ(r.reason, StopReason::Break);
+        EXPECT_EQ(r.pc, 0x0038);
+        // Bit 2 of the mode and ROM register turns the lower ROM off.
+        const bool romOn = !(ga->modeRomReg & 4);
+        EXPECT_EQ(r.number == lowerNumber, romOn) << "stop " << i;
+        ++stops[r.number == ramNumber];
+        debugger.resume();
+    }
+    EXPECT_GT(stops[0] + stops[1], 50);
+}
+
+TEST_F(Debugging, IgnoreCountDisableAndSteps) {
+    BreakPoint entry;
+    entry.first = entry.last = 0x0038;
+    entry.ignoreCount = 5;
+    const int n = debugger.add(entry);
+    ASSERT_TRUE(runToStop());
+    EXPECT_EQ(debugger.find(n)->hitCount, 6u);
+    uint32_t pc = 0;
+    ASSERT_TRUE(readRegister("PC", pc));
+    EXPECT_EQ(pc, 0x0038u);
+
+    // One instruction: the interrupt entry's first is a jump or a DI, either way not at &0038 any more.
+    debugger.stepInto();
+    ASSERT_TRUE(runToStop());
+    EXPECT_EQ(debugger.lastStop().reason, StopReason::Step);
+    EXPECT_NE(debugger.lastStop().pc, 0x0038);
+
+    // One microsecond: the frame has one step fewer left.
+    const uint32_t left = ga->frameStepsLeft;
+    debugger.stepMicro();
+    ASSERT_TRUE(runToStop());
+    EXPECT_EQ(ga->frameStepsLeft, left - 1);
+
+    // To the next line and frame: the CRTC's sync has just begun.
+    debugger.setEnabled(n, false);
+    debugger.stepLine();
+    ASSERT_TRUE(runToStop());
+    EXPECT_TRUE(crtc->hsync);
+    debugger.stepFrame();
+    ASSERT_TRUE(runToStop());
+    EXPECT_TRUE(crtc->vsync);
+
+    // Disabled, the break point lets whole frames pass.
+    debugger.resume();
+    EXPECT_FALSE(runToStop(3));
+    EXPECT_FALSE(debugger.armed());
+}
+
+}  // namespace
