@@ -222,7 +222,7 @@ bool writeRegister(std::string_view name, uint32_t value, std::string& error) {
     }
     const Register& reg = kRegisters[i];
     if (!reg.set) {
-        error = "'" + std::string(reg.name) + "' is read-only";
+        error = std::string(reg.name) + " is read-only";
         return false;
     }
     const uint32_t limit = reg.bits == 16 ? 0xFFFF : reg.bits == 8 ? 0xFF : reg.bits == 2 ? 2 : 1;

@@ -65,6 +65,10 @@ void need(const Words& w, size_t count, const char* usage) {
     if (w.size() < count) throw Failure{std::string("usage: ") + usage};
 }
 
+bool isSpaceWord(const std::string& word) {
+    return word == "ram" || word == "rom" || word == "cart" || word == "asic" || word == "lower" || word == "cpu";
+}
+
 // "ram N", "rom N", "cart N", "asic", "lower" at w[at]; the processor's view when absent.
 MemorySpace spaceOf(const Words& w, size_t at, int& index) {
     index = 0;
@@ -329,8 +333,7 @@ const std::vector<Command>& commands() {
              if (start > 0xFFFF) throw Failure{"address out of range: " + w[1]};
              size_t at = 2;
              uint32_t length = 64;
-             if (w.size() > 2 && w[2] != "ram" && w[2] != "rom" && w[2] != "cart" && w[2] != "asic" &&
-                 w[2] != "lower" && w[2] != "cpu") {
+             if (w.size() > 2 && !isSpaceWord(w[2])) {
                  length = valueOf(w[2]);
                  at = 3;
              }
@@ -342,19 +345,24 @@ const std::vector<Command>& commands() {
              for (uint32_t i = 0; i < length; ++i) bytes[i] = peekOrFail(space, index, (start + i) & 0xFFFF);
              for (uint32_t i = 0; i < length; i += 16) {
                  std::string line = hex4(start + i) + ":";
-                 for (uint32_t k = i; k < length && k < i + 16; ++k) line += " " + hex2(bytes[k]);
+                 for (uint32_t k = i; k < length && k < i + 16; ++k) line.append(" ").append(hex2(bytes[k]));
                  a.lines.push_back(line);
              }
          }},
-        {"poke", "p", "poke ADDR BYTE... - write bytes as the processor would",
+        {"poke", "p", "poke ADDR BYTE... [ram N|rom N|cart N|asic|lower] - write bytes (as the processor would)",
          [](const Words& w, MonitorAnswer& a) {
-             need(w, 3, "poke ADDR BYTE...");
-             const uint16_t start = addressOf(w[1]);
+             need(w, 3, "poke ADDR BYTE... [ram N|rom N|cart N|asic|lower]");
+             const uint32_t start = valueOf(w[1]);
              std::vector<uint8_t> bytes;
-             for (size_t i = 2; i < w.size(); ++i) bytes.push_back(byteOf(w[i]));
+             size_t at = 2;
+             for (; at < w.size() && !isSpaceWord(w[at]); ++at) bytes.push_back(byteOf(w[at]));
+             int index = 0;
+             const MemorySpace space = spaceOf(w, at, index);
+             // Every byte checked first, so that an error changes nothing.
+             for (size_t i = 0; i < bytes.size(); ++i) peekOrFail(space, index, start + uint32_t(i));
              std::string error;
              for (size_t i = 0; i < bytes.size(); ++i)
-                 if (!pokeMemory(MemorySpace::Cpu, 0, (start + i) & 0xFFFF, bytes[i], error)) throw Failure{error};
+                 if (!pokeMemory(space, index, start + uint32_t(i), bytes[i], error)) throw Failure{error};
              a.lines.push_back("poked " + std::to_string(bytes.size()) + " at " + hex4(start));
          }},
         {"disasm", "x", "disasm [ADDR] [N] - N instructions (10) from ADDR (PC)",

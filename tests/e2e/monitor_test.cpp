@@ -87,7 +87,8 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                                              "break loop\ncontinue\nstep\nnext\ndelete 2\n"
                                              "break double\ncontinue\nfinish\ndelete 3\n"
                                              "watch w result\ncontinue\n"
-                                             "set Q 1\nfrobnicate\nmem &10000\nquit\n",
+                                             "set Q 1\nfrobnicate\nmem &10000\n"
+                                             "poke &0100 &AB &CD ram 2\nmem &0100 2 ram 2\npoke &0100 1 ram 99\nquit\n",
                                          {"--symbols=" + kProgram + ".sym"});
     expectInOrder(output, {
                               "stopped start PC=0000",
@@ -109,6 +110,9 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                               "error: unknown register 'Q'",
                               "error: unknown command 'frobnicate'.*",
                               "error: address out of range.*",
+                              "poked 2 at 0100",
+                              "0100: AB CD",
+                              "error: .*RAM bank 99.*",
                               "bye",
                           });
 }
