@@ -84,7 +84,7 @@ void Debugger::clear() {
 
 void Debugger::rebuild() {
     std::fill(std::begin(watchPages), std::end(watchPages), 0);
-    std::fill(executeMap.begin(), executeMap.end(), 0);
+    std::fill(std::begin(executeMap), std::end(executeMap), 0);
     anyIo = anyInterrupt = anyBeam = anyExecute = false;
     bool anyEnabled = false;
     for (const BreakPoint& point : points) {
@@ -110,15 +110,20 @@ void Debugger::rebuild() {
             case BreakKind::Beam: anyBeam = true; break;
         }
     }
-    const bool arm = anyEnabled || mode != StepMode::None || userStop || pending;
+    attention = mode != StepMode::None || userStop || pending;
+    crtcWanted = anyBeam || mode == StepMode::Line || mode == StepMode::Frame;
+    // The edges count from here: the machine stands still while this runs.
+    if (crtc) {
+        lastHsync = crtc->hsync;
+        lastVsync = crtc->vsync;
+    }
+    const bool arm = anyEnabled || attention;
     armedFlag.store(arm ? 1 : 0, std::memory_order_relaxed);
 }
 
 void Debugger::startRunning(StepMode newMode) {
     mode = newMode;
     stepEventSeen = false;
-    lastHsync = crtc && crtc->hsync;
-    lastVsync = crtc && crtc->vsync;
     stopNotice = false;
     stoppedFlag.store(0, std::memory_order_release);
     rebuild();
@@ -207,6 +212,7 @@ void Debugger::pend(const StopReport& candidate) {
     // The first hit of an instruction is the one reported.
     if (pending) return;
     pending = true;
+    attention = true;
     pendingReport = candidate;
     pendingReport.accessPc = instructionPc;
 }
@@ -259,7 +265,7 @@ void Debugger::interruptAcknowledged(InterruptSource source) {
     }
 }
 
-void Debugger::crtcClocked() {
+void Debugger::crtcEdges() {
     const bool hsyncStarts = crtc->hsync && !lastHsync;
     const bool vsyncStarts = crtc->vsync && !lastVsync;
     lastHsync = crtc->hsync;
@@ -287,7 +293,7 @@ void Debugger::crtcClocked() {
     }
 }
 
-bool Debugger::afterStep() {
+bool Debugger::afterStepSlow() {
     StopReport r;
     if (mode == StepMode::Micro) {
         r.reason = StopReason::Step;

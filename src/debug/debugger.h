@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "machine/cpu.h"
+
 class Expression;
 
 enum class BreakKind : uint8_t { Execute, Read, Write, Access, IoRead, IoWrite, Interrupt, Beam };
@@ -112,13 +114,25 @@ public:
     void ioEdge(uint16_t port, uint8_t value, bool write);
     void interruptAcknowledged(InterruptSource source);
     // After the CRTC's character clock.
-    void crtcClocked();
-    // After each step; true to stop there.
-    bool afterStep();
+    void crtcClocked() {
+        if (__builtin_expect(crtcWanted, 0)) crtcEdges();
+    }
+    // After each step; true to stop there. Inline for the common case: no
+    // step, no hit waiting, and no execution break point at this boundary.
+    bool afterStep() {
+        if (__builtin_expect(attention, 0)) return afterStepSlow();
+        if (cpu->phase != Z80CPU::PhFetchT2 || cpu->prefix != Z80CPU::PrefixNone) return false;
+        const uint16_t pc = cpu->addressBus;
+        instructionPc = pc;
+        if (__builtin_expect((executeMap[pc >> 3] >> (pc & 7)) & 1, 0)) return afterStepSlow();
+        return false;
+    }
 
 private:
     static constexpr uint8_t kWatchRead = 1, kWatchWrite = 2;
     void rebuild();
+    void crtcEdges();
+    bool afterStepSlow();
     void memoryHit(uint16_t address, uint8_t value, bool write);
     bool conditionHolds(BreakPoint& point);
     // Counts the hit and applies the ignore count and condition: true to stop.
@@ -131,8 +145,12 @@ private:
     std::vector<BreakPoint> points;
     int nextNumber = 1;
     uint8_t watchPages[256] = {};
-    std::vector<uint8_t> executeMap = std::vector<uint8_t>(8192, 0);
+    uint8_t executeMap[8192] = {};
     bool anyIo = false, anyInterrupt = false, anyBeam = false, anyExecute = false;
+    // A step, a stop asked for or a hit waiting: every boundary takes the slow path.
+    bool attention = false;
+    // Beam break points or a line or frame step: the CRTC's edges are followed.
+    bool crtcWanted = false;
 
     std::atomic<uint8_t> armedFlag{0};
     std::atomic<uint8_t> stoppedFlag{0};
