@@ -6,6 +6,7 @@
 #include "debug/machine_environment.h"
 #include "debug/memory_view.h"
 #include "machine/emulation_thread.h"
+#include "support/asic_test_support.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -96,6 +97,43 @@ TEST_F(Debugging, IgnoreCountDisableAndSteps) {
     debugger.resume();
     EXPECT_FALSE(runToStop(3));
     EXPECT_FALSE(debugger.armed());
+}
+
+// The Plus test cartridge raises the raster interrupt and the DMA channels'
+// ones; each filter stops only on its own, as the vector the ASIC gave shows
+// (&x6 video, &x0-&x4 the DMA channels).
+class PlusDebugging : public asic_test::PlusMachine {
+protected:
+    void TearDown() override {
+        debugger.clear();
+        if (debugger.stopped()) debugger.resume();
+        PlusMachine::TearDown();
+    }
+};
+
+TEST_F(PlusDebugging, InterruptFiltersTellRasterFromDma) {
+    SKIP_WITHOUT_ASIC_PROGRAMS();
+    insert(asic_test::cartridgeWith(asic_test::program("asic_interrupts")));
+    BreakPoint raster, dma;
+    raster.kind = dma.kind = BreakKind::Interrupt;
+    raster.source = InterruptSource::Raster;
+    dma.source = InterruptSource::Dma;
+    const int rasterNumber = debugger.add(raster);
+    debugger.add(dma);
+    int stops[2] = {};
+    for (int frame = 0; frame < 60 && (stops[0] < 20 || stops[1] < 20);) {
+        if (as->clock()) ++frame;
+        if (!debugger.stopped()) continue;
+        const StopReport r = debugger.lastStop();
+        ASSERT_EQ(r.reason, StopReason::Interrupt);
+        const bool rasterStop = r.number == rasterNumber;
+        EXPECT_EQ(r.source, rasterStop ? InterruptSource::Raster : InterruptSource::Dma);
+        EXPECT_EQ((cpu->intVector & 6) == 6, rasterStop) << "vector " << int(cpu->intVector);
+        ++stops[rasterStop ? 0 : 1];
+        debugger.resume();
+    }
+    EXPECT_GE(stops[0], 20);
+    EXPECT_GE(stops[1], 20);
 }
 
 }  // namespace
