@@ -7,9 +7,7 @@
 #include <complex>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <memory>
 #include <thread>
 #include <vector>
 
@@ -18,9 +16,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using window_test::KestrixWindow;
-using window_test::XvfbSession;
 
 constexpr double kRate = 44100.0;
 
@@ -126,23 +122,12 @@ protected:
         std::string file = k.home().path() + "/audio.raw";
         k.setEnv("SDL_AUDIODRIVER", "disk");
         k.setEnv("SDL_DISKAUDIOFILE", file);
-        if (!k.start(args) || k.waitForWindow().empty()) {
-            c.why = "no window appeared:\n" + k.log();
-            return c;
-        }
-        if (!k.waitForText("Ready", 60)) {
-            k.requestClose();
-            k.waitForExit();
-            c.why = "the machine does not reach the BASIC prompt";
-            return c;
-        }
-        if (!k.typeKeys(kSoundCommand)) {
-            c.why = "xdotool failed";
+        if (!open(k, args, true) || !k.typeKeys(kSoundCommand)) {
+            c.why = "no BASIC prompt to type at";
             return c;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(3000));
-        k.requestClose();
-        EXPECT_EQ(k.waitForExit(), 0) << k.log();
+        closeAndExpectCleanExit(k);
         c.ran = true;
         c.left = leftChannel(file, &c.bytes);
         return c;

@@ -73,7 +73,11 @@ protected:
     void expectProgramOnDisk() {
         EXPECT_EQ(fileBytes(disk + ".bak"), original);
         EXPECT_NE(fileBytes(disk), original);
-        ScreenRun next = runToScreenshot(home, 900, {"-0", disk, "-a", kLoadProgram});
+        expectProgramIn(disk);
+    }
+    // A run of the binary lists the program on `file` and runs it.
+    void expectProgramIn(const std::string& file) {
+        ScreenRun next = runToScreenshot(home, 900, {"-0", file, "-a", kLoadProgram});
         ASSERT_TRUE(next.ok()) << next.pictureError << next.process.output;
         ScreenText text = readScreenText(next.picture, font);
         EXPECT_TRUE(text.contains("TEST    .BAS")) << text.dump();
@@ -139,11 +143,6 @@ protected:
         if (*text) args.insert(args.end(), {"-a", text});
         return runKestrixHeadless(home.path(), args);
     }
-    ScreenText screenAfter(const std::vector<std::string>& args, int frameCount) {
-        ScreenRun run = runToScreenshot(home, frameCount, args);
-        EXPECT_TRUE(run.ok()) << run.pictureError << run.process.output;
-        return readScreenText(run.picture, font);
-    }
 };
 
 TEST_F(WriteBackRuns, SavedProgramIsThereNextRunAndTheGameStillRuns) {
@@ -153,12 +152,11 @@ TEST_F(WriteBackRuns, SavedProgramIsThereNextRunAndTheGameStillRuns) {
     std::vector<uint8_t> written = fileBytes(disk);
     EXPECT_NE(written, original);
 
-    ScreenText text = screenAfter({"-0", disk, "-a", kLoadProgram}, 900);
-    EXPECT_TRUE(text.contains("TEST    .BAS")) << text.dump();
-    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    expectProgramIn(disk);
     EXPECT_EQ(fileBytes(disk), written);  // read only: not written again
-    text = screenAfter({"-0", disk, "-a", "run\"cpcrogue"}, 900);
-    EXPECT_TRUE(text.contains("PRESS ENTER TO START")) << text.dump();
+    ScreenRun game = runToScreenshot(home, 900, {"-0", disk, "-a", "run\"cpcrogue"});
+    ASSERT_TRUE(game.ok()) << game.pictureError << game.process.output;
+    EXPECT_TRUE(readScreenText(game.picture, font).contains("PRESS ENTER TO START"));
     EXPECT_EQ(fileBytes(disk + ".bak"), original);
 }
 
@@ -169,8 +167,7 @@ TEST_F(WriteBackRuns, CopyPolicyNumbersCopiesAndOffWritesNothing) {
     runWith({"-0", disk}, kSaveProgram);
     EXPECT_EQ(fileBytes(disk), original);
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"cpcrogue.dsk", "cpcrogue_000.dsk", "cpcrogue_001.dsk"}));
-    ScreenText text = screenAfter({"-0", (dir / "cpcrogue_001.dsk").string(), "-a", kLoadProgram}, 900);
-    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    expectProgramIn((dir / "cpcrogue_001.dsk").string());
 
     fs::remove(dir / "cpcrogue_000.dsk");
     fs::remove(dir / "cpcrogue_001.dsk");
@@ -192,17 +189,14 @@ TEST_F(WriteBackRuns, PreservationImageGetsANumberedDskCopy) {
     HeadlessResult first = runWith({"-0", hfe}, kSaveProgram);
     EXPECT_NE(first.output.find("rogue_000.dsk"), std::string::npos) << first.output;
     EXPECT_EQ(fileBytes(hfe), hfeBytes);
-    ScreenText text = screenAfter({"-0", (fs::path(hfe).parent_path() / "rogue_000.dsk").string(), "-a", kLoadProgram}, 900);
-    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    expectProgramIn((fs::path(hfe).parent_path() / "rogue_000.dsk").string());
 }
 
 TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {
     std::string blank = (dir / "new.dsk").string();
     runWith({"--new-disk=" + blank}, kSaveProgram);
     ASSERT_TRUE(fs::exists(blank));
-    ScreenText text = screenAfter({"-0", blank, "-a", kLoadProgram}, 900);
-    EXPECT_TRUE(text.contains("TEST    .BAS")) << text.dump();
-    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    expectProgramIn(blank);
     std::vector<uint8_t> before = fileBytes(blank);
     HeadlessResult again = runWith({"--new-disk=" + blank}, "");
     EXPECT_NE(again.output.find("exists"), std::string::npos) << again.output;

@@ -3,11 +3,9 @@
 // the F12 input cycle, each checked on what the window shows.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/window_test_images.h"
@@ -18,35 +16,16 @@ namespace {
 using test_support::RgbaImage;
 using test_support::ScreenText;
 using window_test::KestrixWindow;
-using window_test::runCommand;
-using Clock = std::chrono::steady_clock;
 
 constexpr double kDeadlineSeconds = 60;
 
-bool pollUntil(const std::function<bool()>& done) {
-    const auto deadline = Clock::now() + std::chrono::seconds(static_cast<int>(kDeadlineSeconds));
-    while (!done()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
+bool pollUntil(const std::function<bool()>& done) { return pollFor(kDeadlineSeconds, done); }
 
 class WindowedInput : public window_test::XvfbTest {
 protected:
     // Starts kestrix and waits for BASIC; false when it does not get there.
-    bool openAtBasic(KestrixWindow& k, const std::vector<std::string>& args = {}) {
-        EXPECT_TRUE(k.start(args));
-        if (k.waitForWindow().empty()) {
-            ADD_FAILURE() << "no window appeared; log:\n" << k.log();
-            return false;
-        }
-        ScreenText screen;
-        if (!k.waitForText("Ready", kDeadlineSeconds, &screen)) {
-            ADD_FAILURE() << "no BASIC prompt; the screen reads:\n" << screen.dump();
-            return false;
-        }
-        return runCommand("xdotool windowfocus --sync " + k.windowId()) == 0;
+    static bool openAtBasic(KestrixWindow& k, const std::vector<std::string>& args = {}) {
+        return open(k, args, true) && runCommand("xdotool windowfocus --sync " + k.windowId()) == 0;
     }
     static bool xdo(const std::string& args) { return runCommand("xdotool " + args) == 0; }
     // Text on the screen row under `text`, `length` characters from its column.
@@ -137,8 +116,7 @@ TEST_F(WindowedInput, CharacterKeymapTypesTheHostsCharactersAndShiftInsertPastes
 
 TEST_F(WindowedInput, F12CyclesNoneJoystickLightGunAndTheInputIconFollows) {
     KestrixWindow k;
-    ASSERT_TRUE(k.start());
-    ASSERT_FALSE(k.waitForWindow().empty()) << k.log();
+    if (!open(k)) return;
     auto iconShown = [&](const std::string& name) {
         return pollUntil([&] {
             RgbaImage shot;

@@ -39,10 +39,7 @@ protected:
     void expectSamePictureAfterLoad(const std::string& sna, const RgbaImage& saved) {
         ScreenRun loaded = runToScreenshot(home, 2, {"-s", sna});
         ASSERT_TRUE(loaded.ok()) << loaded.pictureError << "\n" << loaded.process.output;
-        ASSERT_EQ(loaded.picture.pixels.size(), saved.pixels.size());
-        size_t differing = 0;
-        for (size_t i = 0; i < saved.pixels.size(); ++i) differing += saved.pixels[i] != loaded.picture.pixels[i];
-        EXPECT_EQ(differing, 0u) << "pixels differ after loading " << sna;
+        EXPECT_EQ(differingPixels(saved, loaded.picture), 0) << "pixels differ after loading " << sna;
     }
 
     ScreenText screenAfter(int frames, const std::vector<std::string>& args) {

@@ -45,21 +45,17 @@ protected:
     }
 };
 
-TEST_F(TapeLoading, Cpc464LoadsTheGameWithTheTapeAutorun) { expectTitle(screenAfterLoading("464", realTape())); }
-
 TEST_F(TapeLoading, Cpc6128SwitchesToTapeAndLoadsTheGame) { expectTitle(screenAfterLoading("6128", realTape())); }
 
-TEST_F(TapeLoading, RecordingsOfTheTapeLoadTheSameProgram) {
+// The 464 loads the game from the CDT with the tape autorun, and from every recording of it.
+TEST_F(TapeLoading, Cpc464LoadsTheCdtAndRecordingsOfItTheSame) {
     ASSERT_EQ(loadTapeImage(realTape(), 'c'), 1);
     std::vector<tapePulse> pulses = deckPulses();
     ScreenText fromCdt = screenAfterLoading("464", realTape());
-    ASSERT_TRUE(fromCdt.contains(kTitleText)) << fromCdt.dump();
+    expectTitle(fromCdt);
+    ASSERT_TRUE(fromCdt.contains(kTitleText));
 
-    struct Recording {
-        std::string name;
-        Bytes image;
-    };
-    std::vector<Recording> recordings = {
+    const std::pair<std::string, Bytes> recordings[] = {
         {"rogue-8bit-44k.wav", wavFromPulses(pulses, 44100, 8)},
         {"rogue-16bit-44k.wav", wavFromPulses(pulses, 44100, 16)},
         {"rogue-8bit-22k.wav", wavFromPulses(pulses, 22050, 8)},
@@ -67,9 +63,9 @@ TEST_F(TapeLoading, RecordingsOfTheTapeLoadTheSameProgram) {
         {"rogue-v1.csw", cswFromPulses(pulses, 44100, 1)},
         {"rogue-v2.csw", cswFromPulses(pulses, 44100, 2)},
     };
-    for (const Recording& r : recordings) {
-        SCOPED_TRACE(r.name);
-        ScreenText screen = screenAfterLoading("464", scratch.write(r.name, r.image));
+    for (const auto& [name, image] : recordings) {
+        SCOPED_TRACE(name);
+        ScreenText screen = screenAfterLoading("464", scratch.write(name, image));
         expectTitle(screen);
         EXPECT_EQ(screen.lines, fromCdt.lines) << screen.dump() << "\nfrom the CDT:\n" << fromCdt.dump();
     }

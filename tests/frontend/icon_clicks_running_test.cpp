@@ -2,11 +2,11 @@
 // the disk and the tape position change only between frames.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <SDL.h>
+
 #include <atomic>
-#include <filesystem>
+#include <cstdlib>
+#include <memory>
 
 #include "disk/fdc765.h"
 #include "disk/track_info.h"
@@ -18,13 +18,11 @@
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
+#include "frontend/frontend_test_helpers.h"
 #include "support/machine_fixture.h"
 #include "tape/tape_drive.h"
-#include "support/window_test_images.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // A frame sees the tape at pulse 7, as if the deck had moved it there; the
 // disk side it starts with must be the one it ends with.
@@ -45,7 +43,7 @@ void compareAcrossFrame(FramePoint point) {
 
 class IconClicksWhileRunning : public test_support::BuiltMachine {
 protected:
-    SDL_Surface* window = nullptr;
+    std::unique_ptr<frontend_test::OffscreenWindow> window;
 
     void SetUp() override {
         // The build generates them beside the executable.
@@ -53,11 +51,9 @@ protected:
             << "no generated images in " << window_test::generatedImageDir();
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        std::error_code ec;
-        fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
+        frontend_test::linkGeneratedImages(home.path());
         allocateTextBuffers();
-        window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
-        mRenderer = SDL_CreateSoftwareRenderer(window);
+        window = std::make_unique<frontend_test::OffscreenWindow>(kPictureWidth, kMainWindowHeight, false);
         ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
         fullscreen = false;
         // The drawing hooks as in a window, whatever mode the last test left.
@@ -85,9 +81,7 @@ protected:
         frameProbe = nullptr;
         frontendHooks = FrontendHooks{};
         forgetStatusImages(true);
-        if (mRenderer) SDL_DestroyRenderer(mRenderer);
-        mRenderer = nullptr;
-        if (window) SDL_FreeSurface(window);
+        window.reset();
         freeTextBuffers();
         BuiltMachine::TearDown();
     }

@@ -6,7 +6,6 @@
 #include <SDL.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include "frontend/main_loop.h"
@@ -18,19 +17,16 @@
 #include "machine/emulation_thread.h"
 #include "machine/model.h"
 #include "machine/text_buffers.h"
-#include "support/temp_home.h"
+#include "frontend/frontend_test_helpers.h"
 #include "support/screen_text.h"
-#include "video/monitor.h"
-#include "support/window_test_images.h"
+#include "support/temp_home.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using frontend_test::rectText;
 
 void expectRect(const SDL_Rect& r, const SDL_Rect& expected, const char* what) {
-    EXPECT_TRUE(SDL_RectEquals(&r, &expected)) << what << ": " << r.x << "," << r.y << " " << r.w << "x" << r.h
-                                              << " instead of " << expected.x << "," << expected.y << " "
-                                              << expected.w << "x" << expected.h;
+    EXPECT_EQ(rectText(r), rectText(expected)) << what;
 }
 
 class FullScreenDisplay : public ::testing::Test {
@@ -38,9 +34,7 @@ protected:
     TempKestrixHome home{false};
 
     void SetUp() override {
-        std::error_code ec;
-        if (window_test::generatedImagesPresent())
-            fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
+        if (window_test::generatedImagesPresent()) frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -111,9 +105,7 @@ TEST_F(FullScreenDisplay, LayoutFollowsTheWindowToAnotherDisplayStretchedOrNot) 
 
 TEST_F(FullScreenDisplay, ScreenshotOfAPictureTallerThanTheOutputIsWhatTheOutputShows) {
     // 1920 x 1080 scales the picture twice each way: 1096 rows, 16 below the edge.
-    SDL_Surface* output = SDL_CreateRGBSurfaceWithFormat(0, 1920, 1080, 32, SDL_PIXELFORMAT_RGBA8888);
-    ASSERT_NE(output, nullptr);
-    mRenderer = SDL_CreateSoftwareRenderer(output);
+    frontend_test::OffscreenWindow output(1920, 1080, false);
     ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
     mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth,
                                  kFrameHeight);
@@ -139,12 +131,6 @@ TEST_F(FullScreenDisplay, ScreenshotOfAPictureTallerThanTheOutputIsWhatTheOutput
         for (int x = 0; x < image.width; ++x)
             wrong += image.at(x, y) != cpcscreenpixels[(12 + y / 2) * kFrameWidth + 56 + x / 2];
     EXPECT_EQ(wrong, 0) << "every pixel opaque and the picture's own";
-
-    SDL_DestroyTexture(mTexture);
-    mTexture = nullptr;
-    SDL_DestroyRenderer(mRenderer);
-    mRenderer = nullptr;
-    SDL_FreeSurface(output);
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 // Event dispatch of the main loop against a running machine, without a window.
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <SDL.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <vector>
+#include <utility>
 
+#include "frontend/frontend_test_helpers.h"
 #include "frontend/main_loop.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
@@ -25,20 +23,8 @@
 
 namespace {
 
-std::vector<std::string> shownTexts;
-void captureText(const char* text) { shownTexts.emplace_back(text); }
-
+using namespace frontend_test;
 using test_support::waitForFrames;
-
-SDL_Event keyEvent(Uint32 type, SDL_Scancode key, Uint16 modifiers = 0, Uint32 window = 0) {
-    SDL_Event e{};
-    e.type = type;
-    e.key.windowID = window;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = key;
-    e.key.keysym.mod = modifiers;
-    return e;
-}
 
 void pressAndRelease(SDL_Scancode key, Uint16 modifiers = 0) {
     dispatchEvent(keyEvent(SDL_KEYDOWN, key, modifiers));
@@ -53,20 +39,16 @@ protected:
         allocateTextBuffers();
         mWindowID = 0;
         shownTexts.clear();
-        frontendHooks.showOSDText = captureText;
+        frontendHooks.showOSDText = captureShownText;
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+        thread = test_support::startEmulationThread();
         ASSERT_NE(thread, nullptr);
         run();
         ASSERT_TRUE(waitForFrames(2));
     }
     void TearDown() override {
-        if (thread) {
-            mainLoopEnd = 1;
-            SDL_WaitThread(thread, nullptr);
-            thread = nullptr;
-        }
+        test_support::endEmulationThread(thread);
         frontendHooks = FrontendHooks{};
         disable_sound();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -177,72 +159,50 @@ TEST_F(EventDispatch, MiddleButtonOnlyPauses) {
 }
 
 TEST_F(EventDispatch, HostKeysPressAndReleaseTheMatrix) {
-    ASSERT_NE(hostKeyToCpcKey(SDL_SCANCODE_A), 0xFF) << "the keyboard has no host key table";
-    uint8_t code = hostKeyToCpcKey(SDL_SCANCODE_A);
+    const uint8_t code = hostKeyToCpcKey(SDL_SCANCODE_A);
+    ASSERT_NE(code, 0xFF) << "the keyboard has no host key table";
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_A));
-    EXPECT_EQ(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    EXPECT_TRUE(keyDown(code));
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_A));
-    // A tap stays down until the firmware has scanned the keyboard once more.
-    EXPECT_EQ(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    EXPECT_TRUE(keyDown(code)) << "a tap stays down until the firmware has scanned the keyboard once more";
     ASSERT_TRUE(waitForFrames(4));
     cPCKeyBoard->applyHostKeys(framesEmulated);
-    EXPECT_NE(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7)), 0);
+    EXPECT_FALSE(keyDown(code));
     EXPECT_EQ(running, 1);
 }
 
-TEST_F(EventDispatch, SecondFileOfOneDropIsRefused) {
+// SDL frames a drop with SDL_DROPBEGIN and SDL_DROPCOMPLETE: only its first file loads (files that do not exist:
+// the loader's answer shows which drops reached it); a file outside such a frame is a drop of its own.
+TEST_F(EventDispatch, OnlyTheFirstFileOfOneFramedDropLoads) {
     const std::string warning = "\366 Warning, Multiple files drop not allowed ! \367";
-    auto shown = [](const std::string& text) { return std::count(shownTexts.begin(), shownTexts.end(), text); };
-    SDL_Event begin{};
-    begin.type = SDL_DROPBEGIN;
-    dispatchEvent(begin);
-    SDL_Event drop{};
-    drop.type = SDL_DROPFILE;
-    // Files that do not exist: the loader's answer shows which drops reached it.
-    drop.drop.file = SDL_strdup("/nonexistent/first.dsk");
-    dispatchEvent(drop);
-    EXPECT_EQ(shown("\366 /nonexistent/first.dsk not found ! \367"), 1);
-    EXPECT_EQ(shown(warning), 0);
-    drop.drop.file = SDL_strdup("/nonexistent/second.dsk");
-    dispatchEvent(drop);
-    EXPECT_EQ(shown(warning), 1);
-    EXPECT_EQ(shown("\366 /nonexistent/second.dsk not found ! \367"), 0) << "the second file is not loaded";
-    // A new drop starts afresh.
-    dispatchEvent(begin);
-    drop.drop.file = SDL_strdup("/nonexistent/third.dsk");
-    dispatchEvent(drop);
-    EXPECT_EQ(shown("\366 /nonexistent/third.dsk not found ! \367"), 1);
-    EXPECT_EQ(running, 1) << "a failed load leaves the emulation running";
-}
-
-// SDL frames a drop with SDL_DROPBEGIN and SDL_DROPCOMPLETE; a file outside
-// such a frame is a drop of its own and always loads.
-TEST_F(EventDispatch, OnlyTheFilesOfOneFramedDropAreRefused) {
-    const std::string warning = "\366 Warning, Multiple files drop not allowed ! \367";
-    auto shown = [](const std::string& text) { return std::count(shownTexts.begin(), shownTexts.end(), text); };
-    auto dropFile = [](const char* name) {
-        SDL_Event drop{};
-        drop.type = SDL_DROPFILE;
-        drop.drop.file = SDL_strdup(name);
-        dispatchEvent(drop);
-    };
-    auto frame = [](Uint32 type) {
+    auto notFound = [](const char* name) { return timesShown(std::string("\366 ") + name + " not found ! \367"); };
+    auto send = [](Uint32 type, const char* name = nullptr) {
         SDL_Event e{};
         e.type = type;
+        if (name) e.drop.file = SDL_strdup(name);
         dispatchEvent(e);
     };
-    frame(SDL_DROPBEGIN);
-    dropFile("/nonexistent/one.dsk");
-    dropFile("/nonexistent/two.dsk");
-    frame(SDL_DROPCOMPLETE);
-    EXPECT_EQ(shown("\366 /nonexistent/one.dsk not found ! \367"), 1);
-    EXPECT_EQ(shown("\366 /nonexistent/two.dsk not found ! \367"), 0);
-    EXPECT_EQ(shown(warning), 1);
-    for (const char* name : {"/nonexistent/three.dsk", "/nonexistent/four.dsk"}) {
-        dropFile(name);
-        EXPECT_EQ(shown(std::string("\366 ") + name + " not found ! \367"), 1) << name << " is a drop of its own";
+    send(SDL_DROPBEGIN);
+    send(SDL_DROPFILE, "/nonexistent/first.dsk");
+    EXPECT_EQ(notFound("/nonexistent/first.dsk"), 1);
+    EXPECT_EQ(timesShown(warning), 0);
+    send(SDL_DROPFILE, "/nonexistent/second.dsk");
+    EXPECT_EQ(timesShown(warning), 1);
+    EXPECT_EQ(notFound("/nonexistent/second.dsk"), 0) << "the second file is not loaded";
+    // A new drop starts afresh, even without the end of the last.
+    send(SDL_DROPBEGIN);
+    send(SDL_DROPFILE, "/nonexistent/third.dsk");
+    send(SDL_DROPFILE, "/nonexistent/fourth.dsk");
+    send(SDL_DROPCOMPLETE);
+    EXPECT_EQ(notFound("/nonexistent/third.dsk"), 1);
+    EXPECT_EQ(notFound("/nonexistent/fourth.dsk"), 0);
+    EXPECT_EQ(timesShown(warning), 2);
+    for (const char* name : {"/nonexistent/fifth.dsk", "/nonexistent/sixth.dsk"}) {
+        send(SDL_DROPFILE, name);
+        EXPECT_EQ(notFound(name), 1) << name << " is a drop of its own";
     }
-    EXPECT_EQ(shown(warning), 1);
+    EXPECT_EQ(timesShown(warning), 2);
+    EXPECT_EQ(running, 1) << "a failed load leaves the emulation running";
 }
 
 }  // namespace

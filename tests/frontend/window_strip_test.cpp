@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "disk/fdc765.h"
 #include "frontend/frontend_services.h"
+#include "frontend/frontend_test_helpers.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
 #include "frontend/media_loader.h"
@@ -23,44 +23,32 @@
 #include "sound/audio_output.h"
 #include "support/machine_fixture.h"
 #include "support/temp_home.h"
-#include "video/monitor.h"
-#include "support/window_test_images.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using frontend_test::OffscreenWindow;
 using window_test::loadGeneratedImage;
 using window_test::mismatchedPixels;
 
 class StatusStrip : public ::testing::Test {
 protected:
     TempKestrixHome home{true};
-    SDL_Surface* window = nullptr;
+    OffscreenWindow main;
+    SDL_Surface* const window = main.surface;
     SDL_Surface* keyboardWindow = nullptr;
 
     void SetUp() override {
         // The build generates them beside the executable.
         ASSERT_TRUE(window_test::generatedImagesPresent())
             << "no generated images in " << window_test::generatedImageDir();
-        std::error_code ec;
-        fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
-        openRenderers();
-    }
-
-    void openRenderers() {
+        frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         initBasePath();
         allocateTextBuffers();
-        window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
         keyboardWindow = SDL_CreateRGBSurfaceWithFormat(0, kKeyboardWindowWidth, kKeyboardWindowHeight, 32,
                                                         SDL_PIXELFORMAT_RGBA8888);
-        mRenderer = SDL_CreateSoftwareRenderer(window);
         kRenderer = SDL_CreateSoftwareRenderer(keyboardWindow);
         ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
-        mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth,
-                                     kFrameHeight);
-        mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
-                                         kPictureWidth, kMainWindowHeight);
         fullscreen = false;
         rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
         beginCPC();
@@ -78,13 +66,8 @@ protected:
         frontendHooks = FrontendHooks{};
         running = 0;
         forgetStatusImages(true);
-        if (mTexture) SDL_DestroyTexture(mTexture);
-        if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
-        if (mRenderer) SDL_DestroyRenderer(mRenderer);
         if (kRenderer) SDL_DestroyRenderer(kRenderer);
-        mTexture = mStatusLayer = nullptr;
-        mRenderer = kRenderer = nullptr;
-        if (window) SDL_FreeSurface(window);
+        kRenderer = nullptr;
         if (keyboardWindow) SDL_FreeSurface(keyboardWindow);
         endCPC();
         freeTextBuffers();
@@ -129,9 +112,7 @@ protected:
         return iconMismatchBesides(name, at, {r.w - 24, 16, 24, 16});
     }
 
-    Uint32 windowPixel(int x, int y) const {
-        return static_cast<const Uint32*>(window->pixels)[static_cast<size_t>(y) * (window->pitch / 4) + x];
-    }
+    Uint32 windowPixel(int x, int y) const { return main.pixel(x, y); }
 };
 
 TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
@@ -141,9 +122,9 @@ TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
             EXPECT_NE(statusImages[id].texture, nullptr) << "image " << id;
         }
     }
-    const StatusImageId row[] = {imgReset, imgPlay, imgDisk0, imgDisk1, imgK7, imgK7Play, imgK7Rewind, imgColor,
-                                 imgLines, imgFullscreen, imgMusic, imgStereo, imgJoystick, imgScreenshot,
-                                 imgSnapshot, imgLumarch, imgCrtc0, imgKeyboard};
+    const StatusImageId row[] = {imgReset,    imgPlay,       imgDisk0,    imgDisk1,      imgK7,    imgK7Play,
+                                 imgK7Rewind, imgColor,      imgLines,    imgFullscreen, imgMusic, imgStereo,
+                                 imgJoystick, imgScreenshot, imgSnapshot, imgLumarch,    imgCrtc0, imgKeyboard};
     int rightEdge = 0;
     for (StatusImageId id : row) {
         const SDL_Rect& r = statusImages[id].rect;
@@ -177,25 +158,26 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
     running = 1;
     refreshImageAll();
     composeWindow();
-    EXPECT_EQ(iconMismatch("reset", imgReset), 0);
-    EXPECT_EQ(iconMismatch("play", imgPlay), 0);
+    // Sound is off; with a disk controller the drive shows with its LED off and an open padlock.
+    const std::pair<const char*, StatusImageId> shown[] = {
+        {"reset", imgReset},
+        {"play", imgPlay},
+        {"minis_k70", imgK7},
+        {"k7_play", imgK7Play},
+        {"color", imgColor},
+        {"lines", imgLines},
+        {"music_no", imgMusic},
+        {"mono", imgStereo},
+        {"joystick_no", imgJoystick},
+        {"flag_uk", imgFlagUk},
+        {"crtc_0", imgCrtc0},
+        {"keyboard", imgKeyboard},
+        {fdc ? "padlock_open" : "disk0_no", fdc ? imgPadlockOpen1 : imgDisk0}};
+    for (const auto& [name, at] : shown) EXPECT_EQ(iconMismatch(name, at), 0) << name;
     if (fdc) {
         EXPECT_EQ(iconMismatchBesides("disk0", imgDisk0, {24, 0, 12, 11}), 0) << "the drive with its LED off";
-        EXPECT_EQ(iconMismatch("padlock_open", imgPadlockOpen1), 0);
-    } else {
-        EXPECT_EQ(iconMismatch("disk0_no", imgDisk0), 0);
     }
-    EXPECT_EQ(iconMismatch("minis_k70", imgK7), 0);
-    EXPECT_EQ(iconMismatch("k7_play", imgK7Play), 0);
-    EXPECT_EQ(iconMismatch("color", imgColor), 0);
-    EXPECT_EQ(iconMismatch("lines", imgLines), 0);
-    EXPECT_EQ(iconMismatch("music_no", imgMusic), 0) << "sound is off";
-    EXPECT_EQ(iconMismatch("mono", imgStereo), 0);
-    EXPECT_EQ(iconMismatch("joystick_no", imgJoystick), 0);
     EXPECT_EQ(modelMismatch("6128", img6128), 0);
-    EXPECT_EQ(iconMismatch("flag_uk", imgFlagUk), 0);
-    EXPECT_EQ(iconMismatch("crtc_0", imgCrtc0), 0);
-    EXPECT_EQ(iconMismatch("keyboard", imgKeyboard), 0);
 
     // State changes redraw their icon only.
     freeRunEnable = 1;
@@ -206,10 +188,9 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
     t_scanlines = true;
     refreshImageMonitor();
     composeWindow();
-    EXPECT_EQ(iconMismatch("playfast", imgPlay), 0);
-    EXPECT_EQ(iconMismatch("stereo", imgStereo), 0);
-    EXPECT_EQ(iconMismatch("crtc_2", imgCrtc0), 0);
-    EXPECT_EQ(iconMismatch("scanlines", imgLines), 0);
+    for (const auto& [name, at] : {std::pair{"playfast", imgPlay}, std::pair{"stereo", imgStereo},
+                                   std::pair{"crtc_2", imgCrtc0}, std::pair{"scanlines", imgLines}})
+        EXPECT_EQ(iconMismatch(name, at), 0) << name;
     freeRunEnable = 0;
     t_scanlines = false;
 }
@@ -220,12 +201,13 @@ TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
     auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
         std::string path = home.path() + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     };
     // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
-    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
+    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0,
+                                'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
     ipf.resize(12 + 96, 0);
     ipf[12 + 12 + 7] = 2;   // encoder type
     ipf[12 + 12 + 71] = 1;  // creator
@@ -277,7 +259,8 @@ TEST_F(StatusStrip, PauseScreenDimsThePictureAndCentresItsText) {
     for (int y = 0; y < kPictureHeight; ++y)
         for (int x = 0; x < kPictureWidth; ++x) {
             Uint32 p = windowPixel(x, y);
-            picture.pixels.push_back(0xFF000000u | ((p >> 24) & 0xFF) | (((p >> 16) & 0xFF) << 8) | (((p >> 8) & 0xFF) << 16));
+            picture.pixels.push_back(0xFF000000u | ((p >> 24) & 0xFF) | (((p >> 16) & 0xFF) << 8) |
+                                     (((p >> 8) & 0xFF) << 16));
         }
     test_support::ScreenText text = test_support::readScreenText(picture, font);
     test_support::TextPosition at = text.find("The emulation is paused");
@@ -385,12 +368,8 @@ TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
     TempKestrixHome home(false);
     setenv("KESTRIX_HOME", home.path().c_str(), 1);
     initBasePath();
-    SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
-    mRenderer = SDL_CreateSoftwareRenderer(window);
+    OffscreenWindow window;
     ASSERT_NE(mRenderer, nullptr);
-    mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
-    mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, kPictureWidth,
-                                     kMainWindowHeight);
     beginCPC();
     running = 1;
     loadStatusImages(true);
@@ -400,17 +379,10 @@ TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
     presentRunningFrame();
     int coloured = 0;
     for (int y = kStripTop; y < kMainWindowHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x)
-            coloured += (static_cast<Uint32*>(window->pixels)[y * (window->pitch / 4) + x] >> 8) != 0xFFFFFFu;
+        for (int x = 0; x < kPictureWidth; ++x) coloured += (window.pixel(x, y) >> 8) != 0xFFFFFFu;
     EXPECT_EQ(coloured, 0);
     running = 0;
     forgetStatusImages(true);
-    SDL_DestroyTexture(mTexture);
-    SDL_DestroyTexture(mStatusLayer);
-    SDL_DestroyRenderer(mRenderer);
-    mTexture = mStatusLayer = nullptr;
-    mRenderer = nullptr;
-    SDL_FreeSurface(window);
     endCPC();
     freeBasePath();
     unsetenv("KESTRIX_HOME");
