@@ -1,6 +1,5 @@
-// End to end: a booted 6128 catalogues a real disk through AMSDOS, and saves
-// and loads a program on a blank image. In-process runs use the loaders
-// directly; the headless-binary runs wait for the -0 option.
+// End to end in this process: a booted 6128 catalogues a real disk through
+// AMSDOS, and saves and loads a program on a blank image.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +8,6 @@
 #include "support/disk_test_support.h"
 #include "frontend/autorun.h"
 #include "frontend/media_loader.h"
-#include "e2e/headless_run.h"
 
 using namespace test_support;
 
@@ -62,32 +60,3 @@ TEST_F(DiskBoot, SaveAndLoadOnABlankImage) {
     text = screen();
     EXPECT_TRUE(text.contains("T       .BAS")) << text.dump();
 }
-
-struct BinaryCase {
-    const char* model;
-    const char* disk;
-    const char* autorun;
-    int frames;
-    const char* expected;
-};
-
-class DiskBootBinary : public ::testing::TestWithParam<BinaryCase> {};
-
-TEST_P(DiskBootBinary, DiskNamedOnTheCommandLineIsRead) {
-    const BinaryCase& c = GetParam();
-    SKIP_WITHOUT_SHARED_ROMS();
-    SKIP_WITHOUT_SHARED(std::string("media/") + c.disk);
-    std::string disk = sharedPath(std::string("media/") + c.disk);
-    RomFont font;
-    ASSERT_TRUE(font.loadFromOsRom(sharedOsRom(c.model)));
-    TempKestrixHome home;
-    ScreenRun run = runToScreenshot(home, c.frames, {"-c", c.model, "-0", disk, "-a", c.autorun});
-    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
-    ScreenText text = readScreenText(run.picture, font);
-    EXPECT_TRUE(text.contains(c.expected)) << text.dump();
-}
-
-INSTANTIATE_TEST_SUITE_P(Machines, DiskBootBinary,
-                         ::testing::Values(BinaryCase{"664", "rogue.dsk", "cat", 450, "ROGUE   .BAS"},
-                                           BinaryCase{"6128", "rogue.dsk", "run\"rogue", 1200, "PRESS ENTER TO START"},
-                                           BinaryCase{"6128", "SinewaveDemo.dsk", "cat", 450, "PINBALL1.SCR"}));

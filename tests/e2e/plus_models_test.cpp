@@ -1,6 +1,6 @@
-// The Plus models end to end: they start on the stand-in cartridge, run BASIC
-// and a disk game, take an expansion ROM, and cartridges load from the command
-// line or the configuration.
+// The Plus models end to end: cartridges load from the command line or the
+// configuration, and an expansion ROM leaves the cartridge alone (their start
+// on the stand-in cartridge, BASIC and a disk game: boot_screen_test.cpp).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,31 +23,6 @@ protected:
     RomFont font;
     TempKestrixHome home;
 };
-
-TEST_F(PlusHeadless, EveryPlusModelStartsOnTheStandInCartridge) {
-    for (const char* model : {"464+", "gx4000"}) {
-        ScreenRun run = runToScreenshot(home, 150, {"-c", model});
-        ASSERT_TRUE(run.ok()) << model << " " << run.pictureError << "\n" << run.process.output;
-        EXPECT_NE(run.process.output.find("stand-in cartridge"), std::string::npos) << run.process.output;
-        EXPECT_TRUE(readScreenText(run.picture, font).contains("Ready")) << model;
-    }
-    ScreenRun run = runToScreenshot(home, 400, {"-c", "6128+", "-a", "PRINT 6*7"});
-    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
-    ScreenText text = readScreenText(run.picture, font);
-    EXPECT_TRUE(text.contains("BASIC 1.1")) << text.dump();
-    TextPosition command = text.find("PRINT 6*7");
-    ASSERT_TRUE(command.found()) << text.dump();
-    EXPECT_EQ(text.slice(command.row + 1, command.column, 4), " 42 ") << text.dump();
-    EXPECT_EQ(text.slice(command.row + 2, command.column, 5), "Ready") << text.dump();
-}
-
-TEST_F(PlusHeadless, DiskGameRunsOnThe6128Plus) {
-    SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
-    std::string disk = sharedPath("media/cpcrogue.dsk");
-    ScreenRun run = runToScreenshot(home, 900, {"-c", "6128+", "-0", disk, "-a", "run\"cpcrogue"});
-    ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
-    EXPECT_TRUE(readScreenText(run.picture, font).contains("PRESS ENTER TO START"));
-}
 
 TEST_F(PlusHeadless, CartridgeFromTheCommandLineAndTheConfiguration) {
     SKIP_WITHOUT_ASIC_PROGRAMS();

@@ -129,16 +129,6 @@ TEST_F(SnapshotRoundTrip, ExpansionBanksOf576KB) {
     EXPECT_TRUE(std::equal(file.begin() + 256 + 8 * 16384, file.end(), again.begin() + 256 + 8 * 16384));
 }
 
-TEST_F(SnapshotRoundTrip, CpcRogueSnapshotShowsTheGame) {
-    SKIP_WITHOUT_SHARED("media/cpcrogue.sna");
-    const std::string rogue = sharedPath("media/cpcrogue.sna");
-    // Named by the configuration file's "sna" key this time.
-    home.writeFile("Kestrix.ini", "sna=" + rogue + "\n");
-    ScreenText screen = screenAfter(100, {});
-    EXPECT_TRUE(screen.contains("PRESS ENTER TO START")) << screen.dump();
-    EXPECT_FALSE(screen.contains("Ready")) << screen.dump();
-}
-
 TEST_F(SnapshotRoundTrip, SnrRecordingTypesIntoBasicFrameExactly) {
     const std::string ready = saveAfter(300, {});
     // "print 42" and RETURN: each key pressed for 3 frames (a key record) and

@@ -45,8 +45,6 @@ protected:
     }
 };
 
-TEST_F(TapeLoading, Cpc6128SwitchesToTapeAndLoadsTheGame) { expectTitle(screenAfterLoading("6128", realTape())); }
-
 // The 464 loads the game from the CDT with the tape autorun, and from every recording of it.
 TEST_F(TapeLoading, Cpc464LoadsTheCdtAndRecordingsOfItTheSame) {
     ASSERT_EQ(loadTapeImage(realTape(), 'c'), 1);
