@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -22,8 +21,8 @@ constexpr double kRate = 44100.0;
 
 // SOUND 1,142,200,15: channel A, tone period 142 (1 MHz / 16 / 142 = 440 Hz),
 // two seconds, full volume.
-const std::vector<std::string> kSoundCommand = {
-    "s", "o", "u", "n", "d", "space", "1", "comma", "1", "4", "2", "comma", "2", "0", "0", "comma", "1", "5", "Return"};
+const std::vector<std::string> kSoundCommand = {"s", "o",     "u", "n", "d", "space", "1", "comma", "1",     "4",
+                                                "2", "comma", "2", "0", "0", "comma", "1", "5",     "Return"};
 
 struct Capture {
     bool ran = false;
@@ -60,52 +59,24 @@ std::pair<size_t, size_t> soundingSpan(const std::vector<float>& s) {
     return first < s.size() ? std::make_pair(first, last + 1) : std::make_pair(size_t(0), size_t(0));
 }
 
-void fft(std::vector<std::complex<double>>& a) {
-    const size_t n = a.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        double angle = -2 * M_PI / static_cast<double>(len);
-        std::complex<double> step(std::cos(angle), std::sin(angle));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> w(1);
-            for (size_t k = 0; k < len / 2; ++k) {
-                auto u = a[i + k], v = a[i + k + len / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + len / 2] = u - v;
-                w *= step;
-            }
+// The tone's frequency over `n` samples from `from`: whole periods between the
+// first and the last rise through the middle of the swing (with hysteresis).
+double toneFrequency(const std::vector<float>& s, size_t from, size_t n) {
+    const auto [lo, hi] =
+        std::minmax_element(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(from + n));
+    const float mid = (*lo + *hi) / 2, band = (*hi - *lo) / 4;
+    size_t rises = 0, first = 0, last = 0;
+    bool high = s[from] > mid;
+    for (size_t i = from; i < from + n; ++i) {
+        if (!high && s[i] > mid + band) {
+            high = true;
+            if (rises++ == 0) first = i;
+            last = i;
+        } else if (high && s[i] < mid - band) {
+            high = false;
         }
     }
-}
-
-// The strongest frequency above 50 Hz of `n` samples from `from`.
-double dominantFrequency(const std::vector<float>& s, size_t from, size_t n) {
-    double mean = 0;
-    for (size_t i = 0; i < n; ++i) mean += s[from + i];
-    mean /= static_cast<double>(n);
-    std::vector<std::complex<double>> a(n);
-    for (size_t i = 0; i < n; ++i) {
-        double hann = 0.5 - 0.5 * std::cos(2 * M_PI * static_cast<double>(i) / static_cast<double>(n - 1));
-        a[i] = (s[from + i] - mean) * hann;
-    }
-    fft(a);
-    size_t best = 0;
-    double bestMagnitude = 0;
-    for (size_t k = static_cast<size_t>(50.0 * n / kRate); k < n / 2; ++k) {
-        if (std::abs(a[k]) > bestMagnitude) {
-            bestMagnitude = std::abs(a[k]);
-            best = k;
-        }
-    }
-    // Between the bins, by the parabola through the peak and its neighbours.
-    double l = std::abs(a[best - 1]), c = std::abs(a[best]), r = std::abs(a[best + 1]);
-    double offset = 0.5 * (l - r) / (l - 2 * c + r);
-    return (static_cast<double>(best) + offset) * kRate / static_cast<double>(n);
+    return rises < 2 ? 0 : static_cast<double>(rises - 1) * kRate / static_cast<double>(last - first);
 }
 
 float peakToPeak(const std::vector<float>& s, size_t from, size_t to) {
@@ -153,7 +124,7 @@ TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
     ASSERT_GT(to - from, 65536u) << "the two-second tone is there";
     const size_t n = 32768;
     size_t middle = from + (to - from - n) / 2;
-    double f = dominantFrequency(full.left, middle, n);
+    double f = toneFrequency(full.left, middle, n);
     EXPECT_NEAR(f, 440.0, 4.4);
 
     Capture half = playSounding({"-v", "64"});
@@ -164,7 +135,7 @@ TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
     float halfSwing = peakToPeak(half.left, hFrom, hTo);
     EXPECT_NEAR(halfSwing / fullSwing, 0.5, 0.02);
     std::printf("tone %.2f Hz; volume 64 gives %.3f of the swing\n", f, halfSwing / fullSwing);
-    EXPECT_NEAR(dominantFrequency(half.left, hFrom + (hTo - hFrom - n) / 2, n), 440.0, 4.4);
+    EXPECT_NEAR(toneFrequency(half.left, hFrom + (hTo - hFrom - n) / 2, n), 440.0, 4.4);
 }
 
 TEST_F(SoundFromBasic, NoSoundOptionWritesNoSamples) {

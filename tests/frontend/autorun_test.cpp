@@ -1,12 +1,14 @@
 // Autorun typing on emulated time: storage of the text, the key sequence with
 // SHIFT, timing, an untypable character and a second start taking over.
+#include "frontend/autorun.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "frontend/autorun.h"
+#include "frontend/frontend_test_helpers.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/keyboard.h"
@@ -14,6 +16,8 @@
 #include "machine/timed_actions.h"
 
 namespace {
+
+using frontend_test::allKeysUp;
 
 struct Press {
     uint32_t atMs;  // since the start of the test
@@ -67,11 +71,6 @@ protected:
             std::memcpy(before, now, 16);
         }
         return presses;
-    }
-    bool allKeysUp() const {
-        for (int line = 0; line < 16; ++line)
-            if (cPCKeyBoard->matrix[line] != 0xFF) return false;
-        return true;
     }
 
     bool savedHeadless = false;

@@ -1,28 +1,32 @@
-// Loading, ejecting and flipping disks by file name, the numbered save names
-// and the Insert-key catalogue, with timed actions on emulated time.
+// Loading, ejecting and flipping disks by file name (and the names of the other
+// side of a set), the numbered save names and the Insert-key catalogue, with
+// timed actions on emulated time.
+#include "frontend/media_loader.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "disk/fdc765.h"
-#include "support/disk_test_support.h"
 #include "frontend/autorun.h"
-#include "frontend/media_loader.h"
+#include "frontend/flip_names.h"
+#include "frontend/frontend_test_helpers.h"
 #include "machine/cpu.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/keyboard.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "support/disk_test_support.h"
 
 using namespace disk_test;
+using namespace frontend_test;
 
 namespace {
-
-std::vector<std::string> shown;
-void captureOsd(const char* text) { shown.push_back(text); }
 
 class MediaLoader : public ::testing::Test {
 protected:
@@ -45,8 +49,8 @@ protected:
         copyToTextBuffer(fullFileNameStr, "");
         flipSideInUse = false;
         autorunCancel();
-        shown.clear();
-        frontendHooks.showOSDText = captureOsd;
+        shownTexts.clear();
+        frontendHooks.showOSDText = captureShownText;
     }
     void TearDown() override {
         frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
@@ -62,11 +66,7 @@ protected:
         headlessMode = false;
     }
     static void wait(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
-    bool wasShown(const std::string& text) const {
-        for (const std::string& s : shown)
-            if (s == text) return true;
-        return false;
-    }
+    static bool wasShown(const std::string& text) { return timesShown(text) > 0; }
     std::string image(const std::string& name, int sides = 1) {
         std::vector<Track> tracks = {standardTrack(0)};
         if (sides == 2) tracks.push_back(standardTrack(0, 1));
@@ -100,16 +100,15 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
 }
 
 TEST_F(MediaLoader, NamesWithoutOrWithUnknownExtensionAreRefused) {
-    std::string dir = std::filesystem::path(image("x.dsk")).parent_path().string();
-    std::string noExtension = writeTempFile("dir.v2/plain", {1, 2, 3});
-    EXPECT_FALSE(load_file_snadsk(noExtension.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 Warning this file is not recognized (no .extension found) ! \367"));
-    std::string unknown = writeTempFile("file.xyz", {1, 2, 3});
-    EXPECT_FALSE(load_file_snadsk(unknown.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 Warning this file is not recognized (wrong extension) ! \367"));
-    std::string missing = dir + "/missing.dsk";
-    EXPECT_FALSE(load_file_snadsk(missing.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 " + missing + " not found ! \367"));
+    const std::string missing = std::filesystem::path(image("x.dsk")).parent_path().string() + "/missing.dsk";
+    const std::pair<std::string, std::string> refused[] = {
+        {writeTempFile("dir.v2/plain", {1, 2, 3}), "Warning this file is not recognized (no .extension found) !"},
+        {writeTempFile("file.xyz", {1, 2, 3}), "Warning this file is not recognized (wrong extension) !"},
+        {missing, missing + " not found !"}};
+    for (const auto& [file, why] : refused) {
+        EXPECT_FALSE(load_file_snadsk(file.c_str(), 0)) << file;
+        EXPECT_TRUE(wasShown("\366 " + why + " \367")) << why;
+    }
     wait(200);
     EXPECT_FALSE(fd0->diskInserted);
 }
@@ -197,12 +196,12 @@ TEST_F(MediaLoader, InsertKeyTypesCat) {
     autorun_cat();
     EXPECT_TRUE(autorunInProgress());
     wait(500);
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x40);  // 'c' not yet
+    EXPECT_FALSE(keyDown(0x76)) << "'c' not yet";
     wait(20);
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x00);  // 'c' (key 76h) held
+    EXPECT_TRUE(keyDown(0x76)) << "'c' held";
     wait(2000);
     EXPECT_FALSE(autorunInProgress());
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x40);
+    EXPECT_FALSE(keyDown(0x76));
 }
 
 TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
@@ -217,4 +216,35 @@ TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
     std::filesystem::create_directory(dir);
     EXPECT_FALSE(load_file_snadsk(dir.c_str(), 1));
     EXPECT_TRUE(wasShown("\366 " + dir + " is a directory, not a file ! \367"));
+}
+
+TEST(FlipNames, SetRules) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(flipSideNameCandidates("Game (Face A).dsk"), V{"Game (Face B).dsk"});
+    EXPECT_EQ(flipSideNameCandidates("Disk 1A.dsk"), V{"Disk 1B.dsk"});
+    EXPECT_EQ(flipSideNameCandidates("Side 3.cdt"), V{"Side 4.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("side 6b.cdt"), V{"side 6a.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("SIDE d.cdt"), V{"SIDE c.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("side 7.cdt side 2.cdt"), V{"side 7.cdt side 1.cdt"});
+    EXPECT_TRUE(flipSideNameCandidates("Game.cdt").empty());
+    EXPECT_TRUE(flipSideNameCandidates("Game side ").empty());
+}
+
+TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kestrix-flip-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string base = dir.string() + "/";
+    // "Face A" is tried before "Side 1": its "Face B" is absent, "Side 2" is there.
+    std::ofstream(base + "Game Face A Side 2.dsk") << "x";
+    fs::create_directory(base + "Other Face B.dsk");  // a directory is no disk
+    EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face A Side 2.dsk");
+    EXPECT_EQ(findOtherSide(base, (base + "Game Face A Side 1.dsk").c_str()), base + "Game Face A Side 2.dsk")
+        << "the name is taken after the last separator of the path";
+    std::ofstream(base + "Game Face B Side 1.dsk") << "x";
+    EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face B Side 1.dsk") << "the first wins";
+    EXPECT_EQ(findOtherSide(base, "Other Face A.dsk"), "");
+    EXPECT_EQ(findOtherSide(base, ""), "");
+    EXPECT_EQ(findOtherSide(base, nullptr), "");
+    fs::remove_all(dir);
 }

@@ -1,10 +1,12 @@
+#include "frontend/media_tape.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "disk/fdc765.h"
 #include "frontend/autorun.h"
-#include "frontend/media_tape.h"
+#include "frontend/frontend_test_helpers.h"
 #include "machine/frontend_hooks.h"
 #include "machine/keyboard.h"
 #include "machine/model.h"
@@ -15,15 +17,15 @@
 
 namespace {
 
-std::vector<std::string>* osdSink;
+using namespace frontend_test;
 
 class TapeMedia : public TapeDeckTest {
 protected:
-    std::vector<std::string> osd;
+    std::vector<std::string>& osd = shownTexts;
     void SetUp() override {
         TapeDeckTest::SetUp();
-        osdSink = &osd;
-        frontendHooks.showOSDText = [](const char* text) { osdSink->push_back(text); };
+        shownTexts.clear();
+        frontendHooks.showOSDText = captureShownText;
     }
     void TearDown() override {
         frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
@@ -38,7 +40,6 @@ protected:
         return scratch.write(name, image);
     }
     static void advanceMs(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
-    static bool keyDown(uint8_t code) { return !(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7))); }
 };
 
 TEST_F(TapeMedia, LoadAndEjectATape) {
@@ -58,23 +59,25 @@ TEST_F(TapeMedia, LoadAndEjectATape) {
 
 TEST_F(TapeMedia, FailedLoadsSayWhyAndLeaveTheDeckEmpty) {
     ASSERT_TRUE(load_tape_file(writeTape("Game.TZX").c_str())) << "extensions in any case";
-    EXPECT_FALSE(load_tape_file(scratch.write("broken.csw", {'n', 'o', 'p', 'e'}).c_str()));
-    EXPECT_EQ(osd.back(), "\366 CSW has wrong format ! \367");
-    EXPECT_EQ(tape->pulseCount, 0u) << "the old tape went out first";
-    EXPECT_FALSE(load_tape_file(scratch.write("broken.wav", {'n'}).c_str()));
-    EXPECT_EQ(osd.back(), "\366 WAVE has wrong format ! \367");
-    EXPECT_FALSE(load_tape_file(scratch.write("broken.cdt", {'n'}).c_str()));
-    EXPECT_EQ(osd.back(), "\366 CDT has wrong TZX format ! \367");
-    std::string missing = scratch.file("missing.cdt");
-    EXPECT_FALSE(load_tape_file(missing.c_str()));
-    EXPECT_EQ(osd.back(), "\366 " + missing + " not found ! \367");
+    const std::string missing = scratch.file("missing.cdt");
+    const std::pair<std::string, std::string> refused[] = {
+        {scratch.write("broken.csw", {'n', 'o', 'p', 'e'}), "CSW has wrong format !"},
+        {scratch.write("broken.wav", {'n'}), "WAVE has wrong format !"},
+        {scratch.write("broken.cdt", {'n'}), "CDT has wrong TZX format !"},
+        {missing, missing + " not found !"}};
+    for (const auto& [file, why] : refused) {
+        EXPECT_FALSE(load_tape_file(file.c_str())) << file;
+        EXPECT_EQ(osd.back(), "\366 " + why + " \367");
+        EXPECT_EQ(tape->pulseCount, 0u) << "the old tape went out first";
+    }
 }
 
 TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
     ASSERT_TRUE(load_tape_file(writeTape("Game.cdt").c_str()));
     const uint32_t pulses = tape->pulseCount;
-    const Bytes wavHeaderOnly = {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                                 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x44, 0xAC, 0, 0, 1, 0, 8, 0};
+    const Bytes wavHeaderOnly = {'R',  'I',  'F', 'F', 36,   0,    0, 0, 'W', 'A', 'V', 'E',
+                                 'f',  'm',  't', ' ', 16,   0,    0, 0, 1,   0,   1,   0,
+                                 0x44, 0xAC, 0,   0,   0x44, 0xAC, 0, 0, 1,   0,   8,   0};
     const std::pair<std::string, Bytes> empties[] = {{"empty.cdt", cdtHeader()}, {"empty.wav", wavHeaderOnly}};
     for (const auto& [name, image] : empties) {
         EXPECT_FALSE(load_tape_file(scratch.write(name, image).c_str())) << name;
@@ -121,7 +124,7 @@ TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
     }
     EXPECT_FALSE(autorunInProgress());
     EXPECT_EQ(returns, 20);
-    for (int line = 0; line < 10; ++line) EXPECT_EQ(cPCKeyBoard->matrix[line], 0xFF) << "every key released";
+    EXPECT_TRUE(allKeysUp()) << "every key released";
 }
 
 TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
