@@ -30,6 +30,8 @@ protected:
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
+        // As in a window: timers on SDL's thread, not the emulation thread (whose own stopRun would never return).
+        headlessMode = false;
         allocateTextBuffers();
         thread = startEmulationThread();
         ASSERT_NE(thread, nullptr);

@@ -32,15 +32,15 @@ bool onPath(const char* tool) { return runCommand(std::string("command -v ") + t
 bool stopProcess(pid_t pid, bool group) {
     if (pid <= 0) return true;
     kill(group ? -pid : pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
-        sleepMs(20);
-    }
+    if (pollFor(2, [&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 20)) return true;
     kill(group ? -pid : pid, SIGKILL);
     return waitpid(pid, nullptr, 0) == pid;
 }
 
-const char* const kOsRom6128 = "roms/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom";
+bool grab(const std::string& window, const std::string& file, test_support::RgbaImage& picture) {
+    return runCommand("import -window " + window + " png:" + shellQuote(file)) == 0 &&
+           test_support::loadPngImage(file, picture);
+}
 
 }  // namespace
 
@@ -108,7 +108,7 @@ KestrixWindow::KestrixWindow(bool withImages, bool withRoms) : home_(withRoms) {
     std::error_code ec;
     if (withImages) fs::create_directory_symlink(generatedImageDir(), fs::path(home_.path()) / "IMG", ec);
     logPath_ = home_.path() + "/kestrix.log";
-    font_.loadFromOsRom(sharedPath(kOsRom6128));
+    font_.loadFromOsRom(test_support::sharedOsRom("6128"));
 }
 
 KestrixWindow::~KestrixWindow() {
@@ -166,15 +166,11 @@ bool KestrixWindow::geometry(int& w, int& h) const {
 }
 
 bool KestrixWindow::screenshot(test_support::RgbaImage& picture) const {
-    std::string file = home_.path() + "/window.png";
-    if (runCommand("import -window " + window_ + " png:" + shellQuote(file)) != 0) return false;
-    return test_support::loadPngImage(file, picture);
+    return grab(window_, home_.file("window.png"), picture);
 }
 
 bool KestrixWindow::screenshotRoot(test_support::RgbaImage& picture) const {
-    std::string file = home_.path() + "/root.png";
-    if (runCommand("import -window root png:" + shellQuote(file)) != 0) return false;
-    return test_support::loadPngImage(file, picture);
+    return grab("root", home_.file("root.png"), picture);
 }
 
 test_support::ScreenText KestrixWindow::readScreen() const {
@@ -273,10 +269,8 @@ void XvfbTest::closeAndExpectCleanExit(KestrixWindow& k) {
 }
 
 std::string KestrixWindow::log() const {
-    std::ifstream in(logPath_);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    const std::vector<uint8_t> bytes = fileBytes(logPath_);
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace window_test

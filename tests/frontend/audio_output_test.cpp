@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <vector>
 
 #include "machine/emulation_thread.h"
@@ -58,9 +59,8 @@ TEST_F(AudioOutput, SoundSwitchOpensAPlayingFloatStereoDeviceAndClosesIt) {
     endisable_sound();
     ASSERT_TRUE(CPC_audio_enable) << SDL_GetError();
     ASSERT_NE(cpcAudioDevice, 0u);
-    EXPECT_EQ(cpcAudioSpecObtained.freq, 44100);
-    EXPECT_EQ(cpcAudioSpecObtained.format, AUDIO_F32LSB);
-    EXPECT_EQ(cpcAudioSpecObtained.channels, 2);
+    EXPECT_EQ(std::tuple(cpcAudioSpecObtained.freq, cpcAudioSpecObtained.format, cpcAudioSpecObtained.channels),
+              std::tuple(44100, AUDIO_F32LSB, 2));
     EXPECT_NEAR(CPC_audio_frameCount, 1000000.0f / 44100.0f, 1e-3);
     EXPECT_EQ(CPC_audio_buffer_length, 0) << "a new device starts an empty buffer";
     EXPECT_EQ(CPC_audio_frameCount_timer, 0.0f);
@@ -131,16 +131,12 @@ TEST_F(AudioOutput, ModesCycleThroughStereoDigiblasterAndMonoReopeningTheDevice)
 }
 
 TEST_F(AudioOutput, VolumeTakesZeroTo128AndIgnoresTheRest) {
-    setSoundVolume(64);
-    EXPECT_FLOAT_EQ(CPC_audio_volume, 0.5f);
-    setSoundVolume(0);
-    EXPECT_FLOAT_EQ(CPC_audio_volume, 0.0f);
-    setSoundVolume(129);
-    EXPECT_FLOAT_EQ(CPC_audio_volume, 0.0f);
-    setSoundVolume(-1);
-    EXPECT_FLOAT_EQ(CPC_audio_volume, 0.0f);
-    setSoundVolume(128);
-    EXPECT_FLOAT_EQ(CPC_audio_volume, 1.0f);
+    // Out of range leaves the last volume.
+    const std::pair<int, float> volumes[] = {{64, 0.5f}, {0, 0.0f}, {129, 0.0f}, {-1, 0.0f}, {128, 1.0f}};
+    for (auto [volume, level] : volumes) {
+        setSoundVolume(volume);
+        EXPECT_FLOAT_EQ(CPC_audio_volume, level) << volume;
+    }
 }
 
 TEST_F(AudioOutput, StoppingEmptiesAndPausesTheQueueAndRunningResumesIt) {
