@@ -1,13 +1,13 @@
 // Thousands of stop/run cycles of the emulation thread mixed with model, CRTC and media changes and snapshots, as a
 // user clicking around causes; under the sanitizers: no hang, crash or leak, and the machine still boots to BASIC.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
+#include "e2e/headless_run.h"
 #include "frontend/frontend_services.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
@@ -18,7 +18,6 @@
 #include "machine/timed_actions.h"
 #include "snapshot/sna_file.h"
 #include "support/machine_fixture.h"
-#include "e2e/headless_run.h"
 
 namespace {
 

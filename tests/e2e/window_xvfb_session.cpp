@@ -32,7 +32,9 @@ bool onPath(const char* tool) { return runCommand(std::string("command -v ") + t
 bool stopProcess(pid_t pid, bool group) {
     if (pid <= 0) return true;
     kill(group ? -pid : pid, SIGTERM);
-    if (pollFor(2, [&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 20)) return true;
+    if (pollFor(
+            2, [&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 20))
+        return true;
     kill(group ? -pid : pid, SIGKILL);
     return waitpid(pid, nullptr, 0) == pid;
 }

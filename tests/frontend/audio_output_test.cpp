@@ -1,8 +1,9 @@
 // The audio device on SDL's file-writing driver: switching, modes, volume and
 // what the stop protocol and file opens do to the queue.
-#include <gtest/gtest.h>
+#include "sound/audio_output.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,7 +13,6 @@
 
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
-#include "sound/audio_output.h"
 #include "support/temp_home.h"
 
 namespace {

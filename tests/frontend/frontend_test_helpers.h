@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,6 +31,18 @@ inline void captureShownText(const char* text) { shownTexts.emplace_back(text); 
 inline long timesShown(const std::string& text) { return std::count(shownTexts.begin(), shownTexts.end(), text); }
 
 inline bool keyDown(uint8_t code) { return !(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7))); }
+// The CPC keys held, as hex codes in matrix order ("" for none).
+inline std::string heldKeys() {
+    std::string held;
+    for (int code = 0; code < 0xA0; ++code) {
+        if ((code & 15) > 7 || !keyDown(static_cast<uint8_t>(code))) continue;
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", code);
+        if (!held.empty()) held += ' ';
+        held += hex;
+    }
+    return held;
+}
 inline bool allKeysUp() {
     return std::all_of(cPCKeyBoard->matrix, cPCKeyBoard->matrix + 16, [](uint8_t line) { return line == 0xFF; });
 }
