@@ -11,6 +11,7 @@
 #include "frontend/frontend_services.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
+#include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/model.h"
@@ -37,6 +38,7 @@ protected:
     }
     void TearDown() override {
         endEmulationThread(thread);
+        namedFileFailures = 0;  // the toggling loads count as failed; later in-process starts would refuse to run
         BuiltMachine::TearDown();
         SDL_QuitSubSystem(SDL_INIT_TIMER);
     }
