@@ -74,6 +74,8 @@ struct ScreenCase {
     const char* ini = nullptr;  // "KEY OPTION": KEY set in Kestrix.ini to the file the option names
 };
 
+void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
+
 // clang-format off
 const ScreenCase kScreens[] = {
     {"PrintShowsTheAnswerUnderTheCommand", 400, "-c 6128 -a 'PRINT 6*7'", {}, {}, {"PRINT 6*7", " 42 ", "Ready"}},

@@ -23,6 +23,8 @@ struct RunCase {
     bool roms = true;
 };
 
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
 std::string withHome(std::string s, const std::string& home) {
     for (size_t at; (at = s.find("$HOME")) != std::string::npos;) s.replace(at, 5, home);
     return s;

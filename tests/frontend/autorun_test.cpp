@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -77,6 +78,18 @@ protected:
     uint64_t startUs = 0;
 };
 
+// The presses as "code" each, or with `times` "code pressed-released" and S for SHIFT held.
+std::string typed(const std::vector<Press>& presses, bool times = false) {
+    std::string out;
+    for (const Press& p : presses) {
+        char one[48];
+        std::snprintf(one, sizeof one, times ? "%s%02X %u-%u" : "%s%02X", p.shift ? "S" : "", p.code, p.atMs,
+                      p.releasedMs);
+        out += (out.empty() ? "" : ", ") + std::string(one);
+    }
+    return out;
+}
+
 TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
     setAutorunText("run\"x");
     EXPECT_EQ(autorun_dsk_str[0], 0x0D);
@@ -93,20 +106,11 @@ TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
 TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
     setAutorunText("aB1");
     autorun_dsk(kAutorunOptionDelayMs, kAutorunKeyPeriodMs);
-    std::vector<Press> early = record(1999);
-    EXPECT_TRUE(early.empty());
+    EXPECT_EQ(typed(record(1999)), "");
     EXPECT_TRUE(autorunInProgress());
 
     // a, B with SHIFT, 1 on the keypad, then RETURN (keypad ENTER), each held 30 ms.
-    std::vector<Press> presses = record(500);
-    ASSERT_EQ(presses.size(), 4u);
-    const uint8_t codes[4] = {0x85, 0x66, 0x15, 0x06};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(presses[i].code, codes[i]) << i;
-        EXPECT_EQ(presses[i].atMs, 2000u + 60u * i) << i;
-        EXPECT_EQ(presses[i].releasedMs, presses[i].atMs + 30u) << i;
-        EXPECT_EQ(presses[i].shift, i == 1) << i;
-    }
+    EXPECT_EQ(typed(record(500), true), "85 2000-2030, S66 2060-2090, 15 2120-2150, 06 2180-2210");
     EXPECT_TRUE(allKeysUp());
     EXPECT_FALSE(autorunInProgress());
     EXPECT_EQ(autorun_dsk_key[0], 0);
@@ -115,17 +119,13 @@ TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
 TEST_F(Autorun, UntypableCharacterEndsTyping) {
     setAutorunText("a~b");
     autorun_dsk(0, 30);
-    std::vector<Press> presses = record(1000);
-    ASSERT_EQ(presses.size(), 1u);
-    EXPECT_EQ(presses[0].code, 0x85);
+    EXPECT_EQ(typed(record(1000)), "85");
     EXPECT_TRUE(allKeysUp());
     EXPECT_FALSE(autorunInProgress()) << "the rest is dropped, so later autoruns are not blocked";
 
     setAutorunText("c");
     autorun_dsk(0, 30);
-    presses = record(200);
-    ASSERT_EQ(presses.size(), 2u);
-    EXPECT_EQ(presses[0].code, 0x76);
+    EXPECT_EQ(typed(record(200)), "76, 06");
 }
 
 TEST_F(Autorun, SecondStartTakesOver) {
@@ -134,10 +134,7 @@ TEST_F(Autorun, SecondStartTakesOver) {
     record(40);  // 'a' typed, 'b' pending
     setAutorunText("z");
     autorun_dsk(10, 30);
-    std::vector<Press> presses = record(500);
-    ASSERT_EQ(presses.size(), 2u) << "only the new text is typed";
-    EXPECT_EQ(presses[0].code, 0x87);
-    EXPECT_EQ(presses[1].code, 0x06);
+    EXPECT_EQ(typed(record(500)), "87, 06") << "only the new text is typed";
     EXPECT_TRUE(allKeysUp());
 }
 
@@ -149,9 +146,7 @@ TEST_F(Autorun, StartWhileAKeyIsHeldReleasesIt) {
     setAutorunText("");
     autorun_dsk(100, 30);
     EXPECT_TRUE(allKeysUp());
-    std::vector<Press> presses = record(300);
-    ASSERT_EQ(presses.size(), 1u) << "an empty text types RETURN alone";
-    EXPECT_EQ(presses[0].code, 0x06);
+    EXPECT_EQ(typed(record(300)), "06") << "an empty text types RETURN alone";
 }
 
 }  // namespace

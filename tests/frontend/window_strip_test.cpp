@@ -27,6 +27,7 @@
 namespace {
 
 using frontend_test::OffscreenWindow;
+using frontend_test::rectText;
 using window_test::loadGeneratedImage;
 using window_test::mismatchedPixels;
 
@@ -139,13 +140,14 @@ TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
         return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
                inner.y + inner.h <= outer.y + outer.h;
     };
-    EXPECT_TRUE(inside(ledDisk0Rect, statusImages[imgDisk0].rect));
-    EXPECT_TRUE(inside(ledDisk1Rect, statusImages[imgDisk1].rect));
-    EXPECT_TRUE(inside(ledK7Rect, statusImages[imgK7].rect));
-    EXPECT_TRUE(inside(statusImages[imgPadlockOpen1].rect, statusImages[imgDisk1].rect));
-    EXPECT_TRUE(inside(statusImages[imgSideB0].rect, statusImages[imgDisk0].rect));
-    for (int id = imgFlagDa; id <= imgFlagUk; ++id)
-        EXPECT_TRUE(inside(statusImages[id].rect, statusImages[img6128].rect)) << "flag " << id;
+    std::vector<std::pair<SDL_Rect, StatusImageId>> within = {{ledDisk0Rect, imgDisk0},
+                                                              {ledDisk1Rect, imgDisk1},
+                                                              {ledK7Rect, imgK7},
+                                                              {statusImages[imgPadlockOpen1].rect, imgDisk1},
+                                                              {statusImages[imgSideB0].rect, imgDisk0}};
+    for (int id = imgFlagDa; id <= imgFlagUk; ++id) within.push_back({statusImages[id].rect, img6128});  // the flags
+    for (const auto& [inner, on] : within)
+        EXPECT_TRUE(inside(inner, statusImages[on].rect)) << rectText(inner) << " outside image " << on;
     for (int id = img464; id <= imgGX4000; ++id) {
         EXPECT_EQ(statusImages[id].rect.x, statusImages[imgLumarch].rect.x);
         EXPECT_EQ(statusImages[id].rect.w, statusImages[imgLumarch].rect.w);
