@@ -1,12 +1,17 @@
 // The status strip, the pause screen and the on-screen text drawn by SDL's
-// software renderer into plain surfaces: no display needed.
+// software renderer into plain surfaces (no display needed), icon clicks while
+// frames run, and the images the build generates.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "disk/fdc765.h"
+#include "disk/track_info.h"
 #include "frontend/frontend_services.h"
 #include "frontend/frontend_test_helpers.h"
 #include "frontend/icons.h"
@@ -23,6 +28,7 @@
 #include "sound/audio_output.h"
 #include "support/machine_fixture.h"
 #include "support/temp_home.h"
+#include "tape/tape_drive.h"
 
 namespace {
 
@@ -388,6 +394,179 @@ TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
     endCPC();
     freeBasePath();
     unsetenv("KESTRIX_HOME");
+}
+
+// Clicks on the side and rewind icons while the emulation thread runs frames:
+// the disk and the tape position change only between frames.
+// A frame sees the tape at pulse 7, as if the deck had moved it there; the
+// disk side it starts with must be the one it ends with.
+constexpr uint32_t kPulseAtFrameStart = 7;
+bool sideAtFrameStart = false;
+std::atomic<int> flipsDuringFrames{0};
+std::atomic<int> rewindsDuringFrames{0};
+void compareAcrossFrame(FramePoint point) {
+    if (point == FramePoint::beforeHandshake) return;
+    if (point == FramePoint::frameStart) {
+        sideAtFrameStart = fd0->sideFlipped;
+        tape->pulseIndex = kPulseAtFrameStart;
+        return;
+    }
+    flipsDuringFrames += fd0->sideFlipped != sideAtFrameStart;
+    rewindsDuringFrames += tape->pulseIndex != kPulseAtFrameStart;
+}
+
+class IconClicksWhileRunning : public test_support::BuiltMachine {
+protected:
+    std::unique_ptr<frontend_test::OffscreenWindow> window;
+
+    void SetUp() override {
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
+        BuiltMachine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        frontend_test::linkGeneratedImages(home.path());
+        allocateTextBuffers();
+        window = std::make_unique<frontend_test::OffscreenWindow>(kPictureWidth, kMainWindowHeight, false);
+        ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
+        fullscreen = false;
+        // The drawing hooks as in a window, whatever mode the last test left.
+        test_support::installWindowHooks();
+        loadStatusImages(true);
+        computeIndicatorRects();
+        ASSERT_NE(fdc, nullptr);
+        // A blank double-sided disk of 40 cylinders whose sides differ in length.
+        constexpr int kTracks = 40;
+        trackInfo* info = init_track_information_bloc(kTracks, 2);
+        for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
+        fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
+        ASSERT_EQ(fd0->doubleSided, 1);
+        // The deck owns its table and frees it as the loaders allocate it.
+        tape->insertPulses(static_cast<tapePulse*>(std::calloc(16, sizeof(tapePulse))), 16);
+        flipsDuringFrames = 0;
+        rewindsDuringFrames = 0;
+        frameProbe = compareAcrossFrame;
+        thread = test_support::startEmulationThread();
+        ASSERT_NE(thread, nullptr);
+    }
+
+    void TearDown() override {
+        test_support::endEmulationThread(thread);
+        frameProbe = nullptr;
+        frontendHooks = FrontendHooks{};
+        forgetStatusImages(true);
+        window.reset();
+        freeTextBuffers();
+        BuiltMachine::TearDown();
+    }
+
+    static void clickOn(StatusImageId id) {
+        const SDL_Rect& r = statusImages[id].rect;
+        button_x = r.x + r.w / 2;
+        button_y = r.y + r.h / 2;
+        checkClickButton();
+    }
+};
+
+TEST_F(IconClicksWhileRunning, SideAndRewindWaitForTheFrameToEnd) {
+    for (int i = 0; i < 30 && !flipsDuringFrames && !rewindsDuringFrames; ++i) {
+        for (StatusImageId icon : {imgSideA0, imgK7Rewind}) {
+            run();
+            freeRunEnable = 1;
+            ASSERT_TRUE(test_support::waitForFrames(1));
+            const bool side = fd0->sideFlipped;
+            clickOn(icon);
+            if (icon == imgSideA0) {
+                EXPECT_NE(fd0->sideFlipped, side) << "the click turns the disk over";
+            }
+            EXPECT_EQ(running, 1) << "and the emulation runs on";
+        }
+    }
+    stopRun();
+    EXPECT_EQ(flipsDuringFrames, 0);
+    EXPECT_EQ(rewindsDuringFrames, 0);
+}
+
+// The images the build generates into IMG/: the font and the keyboard pictures.
+Uint32 pixel(SDL_Surface* s, int x, int y) {
+    return static_cast<const Uint32*>(s->pixels)[static_cast<size_t>(y) * (s->pitch / 4) + x] | 0xFF;
+}
+
+class GeneratedImages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
+    }
+};
+
+TEST_F(GeneratedImages, CharsetHasADistinctGlyphForEveryPrintableCodeAndTheFrames) {
+    SDL_Surface* sheet = loadGeneratedImage("Charset");
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->w, 128);
+    ASSERT_EQ(sheet->h, 128);
+    auto glyph = [sheet](int code) {
+        uint64_t bits = 0;
+        for (int row = 0; row < 8; ++row)
+            for (int col = 0; col < 8; ++col) {
+                Uint32 p = static_cast<const Uint32*>(
+                    sheet->pixels)[((code / 16) * 8 + row) * (sheet->pitch / 4) + (code % 16) * 8 + col];
+                bits = bits << 1 | ((p & 0xFF) != 0 && (p >> 8) == 0xFFFFFFu);  // ink, not its shadow
+            }
+        return bits;
+    };
+    EXPECT_EQ(glyph(' '), 0u) << "space is blank";
+    std::set<uint64_t> seen;
+    std::vector<int> codes;
+    for (int c = 0x21; c <= 0x7F; ++c) codes.push_back(c);
+    codes.push_back(0xA2);
+    codes.push_back(0xF6);
+    codes.push_back(0xF7);
+    for (int c : codes) {
+        uint64_t g = glyph(c);
+        EXPECT_NE(g, 0u) << "no glyph for " << std::hex << c;
+        EXPECT_TRUE(seen.insert(g).second) << "glyph " << std::hex << c << " repeats another";
+    }
+    // The frame glyphs mirror each other, opening and closing.
+    EXPECT_NE(glyph(0xF6), glyph(0xF7));
+    SDL_FreeSurface(sheet);
+}
+
+TEST_F(GeneratedImages, KeyboardPicturesDrawEachKeyOverTheAreaThatPressesIt) {
+    struct Area {
+        int x0, x1, y0, y1;
+        const char* what;
+    };
+    // Keys with the body showing just left of them, from every row and the keypad.
+    const Area keys[] = {
+        {9, 38, 85, 115, "ESC"},
+        {65, 94, 126, 155, "Q"},
+        {75, 104, 166, 195, "A"},
+        {96, 125, 206, 235, "Z"},
+        {161, 478, 245, 274, "SPACE"},
+        {707, 736, 166, 195, "f3"},
+        {623, 652, 245, 274, "cursor left"},
+        {545, 604, 166, 195, "RETURN, lower part"},
+        {534, 610, 26, 55, "release area"},
+    };
+    for (const char* name : {"k464uk", "k664uk", "k6128_uk", "k464fr", "k6128_fr"}) {
+        SDL_Surface* picture = loadGeneratedImage(name);
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_EQ(picture->w, 750);
+        EXPECT_EQ(picture->h, 296);
+        const Uint32 body = pixel(picture, 615, 75);
+        for (const Area& k : keys) {
+            const int cy = (k.y0 + k.y1) / 2;
+            EXPECT_NE(pixel(picture, k.x0 + 3, cy), body) << name << ": " << k.what << " is not drawn";
+            EXPECT_NE(pixel(picture, k.x0, cy), pixel(picture, k.x0 + 3, cy))
+                << name << ": " << k.what << " has no outline on its left edge";
+            EXPECT_NE(pixel(picture, k.x1, cy), pixel(picture, k.x1 - 3, cy))
+                << name << ": " << k.what << " right edge";
+            EXPECT_EQ(pixel(picture, k.x0 - 2, cy), body) << name << ": " << k.what << " starts left of its area";
+        }
+        SDL_FreeSurface(picture);
+    }
 }
 
 }  // namespace
