@@ -1,10 +1,18 @@
 // The program as a person uses it: a real window under Xvfb, looked at with
-// screenshots, typed at and driven with the function keys through xdotool.
+// screenshots, typed at, clicked, driven with the function keys through
+// xdotool, and listened to through SDL's file-writing audio driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "frontend/missing_rom_window.h"
 #include "imggen/font_glyphs.h"
@@ -188,6 +196,267 @@ TEST_F(WindowedSnapshot, F6WritesNumberedSnapshotsBesideTheDiskOrInTheConfigured
     EXPECT_TRUE(waitForSnapshot(saves / "Game_000.sna")) << configured.log();
     EXPECT_FALSE(fs::exists(games / "Game_002.sna"));
     closeAndExpectCleanExit(configured);
+}
+
+}  // namespace
+
+// Typing, clicking and pasting: the virtual keyboard window, single-key taps, the character keymap,
+// Shift+Insert and the F12 input cycle, each checked on what the window shows.
+namespace {
+
+using test_support::RgbaImage;
+using test_support::ScreenText;
+using window_test::KestrixWindow;
+
+constexpr double kDeadlineSeconds = 60;
+
+bool pollUntil(const std::function<bool()>& done) { return pollFor(kDeadlineSeconds, done); }
+
+class WindowedInput : public window_test::XvfbTest {
+protected:
+    // Starts kestrix and waits for BASIC; false when it does not get there.
+    static bool openAtBasic(KestrixWindow& k, const std::vector<std::string>& args = {}) {
+        return open(k, args, true) && runCommand("xdotool windowfocus --sync " + k.windowId()) == 0;
+    }
+    static bool xdo(const std::string& args) { return runCommand("xdotool " + args) == 0; }
+    // Text on the screen row under `text`, `length` characters from its column.
+    static std::string answerUnder(const ScreenText& screen, const std::string& text, int length) {
+        test_support::TextPosition at = screen.find(text);
+        return at.found() ? screen.slice(at.row + 1, at.column, length) : "";
+    }
+};
+
+TEST_F(WindowedInput, KeyboardWindowClicksTypeAndRightClicksLatchShift) {
+    KestrixWindow k;
+    if (!openAtBasic(k)) return;
+    RgbaImage shot;
+    ASSERT_TRUE(k.screenshot(shot));
+    const int icon = window_test::findIcon(shot, "keyboard");
+    ASSERT_GE(icon, 0);
+    ASSERT_TRUE(xdo("mousemove --window " + k.windowId() + " " + std::to_string(icon + 8) + " 560 click 1"));
+    std::string keyboardWindow;
+    ASSERT_TRUE(pollUntil([&] {
+        runCommand("xdotool search --onlyvisible --name '^Virtual Keyboard Window$'", &keyboardWindow);
+        return !keyboardWindow.empty() && keyboardWindow.find('\n') > 0;
+    }));
+    keyboardWindow = keyboardWindow.substr(0, keyboardWindow.find('\n'));
+    // Side by side: screenshots of the main window show what lies on top of it.
+    ASSERT_TRUE(xdo("windowmove --sync " + keyboardWindow + " 0 0"));
+    ASSERT_TRUE(xdo("windowmove --sync " + k.windowId() + " 0 320"));
+    auto click = [&](int x, int y, int button) {
+        return xdo("mousemove --window " + keyboardWindow + " " + std::to_string(x) + " " + std::to_string(y) +
+                   " click " + std::to_string(button));
+    };
+    ScreenText screen;
+    ASSERT_TRUE(click(80, 140, 1));  // Q
+    EXPECT_TRUE(k.waitForText("q", kDeadlineSeconds, &screen)) << screen.dump();
+    ASSERT_TRUE(click(40, 220, 3));  // SHIFT latched
+    ASSERT_TRUE(click(90, 180, 1));  // A
+    EXPECT_TRUE(k.waitForText("qA", kDeadlineSeconds, &screen)) << screen.dump();
+    ASSERT_TRUE(click(570, 40, 3));  // the release area lets SHIFT go
+    ASSERT_TRUE(click(90, 180, 1));
+    EXPECT_TRUE(k.waitForText("qAa", kDeadlineSeconds, &screen)) << screen.dump();
+}
+
+TEST_F(WindowedInput, SixLinesOfSingleKeyTapsAllReachBasic) {
+    KestrixWindow k;
+    if (!openAtBasic(k)) return;
+    // One xdotool call per key, each a press and release at once.
+    for (int n = 1; n <= 6; ++n) {
+        const std::vector<std::string> keys = {
+            "p", "r", "i", "n", "t", "space", std::to_string(n), "shift+semicolon", "1", "1", "Return"};
+        for (const std::string& key : keys) {
+            ASSERT_TRUE(xdo("key " + key));
+        }
+    }
+    ScreenText screen;
+    ASSERT_TRUE(k.waitForText("print 6*11", kDeadlineSeconds, &screen)) << screen.dump();
+    ASSERT_TRUE(pollUntil([&] {
+        screen = k.readScreen();
+        return answerUnder(screen, "print 6*11", 4) == " 66 ";
+    })) << screen.dump();
+    for (int n = 1; n <= 6; ++n) {
+        char line[16], answer[8];
+        std::snprintf(line, sizeof line, "print %d*11", n);
+        std::snprintf(answer, sizeof answer, " %d ", 11 * n);
+        EXPECT_EQ(answerUnder(screen, line, 4), answer) << screen.dump();
+    }
+}
+
+TEST_F(WindowedInput, CharacterKeymapTypesTheHostsCharactersAndShiftInsertPastes) {
+    KestrixWindow k;
+    if (!openAtBasic(k, {"--keymap=char"})) return;
+    // On the host's US layout '*' is Shift+8, which by position is '('.
+    ASSERT_TRUE(xdo("type 'print 6*7'"));
+    ASSERT_TRUE(xdo("key Return"));
+    ScreenText screen;
+    ASSERT_TRUE(pollUntil([&] {
+        screen = k.readScreen();
+        return answerUnder(screen, "print 6*7", 4) == " 42 ";
+    })) << screen.dump();
+
+    if (runCommand("command -v xclip >/dev/null") != 0) GTEST_SKIP() << "xclip missing (scripts/setup.sh installs it)";
+    // xclip stays in the background to serve the clipboard until the X server ends.
+    ASSERT_EQ(runCommand("printf 'print 2+2\\n' | xclip -selection clipboard >/dev/null 2>&1"), 0);
+    ASSERT_TRUE(xdo("key shift+Insert"));
+    ASSERT_TRUE(pollUntil([&] {
+        screen = k.readScreen();
+        return answerUnder(screen, "print 2+2", 3) == " 4 ";
+    })) << screen.dump();
+}
+
+TEST_F(WindowedInput, F12CyclesNoneJoystickLightGunAndTheInputIconFollows) {
+    KestrixWindow k;
+    if (!open(k)) return;
+    auto iconShown = [&](const std::string& name) {
+        return pollUntil([&] {
+            RgbaImage shot;
+            return k.screenshot(shot) && window_test::findIcon(shot, name) >= 0;
+        });
+    };
+    EXPECT_TRUE(iconShown("joystick_no"));
+    for (const char* next : {"joystick", "GunStick", "joystick_no"}) {
+        ASSERT_TRUE(k.key("F12"));
+        EXPECT_TRUE(iconShown(next)) << next;
+    }
+}
+
+}  // namespace
+
+// What the program plays, caught with SDL's file-writing audio driver while BASIC is told to SOUND a tone.
+namespace {
+
+using window_test::KestrixWindow;
+
+constexpr double kRate = 44100.0;
+
+// SOUND 1,142,200,15: channel A, tone period 142 (1 MHz / 16 / 142 = 440 Hz),
+// two seconds, full volume.
+const std::vector<std::string> kSoundCommand = {"s", "o",     "u", "n", "d", "space", "1", "comma", "1",     "4",
+                                                "2", "comma", "2", "0", "0", "comma", "1", "5",     "Return"};
+
+struct Capture {
+    bool ran = false;
+    std::string why;
+    size_t bytes = 0;
+    std::vector<float> left;  // the left channel
+};
+
+std::vector<float> leftChannel(const std::string& path, size_t* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    *bytes = raw.size();
+    std::vector<float> left;
+    for (size_t i = 0; i + 8 <= raw.size(); i += 8) {
+        float sample;
+        std::memcpy(&sample, &raw[i], sizeof sample);
+        left.push_back(sample);
+    }
+    return left;
+}
+
+// The sounding part: from the first to the last sample away from the level
+// the output rests at.
+std::pair<size_t, size_t> soundingSpan(const std::vector<float>& s) {
+    if (s.empty()) return {0, 0};
+    float rest = s.front();
+    size_t first = s.size(), last = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (std::fabs(s[i] - rest) > 1e-4f) {
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    return first < s.size() ? std::make_pair(first, last + 1) : std::make_pair(size_t(0), size_t(0));
+}
+
+// The tone's frequency over `n` samples from `from`: whole periods between the
+// first and the last rise through the middle of the swing (with hysteresis).
+double toneFrequency(const std::vector<float>& s, size_t from, size_t n) {
+    const auto [lo, hi] =
+        std::minmax_element(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(from + n));
+    const float mid = (*lo + *hi) / 2, band = (*hi - *lo) / 4;
+    size_t rises = 0, first = 0, last = 0;
+    bool high = s[from] > mid;
+    for (size_t i = from; i < from + n; ++i) {
+        if (!high && s[i] > mid + band) {
+            high = true;
+            if (rises++ == 0) first = i;
+            last = i;
+        } else if (high && s[i] < mid - band) {
+            high = false;
+        }
+    }
+    return rises < 2 ? 0 : static_cast<double>(rises - 1) * kRate / static_cast<double>(last - first);
+}
+
+float peakToPeak(const std::vector<float>& s, size_t from, size_t to) {
+    auto [lo, hi] = std::minmax_element(s.begin() + static_cast<long>(from), s.begin() + static_cast<long>(to));
+    return *hi - *lo;
+}
+
+class SoundFromBasic : public window_test::XvfbTest {
+protected:
+    // Starts kestrix with `args`, plays the tone from BASIC and closes it.
+    Capture play(const std::vector<std::string>& args) {
+        Capture c;
+        KestrixWindow k;
+        std::string file = k.home().path() + "/audio.raw";
+        k.setEnv("SDL_AUDIODRIVER", "disk");
+        k.setEnv("SDL_DISKAUDIOFILE", file);
+        if (!open(k, args, true) || !k.typeKeys(kSoundCommand)) {
+            c.why = "no BASIC prompt to type at";
+            return c;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        closeAndExpectCleanExit(k);
+        c.ran = true;
+        c.left = leftChannel(file, &c.bytes);
+        return c;
+    }
+
+    // Typed keys can be lost on a heavily loaded machine; a few tries tell that from a silent AY.
+    Capture playSounding(const std::vector<std::string>& args) {
+        Capture c;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            c = play(args);
+            auto span = soundingSpan(c.left);
+            if (!c.ran || span.second - span.first > 65536u) break;
+        }
+        return c;
+    }
+};
+
+TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
+    Capture full = playSounding({});
+    ASSERT_TRUE(full.ran) << full.why;
+    auto [from, to] = soundingSpan(full.left);
+    ASSERT_GT(to, 0u) << "no sound in " << full.bytes << " bytes after three tries";
+    ASSERT_GT(to - from, 65536u) << "the two-second tone is there";
+    const size_t n = 32768;
+    size_t middle = from + (to - from - n) / 2;
+    double f = toneFrequency(full.left, middle, n);
+    EXPECT_NEAR(f, 440.0, 4.4);
+
+    Capture half = playSounding({"-v", "64"});
+    ASSERT_TRUE(half.ran) << half.why;
+    auto [hFrom, hTo] = soundingSpan(half.left);
+    ASSERT_GT(hTo - hFrom, 65536u);
+    float fullSwing = peakToPeak(full.left, from, to);
+    float halfSwing = peakToPeak(half.left, hFrom, hTo);
+    EXPECT_NEAR(halfSwing / fullSwing, 0.5, 0.02);
+    std::printf("tone %.2f Hz; volume 64 gives %.3f of the swing\n", f, halfSwing / fullSwing);
+    EXPECT_NEAR(toneFrequency(half.left, hFrom + (hTo - hFrom - n) / 2, n), 440.0, 4.4);
+}
+
+TEST_F(SoundFromBasic, NoSoundOptionWritesNoSamples) {
+    Capture silent = play({"-n"});
+    ASSERT_TRUE(silent.ran) << silent.why;
+    auto [from, to] = soundingSpan(silent.left);
+    EXPECT_EQ(to, 0u) << "nothing but silence";
+    // The device is only open while the options are read.
+    EXPECT_LT(silent.bytes, static_cast<size_t>(kRate * 8)) << "less than a second was written";
+    (void)from;
 }
 
 }  // namespace
