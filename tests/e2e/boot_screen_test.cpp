@@ -227,11 +227,8 @@ TEST_F(PlusHeadless, AnExpansionRomOnThePlusLeavesTheCartridgeAlone) {
     EXPECT_TRUE(text.contains("Ready")) << text.dump();
 }
 
-}  // namespace
-
 // The whole machine loading a real game from tape in headless runs: from the
 // CDT image, and from WAV and CSW recordings made of the same tape.
-namespace {
 
 using test_support::RomFont;
 using test_support::ScreenText;

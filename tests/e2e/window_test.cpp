@@ -198,19 +198,10 @@ TEST_F(WindowedSnapshot, F6WritesNumberedSnapshotsBesideTheDiskOrInTheConfigured
     closeAndExpectCleanExit(configured);
 }
 
-}  // namespace
-
 // Typing, clicking and pasting: the virtual keyboard window, single-key taps, the character keymap,
 // Shift+Insert and the F12 input cycle, each checked on what the window shows.
-namespace {
-
-using test_support::RgbaImage;
-using test_support::ScreenText;
-using window_test::KestrixWindow;
 
 constexpr double kDeadlineSeconds = 60;
-
-bool pollUntil(const std::function<bool()>& done) { return pollFor(kDeadlineSeconds, done); }
 
 class WindowedInput : public window_test::XvfbTest {
 protected:
@@ -235,7 +226,7 @@ TEST_F(WindowedInput, KeyboardWindowClicksTypeAndRightClicksLatchShift) {
     ASSERT_GE(icon, 0);
     ASSERT_TRUE(xdo("mousemove --window " + k.windowId() + " " + std::to_string(icon + 8) + " 560 click 1"));
     std::string keyboardWindow;
-    ASSERT_TRUE(pollUntil([&] {
+    ASSERT_TRUE(eventually([&] {
         runCommand("xdotool search --onlyvisible --name '^Virtual Keyboard Window$'", &keyboardWindow);
         return !keyboardWindow.empty() && keyboardWindow.find('\n') > 0;
     }));
@@ -271,7 +262,7 @@ TEST_F(WindowedInput, SixLinesOfSingleKeyTapsAllReachBasic) {
     }
     ScreenText screen;
     ASSERT_TRUE(k.waitForText("print 6*11", kDeadlineSeconds, &screen)) << screen.dump();
-    ASSERT_TRUE(pollUntil([&] {
+    ASSERT_TRUE(eventually([&] {
         screen = k.readScreen();
         return answerUnder(screen, "print 6*11", 4) == " 66 ";
     })) << screen.dump();
@@ -290,7 +281,7 @@ TEST_F(WindowedInput, CharacterKeymapTypesTheHostsCharactersAndShiftInsertPastes
     ASSERT_TRUE(xdo("type 'print 6*7'"));
     ASSERT_TRUE(xdo("key Return"));
     ScreenText screen;
-    ASSERT_TRUE(pollUntil([&] {
+    ASSERT_TRUE(eventually([&] {
         screen = k.readScreen();
         return answerUnder(screen, "print 6*7", 4) == " 42 ";
     })) << screen.dump();
@@ -299,7 +290,7 @@ TEST_F(WindowedInput, CharacterKeymapTypesTheHostsCharactersAndShiftInsertPastes
     // xclip stays in the background to serve the clipboard until the X server ends.
     ASSERT_EQ(runCommand("printf 'print 2+2\\n' | xclip -selection clipboard >/dev/null 2>&1"), 0);
     ASSERT_TRUE(xdo("key shift+Insert"));
-    ASSERT_TRUE(pollUntil([&] {
+    ASSERT_TRUE(eventually([&] {
         screen = k.readScreen();
         return answerUnder(screen, "print 2+2", 3) == " 4 ";
     })) << screen.dump();
@@ -309,7 +300,7 @@ TEST_F(WindowedInput, F12CyclesNoneJoystickLightGunAndTheInputIconFollows) {
     KestrixWindow k;
     if (!open(k)) return;
     auto iconShown = [&](const std::string& name) {
-        return pollUntil([&] {
+        return eventually([&] {
             RgbaImage shot;
             return k.screenshot(shot) && window_test::findIcon(shot, name) >= 0;
         });
@@ -321,12 +312,7 @@ TEST_F(WindowedInput, F12CyclesNoneJoystickLightGunAndTheInputIconFollows) {
     }
 }
 
-}  // namespace
-
 // What the program plays, caught with SDL's file-writing audio driver while BASIC is told to SOUND a tone.
-namespace {
-
-using window_test::KestrixWindow;
 
 constexpr double kRate = 44100.0;
 

@@ -259,8 +259,6 @@ TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
 // Tapes by file name: loading, refusing, the GX4000, the tape autorun and flipping sides.
 namespace {
 
-using namespace frontend_test;
-
 class TapeMedia : public TapeDeckTest {
 protected:
     std::vector<std::string>& osd = shownTexts;
@@ -407,11 +405,8 @@ TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
     EXPECT_STREQ(fileName_cdt_str, "Other (Side 1).cdt");
 }
 
-}  // namespace
-
 // Autorun typing on emulated time: storage of the text, the key sequence with
 // SHIFT, timing, an untypable character and a second start taking over.
-namespace {
 
 using frontend_test::allKeysUp;
 

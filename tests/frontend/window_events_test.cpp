@@ -216,10 +216,7 @@ TEST_F(EventDispatch, OnlyTheFirstFileOfOneFramedDropLoads) {
     EXPECT_EQ(running, 1) << "a failed load leaves the emulation running";
 }
 
-}  // namespace
-
 // The one installer of the front-end services, and the idle hooks the core runs on without it.
-namespace {
 
 // Every member of the table is a function pointer: its slots, to compare tables whole.
 constexpr size_t kHookCount = sizeof(FrontendHooks) / sizeof(void (*)());
