@@ -1,12 +1,36 @@
-// End to end: HFE, IPF and RAW copies of real disks, named on the command
-// line, catalogue like the DSK itself and boot the game to its kept title picture.
+// Real disks end to end: a booted 6128 in this process catalogues one through
+// AMSDOS and saves and loads a program on a blank image; HFE, IPF and RAW copies,
+// named on the command line, catalogue like the DSK itself and boot the game, as
+// the DSK does, to its kept title picture; and saved work is written back.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
+#include "disk/floppy_drive.h"
+#include "e2e/headless_run.h"
+#include "frontend/autorun.h"
+#include "frontend/disk_writeback.h"
+#include "frontend/frontend_services.h"
+#include "frontend/icons.h"
+#include "frontend/main_loop.h"
+#include "frontend/media_loader.h"
+#include "machine/base_path.h"
+#include "machine/cpc.h"
+#include "machine/emulation_thread.h"
+#include "machine/frontend_hooks.h"
+#include "machine/text_buffers.h"
+#include "machine/timed_actions.h"
 #include "support/disk_image_writers.h"
 #include "support/disk_test_support.h"
-#include "e2e/headless_run.h"
+#include "support/machine_fixture.h"
 
 using namespace test_support;
 
@@ -61,21 +85,259 @@ TEST(DiskFormatsBinary, CatListsTheSameFilesAsTheDsk) {
     }
 }
 
+// The game's title picture, checked by eye once and kept: any change in the
+// disk, video or processor path that alters a pixel of it shows here.
 TEST(DiskFormatsBinary, CpcrogueReachesTheKeptTitlePictureFromEveryFormat) {
     SKIP_WITHOUT_SHARED_ROMS();
     Copies copies;
     if (!writeCopies("cpcrogue", copies)) GTEST_SKIP() << "shared disk image cpcrogue.dsk not found";
-    RgbaImage reference;
-    std::string error;
-    ASSERT_TRUE(loadPngImage(std::string(KESTRIX_TEST_SOURCE_DIR) + "/disk/reference/cpcrogue_title.png", reference,
-                             &error))
-        << error;
-    for (const std::string& copy : {copies.hfe, copies.ipf, copies.raw}) {
+    const RgbaImage reference = cpcrogueTitle();
+    ASSERT_FALSE(reference.empty());
+    for (const std::string& copy : {copies.dsk, copies.hfe, copies.ipf, copies.raw}) {
         ScreenRun run = runWith(copy, "run\"cpcrogue", 900);
         ASSERT_TRUE(run.ok()) << run.pictureError << "\n" << run.process.output;
-        ASSERT_EQ(run.picture.pixels.size(), reference.pixels.size());
-        size_t differing = 0;
-        for (size_t i = 0; i < reference.pixels.size(); ++i) differing += run.picture.pixels[i] != reference.pixels[i];
-        EXPECT_EQ(differing, 0u) << copy;
+        EXPECT_EQ(differingPixels(run.picture, reference), 0) << copy;
     }
+}
+
+namespace {
+
+class DiskBoot : public Machine {
+protected:
+    DiskBoot() : Machine({.toBasic = true}) {}
+};
+
+std::vector<uint8_t> blankDataDisk() {
+    std::vector<disk_test::Track> tracks;
+    for (int c = 0; c < 40; ++c) {
+        disk_test::Track t = disk_test::standardTrack(static_cast<uint8_t>(c));
+        t.gap3 = 0x52;
+        for (auto& s : t.sectors) s.data.assign(512, 0xE5);
+        tracks.push_back(t);
+    }
+    return disk_test::buildImage(tracks, 40, 1, false);
+}
+
+}  // namespace
+
+TEST_F(DiskBoot, CatListsTheDiskInDriveA) {
+    SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
+    std::string disk = sharedPath("media/cpcrogue.dsk");
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    autorun_cat();
+    frames(400);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains("Drive A: user  0")) << text.dump();
+    EXPECT_TRUE(text.contains("CPCROGUE.BIN")) << text.dump();
+    EXPECT_TRUE(text.contains("K free")) << text.dump();
+}
+
+TEST_F(DiskBoot, SaveAndLoadOnABlankImage) {
+    std::string disk = disk_test::writeTempFile("blank.dsk", blankDataDisk());
+    ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    type("10 PRINT 6*7\rSAVE \"T\"\r");
+    frames(300);
+    type("NEW\rLOAD \"T\"\r");
+    frames(300);
+    type("CLS:RUN\r");
+    frames(50);
+    ScreenText text = screen();
+    EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    EXPECT_FALSE(text.contains("not found")) << text.dump();
+    type("CAT\r");
+    frames(300);
+    text = screen();
+    EXPECT_TRUE(text.contains("T       .BAS")) << text.dump();
+}
+
+// Saved work survives: a program SAVEd on a copy of a real disk is in the file
+// after the disk leaves the drive (eject click, another disk, model change,
+// end of a headless run), under every write policy, on a new blank disk, and a
+// directory that cannot be written is reported without touching the file.
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lastShown;
+void captureOsd(const char* text) { lastShown = text; }
+
+const char kSaveProgram[] = "10 PRINT 6*7\rSAVE \"TEST\"\r";
+const char kLoadProgram[] = "cat\rLOAD \"TEST\"\rRUN\r";
+
+std::vector<std::string> filesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class WriteBack : public Machine {
+protected:
+    WriteBack() : Machine({.toBasic = true, .buildLater = true}) {}
+    void SetUp() override {
+        Machine::SetUp();
+        if (IsSkipped()) return;
+        SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
+        original = fileBytes(sharedPath("media/cpcrogue.dsk"));
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+        dir = fs::path(disk).parent_path();
+        diskWritePolicy = DiskWritePolicy::Back;
+    }
+    // In this process: a 6128 at the BASIC prompt with the copy in drive A.
+    void boot() {
+        build();
+        ASSERT_TRUE(loadeject_dsk(disk.c_str(), 0, 'd'));
+    }
+    // The file now holds the program: a run of the binary lists it and runs it.
+    void expectProgramOnDisk() {
+        EXPECT_EQ(fileBytes(disk + ".bak"), original);
+        EXPECT_NE(fileBytes(disk), original);
+        expectProgramIn(disk);
+    }
+    // A run of the binary lists the program on `file` and runs it.
+    void expectProgramIn(const std::string& file) {
+        ScreenRun next = runToScreenshot(home, 900, {"-0", file, "-a", kLoadProgram});
+        ASSERT_TRUE(next.ok()) << next.pictureError << next.process.output;
+        ScreenText text = readScreenText(next.picture, font);
+        EXPECT_TRUE(text.contains("TEST    .BAS")) << text.dump();
+        EXPECT_TRUE(text.contains(" 42")) << text.dump();
+    }
+
+    std::vector<uint8_t> original;
+    std::string disk;
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
+    std::string other = disk_test::writeTempFile("other.dsk", original);
+    const std::function<void()> leave[] = {
+        [] {  // a click on the drive
+            statusImages[imgDisk0].rect = {100, 560, 40, 20};
+            button_x = 110;
+            button_y = 570;
+            checkClickButton();
+            EXPECT_EQ(lastShown, "\366 Disk A written back to cpcrogue.dsk \367");
+        },
+        [&] {  // another disk dropped on it
+            load_file_snadsk(other.c_str(), 0);
+            frames(20);
+            EXPECT_EQ(std::string(fileName_dsk0_str), "other.dsk");
+            EXPECT_EQ(lastShown, "A:\\other.dsk (cpcrogue.dsk written back)");
+        },
+        [] { EXPECT_TRUE(chooseCPCType("464")); },  // a model without drives
+    };
+    frontendHooks.showOSDText = captureOsd;
+    for (const auto& how : leave) {
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+        fs::remove(disk + ".bak");
+        boot();
+        type(kSaveProgram, 300);
+        EXPECT_TRUE(fd0->diskChanged);
+        EXPECT_EQ(fileBytes(disk), original);  // nothing written while the disk is in use
+        how();
+        expectProgramOnDisk();
+        takeDown();
+    }
+    EXPECT_EQ(fileBytes(other), original);
+    frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
+}
+
+TEST_F(WriteBack, StopSignalsEndTheRunTheOrdinaryWay) {
+    mainLoopEnd = 0;
+    installStopSignals();
+    std::raise(SIGTERM);
+    EXPECT_EQ(mainLoopEnd, 1);
+    mainLoopEnd = 0;
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// The binary, headless, one run per step as a user would.
+class WriteBackRuns : public WriteBack {
+protected:
+    HeadlessResult runWith(std::vector<std::string> args, const char* text, int frameCount = 700) {
+        args.push_back("--frames=" + std::to_string(frameCount));
+        if (*text) args.insert(args.end(), {"-a", text});
+        return runKestrixHeadless(home.path(), args);
+    }
+};
+
+TEST_F(WriteBackRuns, SavedProgramIsThereNextRunAndTheGameStillRuns) {
+    HeadlessResult first = runWith({"-0", disk}, kSaveProgram);
+    EXPECT_NE(first.output.find("Disk A written back to cpcrogue.dsk"), std::string::npos) << first.output;
+    EXPECT_EQ(fileBytes(disk + ".bak"), original);
+    std::vector<uint8_t> written = fileBytes(disk);
+    EXPECT_NE(written, original);
+
+    expectProgramIn(disk);
+    EXPECT_EQ(fileBytes(disk), written);  // read only: not written again
+    ScreenRun game = runToScreenshot(home, 900, {"-0", disk, "-a", "run\"cpcrogue"});
+    ASSERT_TRUE(game.ok()) << game.pictureError << game.process.output;
+    EXPECT_TRUE(readScreenText(game.picture, font).contains("PRESS ENTER TO START"));
+    EXPECT_EQ(fileBytes(disk + ".bak"), original);
+}
+
+TEST_F(WriteBackRuns, CopyPolicyNumbersCopiesAndOffWritesNothing) {
+    HeadlessResult first = runWith({"--diskwrite=copy", "-0", disk}, kSaveProgram);
+    EXPECT_NE(first.output.find("Disk A written to cpcrogue_000.dsk"), std::string::npos) << first.output;
+    home.writeFile("Kestrix.ini", "diskwrite=copy\n");
+    runWith({"-0", disk}, kSaveProgram);
+    EXPECT_EQ(fileBytes(disk), original);
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"cpcrogue.dsk", "cpcrogue_000.dsk", "cpcrogue_001.dsk"}));
+    expectProgramIn((dir / "cpcrogue_001.dsk").string());
+
+    fs::remove(dir / "cpcrogue_000.dsk");
+    fs::remove(dir / "cpcrogue_001.dsk");
+    home.writeFile("Kestrix.ini", "");
+    HeadlessResult off = runWith({"--diskwrite=off", "-0", disk}, kSaveProgram);
+    EXPECT_NE(off.output.find("changes dropped"), std::string::npos) << off.output;
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
+    EXPECT_EQ(fileBytes(disk), original);
+    EXPECT_NE(runWith({"--diskwrite=sometimes"}, "").output.find("--diskwrite=sometimes is invalid"),
+              std::string::npos);
+}
+
+TEST_F(WriteBackRuns, PreservationImageGetsANumberedDskCopy) {
+    int sides = 0;
+    const std::vector<disk_test::MfmTrack> tracks = disk_test::tracksOfDsk(disk, sides);
+    ASSERT_FALSE(tracks.empty());
+    const std::vector<uint8_t> hfeBytes = disk_test::writeHFE(tracks, 42, sides);
+    const std::string hfe = disk_test::writeTempFile("rogue.hfe", hfeBytes);
+    HeadlessResult first = runWith({"-0", hfe}, kSaveProgram);
+    EXPECT_NE(first.output.find("rogue_000.dsk"), std::string::npos) << first.output;
+    EXPECT_EQ(fileBytes(hfe), hfeBytes);
+    expectProgramIn((fs::path(hfe).parent_path() / "rogue_000.dsk").string());
+}
+
+TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {
+    std::string blank = (dir / "new.dsk").string();
+    runWith({"--new-disk=" + blank}, kSaveProgram);
+    ASSERT_TRUE(fs::exists(blank));
+    expectProgramIn(blank);
+    std::vector<uint8_t> before = fileBytes(blank);
+    HeadlessResult again = runWith({"--new-disk=" + blank}, "");
+    EXPECT_NE(again.output.find("exists"), std::string::npos) << again.output;
+    EXPECT_EQ(fileBytes(blank), before);
+}
+
+TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
+    // Root ignores permission bits: an immutable directory stands in for a read-only one.
+    bool root = geteuid() == 0;
+    auto chattr = [&](const char* flag) {
+        char command[1024];
+        std::snprintf(command, sizeof command, "chattr %s '%s' 2>/dev/null", flag, dir.c_str());
+        return std::system(command) == 0;
+    };
+    if (root ? !chattr("+i") : chmod(dir.c_str(), 0555) != 0) GTEST_SKIP() << "cannot make " << dir << " read-only";
+    bool writable = std::ofstream(dir / "probe").good();
+    HeadlessResult run = writable ? HeadlessResult{} : runWith({"-0", disk}, kSaveProgram);
+    if (root) chattr("-i");
+    else chmod(dir.c_str(), 0755);
+    if (writable) GTEST_SKIP() << dir << " stays writable";
+    EXPECT_GE(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Error writing disk A"), std::string::npos) << run.output;
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
+    EXPECT_EQ(fileBytes(disk), original);
 }

@@ -1,9 +1,6 @@
-// The frame clock against the reference step: the same start run twice in
-// this process, once frame by frame through the machine's own clock and once
-// through the plain one-microsecond step (support/reference_step.h), and every
-// frame's picture, audio samples and chip states compared. Any fast path of
-// the clock that is not exactly the plain step shows here, with the frame and
-// the part where the two first part.
+// The frame clock against the plain one-microsecond step (support/reference_step.h): the same start run twice in
+// this process and every frame's picture, audio and chip states compared, so any fast path that is not exactly the
+// plain step shows here, with the first frame and part that differ.
 #include <gtest/gtest.h>
 
 #include "e2e_cases.h"

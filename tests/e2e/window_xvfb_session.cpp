@@ -22,15 +22,8 @@
 namespace window_test {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -39,29 +32,19 @@ bool onPath(const char* tool) { return runCommand(std::string("command -v ") + t
 bool stopProcess(pid_t pid, bool group) {
     if (pid <= 0) return true;
     kill(group ? -pid : pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return true;
-        sleepMs(20);
-    }
+    if (pollFor(
+            2, [&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 20))
+        return true;
     kill(group ? -pid : pid, SIGKILL);
     return waitpid(pid, nullptr, 0) == pid;
 }
 
-const char* const kOsRom6128 = "roms/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom";
+bool grab(const std::string& window, const std::string& file, test_support::RgbaImage& picture) {
+    return runCommand("import -window " + window + " png:" + shellQuote(file)) == 0 &&
+           test_support::loadPngImage(file, picture);
+}
 
 }  // namespace
-
-int runCommand(const std::string& command, std::string* out) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    std::string text;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-    int status = pclose(pipe);
-    if (out) *out = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 bool XvfbSession::toolsPresent() { return onPath("xvfb-run") && onPath("xdotool") && onPath("import"); }
 
@@ -73,14 +56,16 @@ XvfbSession::XvfbSession() {
     // Tests run in parallel, each with a server of its own: a display number
     // taken by another test between choosing and starting makes us try again.
     for (int attempt = 0; attempt < 4 && display_.empty(); ++attempt) {
-        fs::path info = fs::temp_directory_path() / ("kestrix-xvfb-" + std::to_string(getpid()) + "-" +
-                                                      std::to_string(attempt));
+        fs::path info =
+            fs::temp_directory_path() / ("kestrix-xvfb-" + std::to_string(getpid()) + "-" + std::to_string(attempt));
         fs::remove(info);
         // -noreset: by default the server starts afresh whenever its last client
         // leaves (an xdotool poll before kestrix has connected), and a window
         // made while it does so is lost.
-        std::string script = "exec xvfb-run -a -s '-screen 0 1280x1024x24 -nolisten tcp -noreset' sh -c 'echo \"$DISPLAY $XAUTHORITY\" > " +
-                             info.string() + "; exec sleep 3600' >/dev/null 2>&1";
+        std::string script =
+            "exec xvfb-run -a -s '-screen 0 1280x1024x24 -nolisten tcp -noreset' sh -c 'echo \"$DISPLAY $XAUTHORITY\" "
+            "> " +
+            info.string() + "; exec sleep 3600' >/dev/null 2>&1";
         pid_t pid = fork();
         if (pid == 0) {
             setpgid(0, 0);
@@ -90,22 +75,21 @@ XvfbSession::XvfbSession() {
         if (pid < 0) break;
         setpgid(pid, pid);
         group_ = pid;
-        auto deadline = Clock::now() + std::chrono::seconds(60);
-        while (Clock::now() < deadline) {
-            std::ifstream in(info);
-            std::string display, auth;
-            if (in >> display >> auth) {
-                display_ = display;
-                setenv("DISPLAY", display.c_str(), 1);
-                setenv("XAUTHORITY", auth.c_str(), 1);
-                break;
-            }
-            if (waitpid(pid, nullptr, WNOHANG) == pid) {
-                group_ = -1;
-                break;
-            }
-            sleepMs(50);
-        }
+        pollFor(
+            60,
+            [&] {
+                std::ifstream in(info);
+                std::string display, auth;
+                if (in >> display >> auth) {
+                    display_ = display;
+                    setenv("DISPLAY", display.c_str(), 1);
+                    setenv("XAUTHORITY", auth.c_str(), 1);
+                    return true;
+                }
+                if (waitpid(pid, nullptr, WNOHANG) == pid) group_ = -1;
+                return group_ == -1;
+            },
+            50);
         fs::remove(info);
         if (display_.empty()) {
             if (group_ > 0) stopProcess(group_, true);
@@ -126,7 +110,7 @@ KestrixWindow::KestrixWindow(bool withImages, bool withRoms) : home_(withRoms) {
     std::error_code ec;
     if (withImages) fs::create_directory_symlink(generatedImageDir(), fs::path(home_.path()) / "IMG", ec);
     logPath_ = home_.path() + "/kestrix.log";
-    font_.loadFromOsRom(sharedPath(kOsRom6128));
+    font_.loadFromOsRom(test_support::sharedOsRom("6128"));
 }
 
 KestrixWindow::~KestrixWindow() {
@@ -159,19 +143,14 @@ bool KestrixWindow::start(const std::vector<std::string>& args) {
 
 std::string KestrixWindow::waitForWindow(double seconds, const std::string& title) {
     std::string out;
-    auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (Clock::now() < deadline) {
-        if (runCommand("xdotool search --onlyvisible --name " + quote("^" + title + "$"), &out) == 0 && !out.empty()) {
-            window_ = out.substr(0, out.find('\n'));
-            return window_;
-        }
-        if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            pid_ = -1;
-            return "";
-        }
-        sleepMs(100);
-    }
-    return "";
+    bool found = false;
+    pollFor(seconds, [&] {
+        found = runCommand("xdotool search --onlyvisible --name " + shellQuote("^" + title + "$"), &out) == 0 &&
+                !out.empty();
+        if (!found && pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) pid_ = -1;
+        return found || pid_ == -1;
+    });
+    return found ? window_ = out.substr(0, out.find('\n')) : "";
 }
 
 std::string KestrixWindow::title() const {
@@ -189,15 +168,11 @@ bool KestrixWindow::geometry(int& w, int& h) const {
 }
 
 bool KestrixWindow::screenshot(test_support::RgbaImage& picture) const {
-    std::string file = home_.path() + "/window.png";
-    if (runCommand("import -window " + window_ + " png:" + quote(file)) != 0) return false;
-    return test_support::loadPngImage(file, picture);
+    return grab(window_, home_.file("window.png"), picture);
 }
 
 bool KestrixWindow::screenshotRoot(test_support::RgbaImage& picture) const {
-    std::string file = home_.path() + "/root.png";
-    if (runCommand("import -window root png:" + quote(file)) != 0) return false;
-    return test_support::loadPngImage(file, picture);
+    return grab("root", home_.file("root.png"), picture);
 }
 
 test_support::ScreenText KestrixWindow::readScreen() const {
@@ -207,15 +182,11 @@ test_support::ScreenText KestrixWindow::readScreen() const {
 }
 
 bool KestrixWindow::waitForText(const std::string& text, double seconds, test_support::ScreenText* last) const {
-    auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    do {
-        test_support::ScreenText screen = readScreen();
-        bool found = screen.contains(text);
-        if (last) *last = screen;
-        if (found) return true;
-        sleepMs(200);
-    } while (Clock::now() < deadline);
-    return false;
+    test_support::ScreenText screen;
+    const bool found = pollFor(
+        seconds, [&] { return (screen = readScreen()).contains(text); }, 200);
+    if (last) *last = screen;
+    return found;
 }
 
 bool KestrixWindow::typeKeys(const std::vector<std::string>& keys) const {
@@ -268,25 +239,40 @@ bool KestrixWindow::requestClose() const {
 
 int KestrixWindow::waitForExit(double seconds) {
     if (pid_ <= 0) return -1;
-    auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
     int status = 0;
-    while (Clock::now() < deadline) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        sleepMs(50);
-    }
-    stopProcess(pid_, false);
+    const bool exited = pollFor(
+        seconds, [&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 50);
+    if (!exited) stopProcess(pid_, false);
     pid_ = -1;
-    return -1;
+    return exited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool XvfbTest::open(KestrixWindow& k, const std::vector<std::string>& args, bool toBasic) {
+    EXPECT_TRUE(k.start(args));
+    if (k.waitForWindow().empty()) {
+        ADD_FAILURE() << "no window appeared; log:\n" << k.log();
+        return false;
+    }
+    return !toBasic || reachBasic(k);
+}
+
+bool XvfbTest::reachBasic(KestrixWindow& k) {
+    test_support::ScreenText screen;
+    if (k.waitForText("Ready", 60, &screen)) return true;
+    ADD_FAILURE() << "the machine does not reach the BASIC prompt; the screen reads:\n" << screen.dump();
+    k.requestClose();
+    k.waitForExit();
+    return false;
+}
+
+void XvfbTest::closeAndExpectCleanExit(KestrixWindow& k) {
+    ASSERT_TRUE(k.requestClose());
+    EXPECT_EQ(k.waitForExit(), 0) << k.log();
 }
 
 std::string KestrixWindow::log() const {
-    std::ifstream in(logPath_);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
+    const std::vector<uint8_t> bytes = fileBytes(logPath_);
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace window_test

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <memory>
-
 #include <string>
 #include <vector>
 
@@ -77,8 +76,7 @@ private:
     test_support::RomFont font_;
 };
 
-// Runs a command line through the shell; its exit status, output in `out`.
-int runCommand(const std::string& command, std::string* out = nullptr);
+using ::runCommand;
 
 // Tests that run the program in a window: they skip without the ROMs, the
 // generated images or the X tools, and get an X server of their own.
@@ -93,6 +91,11 @@ protected:
         x = std::make_unique<XvfbSession>();
         ASSERT_TRUE(x->ok()) << x->failure();
     }
+    // Starts kestrix and waits for its window (and the BASIC prompt); false, with a failure, if none.
+    static bool open(KestrixWindow& k, const std::vector<std::string>& args = {}, bool toBasic = false);
+    // Waits for the BASIC prompt; false, with a failure showing the screen and the window closed, if none.
+    static bool reachBasic(KestrixWindow& k);
+    static void closeAndExpectCleanExit(KestrixWindow& k);
 };
 
 }  // namespace window_test

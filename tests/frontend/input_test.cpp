@@ -1,15 +1,15 @@
 // Input without a window: SDL's virtual joysticks under the dummy video
 // driver, the light gun on a test picture, the virtual keyboard's clicks, the
 // character keymap, and host key taps typed faster than the firmware scans.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "frontend/frontend_services.h"
+#include "frontend/frontend_test_helpers.h"
 #include "frontend/joystick.h"
 #include "frontend/keymap.h"
 #include "frontend/main_loop.h"
@@ -29,10 +29,7 @@
 
 namespace {
 
-std::vector<std::string> shownTexts;
-void captureText(const char* text) { shownTexts.emplace_back(text); }
-
-bool down(uint8_t code) { return !(cPCKeyBoard->matrix[code >> 4] & (1 << (code & 7))); }
+using namespace frontend_test;
 
 void pump() {
     SDL_Event e;
@@ -41,15 +38,6 @@ void pump() {
 
 void advanceMs(int ms) {
     for (int i = 0; i < ms; ++i) advanceEmulatedTime(1000);
-}
-
-SDL_Event keyEvent(Uint32 type, SDL_Scancode key, Uint16 modifiers = 0) {
-    SDL_Event e{};
-    e.type = type;
-    e.key.type = type;
-    e.key.keysym.scancode = key;
-    e.key.keysym.mod = modifiers;
-    return e;
 }
 
 SDL_Event textEvent(const char* text) {
@@ -74,7 +62,7 @@ protected:
         headlessMode = true;
         clearTimedActions();
         shownTexts.clear();
-        frontendHooks.showOSDText = captureText;
+        frontendHooks.showOSDText = captureShownText;
         mWindowID = 0;
         running = 1;  // no emulation thread: nothing to start
     }
@@ -106,43 +94,31 @@ TEST_F(Input, VirtualJoysticksDriveLinesNineAndSixAndUnpluggingEndsTheOption) {
     EXPECT_EQ(shownTexts.front(), "\366 Joystick added ! \367");
     EXPECT_EQ(cPCKeyBoard->hostKeyMap[SDL_SCANCODE_UP], 0x00) << "a controller leaves the cursor keys alone";
 
-    auto axes = [](int16_t x0, int16_t x1) {
+    // X axes of joysticks 0 and 1: -8192 is centred on joystick 0 and a full deflection on joystick 1.
+    const std::tuple<int16_t, int16_t, const char*> axes[] = {
+        {-8192, -8192, "62"}, {-8193, 8192, "63 92"}, {8192, 8191, ""}, {8193, 0, "93"}};
+    for (const auto& [x0, x1, held] : axes) {
         SDL_JoystickSetVirtualAxis(CPC_joystick0, 0, x0);
         SDL_JoystickSetVirtualAxis(CPC_joystick1, 0, x1);
         pump();
-    };
-    axes(-8192, -8192);
-    EXPECT_FALSE(down(0x92)) << "-8192 is centred on joystick 0";
-    EXPECT_TRUE(down(0x62)) << "and a full deflection on joystick 1";
-    axes(-8193, 8192);
-    EXPECT_TRUE(down(0x92));
-    EXPECT_FALSE(down(0x62));
-    EXPECT_TRUE(down(0x63));
-    axes(8192, 8191);
-    EXPECT_FALSE(down(0x92));
-    EXPECT_FALSE(down(0x93));
-    EXPECT_FALSE(down(0x63));
-    axes(8193, 0);
-    EXPECT_TRUE(down(0x93));
+        EXPECT_EQ(heldKeys(), held) << x0 << ", " << x1;
+    }
     SDL_JoystickSetVirtualAxis(CPC_joystick0, 1, -20000);
     SDL_JoystickSetVirtualAxis(CPC_joystick1, 1, 20000);
     pump();
-    EXPECT_TRUE(down(0x90));
-    EXPECT_TRUE(down(0x61));
-    EXPECT_EQ(CPC_joystick0_axe1, -20000);
-    EXPECT_EQ(CPC_joystick1_axe1, 20000);
+    EXPECT_EQ(heldKeys(), "61 90 93");
+    EXPECT_EQ(std::vector<int>({CPC_joystick0_axe1, CPC_joystick1_axe1}), std::vector<int>({-20000, 20000}));
 
     // Buttons 0, 1, 2 are fire 2, fire 1, fire 3.
     SDL_JoystickSetVirtualButton(CPC_joystick0, 0, 1);
     SDL_JoystickSetVirtualButton(CPC_joystick1, 2, 1);
     pump();
-    EXPECT_TRUE(down(0x94));
-    EXPECT_TRUE(down(0x66));
+    EXPECT_EQ(heldKeys(), "61 66 90 93 94");
     SDL_JoystickSetVirtualButton(CPC_joystick0, 0, 0);
     pump();
-    EXPECT_FALSE(down(0x94));
+    EXPECT_EQ(heldKeys(), "61 66 90 93");
 
-    axes(0, 0);
+    SDL_JoystickSetVirtualAxis(CPC_joystick0, 0, 0);
     SDL_JoystickSetVirtualAxis(CPC_joystick0, 1, 0);
     pump();
     SDL_JoystickSetVirtualHat(CPC_joystick0, 0, SDL_HAT_RIGHTUP);
@@ -170,19 +146,17 @@ TEST_F(Input, WithoutAControllerTheCursorKeysAreJoystickZeroUntilTheOptionEnds) 
     ASSERT_TRUE(joystick);
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP));
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LCTRL));
-    EXPECT_TRUE(down(0x90));
-    EXPECT_TRUE(down(0x94));
-    EXPECT_FALSE(down(0x00));
+    EXPECT_EQ(heldKeys(), "90 94");
     // Turning it off lets go of what the emulation held and gives the keys back.
     cycleJoystick();
     EXPECT_TRUE(gunStick);
     EXPECT_FALSE(joystick);
-    EXPECT_FALSE(down(0x90));
+    EXPECT_FALSE(keyDown(0x90));
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_UP));
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LCTRL));
     framesEmulated += 3;
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_UP));
-    EXPECT_TRUE(down(0x00));
+    EXPECT_TRUE(keyDown(0x00));
     EXPECT_EQ(cPCKeyBoard->matrix[9], 0xFF);
     cycleJoystick();
     EXPECT_FALSE(gunStick);
@@ -225,71 +199,70 @@ TEST_F(Input, LightGunPulsesTheSensorOnLightAndHoldsFireOnDark) {
     rect_xy = {56, 12, kPictureWidth, kPictureHeight};
     rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
     gunStickClick(100, 120);
-    EXPECT_FALSE(down(kGunTrigger)) << "the gun is off";
+    EXPECT_FALSE(keyDown(kGunTrigger)) << "the gun is off";
     endisable_gunstick();
 
     gunStickClick(100, 119);  // y rounds up to 120: row 132, column 156
-    EXPECT_EQ(gunstickX.column, 156u);
-    EXPECT_EQ(gunStickCursor.row, 132u * kFrameWidth);
-    EXPECT_TRUE(down(kGunTrigger));
+    EXPECT_EQ(std::vector<size_t>({gunstickX.column, gunStickCursor.row}),
+              std::vector<size_t>({156u, 132u * kFrameWidth}));
+    EXPECT_EQ(heldKeys(), "94") << "the trigger, at once";
     advanceMs(4);
-    EXPECT_TRUE(down(kGunTrigger));
-    EXPECT_FALSE(down(kGunSensor));
+    EXPECT_EQ(heldKeys(), "94") << "and no light yet";
     advanceMs(1);
-    EXPECT_FALSE(down(kGunTrigger)) << "the sensor answered: fire released";
-    EXPECT_TRUE(down(kGunSensor));
+    EXPECT_EQ(heldKeys(), "91") << "the sensor answered: fire released";
     EXPECT_FALSE(gunStickFire);
     advanceMs(static_cast<int>(fpsDisplay));
-    EXPECT_FALSE(down(kGunSensor)) << "the pulse lasts one display period";
+    EXPECT_FALSE(keyDown(kGunSensor)) << "the pulse lasts one display period";
     gunStickRelease();
 
     gunStickClick(600, 400);  // black
     advanceMs(100);
-    EXPECT_TRUE(down(kGunTrigger));
-    EXPECT_FALSE(down(kGunSensor));
+    EXPECT_EQ(heldKeys(), "94");
     gunStickRelease();
-    EXPECT_FALSE(down(kGunTrigger));
+    EXPECT_FALSE(keyDown(kGunTrigger));
     for (uint32_t& p : cpcscreenpixels) p = 0xFFFFFFFFu;
     advanceMs(20);
-    EXPECT_FALSE(down(kGunSensor)) << "light after the trigger was let go is no hit";
+    EXPECT_FALSE(keyDown(kGunSensor)) << "light after the trigger was let go is no hit";
 
     gunStickClick(100, kStripTop + 5);
-    EXPECT_FALSE(down(kGunTrigger)) << "the strip is no target";
+    EXPECT_FALSE(keyDown(kGunTrigger)) << "the strip is no target";
 }
 
 TEST_F(Input, VirtualKeyboardClicksTypeLatchAndRelease) {
-    EXPECT_EQ(virtualKeyAt(80, 140, false), 0x83);   // Q
-    EXPECT_EQ(virtualKeyAt(143, 180, false), 0x75);  // D wins over S
-    EXPECT_EQ(virtualKeyAt(570, 160, false), 0x22);  // RETURN's lower part
-    EXPECT_EQ(virtualKeyAt(740, 180, true), 0x05);   // f3, right button only
-    EXPECT_EQ(virtualKeyAt(740, 180, false), 255);
-    EXPECT_EQ(virtualKeyAt(300, 260, false), 0x57);  // SPACE
-    EXPECT_EQ(virtualKeyAt(300, 120, false), 255);   // between rows
+    const struct {
+        const char* what;
+        int x, y;
+        bool right;
+        int key;
+    } keys[] = {{"Q", 80, 140, false, 0x83},
+                {"D wins over S", 143, 180, false, 0x75},
+                {"RETURN's lower part", 570, 160, false, 0x22},
+                {"f3, right button", 740, 180, true, 0x05},
+                {"f3 is for the right button only", 740, 180, false, 255},
+                {"SPACE", 300, 260, false, 0x57},
+                {"between rows", 300, 120, false, 255}};
+    for (const auto& k : keys) EXPECT_EQ(virtualKeyAt(k.x, k.y, k.right), k.key) << k.what;
 
     virtualKeyboardClick(SDL_BUTTON_LEFT, 80, 140);
-    EXPECT_TRUE(down(0x83));
     advanceMs(49);
-    EXPECT_TRUE(down(0x83));
+    EXPECT_EQ(heldKeys(), "83");
     advanceMs(1);
-    EXPECT_FALSE(down(0x83));
+    EXPECT_EQ(heldKeys(), "");
 
     virtualKeyboardClick(SDL_BUTTON_RIGHT, 40, 220);  // SHIFT latched
     virtualKeyboardClick(SDL_BUTTON_LEFT, 90, 180);   // A
     virtualKeyboardClick(SDL_BUTTON_LEFT, 80, 140);   // Q within 50 ms
-    EXPECT_TRUE(down(kCpcKeyShift));
-    EXPECT_TRUE(down(0x85));
+    EXPECT_EQ(heldKeys(), "25 83 85");
     advanceMs(50);
-    EXPECT_FALSE(down(0x85)) << "each click lets go of its own key";
-    EXPECT_FALSE(down(0x83));
-    EXPECT_TRUE(down(kCpcKeyShift));
+    EXPECT_EQ(heldKeys(), "25") << "each click lets go of its own key";
     virtualKeyboardClick(SDL_BUTTON_RIGHT, 740, 180);
-    EXPECT_TRUE(down(0x05));
+    EXPECT_EQ(heldKeys(), "05 25");
     EXPECT_EQ(mapkey_id, 2);
     virtualKeyboardClick(SDL_BUTTON_LEFT, 570, 40);  // the release area is for the right button
-    EXPECT_TRUE(down(kCpcKeyShift));
+    EXPECT_EQ(heldKeys(), "05 25");
     virtualKeyboardClick(SDL_BUTTON_RIGHT, 570, 40);
     EXPECT_EQ(mapkey_id, 0);
-    for (int line = 0; line < 16; ++line) EXPECT_EQ(cPCKeyBoard->matrix[line], 0xFF) << "line " << line;
+    EXPECT_EQ(heldKeys(), "");
 }
 
 TEST_F(Input, CharacterModeTypesWhatTheHostShowsAndPasteKeepsTypableText) {
@@ -305,29 +278,25 @@ TEST_F(Input, CharacterModeTypesWhatTheHostShowsAndPasteKeepsTypableText) {
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_SEMICOLON, KMOD_LSHIFT));
     dispatchEvent(textEvent(":"));
     settle();
-    EXPECT_TRUE(down(0x35));
-    EXPECT_FALSE(down(kCpcKeyShift));
+    EXPECT_EQ(heldKeys(), "35");
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_SEMICOLON, KMOD_LSHIFT));
     settle();
-    EXPECT_FALSE(down(0x35));
-    EXPECT_TRUE(down(kCpcKeyShift)) << "the host still holds Shift";
+    EXPECT_EQ(heldKeys(), "25") << "the host still holds Shift";
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));
     settle();
     // '=' unshifted on the host is SHIFT and - on the CPC; "1" is the main row.
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_EQUALS));
     dispatchEvent(textEvent("="));
     settle();
-    EXPECT_TRUE(down(0x31));
-    EXPECT_TRUE(down(kCpcKeyShift));
+    EXPECT_EQ(heldKeys(), "25 31");
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_EQUALS));
     dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_1));
     dispatchEvent(textEvent("1"));
     settle();
-    EXPECT_TRUE(down(0x80));
-    EXPECT_FALSE(down(kCpcKeyShift));
+    EXPECT_EQ(heldKeys(), "80");
     dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_1));
     settle();
-    for (int line = 0; line < 16; ++line) EXPECT_EQ(cPCKeyBoard->matrix[line], 0xFF) << "line " << line;
+    EXPECT_EQ(heldKeys(), "");
     EXPECT_FALSE(setKeymapMode("qwerty"));
     EXPECT_TRUE(keymapByCharacter);
 
@@ -341,7 +310,6 @@ protected:
     void SetUp() override {
         BuiltMachine::SetUp();
         if (IsSkipped()) return;
-        ASSERT_TRUE(font.loadFromOsRom(test_support::sharedOsRom("6128")));
         savedHeadless = headlessMode;
         headlessMode = true;
         mWindowID = 0;
@@ -356,20 +324,18 @@ protected:
         for (int i = 0; i < frames; ++i) {
             runOneFrame();
             applyHostKeyQueue();
-            if (i % 25 == 24 && test_support::readScreenText(test_support::framePictureArea(), font).contains(text))
-                return true;
+            if (i % 25 == 24 && screen().contains(text)) return true;
         }
         return false;
     }
-    test_support::RomFont font;
     bool savedHeadless = false;
 };
 
 TEST_F(HostTaps, EveryTapOfALineTypedWithinOneFrameReachesBasic) {
     ASSERT_TRUE(runUntil("Ready", 300));
-    const SDL_Scancode keys[] = {SDL_SCANCODE_P, SDL_SCANCODE_R, SDL_SCANCODE_I, SDL_SCANCODE_N, SDL_SCANCODE_T,
-                                 SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_1, SDL_SCANCODE_SEMICOLON,
-                                 SDL_SCANCODE_1, SDL_SCANCODE_1, SDL_SCANCODE_RETURN};
+    const SDL_Scancode keys[] = {SDL_SCANCODE_P,         SDL_SCANCODE_R,     SDL_SCANCODE_I, SDL_SCANCODE_N,
+                                 SDL_SCANCODE_T,         SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_1,
+                                 SDL_SCANCODE_SEMICOLON, SDL_SCANCODE_1,     SDL_SCANCODE_1, SDL_SCANCODE_RETURN};
     for (SDL_Scancode key : keys) {
         const bool star = key == SDL_SCANCODE_SEMICOLON;  // SHIFT + the key right of L
         if (star) dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT));
@@ -377,8 +343,8 @@ TEST_F(HostTaps, EveryTapOfALineTypedWithinOneFrameReachesBasic) {
         dispatchEvent(keyEvent(SDL_KEYUP, key));
         if (star) dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));
     }
-    ASSERT_TRUE(runUntil("121", 300)) << test_support::readScreenText(test_support::framePictureArea(), font).dump();
-    EXPECT_TRUE(test_support::readScreenText(test_support::framePictureArea(), font).contains("print 11*11"));
+    ASSERT_TRUE(runUntil("121", 300)) << screen().dump();
+    EXPECT_TRUE(screen().contains("print 11*11"));
 }
 
 }  // namespace

@@ -1,28 +1,39 @@
-// Loading, ejecting and flipping disks by file name, the numbered save names
-// and the Insert-key catalogue, with timed actions on emulated time.
-#include <gtest/gtest.h>
+// Loading, ejecting and flipping disks and tapes by file name (and the names of
+// the other side of a set), the numbered save names, the Insert-key catalogue
+// and the tape autorun, with timed actions on emulated time.
+#include "frontend/media_loader.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "disk/fdc765.h"
-#include "support/disk_test_support.h"
 #include "frontend/autorun.h"
-#include "frontend/media_loader.h"
+#include "frontend/flip_names.h"
+#include "frontend/frontend_test_helpers.h"
+#include "frontend/media_tape.h"
+#include "machine/cpc.h"
 #include "machine/cpu.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/keyboard.h"
+#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "support/disk_test_support.h"
+#include "support/tape_test_support.h"
+#include "tape/tape_drive.h"
 
 using namespace disk_test;
+using namespace frontend_test;
 
 namespace {
-
-std::vector<std::string> shown;
-void captureOsd(const char* text) { shown.push_back(text); }
 
 class MediaLoader : public ::testing::Test {
 protected:
@@ -45,8 +56,8 @@ protected:
         copyToTextBuffer(fullFileNameStr, "");
         flipSideInUse = false;
         autorunCancel();
-        shown.clear();
-        frontendHooks.showOSDText = captureOsd;
+        shownTexts.clear();
+        frontendHooks.showOSDText = captureShownText;
     }
     void TearDown() override {
         frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
@@ -62,11 +73,7 @@ protected:
         headlessMode = false;
     }
     static void wait(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
-    bool wasShown(const std::string& text) const {
-        for (const std::string& s : shown)
-            if (s == text) return true;
-        return false;
-    }
+    static bool wasShown(const std::string& text) { return timesShown(text) > 0; }
     std::string image(const std::string& name, int sides = 1) {
         std::vector<Track> tracks = {standardTrack(0)};
         if (sides == 2) tracks.push_back(standardTrack(0, 1));
@@ -100,16 +107,15 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
 }
 
 TEST_F(MediaLoader, NamesWithoutOrWithUnknownExtensionAreRefused) {
-    std::string dir = std::filesystem::path(image("x.dsk")).parent_path().string();
-    std::string noExtension = writeTempFile("dir.v2/plain", {1, 2, 3});
-    EXPECT_FALSE(load_file_snadsk(noExtension.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 Warning this file is not recognized (no .extension found) ! \367"));
-    std::string unknown = writeTempFile("file.xyz", {1, 2, 3});
-    EXPECT_FALSE(load_file_snadsk(unknown.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 Warning this file is not recognized (wrong extension) ! \367"));
-    std::string missing = dir + "/missing.dsk";
-    EXPECT_FALSE(load_file_snadsk(missing.c_str(), 0));
-    EXPECT_TRUE(wasShown("\366 " + missing + " not found ! \367"));
+    const std::string missing = std::filesystem::path(image("x.dsk")).parent_path().string() + "/missing.dsk";
+    const std::pair<std::string, std::string> refused[] = {
+        {writeTempFile("dir.v2/plain", {1, 2, 3}), "Warning this file is not recognized (no .extension found) !"},
+        {writeTempFile("file.xyz", {1, 2, 3}), "Warning this file is not recognized (wrong extension) !"},
+        {missing, missing + " not found !"}};
+    for (const auto& [file, why] : refused) {
+        EXPECT_FALSE(load_file_snadsk(file.c_str(), 0)) << file;
+        EXPECT_TRUE(wasShown("\366 " + why + " \367")) << why;
+    }
     wait(200);
     EXPECT_FALSE(fd0->diskInserted);
 }
@@ -197,12 +203,12 @@ TEST_F(MediaLoader, InsertKeyTypesCat) {
     autorun_cat();
     EXPECT_TRUE(autorunInProgress());
     wait(500);
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x40);  // 'c' not yet
+    EXPECT_FALSE(keyDown(0x76)) << "'c' not yet";
     wait(20);
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x00);  // 'c' (key 76h) held
+    EXPECT_TRUE(keyDown(0x76)) << "'c' held";
     wait(2000);
     EXPECT_FALSE(autorunInProgress());
-    EXPECT_EQ(cPCKeyBoard->matrix[7] & 0x40, 0x40);
+    EXPECT_FALSE(keyDown(0x76));
 }
 
 TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
@@ -218,3 +224,319 @@ TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
     EXPECT_FALSE(load_file_snadsk(dir.c_str(), 1));
     EXPECT_TRUE(wasShown("\366 " + dir + " is a directory, not a file ! \367"));
 }
+
+TEST(FlipNames, SetRules) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(flipSideNameCandidates("Game (Face A).dsk"), V{"Game (Face B).dsk"});
+    EXPECT_EQ(flipSideNameCandidates("Disk 1A.dsk"), V{"Disk 1B.dsk"});
+    EXPECT_EQ(flipSideNameCandidates("Side 3.cdt"), V{"Side 4.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("side 6b.cdt"), V{"side 6a.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("SIDE d.cdt"), V{"SIDE c.cdt"});
+    EXPECT_EQ(flipSideNameCandidates("side 7.cdt side 2.cdt"), V{"side 7.cdt side 1.cdt"});
+    EXPECT_TRUE(flipSideNameCandidates("Game.cdt").empty());
+    EXPECT_TRUE(flipSideNameCandidates("Game side ").empty());
+}
+
+TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kestrix-flip-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string base = dir.string() + "/";
+    // "Face A" is tried before "Side 1": its "Face B" is absent, "Side 2" is there.
+    std::ofstream(base + "Game Face A Side 2.dsk") << "x";
+    fs::create_directory(base + "Other Face B.dsk");  // a directory is no disk
+    EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face A Side 2.dsk");
+    EXPECT_EQ(findOtherSide(base, (base + "Game Face A Side 1.dsk").c_str()), base + "Game Face A Side 2.dsk")
+        << "the name is taken after the last separator of the path";
+    std::ofstream(base + "Game Face B Side 1.dsk") << "x";
+    EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face B Side 1.dsk") << "the first wins";
+    EXPECT_EQ(findOtherSide(base, "Other Face A.dsk"), "");
+    EXPECT_EQ(findOtherSide(base, ""), "");
+    EXPECT_EQ(findOtherSide(base, nullptr), "");
+    fs::remove_all(dir);
+}
+
+// Tapes by file name: loading, refusing, the GX4000, the tape autorun and flipping sides.
+namespace {
+
+class TapeMedia : public TapeDeckTest {
+protected:
+    std::vector<std::string>& osd = shownTexts;
+    void SetUp() override {
+        TapeDeckTest::SetUp();
+        shownTexts.clear();
+        frontendHooks.showOSDText = captureShownText;
+    }
+    void TearDown() override {
+        frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
+        autorunCancel();
+        delete fdc;
+        fdc = nullptr;
+        TapeDeckTest::TearDown();
+    }
+    std::string writeTape(const std::string& name, uint16_t toneCount = 5) {
+        Bytes image = cdtHeader();
+        image.insert(image.end(), {0x12, 0xE8, 0x03, uint8_t(toneCount), uint8_t(toneCount >> 8)});
+        return scratch.write(name, image);
+    }
+    static void advanceMs(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
+};
+
+TEST_F(TapeMedia, LoadAndEjectATape) {
+    std::string path = writeTape("Game.cdt");
+    EXPECT_TRUE(load_tape_file(path.c_str()));
+    EXPECT_TRUE(t_loadeject_cdt);
+    EXPECT_STREQ(fileName_cdt_str, "Game.cdt");
+    EXPECT_EQ(osd.back(), "Game.cdt");
+    EXPECT_GT(tape->pulseCount, 5u);
+
+    eject_cdt();
+    EXPECT_FALSE(t_loadeject_cdt);
+    EXPECT_EQ(tape->pulseCount, 0u);
+    EXPECT_STREQ(fileName_cdt_str, "");
+    EXPECT_EQ(osd.back(), "Tape ejected !");
+}
+
+TEST_F(TapeMedia, FailedLoadsSayWhyAndLeaveTheDeckEmpty) {
+    ASSERT_TRUE(load_tape_file(writeTape("Game.TZX").c_str())) << "extensions in any case";
+    const std::string missing = scratch.file("missing.cdt");
+    const std::pair<std::string, std::string> refused[] = {
+        {scratch.write("broken.csw", {'n', 'o', 'p', 'e'}), "CSW has wrong format !"},
+        {scratch.write("broken.wav", {'n'}), "WAVE has wrong format !"},
+        {scratch.write("broken.cdt", {'n'}), "CDT has wrong TZX format !"},
+        {missing, missing + " not found !"}};
+    for (const auto& [file, why] : refused) {
+        EXPECT_FALSE(load_tape_file(file.c_str())) << file;
+        EXPECT_EQ(osd.back(), "\366 " + why + " \367");
+        EXPECT_EQ(tape->pulseCount, 0u) << "the old tape went out first";
+    }
+}
+
+TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
+    ASSERT_TRUE(load_tape_file(writeTape("Game.cdt").c_str()));
+    const uint32_t pulses = tape->pulseCount;
+    const Bytes wavHeaderOnly = {'R',  'I',  'F', 'F', 36,   0,    0, 0, 'W', 'A', 'V', 'E',
+                                 'f',  'm',  't', ' ', 16,   0,    0, 0, 1,   0,   1,   0,
+                                 0x44, 0xAC, 0,   0,   0x44, 0xAC, 0, 0, 1,   0,   8,   0};
+    const std::pair<std::string, Bytes> empties[] = {{"empty.cdt", cdtHeader()}, {"empty.wav", wavHeaderOnly}};
+    for (const auto& [name, image] : empties) {
+        EXPECT_FALSE(load_tape_file(scratch.write(name, image).c_str())) << name;
+        EXPECT_EQ(tape->pulseCount, pulses) << name;
+        EXPECT_TRUE(t_loadeject_cdt) << name;
+        EXPECT_STREQ(fileName_cdt_str, "Game.cdt") << name;
+    }
+    EXPECT_EQ(osd.back(), "\366 WAVE has wrong format ! \367");
+}
+
+TEST_F(TapeMedia, TheGx4000HasNoTapeDeck) {
+    cpcType = GX4000;
+    EXPECT_FALSE(load_tape_file(writeTape("Game.cdt").c_str()));
+    EXPECT_EQ(tape->pulseCount, 0u);
+}
+
+TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
+    ASSERT_TRUE(load_tape_file(writeTape("Game.cdt").c_str()));
+    autorun_cdt(2000);
+    EXPECT_TRUE(autorunInProgress());
+    advanceMs(1999);
+    EXPECT_FALSE(tape->playKey);
+    advanceMs(1);
+    EXPECT_TRUE(tape->playKey) << "play goes down after the delay";
+    advanceMs(511);
+    EXPECT_FALSE(keyDown(0x62));
+    advanceMs(1);
+    EXPECT_TRUE(keyDown(0x62)) << "R, 512 ms after play";
+    EXPECT_TRUE(keyDown(0x25)) << "with SHIFT";
+    advanceMs(30);
+    EXPECT_FALSE(keyDown(0x62)) << "held one 30 ms key period";
+    EXPECT_FALSE(keyDown(0x25));
+    advanceMs(30);
+    EXPECT_TRUE(keyDown(0x52)) << "U";
+
+    autorun_cdt(0);  // ignored while one runs
+    int returns = 0;
+    bool wasDown = false;
+    for (int ms = 0; ms < 3000 && autorunInProgress(); ++ms) {
+        advanceMs(1);
+        bool down = keyDown(0x06);
+        returns += down && !wasDown;
+        wasDown = down;
+    }
+    EXPECT_FALSE(autorunInProgress());
+    EXPECT_EQ(returns, 20);
+    EXPECT_TRUE(allKeysUp()) << "every key released";
+}
+
+TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
+    fdc = new FDCupd765();
+    // The keys of "|tape" (or "|tqpe") as they go down, one entry per press.
+    auto typeTapeCommand = [] {
+        std::vector<uint8_t> typed;
+        autorun_cdt(0);
+        for (int ms = 0; ms < 512 + 60 * 4 + 30; ++ms) {
+            advanceMs(1);
+            for (uint8_t code : {0x32, 0x63, 0x85, 0x33, 0x72, 0x35, 0x83}) {
+                if (keyDown(code) && (typed.empty() || typed.back() != code)) typed.push_back(code);
+            }
+        }
+        return typed;
+    };
+    EXPECT_EQ(typeTapeCommand(), (std::vector<uint8_t>{0x32, 0x63, 0x85, 0x33, 0x72})) << "|tape";
+    advanceMs(3000);
+
+    cpcLang = LangFrench;
+    EXPECT_EQ(typeTapeCommand(), (std::vector<uint8_t>{0x32, 0x63, 0x83, 0x33, 0x72}))
+        << "|tqpe on the AZERTY keyboard";
+}
+
+TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
+    writeTape("Game (Side 2).cdt", 9);
+    ASSERT_TRUE(load_tape_file(writeTape("Game (Side 1).cdt").c_str()));
+    EXPECT_TRUE(flipTapeSide());
+    EXPECT_STREQ(fileName_cdt_str, "Game (Side 2).cdt");
+    EXPECT_FALSE(flipTapeSide()) << "a second flip within a second is ignored";
+    advanceMs(1000);
+    EXPECT_TRUE(flipTapeSide());
+    EXPECT_STREQ(fileName_cdt_str, "Game (Side 1).cdt");
+
+    advanceMs(1000);
+    ASSERT_TRUE(load_tape_file(writeTape("Other (Side 1).cdt").c_str()));
+    EXPECT_FALSE(flipTapeSide()) << "no other side on disk";
+    EXPECT_STREQ(fileName_cdt_str, "Other (Side 1).cdt");
+}
+
+// Autorun typing on emulated time: storage of the text, the key sequence with
+// SHIFT, timing, an untypable character and a second start taking over.
+
+using frontend_test::allKeysUp;
+
+struct Press {
+    uint32_t atMs;  // since the start of the test
+    uint8_t code;
+    bool shift;
+    uint32_t releasedMs = 0;
+};
+
+class Autorun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        allocateTextBuffers();
+        beginCPC();
+        cPCKeyBoard->reset();
+        savedHeadless = headlessMode;
+        headlessMode = true;
+        clearTimedActions();
+        autorunCancel();
+        startUs = emulatedTimeMicroseconds();
+    }
+    void TearDown() override {
+        autorunCancel();
+        clearTimedActions();
+        headlessMode = savedHeadless;
+        endCPC();
+    }
+
+    uint32_t nowMs() const { return static_cast<uint32_t>((emulatedTimeMicroseconds() - startUs) / 1000); }
+
+    // Runs emulated time in 1 ms steps and records every key that goes down.
+    std::vector<Press> record(uint32_t ms) {
+        std::vector<Press> presses;
+        uint8_t before[16];
+        std::memcpy(before, cPCKeyBoard->matrix, 16);
+        for (uint32_t i = 0; i < ms; ++i) {
+            advanceEmulatedTime(1000);
+            const uint8_t* now = cPCKeyBoard->matrix;
+            const bool shift = !(now[2] & 0x20);
+            for (int line = 0; line < 16; ++line) {
+                const uint8_t pressed = before[line] & ~now[line];
+                const uint8_t released = now[line] & ~before[line];
+                for (int bit = 0; bit < 8; ++bit) {
+                    const uint8_t code = static_cast<uint8_t>(line * 16 + bit);
+                    if ((pressed >> bit & 1) && code != kCpcKeyShift) presses.push_back({nowMs(), code, shift});
+                    if (released >> bit & 1) {
+                        for (Press& p : presses)
+                            if (p.code == code && !p.releasedMs) p.releasedMs = nowMs();
+                    }
+                }
+            }
+            std::memcpy(before, now, 16);
+        }
+        return presses;
+    }
+
+    bool savedHeadless = false;
+    uint64_t startUs = 0;
+};
+
+// The presses as "code" each, or with `times` "code pressed-released" and S for SHIFT held.
+std::string typed(const std::vector<Press>& presses, bool times = false) {
+    std::string out;
+    for (const Press& p : presses) {
+        char one[48];
+        std::snprintf(one, sizeof one, times ? "%s%02X %u-%u" : "%s%02X", p.shift ? "S" : "", p.code, p.atMs,
+                      p.releasedMs);
+        out += (out.empty() ? "" : ", ") + std::string(one);
+    }
+    return out;
+}
+
+TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
+    setAutorunText("run\"x");
+    EXPECT_EQ(autorun_dsk_str[0], 0x0D);
+    EXPECT_STREQ(autorun_dsk_str + 1, "x\"nur");
+    EXPECT_EQ(autorun_dsk_str_idx, 5);
+    EXPECT_TRUE(autorunInProgress()) << "pending until typed";
+
+    const std::string longText(600, 'k');
+    sendAutorunText(longText.c_str());
+    EXPECT_EQ(autorun_dsk_str_idx, kAutorunMaxChars);
+    EXPECT_EQ(std::strlen(autorun_dsk_str), kAutorunMaxChars + 1u);
+}
+
+TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
+    setAutorunText("aB1");
+    autorun_dsk(kAutorunOptionDelayMs, kAutorunKeyPeriodMs);
+    EXPECT_EQ(typed(record(1999)), "");
+    EXPECT_TRUE(autorunInProgress());
+
+    // a, B with SHIFT, 1 on the keypad, then RETURN (keypad ENTER), each held 30 ms.
+    EXPECT_EQ(typed(record(500), true), "85 2000-2030, S66 2060-2090, 15 2120-2150, 06 2180-2210");
+    EXPECT_TRUE(allKeysUp());
+    EXPECT_FALSE(autorunInProgress());
+    EXPECT_EQ(autorun_dsk_key[0], 0);
+}
+
+TEST_F(Autorun, UntypableCharacterEndsTyping) {
+    setAutorunText("a~b");
+    autorun_dsk(0, 30);
+    EXPECT_EQ(typed(record(1000)), "85");
+    EXPECT_TRUE(allKeysUp());
+    EXPECT_FALSE(autorunInProgress()) << "the rest is dropped, so later autoruns are not blocked";
+
+    setAutorunText("c");
+    autorun_dsk(0, 30);
+    EXPECT_EQ(typed(record(200)), "76, 06");
+}
+
+TEST_F(Autorun, SecondStartTakesOver) {
+    setAutorunText("abc");
+    autorun_dsk(0, 30);
+    record(40);  // 'a' typed, 'b' pending
+    setAutorunText("z");
+    autorun_dsk(10, 30);
+    EXPECT_EQ(typed(record(500)), "87, 06") << "only the new text is typed";
+    EXPECT_TRUE(allKeysUp());
+}
+
+TEST_F(Autorun, StartWhileAKeyIsHeldReleasesIt) {
+    setAutorunText("x");
+    autorun_dsk(0, 30);
+    advanceEmulatedTime(1000);
+    ASSERT_EQ(cPCKeyBoard->matrix[7], 0x7F);
+    setAutorunText("");
+    autorun_dsk(100, 30);
+    EXPECT_TRUE(allKeysUp());
+    EXPECT_EQ(typed(record(300)), "06") << "an empty text types RETURN alone";
+}
+
+}  // namespace

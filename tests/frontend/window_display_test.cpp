@@ -1,14 +1,21 @@
-// Full screen against the display it is on: a window that changes display, and
-// a screenshot of a picture taller than the output. SDL's dummy video driver
+// Where the picture and the window go, and what a screenshot holds: the layout
+// in numbers, full screen against the display it is on, a screenshot of a
+// picture taller than the output, and the PNG writer. SDL's dummy video driver
 // and software renderers stand in for the screen.
-#include <gtest/gtest.h>
-
 #include <SDL.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
 #include <vector>
 
+#include "frontend/frontend_test_helpers.h"
 #include "frontend/main_loop.h"
 #include "frontend/osd.h"
 #include "frontend/screenshot.h"
@@ -18,19 +25,16 @@
 #include "machine/emulation_thread.h"
 #include "machine/model.h"
 #include "machine/text_buffers.h"
-#include "support/temp_home.h"
 #include "support/screen_text.h"
+#include "support/temp_home.h"
 #include "video/monitor.h"
-#include "support/window_test_images.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using frontend_test::rectText;
 
 void expectRect(const SDL_Rect& r, const SDL_Rect& expected, const char* what) {
-    EXPECT_TRUE(SDL_RectEquals(&r, &expected)) << what << ": " << r.x << "," << r.y << " " << r.w << "x" << r.h
-                                              << " instead of " << expected.x << "," << expected.y << " "
-                                              << expected.w << "x" << expected.h;
+    EXPECT_EQ(rectText(r), rectText(expected)) << what;
 }
 
 class FullScreenDisplay : public ::testing::Test {
@@ -38,9 +42,7 @@ protected:
     TempKestrixHome home{false};
 
     void SetUp() override {
-        std::error_code ec;
-        if (window_test::generatedImagesPresent())
-            fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
+        if (window_test::generatedImagesPresent()) frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -111,12 +113,10 @@ TEST_F(FullScreenDisplay, LayoutFollowsTheWindowToAnotherDisplayStretchedOrNot) 
 
 TEST_F(FullScreenDisplay, ScreenshotOfAPictureTallerThanTheOutputIsWhatTheOutputShows) {
     // 1920 x 1080 scales the picture twice each way: 1096 rows, 16 below the edge.
-    SDL_Surface* output = SDL_CreateRGBSurfaceWithFormat(0, 1920, 1080, 32, SDL_PIXELFORMAT_RGBA8888);
-    ASSERT_NE(output, nullptr);
-    mRenderer = SDL_CreateSoftwareRenderer(output);
+    frontend_test::OffscreenWindow output(1920, 1080, false);
     ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
-    mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth,
-                                 kFrameHeight);
+    mTexture =
+        SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
     ASSERT_NE(mTexture, nullptr) << SDL_GetError();
     fullscreen = true;
     rectdest_xy = fullscreenPictureRect(1920, 1080, false);
@@ -139,12 +139,210 @@ TEST_F(FullScreenDisplay, ScreenshotOfAPictureTallerThanTheOutputIsWhatTheOutput
         for (int x = 0; x < image.width; ++x)
             wrong += image.at(x, y) != cpcscreenpixels[(12 + y / 2) * kFrameWidth + 56 + x / 2];
     EXPECT_EQ(wrong, 0) << "every pixel opaque and the picture's own";
+}
 
-    SDL_DestroyTexture(mTexture);
-    mTexture = nullptr;
-    SDL_DestroyRenderer(mRenderer);
-    mRenderer = nullptr;
-    SDL_FreeSurface(output);
+// The layout in numbers: full-screen picture, window placement, on-screen text.
+TEST(WindowLayout, FullscreenScalesByWholeStepsOrStretches) {
+    const struct {
+        int w, h;
+        bool stretched;
+        const char* picture;
+    } displays[] = {
+        {1920, 1080, false, "192,0 1536x1096"},  // two steps each way; 16 rows fall below the screen edge
+        {1920, 1080, true, "0,0 1920x1080"},
+        {1280, 1024, false, "256,0 768x548"},
+        {2560, 1440, false, "128,0 2304x1096"},
+        {640, 480, false, "-64,0 768x548"},  // smaller than one step: a zero factor would make the picture vanish
+    };
+    for (const auto& d : displays)
+        EXPECT_EQ(rectText(fullscreenPictureRect(d.w, d.h, d.stretched)), d.picture) << d.w << "x" << d.h;
+}
+
+TEST(WindowLayout, RememberedPositionOnTheDisplayIsKeptElseCentred) {
+    const SDL_Rect display = {0, 0, 1920, 1080}, right = {1920, 0, 1280, 1024};  // a second display to the right
+    const struct {
+        const char* what;
+        SDL_Rect on;
+        int x, y;
+        SDL_Point placed;
+    } cases[] = {
+        {"kept", display, 100, 50, {100, 50}},
+        {"beyond the display", display, 5000, 50, {(1920 - 768) / 2, (1080 - 548) / 2}},
+        {"left of the display", display, -4000, -10, {(1920 - 768) / 2, (1080 - 548) / 2}},
+        {"kept on the right display", right, 2000, 10, {2000, 10}},
+        {"off the right display", right, 100, 10, {1920 + (1280 - 768) / 2, (1024 - 548) / 2}},
+    };
+    for (const auto& c : cases) {
+        const SDL_Point p = windowPlacement(c.on, 768, 548, c.x, c.y);
+        EXPECT_EQ(std::pair(p.x, p.y), std::pair(c.placed.x, c.placed.y)) << c.what;
+    }
+}
+
+TEST(WindowFocus, RaisingNeedsSdl205ComparedAsAWholeVersion) {
+    // 2.28.0: a later minor version with a low patch level.
+    for (const auto& [version, raises] : {std::pair{SDL_version{2, 0, 4}, false}, std::pair{SDL_version{2, 0, 5}, true},
+                                          std::pair{SDL_version{2, 28, 0}, true}, std::pair{SDL_version{3, 1, 0}, true},
+                                          std::pair{SDL_version{1, 2, 15}, false}})
+        EXPECT_EQ(sdlRaisesWindows(version), raises)
+            << int(version.major) << "." << int(version.minor) << "." << int(version.patch);
+}
+
+TEST(OnScreenText, SpecialBytesUseTheirGlyphsAndUtf8LeadBytesAreSkipped) {
+    // 0xA9: é as the second byte of its UTF-8 form; 0xB0: °.
+    const std::pair<unsigned char, int> glyphs[] = {{'A', 'A'},   {'\\', 0x2F}, {0xC3, -1},   {0xC2, -1},
+                                                    {0xA9, 0x7B}, {0xB0, 0xA2}, {0xF6, 0xF6}, {0xF7, 0xF7}};
+    for (const auto& [byte, glyph] : glyphs) EXPECT_EQ(osdGlyphFor(byte), glyph) << std::hex << int(byte);
+}
+
+TEST(OnScreenText, LayoutCentresWhatFitsAndCutsWhatDoesNot) {
+    const SDL_Rect picture = {0, 0, 768, 548}, fullscreenPicture = {192, 0, 1536, 1096};
+    const std::string hundred(100, 'x');
+    const struct {
+        const char* what;
+        const char* text;
+        int x, y, size;
+        SDL_Rect in;
+        TextLayout expected;
+    } cases[] = {
+        {"centred", "Hello", -1, -1, 16, picture, {(768 - 5 * 16) / 2, (548 - 16) / 2, 5}},
+        {"too long to centre: from the left edge, 768 / 8 characters",
+         hundred.c_str(),
+         -1,
+         516,
+         8,
+         picture,
+         {0, 516, 96}},
+        {"UTF-8 \xC3\xA9 is two bytes and one character", "caf\xC3\xA9", -1, 0, 8, picture, {(768 - 32) / 2, 0, 4}},
+        {"positions are relative to the picture", "ab", 10, 20, 8, fullscreenPicture, {202, 20, 2}},
+    };
+    for (const auto& c : cases) {
+        const TextLayout l = layoutText(c.text, c.x, c.y, c.size, c.in);
+        EXPECT_EQ(std::tuple(l.x, l.y, l.count), std::tuple(c.expected.x, c.expected.y, c.expected.count)) << c.what;
+    }
+}
+
+TEST(OnScreenText, MessageShowsFor511PassesAndFadesOut) {
+    textShowOSDInit();
+    EXPECT_EQ(textDisplayTime, 512);
+    EXPECT_EQ(textDisplayAlpha, 255);
+    int shown = 0;
+    int lastAlpha = 255;
+    while (osdAdvance()) {
+        ++shown;
+        EXPECT_LE(textDisplayAlpha, lastAlpha);
+        lastAlpha = textDisplayAlpha;
+    }
+    EXPECT_EQ(shown, 511);
+    EXPECT_LE(lastAlpha, 1) << "faded to (almost) nothing";
+    EXPECT_EQ(textDisplayAlpha, 255) << "opacity is reset for the next message";
+    EXPECT_FALSE(osdAdvance());
+}
+
+}  // namespace
+
+// The PNG writer: what it puts in the file, and which part of the frame buffer a headless screenshot takes.
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PngChunks {
+    std::vector<uint8_t> ihdr;
+    std::vector<uint8_t> idat;
+    std::map<std::string, std::string> text;
+};
+
+uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+PngChunks readChunks(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> d((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    PngChunks chunks;
+    for (size_t i = 8; i + 12 <= d.size();) {
+        const uint32_t n = be32(&d[i]);
+        if (i + 12 + n > d.size()) break;
+        const std::string type(reinterpret_cast<const char*>(&d[i + 4]), 4);
+        const uint8_t* body = &d[i + 8];
+        if (type == "IHDR") chunks.ihdr.assign(body, body + n);
+        if (type == "IDAT") chunks.idat.insert(chunks.idat.end(), body, body + n);
+        if (type == "tEXt") {
+            std::string entry(reinterpret_cast<const char*>(body), n);
+            size_t zero = entry.find('\0');
+            if (zero != std::string::npos) chunks.text[entry.substr(0, zero)] = entry.substr(zero + 1);
+        }
+        i += 12 + n;
+    }
+    return chunks;
+}
+
+class ScreenshotPng : public ::testing::Test {
+protected:
+    TempKestrixHome scratch{false};
+    const fs::path dir{scratch.path()};
+};
+
+TEST_F(ScreenshotPng, WritesRgbaUnfilteredAtLevelNineWithTitleAndAuthor) {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 3, 2, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(s, nullptr);
+    const uint32_t argb[6] = {0xFF112233, 0xFF445566, 0x80778899, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) static_cast<uint32_t*>(s->pixels)[y * (s->pitch / 4) + x] = argb[y * 3 + x];
+    const std::string path = (dir / "Game_000.png").string();
+    ASSERT_TRUE(SDL_SavePNG(s, path.c_str())) << SDL_GetError();
+    SDL_FreeSurface(s);
+
+    test_support::RgbaImage image;
+    std::string error;
+    ASSERT_TRUE(test_support::loadPngImage(path, image, &error)) << error;
+    ASSERT_EQ(image.width, 3);
+    ASSERT_EQ(image.height, 2);
+    for (int i = 0; i < 6; ++i) {
+        const uint32_t a = argb[i];
+        const uint32_t rgba = (a & 0xFF000000u) | (a & 0xFF) << 16 | (a & 0xFF00) | (a >> 16 & 0xFF);
+        EXPECT_EQ(image.pixels[i], rgba) << "pixel " << i;
+    }
+
+    PngChunks chunks = readChunks(path);
+    ASSERT_EQ(chunks.ihdr.size(), 13u);
+    EXPECT_EQ(chunks.ihdr[8], 8) << "bit depth";
+    EXPECT_EQ(chunks.ihdr[9], 6) << "colour type RGBA";
+    EXPECT_EQ(chunks.ihdr[12], 0) << "no interlace";
+    EXPECT_EQ(chunks.text["Title"], "Game_000.png");
+    EXPECT_EQ(chunks.text["Author"], KestrixVersionText);
+    ASSERT_GE(chunks.idat.size(), 2u);
+    EXPECT_EQ(chunks.idat[1] >> 6, 3) << "zlib header says maximum compression";
+    std::vector<uint8_t> raw(2 * (1 + 3 * 4));
+    uLongf rawSize = raw.size();
+    ASSERT_EQ(uncompress(raw.data(), &rawSize, chunks.idat.data(), chunks.idat.size()), Z_OK);
+    ASSERT_EQ(rawSize, raw.size());
+    EXPECT_EQ(raw[0], 0) << "row 0 filter";
+    EXPECT_EQ(raw[13], 0) << "row 1 filter";
+}
+
+TEST_F(ScreenshotPng, FailedWriteIsReported) {
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 64, 64, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(s, nullptr);
+    EXPECT_FALSE(SDL_SavePNG(s, (dir / "missing" / "x.png").string().c_str()));
+    if (fs::exists("/dev/full")) {
+        EXPECT_FALSE(SDL_SavePNG(s, "/dev/full")) << "a full disk is an error";
+    }
+    SDL_FreeSurface(s);
+}
+
+TEST_F(ScreenshotPng, HeadlessPictureIsTheWindowsArea) {
+    std::fill(std::begin(cpcscreenpixels), std::end(cpcscreenpixels), 0xFF000000u);
+    const uint32_t mark = 0xFF0000FFu;  // red
+    cpcscreenpixels[12 * kFrameWidth + 56] = mark;
+    cpcscreenpixels[(12 + 547) * kFrameWidth + 56 + 767] = mark;
+    cpcscreenpixels[11 * kFrameWidth + 56] = 0xFFFFFFFFu;  // just outside
+    const std::string path = (dir / "shot.png").string();
+    ASSERT_TRUE(writeScreenshotPNG(path.c_str()));
+    test_support::RgbaImage image;
+    ASSERT_TRUE(test_support::loadPngImage(path, image));
+    ASSERT_EQ(image.width, 768);
+    ASSERT_EQ(image.height, 548);
+    EXPECT_EQ(image.at(0, 0), mark);
+    EXPECT_EQ(image.at(767, 547), mark);
+    EXPECT_EQ(image.at(1, 0), 0xFF000000u);
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 // The status strip, the pause screen and the on-screen text drawn by SDL's
-// software renderer into plain surfaces: no display needed.
+// software renderer into plain surfaces (no display needed), icon clicks while
+// frames run, and the images the build generates.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "disk/fdc765.h"
+#include "disk/track_info.h"
 #include "frontend/frontend_services.h"
+#include "frontend/frontend_test_helpers.h"
 #include "frontend/icons.h"
 #include "frontend/main_loop.h"
 #include "frontend/media_loader.h"
@@ -23,44 +28,34 @@
 #include "sound/audio_output.h"
 #include "support/machine_fixture.h"
 #include "support/temp_home.h"
-#include "video/monitor.h"
-#include "support/window_test_images.h"
+#include "tape/tape_drive.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using frontend_test::OffscreenWindow;
+using frontend_test::rectText;
 using window_test::loadGeneratedImage;
 using window_test::mismatchedPixels;
 
 class StatusStrip : public ::testing::Test {
 protected:
     TempKestrixHome home{true};
-    SDL_Surface* window = nullptr;
+    OffscreenWindow main;
+    SDL_Surface* const window = main.surface;
     SDL_Surface* keyboardWindow = nullptr;
 
     void SetUp() override {
         // The build generates them beside the executable.
         ASSERT_TRUE(window_test::generatedImagesPresent())
             << "no generated images in " << window_test::generatedImageDir();
-        std::error_code ec;
-        fs::create_directory_symlink(window_test::generatedImageDir(), fs::path(home.path()) / "IMG", ec);
-        openRenderers();
-    }
-
-    void openRenderers() {
+        frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         initBasePath();
         allocateTextBuffers();
-        window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
         keyboardWindow = SDL_CreateRGBSurfaceWithFormat(0, kKeyboardWindowWidth, kKeyboardWindowHeight, 32,
                                                         SDL_PIXELFORMAT_RGBA8888);
-        mRenderer = SDL_CreateSoftwareRenderer(window);
         kRenderer = SDL_CreateSoftwareRenderer(keyboardWindow);
         ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
-        mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth,
-                                     kFrameHeight);
-        mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET,
-                                         kPictureWidth, kMainWindowHeight);
         fullscreen = false;
         rectdest_xy = {0, 0, kPictureWidth, kPictureHeight};
         beginCPC();
@@ -78,13 +73,8 @@ protected:
         frontendHooks = FrontendHooks{};
         running = 0;
         forgetStatusImages(true);
-        if (mTexture) SDL_DestroyTexture(mTexture);
-        if (mStatusLayer) SDL_DestroyTexture(mStatusLayer);
-        if (mRenderer) SDL_DestroyRenderer(mRenderer);
         if (kRenderer) SDL_DestroyRenderer(kRenderer);
-        mTexture = mStatusLayer = nullptr;
-        mRenderer = kRenderer = nullptr;
-        if (window) SDL_FreeSurface(window);
+        kRenderer = nullptr;
         if (keyboardWindow) SDL_FreeSurface(keyboardWindow);
         endCPC();
         freeTextBuffers();
@@ -129,9 +119,7 @@ protected:
         return iconMismatchBesides(name, at, {r.w - 24, 16, 24, 16});
     }
 
-    Uint32 windowPixel(int x, int y) const {
-        return static_cast<const Uint32*>(window->pixels)[static_cast<size_t>(y) * (window->pitch / 4) + x];
-    }
+    Uint32 windowPixel(int x, int y) const { return main.pixel(x, y); }
 };
 
 TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
@@ -141,9 +129,9 @@ TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
             EXPECT_NE(statusImages[id].texture, nullptr) << "image " << id;
         }
     }
-    const StatusImageId row[] = {imgReset, imgPlay, imgDisk0, imgDisk1, imgK7, imgK7Play, imgK7Rewind, imgColor,
-                                 imgLines, imgFullscreen, imgMusic, imgStereo, imgJoystick, imgScreenshot,
-                                 imgSnapshot, imgLumarch, imgCrtc0, imgKeyboard};
+    const StatusImageId row[] = {imgReset,    imgPlay,       imgDisk0,    imgDisk1,      imgK7,    imgK7Play,
+                                 imgK7Rewind, imgColor,      imgLines,    imgFullscreen, imgMusic, imgStereo,
+                                 imgJoystick, imgScreenshot, imgSnapshot, imgLumarch,    imgCrtc0, imgKeyboard};
     int rightEdge = 0;
     for (StatusImageId id : row) {
         const SDL_Rect& r = statusImages[id].rect;
@@ -158,13 +146,14 @@ TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
         return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
                inner.y + inner.h <= outer.y + outer.h;
     };
-    EXPECT_TRUE(inside(ledDisk0Rect, statusImages[imgDisk0].rect));
-    EXPECT_TRUE(inside(ledDisk1Rect, statusImages[imgDisk1].rect));
-    EXPECT_TRUE(inside(ledK7Rect, statusImages[imgK7].rect));
-    EXPECT_TRUE(inside(statusImages[imgPadlockOpen1].rect, statusImages[imgDisk1].rect));
-    EXPECT_TRUE(inside(statusImages[imgSideB0].rect, statusImages[imgDisk0].rect));
-    for (int id = imgFlagDa; id <= imgFlagUk; ++id)
-        EXPECT_TRUE(inside(statusImages[id].rect, statusImages[img6128].rect)) << "flag " << id;
+    std::vector<std::pair<SDL_Rect, StatusImageId>> within = {{ledDisk0Rect, imgDisk0},
+                                                              {ledDisk1Rect, imgDisk1},
+                                                              {ledK7Rect, imgK7},
+                                                              {statusImages[imgPadlockOpen1].rect, imgDisk1},
+                                                              {statusImages[imgSideB0].rect, imgDisk0}};
+    for (int id = imgFlagDa; id <= imgFlagUk; ++id) within.push_back({statusImages[id].rect, img6128});  // the flags
+    for (const auto& [inner, on] : within)
+        EXPECT_TRUE(inside(inner, statusImages[on].rect)) << rectText(inner) << " outside image " << on;
     for (int id = img464; id <= imgGX4000; ++id) {
         EXPECT_EQ(statusImages[id].rect.x, statusImages[imgLumarch].rect.x);
         EXPECT_EQ(statusImages[id].rect.w, statusImages[imgLumarch].rect.w);
@@ -177,25 +166,26 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
     running = 1;
     refreshImageAll();
     composeWindow();
-    EXPECT_EQ(iconMismatch("reset", imgReset), 0);
-    EXPECT_EQ(iconMismatch("play", imgPlay), 0);
+    // Sound is off; with a disk controller the drive shows with its LED off and an open padlock.
+    const std::pair<const char*, StatusImageId> shown[] = {
+        {"reset", imgReset},
+        {"play", imgPlay},
+        {"minis_k70", imgK7},
+        {"k7_play", imgK7Play},
+        {"color", imgColor},
+        {"lines", imgLines},
+        {"music_no", imgMusic},
+        {"mono", imgStereo},
+        {"joystick_no", imgJoystick},
+        {"flag_uk", imgFlagUk},
+        {"crtc_0", imgCrtc0},
+        {"keyboard", imgKeyboard},
+        {fdc ? "padlock_open" : "disk0_no", fdc ? imgPadlockOpen1 : imgDisk0}};
+    for (const auto& [name, at] : shown) EXPECT_EQ(iconMismatch(name, at), 0) << name;
     if (fdc) {
         EXPECT_EQ(iconMismatchBesides("disk0", imgDisk0, {24, 0, 12, 11}), 0) << "the drive with its LED off";
-        EXPECT_EQ(iconMismatch("padlock_open", imgPadlockOpen1), 0);
-    } else {
-        EXPECT_EQ(iconMismatch("disk0_no", imgDisk0), 0);
     }
-    EXPECT_EQ(iconMismatch("minis_k70", imgK7), 0);
-    EXPECT_EQ(iconMismatch("k7_play", imgK7Play), 0);
-    EXPECT_EQ(iconMismatch("color", imgColor), 0);
-    EXPECT_EQ(iconMismatch("lines", imgLines), 0);
-    EXPECT_EQ(iconMismatch("music_no", imgMusic), 0) << "sound is off";
-    EXPECT_EQ(iconMismatch("mono", imgStereo), 0);
-    EXPECT_EQ(iconMismatch("joystick_no", imgJoystick), 0);
     EXPECT_EQ(modelMismatch("6128", img6128), 0);
-    EXPECT_EQ(iconMismatch("flag_uk", imgFlagUk), 0);
-    EXPECT_EQ(iconMismatch("crtc_0", imgCrtc0), 0);
-    EXPECT_EQ(iconMismatch("keyboard", imgKeyboard), 0);
 
     // State changes redraw their icon only.
     freeRunEnable = 1;
@@ -206,10 +196,9 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
     t_scanlines = true;
     refreshImageMonitor();
     composeWindow();
-    EXPECT_EQ(iconMismatch("playfast", imgPlay), 0);
-    EXPECT_EQ(iconMismatch("stereo", imgStereo), 0);
-    EXPECT_EQ(iconMismatch("crtc_2", imgCrtc0), 0);
-    EXPECT_EQ(iconMismatch("scanlines", imgLines), 0);
+    for (const auto& [name, at] : {std::pair{"playfast", imgPlay}, std::pair{"stereo", imgStereo},
+                                   std::pair{"crtc_2", imgCrtc0}, std::pair{"scanlines", imgLines}})
+        EXPECT_EQ(iconMismatch(name, at), 0) << name;
     freeRunEnable = 0;
     t_scanlines = false;
 }
@@ -220,12 +209,13 @@ TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
     auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
         std::string path = home.path() + "/" + name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return path;
     };
     // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
-    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
+    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0,
+                                'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
     ipf.resize(12 + 96, 0);
     ipf[12 + 12 + 7] = 2;   // encoder type
     ipf[12 + 12 + 71] = 1;  // creator
@@ -277,7 +267,8 @@ TEST_F(StatusStrip, PauseScreenDimsThePictureAndCentresItsText) {
     for (int y = 0; y < kPictureHeight; ++y)
         for (int x = 0; x < kPictureWidth; ++x) {
             Uint32 p = windowPixel(x, y);
-            picture.pixels.push_back(0xFF000000u | ((p >> 24) & 0xFF) | (((p >> 16) & 0xFF) << 8) | (((p >> 8) & 0xFF) << 16));
+            picture.pixels.push_back(0xFF000000u | ((p >> 24) & 0xFF) | (((p >> 16) & 0xFF) << 8) |
+                                     (((p >> 8) & 0xFF) << 16));
         }
     test_support::ScreenText text = test_support::readScreenText(picture, font);
     test_support::TextPosition at = text.find("The emulation is paused");
@@ -385,12 +376,8 @@ TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
     TempKestrixHome home(false);
     setenv("KESTRIX_HOME", home.path().c_str(), 1);
     initBasePath();
-    SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, kPictureWidth, kMainWindowHeight, 32, SDL_PIXELFORMAT_RGBA8888);
-    mRenderer = SDL_CreateSoftwareRenderer(window);
+    OffscreenWindow window;
     ASSERT_NE(mRenderer, nullptr);
-    mTexture = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, kFrameWidth, kFrameHeight);
-    mStatusLayer = SDL_CreateTexture(mRenderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, kPictureWidth,
-                                     kMainWindowHeight);
     beginCPC();
     running = 1;
     loadStatusImages(true);
@@ -400,20 +387,186 @@ TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
     presentRunningFrame();
     int coloured = 0;
     for (int y = kStripTop; y < kMainWindowHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x)
-            coloured += (static_cast<Uint32*>(window->pixels)[y * (window->pitch / 4) + x] >> 8) != 0xFFFFFFu;
+        for (int x = 0; x < kPictureWidth; ++x) coloured += (window.pixel(x, y) >> 8) != 0xFFFFFFu;
     EXPECT_EQ(coloured, 0);
     running = 0;
     forgetStatusImages(true);
-    SDL_DestroyTexture(mTexture);
-    SDL_DestroyTexture(mStatusLayer);
-    SDL_DestroyRenderer(mRenderer);
-    mTexture = mStatusLayer = nullptr;
-    mRenderer = nullptr;
-    SDL_FreeSurface(window);
     endCPC();
     freeBasePath();
     unsetenv("KESTRIX_HOME");
+}
+
+// Clicks on the side and rewind icons while the emulation thread runs frames:
+// the disk and the tape position change only between frames.
+// A frame sees the tape at pulse 7, as if the deck had moved it there; the
+// disk side it starts with must be the one it ends with.
+constexpr uint32_t kPulseAtFrameStart = 7;
+bool sideAtFrameStart = false;
+std::atomic<int> flipsDuringFrames{0};
+std::atomic<int> rewindsDuringFrames{0};
+void compareAcrossFrame(FramePoint point) {
+    if (point == FramePoint::beforeHandshake) return;
+    if (point == FramePoint::frameStart) {
+        sideAtFrameStart = fd0->sideFlipped;
+        tape->pulseIndex = kPulseAtFrameStart;
+        return;
+    }
+    flipsDuringFrames += fd0->sideFlipped != sideAtFrameStart;
+    rewindsDuringFrames += tape->pulseIndex != kPulseAtFrameStart;
+}
+
+class IconClicksWhileRunning : public test_support::BuiltMachine {
+protected:
+    std::unique_ptr<frontend_test::OffscreenWindow> window;
+
+    void SetUp() override {
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
+        BuiltMachine::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        frontend_test::linkGeneratedImages(home.path());
+        allocateTextBuffers();
+        window = std::make_unique<frontend_test::OffscreenWindow>(kPictureWidth, kMainWindowHeight, false);
+        ASSERT_NE(mRenderer, nullptr) << SDL_GetError();
+        fullscreen = false;
+        // The drawing hooks as in a window, whatever mode the last test left.
+        test_support::installWindowHooks();
+        loadStatusImages(true);
+        computeIndicatorRects();
+        ASSERT_NE(fdc, nullptr);
+        // A blank double-sided disk of 40 cylinders whose sides differ in length.
+        constexpr int kTracks = 40;
+        trackInfo* info = init_track_information_bloc(kTracks, 2);
+        for (int i = 0; i < kTracks * 2; ++i) info[i].trackLength = i & 1 ? 6000 : 6350;
+        fd0->attach_disk(info, init_track_MFM(kTracks, 2), kTracks, 1, 1);
+        ASSERT_EQ(fd0->doubleSided, 1);
+        // The deck owns its table and frees it as the loaders allocate it.
+        tape->insertPulses(static_cast<tapePulse*>(std::calloc(16, sizeof(tapePulse))), 16);
+        flipsDuringFrames = 0;
+        rewindsDuringFrames = 0;
+        frameProbe = compareAcrossFrame;
+        thread = test_support::startEmulationThread();
+        ASSERT_NE(thread, nullptr);
+    }
+
+    void TearDown() override {
+        test_support::endEmulationThread(thread);
+        frameProbe = nullptr;
+        frontendHooks = FrontendHooks{};
+        forgetStatusImages(true);
+        window.reset();
+        freeTextBuffers();
+        BuiltMachine::TearDown();
+    }
+
+    static void clickOn(StatusImageId id) {
+        const SDL_Rect& r = statusImages[id].rect;
+        button_x = r.x + r.w / 2;
+        button_y = r.y + r.h / 2;
+        checkClickButton();
+    }
+};
+
+TEST_F(IconClicksWhileRunning, SideAndRewindWaitForTheFrameToEnd) {
+    for (int i = 0; i < 30 && !flipsDuringFrames && !rewindsDuringFrames; ++i) {
+        for (StatusImageId icon : {imgSideA0, imgK7Rewind}) {
+            run();
+            freeRunEnable = 1;
+            ASSERT_TRUE(test_support::waitForFrames(1));
+            const bool side = fd0->sideFlipped;
+            clickOn(icon);
+            if (icon == imgSideA0) {
+                EXPECT_NE(fd0->sideFlipped, side) << "the click turns the disk over";
+            }
+            EXPECT_EQ(running, 1) << "and the emulation runs on";
+        }
+    }
+    stopRun();
+    EXPECT_EQ(flipsDuringFrames, 0);
+    EXPECT_EQ(rewindsDuringFrames, 0);
+}
+
+// The images the build generates into IMG/: the font and the keyboard pictures.
+Uint32 pixel(SDL_Surface* s, int x, int y) {
+    return static_cast<const Uint32*>(s->pixels)[static_cast<size_t>(y) * (s->pitch / 4) + x] | 0xFF;
+}
+
+class GeneratedImages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The build generates them beside the executable.
+        ASSERT_TRUE(window_test::generatedImagesPresent())
+            << "no generated images in " << window_test::generatedImageDir();
+    }
+};
+
+TEST_F(GeneratedImages, CharsetHasADistinctGlyphForEveryPrintableCodeAndTheFrames) {
+    SDL_Surface* sheet = loadGeneratedImage("Charset");
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->w, 128);
+    ASSERT_EQ(sheet->h, 128);
+    auto glyph = [sheet](int code) {
+        uint64_t bits = 0;
+        for (int row = 0; row < 8; ++row)
+            for (int col = 0; col < 8; ++col) {
+                Uint32 p = static_cast<const Uint32*>(
+                    sheet->pixels)[((code / 16) * 8 + row) * (sheet->pitch / 4) + (code % 16) * 8 + col];
+                bits = bits << 1 | ((p & 0xFF) != 0 && (p >> 8) == 0xFFFFFFu);  // ink, not its shadow
+            }
+        return bits;
+    };
+    EXPECT_EQ(glyph(' '), 0u) << "space is blank";
+    std::set<uint64_t> seen;
+    std::vector<int> codes;
+    for (int c = 0x21; c <= 0x7F; ++c) codes.push_back(c);
+    codes.push_back(0xA2);
+    codes.push_back(0xF6);
+    codes.push_back(0xF7);
+    for (int c : codes) {
+        uint64_t g = glyph(c);
+        EXPECT_NE(g, 0u) << "no glyph for " << std::hex << c;
+        EXPECT_TRUE(seen.insert(g).second) << "glyph " << std::hex << c << " repeats another";
+    }
+    // The frame glyphs mirror each other, opening and closing.
+    EXPECT_NE(glyph(0xF6), glyph(0xF7));
+    SDL_FreeSurface(sheet);
+}
+
+TEST_F(GeneratedImages, KeyboardPicturesDrawEachKeyOverTheAreaThatPressesIt) {
+    struct Area {
+        int x0, x1, y0, y1;
+        const char* what;
+    };
+    // Keys with the body showing just left of them, from every row and the keypad.
+    const Area keys[] = {
+        {9, 38, 85, 115, "ESC"},
+        {65, 94, 126, 155, "Q"},
+        {75, 104, 166, 195, "A"},
+        {96, 125, 206, 235, "Z"},
+        {161, 478, 245, 274, "SPACE"},
+        {707, 736, 166, 195, "f3"},
+        {623, 652, 245, 274, "cursor left"},
+        {545, 604, 166, 195, "RETURN, lower part"},
+        {534, 610, 26, 55, "release area"},
+    };
+    for (const char* name : {"k464uk", "k664uk", "k6128_uk", "k464fr", "k6128_fr"}) {
+        SDL_Surface* picture = loadGeneratedImage(name);
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_EQ(picture->w, 750);
+        EXPECT_EQ(picture->h, 296);
+        const Uint32 body = pixel(picture, 615, 75);
+        for (const Area& k : keys) {
+            const int cy = (k.y0 + k.y1) / 2;
+            EXPECT_NE(pixel(picture, k.x0 + 3, cy), body) << name << ": " << k.what << " is not drawn";
+            EXPECT_NE(pixel(picture, k.x0, cy), pixel(picture, k.x0 + 3, cy))
+                << name << ": " << k.what << " has no outline on its left edge";
+            EXPECT_NE(pixel(picture, k.x1, cy), pixel(picture, k.x1 - 3, cy))
+                << name << ": " << k.what << " right edge";
+            EXPECT_EQ(pixel(picture, k.x0 - 2, cy), body) << name << ": " << k.what << " starts left of its area";
+        }
+        SDL_FreeSurface(picture);
+    }
 }
 
 }  // namespace
