@@ -39,8 +39,8 @@ bool pollFor(double seconds, const std::function<bool()>& done, int everyMs) {
 HeadlessResult runKestrixHeadless(const std::string& home, const std::vector<std::string>& args,
                                   const std::string& inputFile) {
     std::string command = "KESTRIX_HOME=" + shellQuote(home) + " " + shellQuote(KESTRIX_EXE) + " --headless";
-    for (const auto& a : args) command += " " + shellQuote(a);
-    command += inputFile.empty() ? " < /dev/null" : " < " + shellQuote(inputFile);
+    for (const auto& a : args) command.append(" ").append(shellQuote(a));
+    command.append(" < ").append(inputFile.empty() ? std::string("/dev/null") : shellQuote(inputFile));
     HeadlessResult result;
     result.exitCode = runCommand(command, &result.output);
     return result;
