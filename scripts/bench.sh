@@ -28,7 +28,7 @@ for arg in "$@"; do
     --no-callgrind) callgrind=0 ;;
     --only=*) only="${arg#--only=}" ;;
     --debug=exec) monitor_script='break &3FFF\ncontinue\n' ;;
-    --debug=watch) monitor_script='watch w &3FFF\ncontinue\n' ;;
+    --debug=watch) monitor_script='watch w &3FFF &5A\ncontinue\n' ;;
     *) echo "usage: $0 [--runs=N] [--no-callgrind] [--only=REGEX] [--debug=exec|watch]" >&2; exit 2 ;;
   esac
 done

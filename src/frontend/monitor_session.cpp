@@ -103,7 +103,8 @@ bool headlessMonitorTurn() {
         if (!waitMonitorLine(line, 100)) continue;
         const MonitorAnswer answer = runMonitorCommand(line.text);
         sendAnswer(line, answer);
-        if (answer.quit) return false;
+        // The run ends here, also the frames left out of a --bench timing.
+        if (answer.quit) storeFlag(mainLoopEnd, 1);
     }
     return false;
 }
