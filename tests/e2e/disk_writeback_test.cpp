@@ -2,6 +2,9 @@
 // after the disk leaves the drive (eject click, another disk, model change,
 // end of a headless run), under every write policy, on a new blank disk, and a
 // directory that cannot be written is reported without touching the file.
+// Soon after the drive stops it is in the file already: a run killed then
+// keeps it, a run killed at any moment leaves the file whole, and a disk is
+// written once per burst of writes.
 #include "frontend/disk_writeback.h"
 
 #include <gtest/gtest.h>
@@ -9,17 +12,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
+#include <thread>
 
 #include "disk/floppy_drive.h"
-#include "support/disk_image_writers.h"
-#include "support/disk_test_support.h"
-#include "support/machine_fixture.h"
+#include "e2e/headless_run.h"
+#include "e2e/window_xvfb_session.h"
 #include "frontend/autorun.h"
 #include "frontend/frontend_services.h"
 #include "frontend/icons.h"
@@ -31,7 +36,9 @@
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
-#include "e2e/headless_run.h"
+#include "support/disk_image_writers.h"
+#include "support/disk_test_support.h"
+#include "support/machine_fixture.h"
 
 using namespace test_support;
 namespace fs = std::filesystem;
@@ -44,6 +51,24 @@ void captureOsd(const char* text) { lastShown = text; }
 const char kSaveProgram[] = "10 PRINT 6*7\rSAVE \"TEST\"\r";
 const char kLoadProgram[] = "cat\rLOAD \"TEST\"\rRUN\r";
 
+using Clock = std::chrono::steady_clock;
+
+// Polls for the thing itself, with a deadline generous enough for a busy machine.
+template <typename Check>
+bool eventually(Check check) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (!check()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 std::vector<std::string> filesIn(const fs::path& dir) {
     std::vector<std::string> names;
@@ -192,7 +217,8 @@ TEST_F(WriteBackRuns, PreservationImageGetsANumberedDskCopy) {
     HeadlessResult first = runWith({"-0", hfe}, kSaveProgram);
     EXPECT_NE(first.output.find("rogue_000.dsk"), std::string::npos) << first.output;
     EXPECT_EQ(fileBytes(hfe), hfeBytes);
-    ScreenText text = screenAfter({"-0", (fs::path(hfe).parent_path() / "rogue_000.dsk").string(), "-a", kLoadProgram}, 900);
+    ScreenText text =
+        screenAfter({"-0", (fs::path(hfe).parent_path() / "rogue_000.dsk").string(), "-a", kLoadProgram}, 900);
     EXPECT_TRUE(text.contains(" 42")) << text.dump();
 }
 
@@ -220,13 +246,126 @@ TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
     if (root ? !chattr("+i") : chmod(dir.c_str(), 0555) != 0) GTEST_SKIP() << "cannot make " << dir << " read-only";
     bool writable = std::ofstream(dir / "probe").good();
     HeadlessResult run = writable ? HeadlessResult{} : runWith({"-0", disk}, kSaveProgram);
-    if (root)
-        chattr("-i");
-    else
-        chmod(dir.c_str(), 0755);
+    if (root) chattr("-i");
+    else chmod(dir.c_str(), 0755);
     if (writable) GTEST_SKIP() << dir << " stays writable";
     EXPECT_GE(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("Error writing disk A"), std::string::npos) << run.output;
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
     EXPECT_EQ(fileBytes(disk), original);
+}
+
+// A run that never ends by itself, killed by the test with SIGKILL.
+class KilledRuns : public WriteBackRuns {
+protected:
+    bool start(window_test::KestrixWindow& run, const char* typed) {
+        return run.start({"--headless", "--frames=100000000", "-0", disk, "-a", typed});
+    }
+    bool fileChanged() { return fileBytes(disk) != original; }
+    // The directory as the disk alone, as the test found it.
+    void freshDisk() {
+        for (const std::string& name : filesIn(dir)) fs::remove(dir / name);
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+    }
+};
+
+TEST_F(KilledRuns, SaveIsInTheFileSoonAfterTheDriveStops) {
+    window_test::KestrixWindow run(false);
+    ASSERT_TRUE(start(run, kSaveProgram));
+    EXPECT_TRUE(eventually([&] { return fileChanged(); })) << run.log();
+    ASSERT_TRUE(run.kill()) << "the run ended by itself:\n" << run.log();
+    EXPECT_NE(run.log().find("written back to " + disk + " (drive stopped)"), std::string::npos) << run.log();
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"cpcrogue.dsk", "cpcrogue.dsk.bak"}));
+    expectProgramOnDisk();
+}
+
+TEST_F(KilledRuns, KillAtAnyMomentLeavesTheFileAsBeforeOrAfterTheBurst) {
+    // Three saves in a row keep the motor on: one burst, one write after it.
+    const char burst[] = "SAVE \"A\":SAVE \"B\":SAVE \"C\"\r";
+    std::vector<uint8_t> after;
+    double writtenAfter = 0;  // seconds from the start
+    {
+        window_test::KestrixWindow run(false);
+        const auto started = Clock::now();
+        ASSERT_TRUE(start(run, burst));
+        ASSERT_TRUE(eventually([&] { return fileChanged(); })) << run.log();
+        writtenAfter = std::chrono::duration<double>(Clock::now() - started).count();
+        ASSERT_TRUE(run.kill());
+        after = fileBytes(disk);
+    }
+    // What a write killed halfway leaves, beside a file of the user's that only looks like it.
+    const std::vector<uint8_t> half(original.begin(), original.begin() + original.size() / 2);
+    disk_test::writeTempFile("cpcrogue.dsk.kestrix-tmp-x1Y2z3", half);
+    disk_test::writeTempFile("cpcrogue.dsk.kestrix-notes", half);
+    std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
+    std::uniform_real_distribution<double> moment(0.8 * writtenAfter, 1.1 * writtenAfter);
+    int afterCount = 0;
+    const int kills = 20;
+    for (int i = 0; i < kills; ++i) {
+        const double seconds = moment(random);
+        SCOPED_TRACE("killed after " + std::to_string(seconds) + " s");
+        if (i > 0) freshDisk();
+        window_test::KestrixWindow run(false);
+        ASSERT_TRUE(start(run, burst));
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        ASSERT_TRUE(run.kill());
+        const std::vector<uint8_t> now = fileBytes(disk);
+        ASSERT_TRUE(now == original || now == after);
+        afterCount += now == after;
+        if (fs::exists(disk + ".bak")) {
+            EXPECT_EQ(fileBytes(disk + ".bak"), original);
+        }
+        runWith({"-0", disk}, "", 1);  // the next start
+        for (const std::string& name : filesIn(dir)) {
+            EXPECT_EQ(name.find(".kestrix-tmp-"), std::string::npos) << name;
+        }
+        if (i == 0) {
+            EXPECT_EQ(fileBytes((dir / "cpcrogue.dsk.kestrix-notes").string()), half);
+        }
+    }
+    std::printf("%d of %d kills came after the write\n", afterCount, kills);
+}
+
+// However long the run goes on: never written when only read, once for one save (not again at the end of the
+// run), once more for a second save after a stop; the .bak and the numbered copy made once.
+TEST_F(WriteBackRuns, DiskIsWrittenOncePerBurstOfWrites) {
+    const std::string pause = ":t=TIME:WHILE TIME<t+2400:WEND:";  // 8 s, the drive stopped
+    struct Case {
+        const char* name;
+        const char* policy;
+        std::string typed;
+        size_t writes;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"only read", "back", "CAT" + pause + "CAT\r", 0, {"cpcrogue.dsk"}},
+        {"one save", "back", "SAVE \"A\"" + pause + "CAT\r", 1, {"cpcrogue.dsk", "cpcrogue.dsk.bak"}},
+        {"two saves", "back", "SAVE \"A\"" + pause + "SAVE \"B\"\r", 2, {"cpcrogue.dsk", "cpcrogue.dsk.bak"}},
+        {"two saves, copy", "copy", "SAVE \"A\"" + pause + "SAVE \"B\"\r", 2, {"cpcrogue.dsk", "cpcrogue_000.dsk"}},
+    };
+    std::vector<uint8_t> twoSaves;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : filesIn(dir)) fs::remove(dir / name);
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+        struct stat before {};
+        ASSERT_EQ(stat(disk.c_str(), &before), 0);
+        HeadlessResult run = runWith({std::string("--diskwrite=") + c.policy, "-0", disk}, c.typed.c_str(), 1500);
+        EXPECT_EQ(occurrences(run.output, "diskwrite: disk A written"), c.writes) << run.output;
+        EXPECT_EQ(occurrences(run.output, "(drive stopped)"), c.writes) << run.output;
+        EXPECT_EQ(filesIn(dir), c.files);
+        if (fs::exists(disk + ".bak")) {
+            EXPECT_EQ(fileBytes(disk + ".bak"), original);
+        }
+        if (c.writes == 2 && c.files[1] == "cpcrogue.dsk.bak") twoSaves = fileBytes(disk);
+        if (c.files[1] == "cpcrogue_000.dsk") {
+            EXPECT_EQ(fileBytes((dir / c.files[1]).string()), twoSaves);
+        }
+        struct stat now {};
+        ASSERT_EQ(stat(disk.c_str(), &now), 0);
+        if (c.writes == 0 || std::string(c.policy) == "copy") {
+            EXPECT_EQ(now.st_ino, before.st_ino);
+            EXPECT_EQ(fileBytes(disk), original);
+        }
+    }
 }

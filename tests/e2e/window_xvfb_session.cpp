@@ -282,6 +282,15 @@ int KestrixWindow::waitForExit(double seconds) {
     return -1;
 }
 
+bool KestrixWindow::kill() {
+    if (pid_ <= 0) return false;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    const bool reaped = waitpid(pid_, &status, 0) == pid_;
+    pid_ = -1;
+    return reaped && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 std::string KestrixWindow::log() const {
     std::ifstream in(logPath_);
     std::stringstream ss;
