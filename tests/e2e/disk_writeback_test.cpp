@@ -293,18 +293,14 @@ TEST_F(KilledRuns, KillAtAnyMomentLeavesTheFileAsBeforeOrAfterTheBurst) {
         ASSERT_TRUE(run.kill());
         after = fileBytes(disk);
     }
-    // What a write killed halfway leaves, beside a file of the user's that only looks like it.
-    const std::vector<uint8_t> half(original.begin(), original.begin() + original.size() / 2);
-    disk_test::writeTempFile("cpcrogue.dsk.kestrix-tmp-x1Y2z3", half);
-    disk_test::writeTempFile("cpcrogue.dsk.kestrix-notes", half);
     std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
-    std::uniform_real_distribution<double> moment(0.8 * writtenAfter, 1.1 * writtenAfter);
+    std::uniform_real_distribution<double> moment(0.8 * writtenAfter, 1.3 * writtenAfter);
     int afterCount = 0;
     const int kills = 20;
     for (int i = 0; i < kills; ++i) {
         const double seconds = moment(random);
         SCOPED_TRACE("killed after " + std::to_string(seconds) + " s");
-        if (i > 0) freshDisk();
+        freshDisk();
         window_test::KestrixWindow run(false);
         ASSERT_TRUE(start(run, burst));
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -315,7 +311,13 @@ TEST_F(KilledRuns, KillAtAnyMomentLeavesTheFileAsBeforeOrAfterTheBurst) {
         if (fs::exists(disk + ".bak")) {
             EXPECT_EQ(fileBytes(disk + ".bak"), original);
         }
-        runWith({"-0", disk}, "", 1);  // the next start
+        // What a write killed halfway leaves, beside a file of the user's that only looks like it.
+        const std::vector<uint8_t> half(original.begin(), original.begin() + original.size() / 2);
+        if (i == 0) {
+            disk_test::writeTempFile("cpcrogue.dsk.kestrix-tmp-x1Y2z3", half);
+            disk_test::writeTempFile("cpcrogue.dsk.kestrix-notes", half);
+        }
+        runWith({"-0", disk}, "", 10);  // the next start, long enough for the disk to be loaded
         for (const std::string& name : filesIn(dir)) {
             EXPECT_EQ(name.find(".kestrix-tmp-"), std::string::npos) << name;
         }
@@ -323,7 +325,9 @@ TEST_F(KilledRuns, KillAtAnyMomentLeavesTheFileAsBeforeOrAfterTheBurst) {
             EXPECT_EQ(fileBytes((dir / "cpcrogue.dsk.kestrix-notes").string()), half);
         }
     }
+    // Flushed now: a later fork would write the buffer once more.
     std::printf("%d of %d kills came after the write\n", afterCount, kills);
+    std::fflush(stdout);
 }
 
 // However long the run goes on: never written when only read, once for one save (not again at the end of the
