@@ -275,7 +275,10 @@ bool copyDiskTracks(const floppyDrive& drive, diskTracks& copy) {
         track.length = source < 0 ? 0 : drive.trackLengths[source].length;
         track.lastWordNibbles = source < 0 ? 0 : drive.trackLengths[source].lastWordNibbles;
         const uint16_t* words = source < 0 ? nullptr : drive.trackBuffers[source];
-        track.words.assign(words, words + (words ? size_t(track.length) * kRevolutionsPerTrack : 0));
+        // Never beyond the buffer: a track that does not fit is left out of the image.
+        size_t count = words ? size_t(track.length) * kRevolutionsPerTrack : 0;
+        if (words && drive.trackCapacities) count = std::min<size_t>(count, drive.trackCapacities[source]);
+        track.words.assign(words, words + count);
     }
     return true;
 }
