@@ -165,17 +165,19 @@ std::vector<uint8_t> diskHeader(int tracks, int sides) {
     return image;
 }
 
-}  // namespace
-
-foundTrack readDriveTrack(const floppyDrive& drive, int index) {
-    foundTrack track;
-    // Turned over in the drive, a double-sided disk keeps its sides swapped in the buffers.
+// Turned over in the drive, a double-sided disk keeps its sides swapped in the buffers: the buffer of track
+// `index`, or -1 when it holds no formatted track.
+int sourceTrack(const floppyDrive& drive, int index) {
     int source = drive.sideFlipped && drive.doubleSided ? index ^ 1 : index;
-    if (!drive.trackBuffers || source < 0 || source >= drive.trackCount) return track;
-    uint32_t length = drive.trackLengths[source].length;
-    if (!length || !drive.trackBuffers[source]) return track;
+    if (!drive.trackBuffers || source < 0 || source >= drive.trackCount) return -1;
+    if (!drive.trackLengths[source].length || !drive.trackBuffers[source]) return -1;
+    return source;
+}
+
+foundTrack readTrack(const uint16_t* words, uint32_t length, uint8_t lastWordNibbles) {
+    foundTrack track;
     MakeMFMEnDecodeTable();
-    CellStream s(drive.trackBuffers[source], length, drive.trackLengths[source].lastWordNibbles);
+    CellStream s(words, length, lastWordNibbles);
     std::vector<IdField> ids = findIdFields(s);
     track.formatted = !ids.empty();
     if (!track.formatted) return track;
@@ -251,15 +253,57 @@ foundTrack readDriveTrack(const floppyDrive& drive, int index) {
     return track;
 }
 
+}  // namespace
+
+foundTrack readDriveTrack(const floppyDrive& drive, int index) {
+    int source = sourceTrack(drive, index);
+    if (source < 0) return {};
+    return readTrack(drive.trackBuffers[source], drive.trackLengths[source].length,
+                     drive.trackLengths[source].lastWordNibbles);
+}
+
+bool copyDiskTracks(const floppyDrive& drive, diskTracks& copy) {
+    if (!drive.diskInserted || !drive.trackBuffers || drive.trackCount <= 0) {
+        copy.tracks.clear();
+        return false;
+    }
+    copy.sides = drive.doubleSided ? 2 : 1;
+    copy.tracks.resize(static_cast<size_t>(drive.trackCount / copy.sides * copy.sides));
+    for (size_t i = 0; i < copy.tracks.size(); ++i) {
+        copiedTrack& track = copy.tracks[i];
+        int source = sourceTrack(drive, static_cast<int>(i));
+        track.length = source < 0 ? 0 : drive.trackLengths[source].length;
+        track.lastWordNibbles = source < 0 ? 0 : drive.trackLengths[source].lastWordNibbles;
+        const uint16_t* words = source < 0 ? nullptr : drive.trackBuffers[source];
+        // Never beyond the buffer: a track that does not fit is left out of the image.
+        size_t count = words ? size_t(track.length) * kRevolutionsPerTrack : 0;
+        if (words && drive.trackCapacities) count = std::min<size_t>(count, drive.trackCapacities[source]);
+        track.words.assign(words, words + count);
+    }
+    return true;
+}
+
 bool buildExtendedDSK(const floppyDrive& drive, std::vector<uint8_t>& image) {
+    diskTracks copy;
+    if (!copyDiskTracks(drive, copy)) {
+        image.clear();
+        return false;
+    }
+    return buildExtendedDSK(copy, image);
+}
+
+bool buildExtendedDSK(const diskTracks& disk, std::vector<uint8_t>& image) {
     image.clear();
-    if (!drive.diskInserted || !drive.trackBuffers || drive.trackCount <= 0) return false;
-    int sides = drive.doubleSided ? 2 : 1;
-    int cylinders = drive.trackCount / sides;
+    if (disk.tracks.empty() || disk.sides < 1 || disk.sides > 2) return false;
+    const int sides = disk.sides;
+    const int cylinders = static_cast<int>(disk.tracks.size()) / sides;
     std::vector<foundTrack> tracks(static_cast<size_t>(cylinders * sides));
     int used = 0;
     for (int i = 0; i < cylinders * sides; ++i) {
-        tracks[i] = readDriveTrack(drive, i);
+        const copiedTrack& copied = disk.tracks[i];
+        if (copied.length && copied.words.size() >= size_t(copied.length) * kRevolutionsPerTrack) {
+            tracks[i] = readTrack(copied.words.data(), copied.length, copied.lastWordNibbles);
+        }
         if (tracks[i].formatted) used = i / sides + 1;
     }
     // Unformatted cylinders at the end are not part of the image.

@@ -25,10 +25,26 @@ struct foundTrack {
     std::vector<foundSector> sectors;  // in the order they pass the head from the index
 };
 
+// A disk's tracks copied out of the drive, in the disk's own side order: the
+// copy takes a moment, reading the tracks much longer, so the machine is held
+// only for the copy and the image is built while it runs on.
+struct copiedTrack {
+    std::vector<uint16_t> words;  // the five revolutions, `length` words each
+    uint32_t length = 0;          // 0 = unformatted
+    uint8_t lastWordNibbles = 0;
+};
+struct diskTracks {
+    int sides = 1;
+    std::vector<copiedTrack> tracks;  // (cylinder * sides) + side
+};
+
 // Reads track `index` of the drive (in the disk's own side order, whatever way
 // up it is in the drive).
 foundTrack readDriveTrack(const floppyDrive& drive, int index);
-// The whole disk as an Extended DSK file; false when the drive holds no disk.
+// Copies the drive's tracks into `copy` (its buffers are reused); false when the drive holds no disk.
+bool copyDiskTracks(const floppyDrive& drive, diskTracks& copy);
+// The whole disk as an Extended DSK file; false when there is no disk.
+bool buildExtendedDSK(const diskTracks& disk, std::vector<uint8_t>& image);
 bool buildExtendedDSK(const floppyDrive& drive, std::vector<uint8_t>& image);
 // A blank disk in the CPC's DATA format: 40 tracks, one side, sectors C1h to
 // C9h of 512 bytes filled with E5h.

@@ -1,6 +1,7 @@
 #include "disk/floppy_drive.h"
 
 #include "disk/fdc765.h"
+#include "machine/shared_flag.h"
 
 floppyDrive::~floppyDrive() {
     // Whichever of drive and controller goes first unhooks itself from the other.
@@ -29,6 +30,7 @@ void floppyDrive::init(uint8_t unit) {
     unitNumber = unit;
     doubleSided = 0;
     sideFlipped = motorOn = spinning = diskInserted = false;
+    storeFlag(motorSwitch, 0);
     position = 0;
     bitCounter = 31;
     indexWait = 0;
@@ -47,6 +49,7 @@ void floppyDrive::start_motor(bool on) {
     if (motorOn == on) return;
     wake();
     motorOn = on;
+    storeFlag(motorSwitch, on);
     if (motorTimer == 0) motorTimer = spinUpTime;  // a change under way is not restarted
     if (!on) indexWait = 0;
 }
@@ -250,6 +253,7 @@ void floppyDrive::byteBoundary() {
             uint32_t index = (position % trackLength + trackLength * 2 - 2) % trackLength;
             for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) trackBuffer[copy * trackLength + index] = writeWord;
             diskChanged = true;
+            countChange();
         }
     }
     currentWord = shiftRegister;
@@ -267,6 +271,7 @@ void floppyDrive::replace_track(uint32_t length, uint16_t fill) {
     trackLengths[index].length = static_cast<uint16_t>(length);
     trackLengths[index].lastWordNibbles = 0;
     diskChanged = true;
+    countChange();
     position = 0;
     revolution = 0;
     indexOwed = false;

@@ -2,6 +2,7 @@
 // track is five consecutive revolutions of 16-bit words so that weak sectors
 // can differ from turn to turn. Turned once per microsecond by the frame clock.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "disk/mfm_codec.h"
@@ -10,8 +11,8 @@
 struct us;
 
 struct trackLengthRecord {
-    uint16_t length = 0;           // words per revolution, 0 = unformatted
-    uint8_t lastWordNibbles = 0;   // 0..3
+    uint16_t length = 0;          // words per revolution, 0 = unformatted
+    uint8_t lastWordNibbles = 0;  // 0..3
 };
 
 constexpr int kRevolutionsPerTrack = 5;
@@ -42,6 +43,10 @@ public:
     bool diskInserted = false;
     // The machine wrote or formatted a track since the disk was inserted or last saved.
     bool diskChanged = false;
+    // For the main thread, which writes a changed disk back once its drive has stood still: the motor switch, and a
+    // count that moves with every word written and track formatted. One writer (the machine), read relaxed.
+    std::atomic<uint8_t> motorSwitch{0};
+    std::atomic<uint32_t> changeCount{0};
     uint32_t position = 0;
     // One record and one buffer per track index ((cylinder << doubleSided) + head).
     // Every buffer holds room for a formatted track, so FORMAT never allocates.
@@ -128,6 +133,9 @@ public:
     int currentTrackIndex() const { return (cylinder << doubleSided) + headSide; }
 
 private:
+    void countChange() {
+        changeCount.store(changeCount.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
     void turn();
     void quietByteBoundary();
     void catchUpCells();

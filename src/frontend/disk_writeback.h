@@ -1,6 +1,7 @@
 // Saved work is never lost: a disk the machine wrote to is written out as an
-// Extended DSK before it leaves the drive (eject, another disk, model change,
-// end of the program), in place for DSK files, as a numbered copy otherwise.
+// Extended DSK soon after its drive stops, and again before it leaves the
+// drive (eject, another disk, model change, end of the program) if it changed
+// since, in place for DSK files, as a numbered copy otherwise.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,11 +12,17 @@ extern DiskWritePolicy diskWritePolicy;
 
 // "back", "copy" or "off" (any case); false, policy unchanged, for anything else.
 bool setDiskWritePolicy(const char* text);
-// Remembers the file the disk in `unit` (0, 1) was loaded from.
+// Remembers the file the disk in `unit` (0, 1) was loaded from, and removes the temporary files an interrupted
+// write left beside it.
 void noteDiskImage(int unit, const char* path);
 // Writes the unit's disk when the machine changed it, as the policy says, and
 // shows where it went; false only when writing failed. The disk stays in the drive.
 bool writeBackDisk(int unit);
+// A changed disk is written once its drive's motor has been off this long after the last write or format.
+constexpr uint32_t kWriteBackAfterStillMs = 2000;
+// Main thread, once per pass of the main loop or headless frame: writes each changed disk whose drive has stood
+// still long enough (host time, emulated time in a headless run); one look at two counters otherwise.
+void writeBackStillDisks();
 // What became of the last disk written from `unit` ("NAME written back",
 // "written to NAME_000.dsk", ...), once; empty when nothing was written.
 std::string takeWriteBackNote(int unit);

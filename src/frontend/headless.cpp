@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frontend/disk_writeback.h"
 #include "frontend/monitor_session.h"
 #include "frontend/screenshot.h"
 #include "machine/emulation_thread.h"
@@ -74,6 +75,7 @@ static bool headlessFrame(bool& frameEnded) {
     frameEnded = false;
     if (!headlessMonitorTurn()) return false;
     frameEnded = !running || runOneFrame();
+    writeBackStillDisks();
     return true;
 }
 

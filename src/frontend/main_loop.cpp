@@ -2,6 +2,7 @@
 #include "frontend/main_loop.h"
 
 #include "frontend/autorun.h"
+#include "frontend/disk_writeback.h"
 #include "frontend/icons.h"
 #include "frontend/joystick.h"
 #include "frontend/keymap.h"
@@ -330,6 +331,7 @@ void runMainLoop() {
         applyHostKeyQueue();
         pasteStep();
         runMainThreadActions();
+        writeBackStillDisks();
         windowMonitorTurn();
         tapeDeliverFrontEndNotices();
         if (loadFlag(mainLoopEnd)) break;

@@ -13,9 +13,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
+#include <thread>
 
 #include "disk/floppy_drive.h"
 #include "e2e/headless_run.h"
+#include "e2e/window_xvfb_session.h"
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
@@ -163,6 +166,12 @@ void captureOsd(const char* text) { lastShown = text; }
 
 const char kSaveProgram[] = "10 PRINT 6*7\rSAVE \"TEST\"\r";
 const char kLoadProgram[] = "cat\rLOAD \"TEST\"\rRUN\r";
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
 
 std::vector<std::string> filesIn(const fs::path& dir) {
     std::vector<std::string> names;
@@ -340,4 +349,122 @@ TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
     EXPECT_NE(run.output.find("Error writing disk A"), std::string::npos) << run.output;
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
     EXPECT_EQ(fileBytes(disk), original);
+}
+
+// A run that never ends by itself, killed by the test with SIGKILL.
+class KilledRuns : public WriteBackRuns {
+protected:
+    bool start(window_test::KestrixWindow& run, const char* typed) {
+        return run.start({"--headless", "--frames=100000000", "-0", disk, "-a", typed});
+    }
+    bool fileChanged() { return fileBytes(disk) != original; }
+    // The directory as the disk alone, as the test found it.
+    void freshDisk() {
+        for (const std::string& name : filesIn(dir)) fs::remove(dir / name);
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+    }
+};
+
+TEST_F(KilledRuns, SaveIsInTheFileSoonAfterTheDriveStops) {
+    window_test::KestrixWindow run(false);
+    ASSERT_TRUE(start(run, kSaveProgram));
+    EXPECT_TRUE(pollFor(60, [&] { return fileChanged(); }, 5)) << run.log();
+    ASSERT_TRUE(run.kill()) << "the run ended by itself:\n" << run.log();
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"cpcrogue.dsk", "cpcrogue.dsk.bak"}));
+    expectProgramOnDisk();
+}
+
+TEST_F(KilledRuns, KillAtAnyMomentLeavesTheFileAsBeforeOrAfterTheBurst) {
+    // Three saves in a row keep the motor on: one burst, one write after it.
+    const char burst[] = "SAVE \"A\":SAVE \"B\":SAVE \"C\"\r";
+    std::vector<uint8_t> after;
+    double writtenAfter = 0;  // seconds from the start
+    {
+        window_test::KestrixWindow run(false);
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE(start(run, burst));
+        ASSERT_TRUE(pollFor(60, [&] { return fileChanged(); }, 5)) << run.log();
+        writtenAfter = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_TRUE(run.kill());
+        after = fileBytes(disk);
+    }
+    std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
+    std::uniform_real_distribution<double> moment(0.8 * writtenAfter, 1.3 * writtenAfter);
+    int afterCount = 0;
+    const int kills = 20;
+    for (int i = 0; i < kills; ++i) {
+        const double seconds = moment(random);
+        SCOPED_TRACE("killed after " + std::to_string(seconds) + " s");
+        freshDisk();
+        window_test::KestrixWindow run(false);
+        ASSERT_TRUE(start(run, burst));
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        ASSERT_TRUE(run.kill());
+        const std::vector<uint8_t> now = fileBytes(disk);
+        ASSERT_TRUE(now == original || now == after);
+        afterCount += now == after;
+        if (fs::exists(disk + ".bak")) {
+            EXPECT_EQ(fileBytes(disk + ".bak"), original);
+        }
+        // What a write killed halfway leaves, beside a file of the user's that only looks like it.
+        const std::vector<uint8_t> half(original.begin(), original.begin() + original.size() / 2);
+        if (i == 0) {
+            disk_test::writeTempFile("cpcrogue.dsk.kestrix-tmp-x1Y2z3", half);
+            disk_test::writeTempFile("cpcrogue.dsk.kestrix-notes", half);
+        }
+        runWith({"-0", disk}, "", 10);  // the next start, long enough for the disk to be loaded
+        for (const std::string& name : filesIn(dir)) {
+            EXPECT_EQ(name.find(".kestrix-tmp-"), std::string::npos) << name;
+        }
+        if (i == 0) {
+            EXPECT_EQ(fileBytes((dir / "cpcrogue.dsk.kestrix-notes").string()), half);
+        }
+    }
+    // Flushed now: a later fork would write the buffer once more.
+    std::printf("%d of %d kills came after the write\n", afterCount, kills);
+    std::fflush(stdout);
+}
+
+// However long the run goes on: never written when only read, once for one save (not again at the end of the
+// run), once more for a second save after a stop; the .bak and the numbered copy made once.
+TEST_F(WriteBackRuns, DiskIsWrittenOncePerBurstOfWrites) {
+    const std::string pause = ":t=TIME:WHILE TIME<t+2400:WEND:";  // 8 s, the drive stopped
+    struct Case {
+        const char* name;
+        const char* policy;
+        std::string typed;
+        size_t writes;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"only read", "back", "CAT" + pause + "CAT\r", 0, {"cpcrogue.dsk"}},
+        {"one save", "back", "SAVE \"A\"" + pause + "CAT\r", 1, {"cpcrogue.dsk", "cpcrogue.dsk.bak"}},
+        {"two saves", "back", "SAVE \"A\"" + pause + "SAVE \"B\"\r", 2, {"cpcrogue.dsk", "cpcrogue.dsk.bak"}},
+        {"two saves, copy", "copy", "SAVE \"A\"" + pause + "SAVE \"B\"\r", 2, {"cpcrogue.dsk", "cpcrogue_000.dsk"}},
+    };
+    std::vector<uint8_t> twoSaves;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& name : filesIn(dir)) fs::remove(dir / name);
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+        struct stat before {};
+        ASSERT_EQ(stat(disk.c_str(), &before), 0);
+        HeadlessResult run = runWith({std::string("--diskwrite=") + c.policy, "-0", disk}, c.typed.c_str(), 1500);
+        EXPECT_EQ(occurrences(run.output, "diskwrite: disk A written"), c.writes) << run.output;
+        EXPECT_EQ(occurrences(run.output, "(drive stopped)"), c.writes) << run.output;
+        EXPECT_EQ(filesIn(dir), c.files);
+        if (fs::exists(disk + ".bak")) {
+            EXPECT_EQ(fileBytes(disk + ".bak"), original);
+        }
+        if (c.writes == 2 && c.files[1] == "cpcrogue.dsk.bak") twoSaves = fileBytes(disk);
+        if (c.files[1] == "cpcrogue_000.dsk") {
+            EXPECT_EQ(fileBytes((dir / c.files[1]).string()), twoSaves);
+        }
+        struct stat now {};
+        ASSERT_EQ(stat(disk.c_str(), &now), 0);
+        if (c.writes == 0 || std::string(c.policy) == "copy") {
+            EXPECT_EQ(now.st_ino, before.st_ino);
+            EXPECT_EQ(fileBytes(disk), original);
+        }
+    }
 }

@@ -16,6 +16,7 @@
 
 #include "frontend/missing_rom_window.h"
 #include "imggen/font_glyphs.h"
+#include "support/disk_test_support.h"
 #include "support/window_test_images.h"
 #include "window_xvfb_session.h"
 
@@ -105,6 +106,25 @@ TEST_F(WindowedKestrix, ClosingTheWindowDuringStartUpEndsTheProgramCleanly) {
     if (!open(k)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     closeAndExpectCleanExit(k);
+}
+
+// A SAVE is in the file soon after the drive stops, before the program ends: killed then, it is there next time.
+TEST_F(WindowedKestrix, SaveSurvivesTheProgramBeingKilled) {
+    SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
+    const std::vector<uint8_t> original = fileBytes(sharedPath("media/cpcrogue.dsk"));
+    const std::string disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+    {
+        KestrixWindow k;
+        if (!open(k, {"-0", disk, "-a", "10 PRINT 6*7\rSAVE \"TEST\"\r"})) return;
+        EXPECT_TRUE(eventually([&] { return fileBytes(disk) != original; })) << k.log();
+        ASSERT_TRUE(k.kill()) << "the program ended by itself:\n" << k.log();
+    }
+    KestrixWindow again;
+    if (!open(again, {"-0", disk, "-a", "cat\r"})) return;
+    ScreenText screen;
+    EXPECT_TRUE(again.waitForText("TEST    .BAS", 60, &screen)) << screen.dump();
+    closeAndExpectCleanExit(again);
+    EXPECT_EQ(fileBytes(disk + ".bak"), original);
 }
 
 TEST_F(WindowedKestrix, WithoutImagesTheStripIsEmptyAndTheMachineRuns) {

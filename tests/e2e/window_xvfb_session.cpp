@@ -270,6 +270,15 @@ void XvfbTest::closeAndExpectCleanExit(KestrixWindow& k) {
     EXPECT_EQ(k.waitForExit(), 0) << k.log();
 }
 
+bool KestrixWindow::kill() {
+    if (pid_ <= 0) return false;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    const bool reaped = waitpid(pid_, &status, 0) == pid_;
+    pid_ = -1;
+    return reaped && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
 std::string KestrixWindow::log() const {
     const std::vector<uint8_t> bytes = fileBytes(logPath_);
     return {bytes.begin(), bytes.end()};

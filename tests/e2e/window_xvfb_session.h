@@ -63,6 +63,9 @@ public:
     bool requestClose() const;
     // Waits for the process to end; its exit code, or -1 (killed after the wait).
     int waitForExit(double seconds = 60);
+    // Ends the process at once with SIGKILL, as a crash or power cut would; true when the signal ended it (it
+    // had not ended by itself).
+    bool kill();
     std::string log() const;
     const TempKestrixHome& home() const { return home_; }
     bool fontLoaded() const { return font_.loaded(); }

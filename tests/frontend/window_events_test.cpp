@@ -249,8 +249,8 @@ TEST(FrontendServices, WithAWindowTheOneInstallerFillsEveryHook) {
         if (withoutWindow[i] == idle[i]) ++drawnOnlyInAWindow;
         else EXPECT_EQ(withoutWindow[i], installed[i]) << "hook " << i;
     }
-    // Headless, the loading, autorun and option services are there; the drawing is not.
-    EXPECT_EQ(kHookCount - drawnOnlyInAWindow, 13u);
+    // Headless, the loading, autorun, option and debugger services are there; the drawing is not.
+    EXPECT_EQ(kHookCount - drawnOnlyInAWindow, 14u);
     EXPECT_EQ(withoutWindow[0], idle[0]) << "no icon is drawn headless";
 }
 
