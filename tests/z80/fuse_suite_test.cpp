@@ -206,38 +206,31 @@ struct FuseResult {
     unsigned suiteR;        // R corrected by the rules
 };
 
-FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
-    for (unsigned a = 0; a < 0x10000; a += 4) {
-        b.mem[a] = 0xDE;
-        b.mem[a + 1] = 0xAD;
-        b.mem[a + 2] = 0xBE;
-        b.mem[a + 3] = 0xEF;
-    }
+// DE AD BE EF throughout, then the test's own bytes.
+void initialMemory(const FuseState& in, uint8_t* mem) {
+    static const uint8_t kFill[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+    for (unsigned a = 0; a < 0x10000; ++a) mem[a] = kFill[a & 3];
     for (const auto& block : in.memory) {
         unsigned a = block.first;
-        for (unsigned v : block.second) b.mem[a++ & 0xFFFF] = uint8_t(v);
+        for (unsigned v : block.second) mem[a++ & 0xFFFF] = uint8_t(v);
     }
+}
+
+FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
+    initialMemory(in, b.mem);
     Z80CPU& cpu = b.cpu;
     cpu.reset();
     b.tstates = 0;
     b.lastIorq = false;
     b.portIn = [](uint16_t port) { return uint8_t(port >> 8); };
     b.portOut = nullptr;
-    auto split = [](unsigned v, uint8_t& hi, uint8_t& lo) {
-        hi = uint8_t(v >> 8);
-        lo = uint8_t(v);
-    };
-    split(in.regs[0], cpu.A, cpu.F);
-    split(in.regs[1], cpu.B, cpu.C);
-    split(in.regs[2], cpu.D, cpu.E);
-    split(in.regs[3], cpu.H, cpu.L);
-    split(in.regs[4], cpu.A_, cpu.F_);
-    split(in.regs[5], cpu.B_, cpu.C_);
-    split(in.regs[6], cpu.D_, cpu.E_);
-    split(in.regs[7], cpu.H_, cpu.L_);
-    split(in.regs[8], cpu.IXh, cpu.IXl);
-    split(in.regs[9], cpu.IYh, cpu.IYl);
-    split(in.regs[10], cpu.SPh, cpu.SPl);
+    uint8_t* const pairs[11][2] = {{&cpu.A, &cpu.F},     {&cpu.B, &cpu.C},     {&cpu.D, &cpu.E},    {&cpu.H, &cpu.L},
+                                   {&cpu.A_, &cpu.F_},   {&cpu.B_, &cpu.C_},   {&cpu.D_, &cpu.E_},  {&cpu.H_, &cpu.L_},
+                                   {&cpu.IXh, &cpu.IXl}, {&cpu.IYh, &cpu.IYl}, {&cpu.SPh, &cpu.SPl}};
+    for (int k = 0; k < 11; ++k) {
+        *pairs[k][0] = uint8_t(in.regs[k] >> 8);
+        *pairs[k][1] = uint8_t(in.regs[k]);
+    }
     cpu.PC = uint16_t(in.regs[11]);
     cpu.WZ = uint16_t(in.regs[12]);
     cpu.I = uint8_t(in.i);
@@ -344,16 +337,7 @@ TEST(z80, fuse) {
             }
         }
         std::vector<uint8_t> before(0x10000);
-        for (unsigned a = 0; a < 0x10000; a += 4) {
-            before[a] = 0xDE;
-            before[a + 1] = 0xAD;
-            before[a + 2] = 0xBE;
-            before[a + 3] = 0xEF;
-        }
-        for (const auto& block : in.memory) {
-            unsigned a = block.first;
-            for (unsigned v : block.second) before[a++ & 0xFFFF] = uint8_t(v);
-        }
+        initialMemory(in, before.data());
         for (unsigned a = 0; a < 0x10000; ++a)
             if (!listed[a] && bench->mem[a] != before[a]) diff << std::hex << " unlisted change at " << a << std::dec;
 
