@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "disk/dsk_image.h"
-#include "support/disk_test_support.h"
+#include "disk/fdc_results.h"
 #include "machine/frontend_hooks.h"
 
 using namespace disk_test;
@@ -44,9 +44,7 @@ TEST(DskLoader, FortyTrackImageGivesFortyTwoTracks) {
     bench.specify();
     ASSERT_EQ(bench.seekTo(0, 41), (std::vector<uint8_t>{0x20, 41}));
     Execution read = bench.run(sectorCommand(0x06, 0, 41, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0] & 0xC0, 0x40);
-    EXPECT_TRUE(read.result[1] & 0x04);
+    EXPECT_EQ(results(read), "40 85 00 29 00 C1 02");
     EXPECT_LT(read.microseconds, 3u * 6350 * 32);
 }
 
@@ -93,8 +91,7 @@ TEST(DskLoader, DoubleSidedImageFillsBothSides) {
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 1, 0xC4, 2, 0xC4));
     EXPECT_EQ(read.data, patternData(0, 0xC4, 512));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x44);  // head 1
+    EXPECT_EQ(results(read), "44 80 00 00 01 C4 02");
 }
 
 TEST(DskLoader, RefusesWhatIsNotADisk) {
@@ -206,10 +203,9 @@ TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     Execution good = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
     EXPECT_EQ(good.data, patternData(0, 0xC1, 512));
-    EXPECT_EQ(good.result[1], 0x80);
+    EXPECT_EQ(results(good), "40 80 00 00 00 C1 02");
     Execution bad = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC2, 2, 0xC2));
-    EXPECT_EQ(bad.result[1], 0x20);
-    EXPECT_EQ(bad.result[2], 0x20);
+    EXPECT_EQ(results(bad), "40 20 20 00 00 C2 02");
 }
 
 TEST(DskLoader, TrackHoldingASecondCopyOfItsStartEndsBeforeIt) {

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "disk/dsk_image.h"
-#include "support/disk_test_support.h"
+#include "disk/fdc_results.h"
 #include "support/temp_home.h"
 
 using namespace disk_test;
@@ -117,11 +117,9 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     std::vector<uint8_t> ids;
     for (uint8_t r = 1; r <= 16; ++r) ids.insert(ids.end(), {7, 0, r, 1});
     Execution format = bench.run({0x4D, 0x00, 1, 16, 0x20, 0xAA}, ids);
-    ASSERT_EQ(format.result.size(), 7u);
-    EXPECT_EQ(format.result[0] & 0xC0, 0);
+    EXPECT_EQ(results(format), "00 00 00 07 00 00 01");
     Execution write = bench.run({0x49, 0x00, 7, 0, 5, 1, 5, 0x2A, 0xFF}, patternData(7, 5, 256));
-    ASSERT_EQ(write.result.size(), 7u);
-    EXPECT_EQ(write.result[1], 0x80);  // end of cylinder only
+    EXPECT_EQ(results(write), "40 80 00 07 00 05 01");
     EXPECT_TRUE(bench.driveA.diskChanged);
 
     std::vector<uint8_t> image;

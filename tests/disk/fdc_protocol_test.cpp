@@ -1,7 +1,7 @@
 // The controller's command protocol, sense commands, seeks and step rates.
 #include <gtest/gtest.h>
 
-#include "support/disk_test_support.h"
+#include "disk/fdc_results.h"
 
 using namespace disk_test;
 
@@ -86,8 +86,7 @@ TEST(FdcProtocol, UnitWithoutDriveIsRefused) {
     EXPECT_TRUE(r[0] & 0x80);
 
     Execution read = bench.run(sectorCommand(0x06, 1, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x41);
+    EXPECT_EQ(results(read), "41 80 00 00 00 C1 02");
 
     // A seek on it must not leave the unit busy for ever.
     ASSERT_TRUE(bench.command({0x0F, 0x01, 0x05}));
@@ -99,8 +98,7 @@ TEST(FdcProtocol, DataCommandOnDriveNotReadyEndsWith48) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x48);
+    EXPECT_EQ(results(read), "48 00 00 00 00 C1 02");
     EXPECT_TRUE(read.data.empty());
 }
 
@@ -110,9 +108,7 @@ TEST(FdcProtocol, WriteOnProtectedDiskEndsWithNotWritable) {
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     bench.driveA.writeProtected = true;
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(write.result.size(), 7u);
-    EXPECT_EQ(write.result[0], 0x40);
-    EXPECT_EQ(write.result[1], 0x02);
+    EXPECT_EQ(results(write), "40 02 00 00 00 C1 02");
 }
 
 TEST(FdcProtocol, SeekMovesTheHeadAndReportsSeekEnd) {
