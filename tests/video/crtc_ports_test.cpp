@@ -1,6 +1,8 @@
 // CRTC port side: register select, write masks and side effects, reads per type.
 #include "video/crtc_test_util.h"
 
+#include <string>
+
 using namespace crtctest;
 
 namespace {
@@ -39,15 +41,6 @@ TEST(CrtcPorts, WriteMasksAndIgnoredRegisters) {
     EXPECT_EQ(c.R16, 0x12);
 }
 
-TEST(CrtcPorts, R0AndR3DecodePerType) {
-    for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c = booted(type);
-        EXPECT_EQ(c.R0half, type == 2 ? 31 : 32) << "type " << int(type);
-        EXPECT_EQ(c.hsyncWidth, 14) << "type " << int(type);
-        EXPECT_EQ(c.vsyncWidth, (type == 1 || type == 2) ? 0 : 8) << "type " << int(type);
-    }
-}
-
 TEST(CrtcPorts, R8DecodesInterlaceAndSkew) {
     crtc6845 c = booted(0);
     writeReg(c, 8, 0x23);
@@ -60,35 +53,33 @@ TEST(CrtcPorts, R8DecodesInterlaceAndSkew) {
     EXPECT_EQ(c.skew, 0);
 }
 
-TEST(CrtcPorts, StartAndCursorRegisterReadBackPerType) {
-    // R12..R15 read back on 0, 3, 4; only R14, R15 on 1 and 2; others read 0.
+// R0 and R3 decode; R12..R15 read back on 0, 3, 4, only R14 and R15 on 1
+// and 2, others read 0; the light pen registers clear when read on 0, 3, 4.
+TEST(CrtcPorts, DecodeAndReadBackPerType) {
     for (uint8_t type = 0; type <= 4; ++type) {
+        SCOPED_TRACE("type " + std::to_string(type));
         crtc6845 c = booted(type);
+        EXPECT_EQ(c.R0half, type == 2 ? 31 : 32);
+        EXPECT_EQ(c.hsyncWidth, 14);
+        EXPECT_EQ(c.vsyncWidth, (type == 1 || type == 2) ? 0 : 8);
+
         writeReg(c, 13, 0x44);
         writeReg(c, 14, 0x15);
         writeReg(c, 15, 0x66);
         bool startReadable = type == 0 || type >= 3;
-        EXPECT_EQ(readReg(c, 12), startReadable ? 0x30 : 0) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 13), startReadable ? 0x44 : 0) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 14), 0x15) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 15), 0x66) << "type " << int(type);
-        for (uint8_t r : {0, 1, 4, 9, 11, 18, 31}) EXPECT_EQ(readReg(c, r), 0) << "type " << int(type) << " R" << int(r);
-    }
-}
+        EXPECT_EQ(readReg(c, 12), startReadable ? 0x30 : 0);
+        EXPECT_EQ(readReg(c, 13), startReadable ? 0x44 : 0);
+        EXPECT_EQ(readReg(c, 14), 0x15);
+        EXPECT_EQ(readReg(c, 15), 0x66);
+        for (uint8_t r : {0, 1, 4, 9, 11, 18, 31}) EXPECT_EQ(readReg(c, r), 0) << "R" << int(r);
 
-TEST(CrtcPorts, LightPenReadsPerType) {
-    for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c = booted(type);
         while (c.MA != 0x3123) c.crtc_clock();
         c.LighPenStrobe();
         EXPECT_TRUE(c.lpenStrobe);
-        EXPECT_EQ(readReg(c, 16), 0x31) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 17), 0x23) << "type " << int(type);
-        // Type 0, 3, 4 clear the register; 1 and 2 keep it.
-        uint8_t again = (type == 1 || type == 2) ? 0x31 : 0;
-        EXPECT_EQ(readReg(c, 16), again) << "type " << int(type);
-        // The strobe flag clears on every type but 2.
-        EXPECT_EQ(c.lpenStrobe, type == 2) << "type " << int(type);
+        EXPECT_EQ(readReg(c, 16), 0x31);
+        EXPECT_EQ(readReg(c, 17), 0x23);
+        EXPECT_EQ(readReg(c, 16), (type == 1 || type == 2) ? 0x31 : 0);
+        EXPECT_EQ(c.lpenStrobe, type == 2) << "the strobe flag clears on every type but 2";
     }
 }
 
