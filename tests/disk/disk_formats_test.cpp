@@ -154,22 +154,12 @@ TEST(DiskFormats, IpfGapStreamsFillForwardsAndBackwards) {
     IpfDisk gaps;
     gaps.tracks.push_back(t);
     ASSERT_EQ(loadWith(fileIPF, drive, writeIPF(gaps)), 1);
-    std::vector<uint16_t> words = copyOf(drive, 0);
-    ASSERT_EQ(words.size(), 200u);
-    auto run = [&](size_t from, size_t to, uint8_t byte) {
-        for (size_t i = from; i < to; ++i)
-            if (words[i] != mfmencode[byte]) return false;
-        return true;
-    };
-    EXPECT_TRUE(run(0, 20, 0x11));
-    EXPECT_TRUE(run(20, 60, 0x4E));
-    EXPECT_TRUE(run(60, 90, 0x4E));
-    EXPECT_TRUE(run(90, 120, 0x00));
-    EXPECT_EQ(words[120], 0x1234);
-    EXPECT_EQ(words[121], 0x5600);
-    EXPECT_TRUE(run(122, 124, 0x4E));
-    EXPECT_TRUE(run(124, 130, 0x22));
-    EXPECT_TRUE(run(130, 200, 0x4E));
+    std::vector<uint16_t> expected;
+    for (auto [count, word] : {std::pair<size_t, uint16_t>{20, mfmencode[0x11]}, {70, mfmencode[0x4E]},
+                               {30, mfmencode[0x00]}, {1, 0x1234}, {1, 0x5600}, {2, mfmencode[0x4E]},
+                               {6, mfmencode[0x22]}, {70, mfmencode[0x4E]}})
+        expected.insert(expected.end(), count, word);
+    EXPECT_EQ(copyOf(drive, 0), expected);
 }
 
 TEST(DiskFormats, RawRevolutionsRepeatAlignAndAreChecked) {

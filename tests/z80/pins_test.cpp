@@ -3,6 +3,7 @@
 // prefixes, HALT and the refresh register.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,16 @@ std::string str(const Pins& p) {
     return s + buf;
 }
 
+// The pins after each of n T-states.
+std::string ticks(Z80TestBench& b, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        b.tick();
+        s += (i ? " | " : "") + str(pins(b.cpu));
+    }
+    return s;
+}
+
 std::unique_ptr<Z80TestBench> freshBench() {
     auto b = std::make_unique<Z80TestBench>();
     b->cpu.reset();
@@ -39,25 +50,15 @@ std::unique_ptr<Z80TestBench> freshBench() {
 
 }  // namespace
 
-// A NOP at 0 after reset: fetch, opcode latch, refresh
+// A NOP at 0 after reset: fetch, opcode latch, refresh with R already 1
 TEST(z80, pins_nop_after_reset) {
     auto b = freshBench();
     b->cpu.I = 0x3F;
-    b->tick();  // T1
-    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-    EXPECT_EQ(b->cpu.PC, 1);
-    b->tick();  // T2
-    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-    b->mem[0] = 0x00;
-    b->cpu.dataBus = 0x00;
-    b->tick();  // T3: the opcode is taken, the refresh address goes out with R already 1
+    EXPECT_EQ(ticks(*b, 4), "M1 MREQ RD @0000 | M1 MREQ RD @0000 | MREQ RFSH @3F01 | @3F01");
     EXPECT_EQ(b->cpu.opcode, 0x00);
-    EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @3F01");
+    EXPECT_EQ(b->cpu.PC, 1);
     EXPECT_EQ(b->cpu.R, 1);
-    b->tick();  // T4
-    EXPECT_EQ(str(pins(b->cpu)), "@3F01");
     EXPECT_TRUE(b->atBoundary());
-    EXPECT_EQ(b->tstates, 4u);
 }
 
 // WAIT high stretches T2 and changes nothing else
@@ -117,12 +118,8 @@ TEST(z80, pins_write_repeats_t2) {
 TEST(z80, pins_operand_read_m1) {
     auto b = freshBench();
     b->load(0, {0x3E, 0x77});  // LD A,77h
-    for (int i = 0; i < 4; ++i) b->tick();
-    b->tick();  // T1 of the operand read
-    EXPECT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0001");
-    b->tick();
-    EXPECT_EQ(str(pins(b->cpu)), "MREQ RD @0001");
-    b->tick();
+    ticks(*b, 4);
+    EXPECT_EQ(ticks(*b, 3), "M1 MREQ RD @0001 | MREQ RD @0001 | @0001");
     EXPECT_EQ(b->cpu.A, 0x77);
     EXPECT_TRUE(b->atBoundary());
 }
@@ -302,23 +299,18 @@ TEST(z80, exchanges) {
     c.D_ = 0x33, c.E_ = 0x33, c.H_ = 0x44, c.L_ = 0x44;
     c.WZ = 0xAAAA;
     c.WZ_ = 0xBBBB;
-    b->runInstruction();
-    EXPECT_EQ(c.getDE(), 0x2222);
-    EXPECT_EQ(c.getHL(), 0x1111);
-    b->runInstruction();
-    EXPECT_EQ(c.getDE(), 0x3333);
-    EXPECT_EQ(c.getHL(), 0x4444);
-    EXPECT_EQ(c.getWZ(), 0xBBBB);
-    EXPECT_EQ(c.getAltDE(), 0x2222);
-    b->runInstruction();
-    EXPECT_EQ(c.getDE(), 0x4444);
-    EXPECT_EQ(c.getHL(), 0x3333);
-    b->runInstruction();
-    EXPECT_EQ(c.getDE(), 0x2222);
-    EXPECT_EQ(c.getHL(), 0x1111);
-    EXPECT_EQ(c.getWZ(), 0xAAAA);
-    EXPECT_EQ(c.getAltHL(), 0x3333);
-    EXPECT_EQ(c.getAltDE(), 0x4444);
+    auto pairs = [&c] {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%04X %04X %04X %04X %04X", c.getDE(), c.getHL(), c.getAltDE(), c.getAltHL(),
+                      c.getWZ());
+        return std::string(buf);
+    };
+    const char* const after[4] = {"2222 1111 3333 4444 AAAA", "3333 4444 2222 1111 BBBB", "4444 3333 2222 1111 BBBB",
+                                  "2222 1111 4444 3333 AAAA"};  // DE HL DE' HL' WZ
+    for (const char* expected : after) {
+        b->runInstruction();
+        EXPECT_EQ(pairs(), expected);
+    }
 
     // Nothing was copied: the exchanges only toggled flags.
     EXPECT_EQ(c.D, 0x11);
