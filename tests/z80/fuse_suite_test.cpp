@@ -42,7 +42,9 @@ bool readRegs(const std::string& l1, const std::string& l2, FuseState& st) {
     return bool(b >> std::hex >> st.i >> st.r >> std::dec >> st.iff1 >> st.iff2 >> st.im >> st.halted >> st.tstates);
 }
 
-std::vector<FuseState> readInputs(const std::string& path) {
+// The tests of the suite's input file, or of its results file, where timed
+// bus events (indented) come before the register line.
+std::vector<FuseState> readStates(const std::string& path, bool results) {
     std::vector<FuseState> tests;
     std::ifstream in(path);
     std::string line;
@@ -51,32 +53,14 @@ std::vector<FuseState> readInputs(const std::string& path) {
         FuseState st;
         st.name = line;
         std::string l1, l2;
-        if (!std::getline(in, l1) || !std::getline(in, l2) || !readRegs(l1, l2, st)) break;
-        while (std::getline(in, line) && readMemoryLine(line, st)) {
+        while (std::getline(in, l1) && results && !l1.empty() && l1[0] == ' ') {
+        }
+        if (!in || !std::getline(in, l2) || !readRegs(l1, l2, st)) break;
+        while (std::getline(in, line) && !line.empty() && readMemoryLine(line, st)) {
         }
         tests.push_back(st);
     }
     return tests;
-}
-
-std::map<std::string, FuseState> readExpected(const std::string& path) {
-    std::map<std::string, FuseState> out;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        FuseState st;
-        st.name = line;
-        std::string l1, l2;
-        // Timed bus events are indented; the register line is not.
-        while (std::getline(in, l1) && !l1.empty() && l1[0] == ' ') {
-        }
-        if (!std::getline(in, l2) || !readRegs(l1, l2, st)) break;
-        while (std::getline(in, line) && !line.empty() && readMemoryLine(line, st)) {
-        }
-        out[st.name] = st;
-    }
-    return out;
 }
 
 // Where the suite and our own instruction rules disagree, our rules hold.
@@ -274,8 +258,9 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
 
 TEST(z80, fuse) {
     SKIP_WITHOUT_SHARED("z80/fuse-tests.in", "z80/fuse-tests.expected");
-    const std::vector<FuseState> inputs = readInputs(sharedPath("z80/fuse-tests.in"));
-    const std::map<std::string, FuseState> expected = readExpected(sharedPath("z80/fuse-tests.expected"));
+    const std::vector<FuseState> inputs = readStates(sharedPath("z80/fuse-tests.in"), false);
+    std::map<std::string, FuseState> expected;
+    for (const FuseState& st : readStates(sharedPath("z80/fuse-tests.expected"), true)) expected[st.name] = st;
     ASSERT_FALSE(inputs.empty());
     ASSERT_EQ(inputs.size(), expected.size());
 
