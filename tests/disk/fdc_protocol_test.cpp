@@ -25,18 +25,14 @@ TEST(FdcProtocol, IdleControllerAcceptsCommandsAndReportsSt3OnDataRead) {
     EXPECT_TRUE(st3 & 0x40);
 }
 
-TEST(FdcProtocol, SenseInterruptWithNothingPendingGivesSingle80) {
-    Bench bench;
-    ASSERT_TRUE(bench.command({0x08}));
-    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80});
-    EXPECT_EQ(bench.status(), 0x80);
-}
-
-TEST(FdcProtocol, InvalidCommandGivesSingle80) {
-    Bench bench;
-    ASSERT_TRUE(bench.command({0x1F}));
-    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80});
-    EXPECT_EQ(bench.fdc.phase, 0);
+TEST(FdcProtocol, SenseInterruptWithNothingPendingAndInvalidCommandGiveSingle80) {
+    for (uint8_t code : {0x08, 0x1F}) {
+        Bench bench;
+        ASSERT_TRUE(bench.command({code}));
+        EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80}) << int(code);
+        EXPECT_EQ(bench.status(), 0x80) << int(code);
+        EXPECT_EQ(bench.fdc.phase, 0) << int(code);
+    }
 }
 
 TEST(FdcProtocol, CommandByteIsIgnoredWhileDioIsSet) {

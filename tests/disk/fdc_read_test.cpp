@@ -42,14 +42,7 @@ TEST_F(ReadBench, ReadDataToEotEndsWithEndOfCylinder) {
 
 TEST_F(ReadBench, ReadIdGivesTheNextIdUnderTheHead) {
     insert({standardTrack(0)}, false);
-    bench.command({0x4A, 0x00});
-    std::vector<uint8_t> r = bench.result();
-    ASSERT_EQ(r.size(), 7u);
-    EXPECT_EQ(r[0], 0x00);
-    EXPECT_EQ(r[1], 0x00);
-    EXPECT_GE(r[5], 0xC1);
-    EXPECT_LE(r[5], 0xC9);
-    EXPECT_EQ(r[6], 2);
+    EXPECT_EQ(results(bench.run({0x4A, 0x00})), "00 00 00 00 00 C1 02");
 }
 
 TEST_F(ReadBench, MissingSectorEndsWithNoDataAfterTwoIndexPulses) {

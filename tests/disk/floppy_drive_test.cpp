@@ -11,11 +11,9 @@ using namespace disk_test;
 
 TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
     MakeMFMEnDecodeTable();
-    EXPECT_EQ(mfmencode[0x00], 0xAAAA);
-    EXPECT_EQ(mfmencode[0x4E], 0x9254);
-    EXPECT_EQ(mfmencode[0xE5], 0x5491);
-    EXPECT_EQ(mfmencode[0xFE], 0x5554);
-    EXPECT_EQ(mfmencode[0xFB], 0x5545);
+    const std::vector<uint16_t> encoded = {mfmencode[0x00], mfmencode[0x4E], mfmencode[0xE5], mfmencode[0xFE],
+                                           mfmencode[0xFB]};
+    EXPECT_EQ(encoded, (std::vector<uint16_t>{0xAAAA, 0x9254, 0x5491, 0x5554, 0x5545}));
     EXPECT_EQ(mfmdecode[0x4489], 0xA1);  // the sync words decode whatever their clocks
     EXPECT_EQ(mfmdecode[0x5224], 0xC2);
     for (int b = 0; b < 256; ++b) ASSERT_EQ(mfmdecode[mfmencode[b]], b);
