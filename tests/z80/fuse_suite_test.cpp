@@ -155,31 +155,30 @@ std::vector<const PartRule*> rulesFor(const std::string& name) {
     return rules;
 }
 
-// Suite T-states minus ours for the instruction that just ended, by the
-// rules above; and the R increments the suite does not make.
-int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates) {
-    const Z80CPU::Handler h = cpu.handler;
-    if (h == &Z80CPU::entry<&Z80CPU::op_ex_sp_hl> || h == &Z80CPU::entry<&Z80CPU::ed_retni>) return -1;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_rrd> || h == &Z80CPU::entry<&Z80CPU::ed_rld>) return 2;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdi> || h == &Z80CPU::entry<&Z80CPU::cb_bit_hl>) return 1;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdir>) return ourTstates == 15 ? 1 : 0;
-    if (h == &Z80CPU::entry<&Z80CPU::ld_r_ixy> || h == &Z80CPU::entry<&Z80CPU::op_alu_a_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::ld_ixy_r>)
-        return 2;
-    if (h == &Z80CPU::entry<&Z80CPU::incdec_ixy>) return 3;
-    if (h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>)
-        return -1;
-    return 0;
+using Z = Z80CPU;
+
+// Whether the instruction that just ended ran one of these handlers.
+template <auto... Ops>
+bool ran(const Z80CPU& cpu) {
+    return ((cpu.handler == &Z::entry<Ops>) || ...);
 }
 
 bool isIndexCb(const Z80CPU& cpu) {
-    const Z80CPU::Handler h = cpu.handler;
-    return h == &Z80CPU::entry<&Z80CPU::cb_bit_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>;
+    return ran<&Z::cb_bit_hl_ixy, &Z::cb_rotshift_ixy, &Z::cb_rotshift_hl_ixy, &Z::cb_res_ixy, &Z::cb_res_hl_ixy,
+               &Z::cb_set_ixy, &Z::cb_set_hl_ixy>(cpu);
+}
+
+// Suite T-states minus ours for the instruction that just ended, by the
+// rules above; isIndexCb gives the R increments the suite does not make.
+int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates) {
+    if (ran<&Z::op_ex_sp_hl, &Z::ed_retni>(cpu)) return -1;
+    if (ran<&Z::ed_rrd, &Z::ed_rld>(cpu)) return 2;
+    if (ran<&Z::ed_cpdi, &Z::cb_bit_hl>(cpu)) return 1;
+    if (ran<&Z::ed_cpdir>(cpu)) return ourTstates == 15 ? 1 : 0;
+    if (ran<&Z::ld_r_ixy, &Z::op_alu_a_ixy, &Z::ld_ixy_r>(cpu)) return 2;
+    if (ran<&Z::incdec_ixy>(cpu)) return 3;
+    if (isIndexCb(cpu) && !ran<&Z::cb_bit_hl_ixy>(cpu)) return -1;
+    return 0;
 }
 
 struct FuseResult {
