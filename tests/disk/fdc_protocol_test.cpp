@@ -1,6 +1,8 @@
 // The controller's command protocol, sense commands, seeks and step rates.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "disk/fdc_results.h"
 
 using namespace disk_test;
@@ -51,10 +53,8 @@ TEST(FdcProtocol, SpecifyTakesTwoBytesAndGivesNoResult) {
     ASSERT_TRUE(bench.command({0x03, 0xA1, 0x02}));
     bench.tick(4);
     EXPECT_EQ(bench.status(), 0x80);
-    EXPECT_EQ(bench.fdc.SRT, 0x0A);
-    EXPECT_EQ(bench.fdc.HUT, 0x01);
-    EXPECT_EQ(bench.fdc.HLT, 0x01);
-    EXPECT_EQ(bench.fdc.ND, 1);  // there is no DMA, whatever the byte says
+    // There is no DMA, whatever the byte says.
+    EXPECT_EQ(std::tie(bench.fdc.SRT, bench.fdc.HUT, bench.fdc.HLT, bench.fdc.ND), std::make_tuple(0x0A, 1, 1, 1));
 }
 
 TEST(FdcProtocol, SenseDriveStatusReportsTheDriveLines) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+#include <tuple>
 
 #include "support/disk_test_support.h"
 
@@ -25,10 +26,8 @@ TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
 TEST(FloppyDrive, SignalsWithoutDiskAreHigh) {
     floppyDrive drive;
     drive.init(0);
-    EXPECT_TRUE(drive.signal_WP());
-    EXPECT_TRUE(drive.signal_TS());
-    EXPECT_TRUE(drive.trackZero);
-    EXPECT_EQ(drive.lastCylinder, 41);
+    EXPECT_EQ(std::make_tuple(drive.signal_WP(), drive.signal_TS(), drive.trackZero, drive.lastCylinder),
+              std::make_tuple(true, true, true, 41));
 }
 
 TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
@@ -100,10 +99,9 @@ TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {
     bench.driveA.trackZero = false;
     bench.fdc.units[0]->pcn = 60;
     ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 40, 1, false)), 1);
-    EXPECT_EQ(bench.driveA.cylinder, 0);
-    EXPECT_TRUE(bench.driveA.trackZero);
-    EXPECT_EQ(bench.fdc.units[0]->pcn, 0);
-    EXPECT_EQ(bench.driveA.lastCylinder, 41);
+    EXPECT_EQ(std::make_tuple(bench.driveA.cylinder, bench.driveA.trackZero, bench.fdc.units[0]->pcn,
+                              bench.driveA.lastCylinder),
+              std::make_tuple(0, true, 0, 41));
 
     // A head on a cylinder the new disk has stays where it is.
     bench.driveA.cylinder = 30;

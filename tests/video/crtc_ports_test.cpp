@@ -2,6 +2,7 @@
 #include "video/crtc_test_util.h"
 
 #include <string>
+#include <tuple>
 
 using namespace crtctest;
 
@@ -44,13 +45,9 @@ TEST(CrtcPorts, WriteMasksAndIgnoredRegisters) {
 TEST(CrtcPorts, R8DecodesInterlaceAndSkew) {
     crtc6845 c = booted(0);
     writeReg(c, 8, 0x23);
-    EXPECT_TRUE(c.interlace);
-    EXPECT_EQ(c.interlaceVideo, 1);
-    EXPECT_EQ(c.skew, 2);
+    EXPECT_EQ(std::tie(c.interlace, c.interlaceVideo, c.skew), std::make_tuple(true, 1, 2));
     writeReg(c, 8, 0x02);  // video bit without interlace means nothing
-    EXPECT_FALSE(c.interlace);
-    EXPECT_EQ(c.interlaceVideo, 0);
-    EXPECT_EQ(c.skew, 0);
+    EXPECT_EQ(std::tie(c.interlace, c.interlaceVideo, c.skew), std::make_tuple(false, 0, 0));
 }
 
 // R0 and R3 decode; R12..R15 read back on 0, 3, 4, only R14 and R15 on 1
