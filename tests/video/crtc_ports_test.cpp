@@ -56,18 +56,16 @@ TEST(CrtcPorts, DecodeAndReadBackPerType) {
     for (uint8_t type = 0; type <= 4; ++type) {
         SCOPED_TRACE("type " + std::to_string(type));
         crtc6845 c = booted(type);
-        EXPECT_EQ(c.R0half, type == 2 ? 31 : 32);
-        EXPECT_EQ(c.hsyncWidth, 14);
-        EXPECT_EQ(c.vsyncWidth, (type == 1 || type == 2) ? 0 : 8);
+        EXPECT_EQ(std::make_tuple(c.R0half, c.hsyncWidth, c.vsyncWidth),
+                  std::make_tuple(type == 2 ? 31 : 32, 14, (type == 1 || type == 2) ? 0 : 8));
 
         writeReg(c, 13, 0x44);
         writeReg(c, 14, 0x15);
         writeReg(c, 15, 0x66);
         bool startReadable = type == 0 || type >= 3;
-        EXPECT_EQ(readReg(c, 12), startReadable ? 0x30 : 0);
-        EXPECT_EQ(readReg(c, 13), startReadable ? 0x44 : 0);
-        EXPECT_EQ(readReg(c, 14), 0x15);
-        EXPECT_EQ(readReg(c, 15), 0x66);
+        const int r12 = readReg(c, 12), r13 = readReg(c, 13), r14 = readReg(c, 14), r15 = readReg(c, 15);
+        EXPECT_EQ(std::make_tuple(r12, r13, r14, r15),
+                  std::make_tuple(startReadable ? 0x30 : 0, startReadable ? 0x44 : 0, 0x15, 0x66));
         for (uint8_t r : {0, 1, 4, 9, 11, 18, 31}) EXPECT_EQ(readReg(c, r), 0) << "R" << int(r);
 
         while (c.MA != 0x3123) c.crtc_clock();

@@ -212,14 +212,10 @@ TEST(CrtcTypes, ResetRunsOneCharacterLines) {
     ensureCpu();
     crtc6845 c;
     c.reset();
-    EXPECT_EQ(c.type, 0);
-    EXPECT_TRUE(c.hdisp);
-    EXPECT_TRUE(c.vdisp);
+    EXPECT_EQ(std::make_tuple(c.type, c.hdisp, c.vdisp), std::make_tuple(0, true, true));
     for (int i = 0; i < 100; ++i) {
         c.crtc_clock();
-        ASSERT_EQ(c.C0, 0);
-        ASSERT_EQ(c.C4, 0);
-        ASSERT_EQ(c.MA, 0);
+        ASSERT_EQ(std::make_tuple(c.C0, c.C4, c.MA), std::make_tuple(0, 0, 0));
     }
 }
 
@@ -294,9 +290,7 @@ TEST(CrtcPlus, LineHookRunsOncePerLineWithTheLineCounter) {
     for (int i = 0; i < 64 * 100; ++i) c.crtc_clock();
     EXPECT_EQ(c.plusLineCounter, 99);
     for (int i = 64 * 100; i < 19968; ++i) c.crtc_clock();
-    EXPECT_EQ(linesSeen, 312);
-    EXPECT_EQ(framesSeen, 1);
-    EXPECT_EQ(c.plusLineCounter, 311);
+    EXPECT_EQ(std::make_tuple(linesSeen, framesSeen, c.plusLineCounter), std::make_tuple(312, 1, 311));
     c.reset();  // the ASIC wiring survives a CRTC reset
     EXPECT_NE(c.plusLineStart, nullptr);
 }

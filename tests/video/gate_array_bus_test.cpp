@@ -1,5 +1,6 @@
 // The gate array's decoding of the processor's memory and I/O cycles.
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "machine/cpu.h"
 #include "machine/memory.h"
@@ -23,9 +24,8 @@ TEST_F(GateArrayBus, PenColourAndModeRegisterFunctions) {
     EXPECT_EQ(ga->penSelect, 16);
 
     ioCycle(0x7F00, 0x40 | 0x0B);
-    EXPECT_EQ(ga->colorValue, 11);
-    EXPECT_EQ(ga->pens[16], monitor_aBGR[11]);
-    EXPECT_EQ(ga->borderColor, monitor_aBGR[11]);
+    EXPECT_EQ(std::make_tuple(ga->colorValue, ga->pens[16], ga->borderColor),
+              std::make_tuple(11, monitor_aBGR[11], monitor_aBGR[11]));
 
     ioCycle(0x7F00, 0x80 | 0x0D);
     EXPECT_EQ(ga->modeRomReg, 0x0D);
@@ -34,9 +34,7 @@ TEST_F(GateArrayBus, PenColourAndModeRegisterFunctions) {
     ga->intCounter = 40;
     cpu->intLine = true;
     ioCycle(0x7F00, 0x80 | 0x10 | 0x01);
-    EXPECT_EQ(ga->intCounter, 0);
-    EXPECT_FALSE(cpu->intLine);
-    EXPECT_EQ(ga->modeRomReg, 0x01);
+    EXPECT_EQ(std::make_tuple(ga->intCounter, cpu->intLine, ga->modeRomReg), std::make_tuple(0, false, 0x01));
 }
 
 TEST_F(GateArrayBus, OneServicePerIoCycle) {
@@ -64,9 +62,7 @@ TEST_F(GateArrayBus, InterruptAcknowledgeClearsOnlyBitFive) {
     cpu->iorq = true;
     cpu->dataBus = 0x12;
     ga->serviceIoEdge();
-    EXPECT_EQ(ga->intCounter, 8);
-    EXPECT_FALSE(cpu->intLine);
-    EXPECT_EQ(cpu->dataBus, 0xFF);
+    EXPECT_EQ(std::make_tuple(ga->intCounter, cpu->intLine, cpu->dataBus), std::make_tuple(8, false, 0xFF));
 }
 
 TEST_F(GateArrayBus, RamConfigurationNeedsMoreThan64K) {
@@ -149,15 +145,15 @@ TEST_F(GateArrayBus, ReadsSeeEnabledRomsAndWritesReachRam) {
     mem->banks[3][0x20] = 0x02;
     mem->banks[1][0x30] = 0x03;
 
-    EXPECT_EQ(ga->readMemory(0x0010), 0xA1);
-    EXPECT_EQ(ga->readMemory(0xC020), 0xB2);
-    EXPECT_EQ(ga->readMemory(0x4030), 0x03);
+    // Both ROMs on, the lower one off (bit 2), the upper one off (bit 3).
+    const auto reads = [] {
+        return std::make_tuple(ga->readMemory(0x0010), ga->readMemory(0xC020), ga->readMemory(0x4030));
+    };
+    EXPECT_EQ(reads(), std::make_tuple(0xA1, 0xB2, 0x03));
     ga->modeRomReg = 0x04;
-    EXPECT_EQ(ga->readMemory(0x0010), 0x01);
-    EXPECT_EQ(ga->readMemory(0xC020), 0xB2);
+    EXPECT_EQ(reads(), std::make_tuple(0x01, 0xB2, 0x03));
     ga->modeRomReg = 0x08;
-    EXPECT_EQ(ga->readMemory(0x0010), 0xA1);
-    EXPECT_EQ(ga->readMemory(0xC020), 0x02);
+    EXPECT_EQ(reads(), std::make_tuple(0xA1, 0x02, 0x03));
 
     ga->modeRomReg = 0;
     cpu->mreq = true;

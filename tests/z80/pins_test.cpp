@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "z80_test_bench.h"
@@ -55,10 +56,7 @@ TEST(z80, pins_nop_after_reset) {
     auto b = freshBench();
     b->cpu.I = 0x3F;
     EXPECT_EQ(ticks(*b, 4), "M1 MREQ RD @0000 | M1 MREQ RD @0000 | MREQ RFSH @3F01 | @3F01");
-    EXPECT_EQ(b->cpu.opcode, 0x00);
-    EXPECT_EQ(b->cpu.PC, 1);
-    EXPECT_EQ(b->cpu.R, 1);
-    EXPECT_TRUE(b->atBoundary());
+    EXPECT_EQ(std::make_tuple(b->cpu.opcode, b->cpu.PC, b->cpu.R, b->atBoundary()), std::make_tuple(0, 1, 1, true));
 }
 
 // WAIT high stretches T2 and changes nothing else
@@ -134,9 +132,7 @@ TEST(z80, pins_io_served_once) {
     b->gateArrayWait = true;
     b->runInstruction();
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, 'O');
-    EXPECT_EQ(events[0].address, 0x12FE);
-    EXPECT_EQ(events[0].data, 0x12);
+    EXPECT_EQ(std::tie(events[0].kind, events[0].address, events[0].data), std::make_tuple('O', 0x12FE, 0x12));
 }
 
 // Interrupt acknowledge: PC held, IORQ with M1 in the third
@@ -186,12 +182,10 @@ TEST(z80, pins_acknowledge_im1_ignores_bus_byte) {
         b->cpu.setSP(0x8000);
         b->runInstruction();
         EXPECT_EQ(b->runInstruction(), 13u);
-        EXPECT_FALSE(b->cpu.intLine);
-        EXPECT_EQ(b->cpu.PC, 0x0038);
-        EXPECT_EQ(b->cpu.getWZ(), 0x0038);
-        EXPECT_EQ(b->mem[0x7FFF], 0x00);
-        EXPECT_EQ(b->mem[0x7FFE], 0x01);  // the instruction after the NOP
-        EXPECT_EQ(b->acknowledges, 1u);
+        // INT cleared, in the handler, returning to the instruction after the NOP.
+        EXPECT_EQ(
+            std::make_tuple(b->cpu.intLine, b->cpu.PC, b->cpu.getWZ(), b->mem[0x7FFF], b->mem[0x7FFE], b->acknowledges),
+            std::make_tuple(false, 0x0038, 0x0038, 0x00, 0x01, 1u));
     }
 }
 
@@ -233,10 +227,8 @@ TEST(z80, pins_prefixes_block_interrupts) {
     for (int i = 0; i < 4; ++i) b->tick();
     EXPECT_FALSE(b->cpu.intAckPending) << "after the second prefix";
     while (!b->atBoundary()) b->tick();
-    EXPECT_EQ(b->cpu.getIY(), 0x1234);
-    EXPECT_EQ(b->cpu.getIX(), 0x0000);
-    EXPECT_TRUE(b->cpu.intAckPending);
-    EXPECT_EQ(b->tstates, 18u);
+    EXPECT_EQ(std::make_tuple(b->cpu.getIY(), b->cpu.getIX(), b->cpu.intAckPending, b->tstates),
+              std::make_tuple(0x1234, 0x0000, true, 18u));
 }
 
 // EI delays acceptance by one instruction; a chain of EIs further
@@ -313,11 +305,8 @@ TEST(z80, exchanges) {
     }
 
     // Nothing was copied: the exchanges only toggled flags.
-    EXPECT_EQ(c.D, 0x11);
-    EXPECT_EQ(c.H, 0x22);
-    EXPECT_TRUE(c.deHlSwapped);
-    EXPECT_TRUE(c.deHlSwappedAlt);
-    EXPECT_FALSE(c.exxSwapped);
+    EXPECT_EQ(std::make_tuple(c.D, c.H, c.deHlSwapped, c.deHlSwappedAlt, c.exxSwapped),
+              std::make_tuple(0x11, 0x22, true, true, false));
 
     // EX AF,AF' switches which storage A and F mean.
     b->load(4, {0x08, 0x3C});  // EX AF,AF'; INC A
