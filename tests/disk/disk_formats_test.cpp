@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "disk/hfe_image.h"
 #include "disk/ipf_image.h"
@@ -103,8 +104,7 @@ TEST(DiskFormats, IpfWithOnlySideZeroStoredIsSingleSidedInEitherBlockLayout) {
     floppyDrive drive;
     drive.init(0);
     ASSERT_EQ(loadWith(fileIPF, drive, writeIPF(disk)), 1);
-    EXPECT_EQ(drive.doubleSided, 0);
-    EXPECT_EQ(drive.trackCount, 43);
+    EXPECT_EQ(std::make_tuple(drive.doubleSided, drive.trackCount), std::make_tuple(0, 43));
     EXPECT_EQ(copyOf(drive, 2), dskTrack(2, 2).words);
 
     // The older CAPS block layout renders the same track.
@@ -172,8 +172,7 @@ TEST(DiskFormats, RawRevolutionsRepeatAlignAndAreChecked) {
     drive.init(0);
     // A track beyond the drive's reach is left out.
     ASSERT_EQ(loadWith(fileRAW, drive, writeRAW({{0, 0, {rev0, rev1, rev2}}, {50, 0, {rev0}}})), 1);
-    EXPECT_EQ(drive.doubleSided, 0);
-    EXPECT_EQ(drive.trackCount, 43);
+    EXPECT_EQ(std::make_tuple(drive.doubleSided, drive.trackCount), std::make_tuple(0, 43));
     const uint16_t* words = drive.trackBuffers[0];
     uint32_t length = drive.trackLengths[0].length;
     ASSERT_EQ(length, rev0.size() / 2);
@@ -221,8 +220,7 @@ TEST(DiskFormats, HfeEdgeCasesAndTwoSides) {
     image[1024] = 0x01;
     image[1025] = 0x00;
     ASSERT_EQ(loadWith(fileHFE, drive, image), 1);
-    EXPECT_EQ(drive.trackBuffers[0][0], 0x8000);
-    EXPECT_EQ(drive.trackBuffers[0][1], 0x0080);
+    EXPECT_EQ(std::make_tuple(drive.trackBuffers[0][0], drive.trackBuffers[0][1]), std::make_tuple(0x8000, 0x0080));
 
     // Two sides interleaved in half blocks.
     std::vector<MfmTrack> two;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "disk/dsk_image.h"
 #include "disk/fdc_results.h"
@@ -33,11 +34,10 @@ TEST(DskLoader, FortyTrackImageGivesFortyTwoTracks) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(40), 40, 1, false)), 1);
     ASSERT_EQ(bench.driveA.trackCount, 42);
-    EXPECT_EQ(bench.driveA.lastCylinder, 41);
     EXPECT_GT(countSyncWords(bench.driveA, 39), 0);
-    EXPECT_EQ(countSyncWords(bench.driveA, 40), 0);
-    EXPECT_EQ(countSyncWords(bench.driveA, 41), 0);
-    EXPECT_EQ(bench.driveA.trackLengths[41].length, 6350);
+    EXPECT_EQ(std::make_tuple(bench.driveA.lastCylinder, countSyncWords(bench.driveA, 40),
+                              countSyncWords(bench.driveA, 41), bench.driveA.trackLengths[41].length),
+              std::make_tuple(41, 0, 0, 6350));
 
     // A read on the blank track ends after two index pulses with no data.
     ASSERT_TRUE(bench.spinUp(bench.driveA));
@@ -52,16 +52,13 @@ TEST(DskLoader, NineSectorTrackHasTheFormattedLayout) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(1), 1, 1, false)), 1);
     const uint16_t* words = bench.driveA.trackBuffers[0];
-    EXPECT_EQ(bench.driveA.trackLengths[0].length, 6350);
-    EXPECT_EQ(words[0], 0x9254);
-    EXPECT_EQ(words[92], 0x5224);
-    EXPECT_EQ(words[95], 0x5552);
+    EXPECT_EQ(std::make_tuple(bench.driveA.trackLengths[0].length, words[0], words[92], words[95]),
+              std::make_tuple(6350, 0x9254, 0x5224, 0x5552));
     for (int s = 0; s < 9; ++s) {
-        uint32_t at = 146 + s * (62 + 512 + 78);
-        EXPECT_EQ(words[at + 12], 0x4489);
-        EXPECT_EQ(words[at + 15], 0x5554);
-        EXPECT_EQ(mfmdecode[words[at + 18]], 0xC1 + s);
-        EXPECT_EQ(words[at + 15 + 44], 0x5545);
+        uint32_t at = 146 + s * (62 + 512 + 78);  // sync, ID mark, R, data mark
+        EXPECT_EQ(std::make_tuple(words[at + 12], words[at + 15], mfmdecode[words[at + 18]], words[at + 15 + 44]),
+                  std::make_tuple(0x4489, 0x5554, 0xC1 + s, 0x5545))
+            << "sector " << s;
     }
     // The last sector's gap 3 ends at word 6014, the 4E fill runs on to 6350.
     EXPECT_EQ(words[6013], 0x9254);
@@ -69,8 +66,8 @@ TEST(DskLoader, NineSectorTrackHasTheFormattedLayout) {
     uint16_t crc = 0xFFFF;
     for (uint8_t b : {0xA1, 0xA1, 0xA1, 0xFB}) crc = crcUpdate(crc, b);
     for (uint8_t b : patternData(0, 0xC9, 512)) crc = crcUpdate(crc, b);
-    EXPECT_EQ(mfmdecode[words[lastCrc]], crc >> 8);
-    EXPECT_EQ(mfmdecode[words[lastCrc + 1]], crc & 0xFF);
+    EXPECT_EQ(std::make_tuple(mfmdecode[words[lastCrc]], mfmdecode[words[lastCrc + 1]]),
+              std::make_tuple(crc >> 8, crc & 0xFF));
     EXPECT_EQ(words[lastCrc - 512 - 1], 0x5545);
 }
 
@@ -83,10 +80,9 @@ TEST(DskLoader, DoubleSidedImageFillsBothSides) {
         tracks.push_back(back);
     }
     ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, false)), 1);
-    EXPECT_EQ(bench.driveA.doubleSided, 1);
-    EXPECT_EQ(bench.driveA.trackCount, 84);
-    EXPECT_EQ(countSyncWords(bench.driveA, 4), 9 * 6);
-    EXPECT_EQ(countSyncWords(bench.driveA, 5), 4 * 6);
+    EXPECT_EQ(std::make_tuple(bench.driveA.doubleSided, bench.driveA.trackCount, countSyncWords(bench.driveA, 4),
+                              countSyncWords(bench.driveA, 5)),
+              std::make_tuple(1, 84, 9 * 6, 4 * 6));
 
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 1, 0xC4, 2, 0xC4));

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "disk/dsk_image.h"
 #include "disk/fdc_results.h"
@@ -126,10 +127,8 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     ASSERT_TRUE(buildExtendedDSK(bench.driveA, image));
     foundTrack written = readDriveTrack(bench.driveA, 7);
     ASSERT_EQ(written.sectors.size(), 16u);
-    EXPECT_EQ(written.sectors[4].ST2, 0x40);
-    EXPECT_EQ(written.sectors[4].data, patternData(7, 5, 256));
-    EXPECT_EQ(written.gap3, 0x20);
-    EXPECT_EQ(written.filler, 0xAA);
+    EXPECT_EQ(std::tie(written.sectors[4].ST2, written.sectors[4].data, written.gap3, written.filler),
+              std::make_tuple(0x40, patternData(7, 5, 256), 0x20, 0xAA));
     EXPECT_TRUE(readDriveTrack(bench.driveA, 3).sectors[1].weak);
     EXPECT_FALSE(readDriveTrack(bench.driveA, 4).formatted);
     expectRoundTrip(bench, 9 + 12 + 5 + 3 + 1 + 16);

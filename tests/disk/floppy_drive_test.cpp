@@ -121,10 +121,9 @@ TEST(FloppyDrive, FlippingADoubleSidedDiskSwapsItsSides) {
     uint16_t side0 = bench.driveA.trackLengths[0].length;
     uint16_t* side0Buffer = bench.driveA.trackBuffers[0];
     bench.driveA.flip_side();
-    EXPECT_TRUE(bench.driveA.sideFlipped);
-    EXPECT_EQ(bench.driveA.trackBuffers[1], side0Buffer);
-    EXPECT_EQ(bench.driveA.trackLengths[1].length, side0);
-    EXPECT_EQ(bench.driveA.headSide, 0);
+    EXPECT_EQ(std::make_tuple(bench.driveA.sideFlipped, bench.driveA.trackBuffers[1],
+                              bench.driveA.trackLengths[1].length, bench.driveA.headSide),
+              std::make_tuple(true, side0Buffer, side0, 0));
     // Single-sided disks only keep head 0.
     Bench single;
     ASSERT_EQ(loadImage(single.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
