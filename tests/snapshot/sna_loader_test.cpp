@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <tuple>
 
 #include "frontend/media_snapshot.h"
 #include "machine/cpc.h"
@@ -103,8 +104,7 @@ TEST_F(SnaLoader, Version3ChunksRestore128KBAndSkipWhatTheyDoNotUse) {
     over[256 + 4] = static_cast<uint8_t>(over.size() - 264);
     over[256 + 5] = static_cast<uint8_t>((over.size() - 264) >> 8);
     ASSERT_TRUE(load(over));
-    EXPECT_EQ(bank(0, 0), 0x12);
-    EXPECT_EQ(bank(3, 16383), 0x99);
+    EXPECT_EQ(std::make_tuple(bank(0, 0), bank(3, 16383)), std::make_tuple(0x12, 0x99));
 }
 
 TEST_F(SnaLoader, Version1On6128Keeps128KBAndTakesType0Routines) {
@@ -130,9 +130,7 @@ TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {
     for (uint8_t pen = 0; pen < 17; ++pen) ga->setPenHardwareColour(pen, static_cast<uint8_t>(18 + pen % 14));
     ga->vsyncIntDelay = 1;
     std::vector<uint8_t> first = save();
-    EXPECT_EQ(first[0x6D], 2);
-    EXPECT_EQ(first[0x9A], 129);
-    EXPECT_EQ(first[0xB2], 1);
+    EXPECT_EQ(std::make_tuple(first[0x6D], first[0x9A], first[0xB2]), std::make_tuple(2, 129, 1));
     for (int pen = 0; pen < 17; ++pen) EXPECT_EQ(first[0x2F + pen], 18 + pen % 14) << pen;
     ASSERT_TRUE(load(first));
     EXPECT_EQ(ga->vsyncIntDelay, 1);

@@ -2,9 +2,11 @@
 // the mixer, register masks and the bus cycles the PPI drives.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
+#include <tuple>
 
 #include "machine/cpc.h"
 #include "machine/keyboard.h"
@@ -209,19 +211,15 @@ TEST(AyRegisters, RewritingR7KeepsEverything) {
     channelA(ay, 777);
     const ay8910 before = ay;
     ay.writeRegister(7, 0x38);
-    EXPECT_EQ(std::memcmp(before.toneOut, ay.toneOut, sizeof ay.toneOut), 0);
-    EXPECT_EQ(std::memcmp(before.toneCounter, ay.toneCounter, sizeof ay.toneCounter), 0);
-    EXPECT_EQ(std::memcmp(before.toneDisable, ay.toneDisable, sizeof ay.toneDisable), 0);
-    EXPECT_EQ(std::memcmp(before.noiseDisable, ay.noiseDisable, sizeof ay.noiseDisable), 0);
-    EXPECT_EQ(before.noiseOut, ay.noiseOut);
-    EXPECT_EQ(before.noiseShift, ay.noiseShift);
+    const auto toneAndNoise = [](const ay8910& g) {
+        return std::make_tuple(std::to_array(g.toneOut), std::to_array(g.toneCounter), std::to_array(g.toneDisable),
+                               std::to_array(g.noiseDisable), g.noiseOut, g.noiseShift);
+    };
+    EXPECT_EQ(toneAndNoise(before), toneAndNoise(ay));
     ay.writeRegister(7, 0xC9);
-    EXPECT_EQ(ay.toneDisable[0], 1);
-    EXPECT_EQ(ay.toneDisable[1], 0);
-    EXPECT_EQ(ay.noiseDisable[0], 1);
-    EXPECT_EQ(ay.noiseDisable[2], 0);
-    EXPECT_TRUE(ay.portAOutput);
-    EXPECT_TRUE(ay.portBOutput);
+    EXPECT_EQ(std::make_tuple(ay.toneDisable[0], ay.toneDisable[1], ay.noiseDisable[0], ay.noiseDisable[2],
+                              ay.portAOutput, ay.portBOutput),
+              std::make_tuple(1, 0, 1, 0, true, true));
 }
 
 TEST(AyRegisters, RegistersAbove15ReadFFAndIgnoreWrites) {
@@ -231,9 +229,8 @@ TEST(AyRegisters, RegistersAbove15ReadFFAndIgnoreWrites) {
     busWrite(ay, 16, 0x55);
     EXPECT_EQ(ay.selectedReg, 16) << "the address latch is not masked";
     EXPECT_EQ(std::memcmp(before.regs, ay.regs, sizeof ay.regs), 0);
-    EXPECT_EQ(busRead(ay, 16), 0xFF);
-    EXPECT_EQ(busRead(ay, 0x83), 0xFF);
-    EXPECT_EQ(busRead(ay, 3), 0x0A);
+    const int r16 = busRead(ay, 16), r83 = busRead(ay, 0x83), r3 = busRead(ay, 3);
+    EXPECT_EQ(std::make_tuple(r16, r83, r3), std::make_tuple(0xFF, 0xFF, 0x0A));
 }
 
 TEST(AyRegisters, StoredMasks) {
@@ -243,9 +240,7 @@ TEST(AyRegisters, StoredMasks) {
         busWrite(ay, r, 0xFF);
         EXPECT_EQ(busRead(ay, r), expected[r]) << "R" << int(r);
     }
-    EXPECT_EQ(ay.tonePeriod[2], 0xFFF);
-    EXPECT_EQ(ay.envPeriod, 0xFFFF);
-    EXPECT_EQ(ay.noisePeriod, 31);
+    EXPECT_EQ(std::make_tuple(ay.tonePeriod[2], ay.envPeriod, ay.noisePeriod), std::make_tuple(0xFFF, 0xFFFF, 31));
 }
 
 using AyKeyboardPort = test_support::BareMachine;
@@ -287,13 +282,15 @@ TEST(Ay, RunningInPiecesMatchesClockingEachMicrosecond) {
         }
         stepped.mixer();
         batched.mixer();
-        ASSERT_EQ(0, std::memcmp(stepped.level, batched.level, sizeof stepped.level)) << "write " << write;
-        ASSERT_EQ(stepped.prescaler, batched.prescaler);
-        ASSERT_EQ(stepped.noiseShift, batched.noiseShift);
-        ASSERT_EQ(stepped.envCounter, batched.envCounter);
-        ASSERT_EQ(0, std::memcmp(stepped.toneCounter, batched.toneCounter, sizeof stepped.toneCounter));
-        ASSERT_EQ(0, std::memcmp(stepped.toneOut, everyToneStep.toneOut, sizeof stepped.toneOut));
-        ASSERT_EQ(0, std::memcmp(stepped.toneCounter, everyToneStep.toneCounter, sizeof stepped.toneCounter));
+        const auto state = [](const ay8910& g) {
+            return std::make_tuple(std::to_array(g.level), g.prescaler, g.noiseShift, g.envCounter);
+        };
+        const auto tone = [](const ay8910& g) {
+            return std::make_tuple(std::to_array(g.toneOut), std::to_array(g.toneCounter));
+        };
+        ASSERT_EQ(state(stepped), state(batched)) << "write " << write;
+        ASSERT_EQ(tone(stepped), tone(batched)) << "write " << write;
+        ASSERT_EQ(tone(stepped), tone(everyToneStep)) << "write " << write;
         // Small periods, so that every counter wraps within a piece; any
         // mixer and volume (with or without the envelope).
         const uint8_t reg = static_cast<uint8_t>(next() % 14);
