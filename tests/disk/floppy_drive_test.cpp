@@ -15,8 +15,8 @@ TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
     const std::vector<uint16_t> encoded = {mfmencode[0x00], mfmencode[0x4E], mfmencode[0xE5], mfmencode[0xFE],
                                            mfmencode[0xFB]};
     EXPECT_EQ(encoded, (std::vector<uint16_t>{0xAAAA, 0x9254, 0x5491, 0x5554, 0x5545}));
-    EXPECT_EQ(mfmdecode[0x4489], 0xA1);  // the sync words decode whatever their clocks
-    EXPECT_EQ(mfmdecode[0x5224], 0xC2);
+    // The sync words decode whatever their clocks.
+    EXPECT_EQ(std::make_tuple(mfmdecode[0x4489], mfmdecode[0x5224]), std::make_tuple(0xA1, 0xC2));
     for (int b = 0; b < 256; ++b) ASSERT_EQ(mfmdecode[mfmencode[b]], b);
     uint16_t crc = 0xFFFF;
     for (const char* c = "123456789"; *c; ++c) crc = crcUpdate(crc, static_cast<uint8_t>(*c));
@@ -136,9 +136,8 @@ TEST(FloppyDrive, EjectLeavesNoTrackAndDropsReady) {
     ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     bench.driveA.eject_disk();
-    EXPECT_FALSE(bench.driveA.ready);
-    EXPECT_FALSE(bench.driveA.diskInserted);
-    EXPECT_EQ(bench.driveA.trackBuffer, nullptr);
+    EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.diskInserted, bench.driveA.trackBuffer),
+              std::make_tuple(false, false, nullptr));
     bench.tick(1000);  // turning an empty drive touches nothing
 }
 

@@ -89,12 +89,8 @@ TEST_F(SnaLoader, Version3ChunksRestore128KBAndSkipWhatTheyDoNotUse) {
     ASSERT_TRUE(load(file));
     ASSERT_EQ(mem->bankCount, 8);
     for (int i : {0, 1, 16383, 16384, 65535}) EXPECT_EQ(bank(i / 16384, i % 16384), raw[i]) << i;
-    EXPECT_EQ(bank(4, 0), 0xE5);
-    EXPECT_EQ(bank(4, 1), 0x41);
-    EXPECT_EQ(bank(4, 2), 0xAA);
-    EXPECT_EQ(bank(4, 17), 0xAA);
-    EXPECT_EQ(bank(4, 18), 0x33);
-    EXPECT_EQ(bank(7, 16383), 0x33);
+    EXPECT_EQ(std::make_tuple(bank(4, 0), bank(4, 1), bank(4, 2), bank(4, 17), bank(4, 18), bank(7, 16383)),
+              std::make_tuple(0xE5, 0x41, 0xAA, 0xAA, 0x33, 0x33));
     EXPECT_STREQ(DSCAFileName, "Game.dsk");
 
     // A count running past 64 KB stops at its end.

@@ -66,9 +66,7 @@ TEST(z80, pins_wait_stretches_fetch) {
     b->cpu.clock();  // T1
     for (int i = 0; i < 50; ++i) {
         b->cpu.clock();
-        ASSERT_EQ(str(pins(b->cpu)), "M1 MREQ RD @0000");
-        ASSERT_EQ(b->cpu.PC, 1);
-        ASSERT_EQ(b->cpu.R, 0);
+        ASSERT_EQ(std::make_tuple(str(pins(b->cpu)), b->cpu.PC, b->cpu.R), std::make_tuple("M1 MREQ RD @0000", 1, 0));
     }
     b->cpu.wait = 0;
     b->cpu.dataBus = 0x00;
@@ -102,9 +100,8 @@ TEST(z80, pins_write_repeats_t2) {
         g->tick();
         if (g->cpu.wr) {
             ++wrCalls;
-            EXPECT_EQ(g->cpu.dataBus, 0xA5);
-            EXPECT_TRUE(g->cpu.mreq);
-            EXPECT_EQ(g->cpu.addressBus, 0x4000);
+            EXPECT_EQ(std::make_tuple(g->cpu.dataBus, g->cpu.mreq, g->cpu.addressBus),
+                      std::make_tuple(0xA5, true, 0x4000));
         }
     } while (!g->atBoundary());
     EXPECT_GT(wrCalls, 1);
@@ -144,9 +141,7 @@ TEST(z80, pins_interrupt_acknowledge) {
     b->cpu.intLine = 1;
     b->clearIntOnAck = false;
     b->runInstruction();  // NOP at 0; the interrupt is accepted at its end
-    EXPECT_TRUE(b->cpu.intAckPending);
-    EXPECT_FALSE(b->cpu.iff1);
-    EXPECT_FALSE(b->cpu.iff2);
+    EXPECT_EQ(std::make_tuple(b->cpu.intAckPending, b->cpu.iff1, b->cpu.iff2), std::make_tuple(true, false, false));
     const uint16_t pc = b->cpu.PC;
     b->cpu.clock();  // T1
     EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
@@ -206,9 +201,7 @@ TEST(z80, pins_im2_vector_through_pc) {
         if (b->cpu.m1 && b->cpu.mreq && b->cpu.rd) m1Reads.push_back(b->cpu.addressBus);
         ++t;
     } while (!b->atBoundary());
-    EXPECT_EQ(t, 19u);
-    EXPECT_EQ(b->cpu.PC, 0x1234);
-    EXPECT_EQ(b->cpu.getWZ(), 0x1234);
+    EXPECT_EQ(std::make_tuple(t, b->cpu.PC, b->cpu.getWZ()), std::make_tuple(19u, 0x1234, 0x1234));
     ASSERT_GE(m1Reads.size(), 2u);
     EXPECT_EQ(m1Reads[m1Reads.size() - 2], 0x20FF);
     EXPECT_EQ(m1Reads.back(), 0x2100);
@@ -254,9 +247,8 @@ TEST(z80, pins_halt_refetches) {
     b->cpu.R = 0x7E;
     b->cpu.setSP(0x8000);
     for (int n = 0; n < 5; ++n) EXPECT_EQ(b->runInstruction(), 4u);
-    EXPECT_TRUE(b->cpu.halt);
-    EXPECT_EQ(b->cpu.PC, 0x0100);
-    EXPECT_EQ(b->cpu.R, 0x03);  // five increments, bit 7 kept at 0
+    // Five increments of R, bit 7 kept at 0.
+    EXPECT_EQ(std::make_tuple(b->cpu.halt, b->cpu.PC, b->cpu.R), std::make_tuple(true, 0x0100, 0x03));
     b->cpu.iff1 = b->cpu.iff2 = 1;
     b->cpu.interruptMode = 1;
     b->cpu.intLine = 1;
@@ -264,9 +256,7 @@ TEST(z80, pins_halt_refetches) {
     EXPECT_FALSE(b->cpu.halt);
     EXPECT_EQ(b->cpu.PC, 0x0101);
     b->runInstruction();  // acknowledge and RST 38h
-    EXPECT_EQ(b->cpu.PC, 0x0038);
-    EXPECT_EQ(b->mem[0x7FFE], 0x01);
-    EXPECT_EQ(b->mem[0x7FFF], 0x01);
+    EXPECT_EQ(std::make_tuple(b->cpu.PC, b->mem[0x7FFE], b->mem[0x7FFF]), std::make_tuple(0x0038, 0x01, 0x01));
 }
 
 // R keeps bit 7
@@ -316,7 +306,5 @@ TEST(z80, exchanges) {
     EXPECT_EQ(c.getAF() >> 8, 0x20);
     EXPECT_EQ(c.getA(), 0x20);
     b->runInstruction();
-    EXPECT_EQ(c.A_, 0x21);
-    EXPECT_EQ(c.A, 0x10);
-    EXPECT_EQ(c.getAltAF() >> 8, 0x10);
+    EXPECT_EQ(std::make_tuple(c.A_, c.A, c.getAltAF() >> 8), std::make_tuple(0x21, 0x10, 0x10));
 }
