@@ -10,7 +10,7 @@
 #include "disk/ipf_image.h"
 #include "disk/raw_image.h"
 #include "support/disk_image_writers.h"
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 #include "support/temp_home.h"
 
 using namespace disk_test;

@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "disk/dsk_image.h"
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 #include "machine/frontend_hooks.h"
 
 using namespace disk_test;
@@ -154,8 +154,7 @@ TEST(DskLoader, StandardImageWithSizeCodeZeroKeeps128ByteSectors) {
     }
     t.N = 0;
     t.gap3 = 0x10;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({t, standardTrack(1)}, 2, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({t, standardTrack(1)}, 2, 1, false)));
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 5, 0, 5, 0x10, 0x80));
     EXPECT_EQ(read.data, patternData(0, 5, 128));
     bench.specify();
@@ -176,8 +175,7 @@ TEST(DskLoader, TrackDumpHoldsFiveRevolutionsOfEveryTrack) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> first(200);
     in.read(first.data(), 200);
-    EXPECT_EQ(static_cast<uint8_t>(first[0]), 0x4E);
-    EXPECT_EQ(static_cast<uint8_t>(first[95]), 0xFC);
+    EXPECT_EQ(std::make_tuple(uint8_t(first[0]), uint8_t(first[95])), std::make_tuple(0x4E, 0xFC));
 }
 
 TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
@@ -195,8 +193,7 @@ TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
     badCrc[0] = withCrc[0];
     t.sectors[1].R = 0xC2;
     t.sectors[1].data = badCrc;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({t}, 1, 1, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({t}, 1, 1, true)));
     Execution good = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
     EXPECT_EQ(good.data, patternData(0, 0xC1, 512));
     EXPECT_EQ(results(good), "40 80 00 00 00 C1 02");

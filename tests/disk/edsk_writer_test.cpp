@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "disk/dsk_image.h"
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 #include "support/temp_home.h"
 
 using namespace disk_test;
@@ -53,8 +53,7 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     ASSERT_TRUE(buildExtendedDSK(original.driveA, image));
     std::vector<std::vector<SectorView>> before = readEverySector(original);
     Bench again;
-    ASSERT_EQ(loadImage(again.driveA, image), 1);
-    ASSERT_TRUE(again.spinUp(again.driveA));
+    ASSERT_TRUE(insertSpinning(again, image));
     std::vector<std::vector<SectorView>> after = readEverySector(again);
     size_t sectors = 0;
     for (const auto& t : before) sectors += t.size();
@@ -82,8 +81,7 @@ TEST(EdskWriter, SharedImagesReadTheSameAfterARoundTrip) {
         ++seen;
         SCOPED_TRACE(name);
         Bench bench;
-        ASSERT_EQ(loadImage(bench.driveA, fileBytes(path)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, fileBytes(path)));
         expectRoundTrip(bench, 40 * 9);
     }
     if (!seen) GTEST_SKIP() << "no shared disk images in " << sharedPath("media");
@@ -111,8 +109,7 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     tracks.push_back(large);
 
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 6, 1, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 6, 1, true)));
     // The machine formats track 7 with 256-byte sectors and writes a deleted sector into it.
     bench.seekTo(0, 7);
     std::vector<uint8_t> ids;
@@ -143,8 +140,7 @@ TEST(EdskWriter, DoubleSidedDiskKeepsItsSidesWhicheverWayUpItIs) {
         tracks.push_back(back);
     }
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 3, 2, true)));
     std::vector<uint8_t> upright, flipped;
     ASSERT_TRUE(buildExtendedDSK(bench.driveA, upright));
     bench.driveA.flip_side();

@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
@@ -57,8 +57,7 @@ TEST(FdcProtocol, SpecifyTakesTwoBytesAndGivesNoResult) {
 
 TEST(FdcProtocol, SenseDriveStatusReportsTheDriveLines) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     ASSERT_TRUE(bench.command({0x04, 0x00}));
     std::vector<uint8_t> r = bench.result();
     ASSERT_EQ(r.size(), 1u);
@@ -98,8 +97,7 @@ TEST(FdcProtocol, DataCommandOnDriveNotReadyEndsWith48) {
 
 TEST(FdcProtocol, WriteOnProtectedDiskEndsWithNotWritable) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     bench.driveA.writeProtected = true;
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC1, 2, 0xC1));
     EXPECT_EQ(results(write), "40 02 00 00 00 C1 02");

@@ -2,7 +2,7 @@
 // and CRC errors an image can carry, weak sectors and the DSK geometry.
 #include <gtest/gtest.h>
 
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
@@ -12,8 +12,7 @@ class ReadBench : public ::testing::Test {
 protected:
     Bench bench;
     void insert(const std::vector<Track>& tracks, bool extended, int trackCount = 1) {
-        ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, trackCount, 1, extended)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, trackCount, 1, extended)));
     }
     Execution readSector(uint8_t r, uint8_t code = 0x06, uint8_t c = 0, uint8_t n = 2) {
         return bench.run(sectorCommand(code, 0, c, 0, r, n, r));
@@ -97,7 +96,9 @@ TEST_F(ReadBench, CopyProtectionReadsBackWithTheStoredErrors) {
     for (const auto& c : reads) {
         SCOPED_TRACE(c.name);
         Execution read = readSector(c.r, c.code);
-        if (c.data >= 0) EXPECT_EQ(read.data, c.data ? patternData(0, c.r, 512) : std::vector<uint8_t>{});
+        if (c.data >= 0) {
+            EXPECT_EQ(read.data, c.data ? patternData(0, c.r, 512) : std::vector<uint8_t>{});
+        }
         EXPECT_EQ(results(read), c.results);
     }
 

@@ -2,7 +2,7 @@
 // read back through the same controller.
 #include <gtest/gtest.h>
 
-#include "disk/fdc_results.h"
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
@@ -14,8 +14,7 @@ protected:
     void SetUp() override {
         std::vector<Track> tracks;
         for (int c = 0; c < 3; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
-        ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 1, false)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 3, 1, false)));
         bench.specify();
     }
     Execution read(uint8_t r, uint8_t c = 0, uint8_t code = 0x06) {

@@ -3,9 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 #include <tuple>
+#include <vector>
 
+#include "disk/disk_checks.h"
 #include "support/disk_test_support.h"
 
 using namespace disk_test;
@@ -44,8 +45,7 @@ TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
 TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
     Bench bench;
     std::vector<Track> tracks = {standardTrack(0)};
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 1, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 1, 1, false)));
     std::vector<uint64_t> pulses;
     for (int t = 0; t < 3 * 6350 * 32 + 100; ++t) {
         bench.tick();
@@ -133,8 +133,7 @@ TEST(FloppyDrive, FlippingADoubleSidedDiskSwapsItsSides) {
 
 TEST(FloppyDrive, EjectLeavesNoTrackAndDropsReady) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({standardTrack(0)}, 1, 1, false)));
     bench.driveA.eject_disk();
     EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.diskInserted, bench.driveA.trackBuffer),
               std::make_tuple(false, false, nullptr));

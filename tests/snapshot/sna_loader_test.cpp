@@ -7,8 +7,8 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <vector>
 #include <tuple>
+#include <vector>
 
 #include "frontend/media_snapshot.h"
 #include "machine/cpc.h"

@@ -5,8 +5,8 @@
 #include <array>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <tuple>
+#include <vector>
 
 #include "machine/cpc.h"
 #include "machine/keyboard.h"

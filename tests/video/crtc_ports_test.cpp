@@ -141,8 +141,7 @@ TEST(CrtcPorts, Type1R9WriteOnTheLastCharacterEndsTheRow) {
     while (c.C9 != 7 || c.C0 != 63) c.crtc_clock();
     uint8_t row = c.C4;
     writeReg(c, 9, 7);
-    EXPECT_EQ(c.C4, row + 1);
-    EXPECT_EQ(c.C9, 0);
+    EXPECT_EQ(std::make_tuple(c.C4, c.C9), std::make_tuple(row + 1, 0));
 }
 
 TEST(CrtcPorts, InterlacedR9WriteRestartsTheRaster) {
@@ -150,8 +149,7 @@ TEST(CrtcPorts, InterlacedR9WriteRestartsTheRaster) {
     writeReg(c, 8, 0x03);
     while (c.C9 != 0 || c.C0 != 5) c.crtc_clock();
     writeReg(c, 9, 7);  // odd value on raster 0: made even by the video bit
-    EXPECT_EQ(c.R9, 6);
-    EXPECT_EQ(c.C9, 0);
+    EXPECT_EQ(std::make_tuple(c.R9, c.C9), std::make_tuple(6, 0));
     crtc6845 plain = booted(0);
     while (plain.C9 != 3) plain.crtc_clock();
     writeReg(plain, 9, 7);  // without interlace the counter is left alone

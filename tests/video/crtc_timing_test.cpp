@@ -230,8 +230,7 @@ TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
     c.setType(9);  // unknown: nothing changes
     EXPECT_EQ(c.type, 2);
     c.setType(4);
-    EXPECT_EQ(c.vsyncWidth, 8);
-    EXPECT_EQ(c.hsyncWidth, 14);
+    EXPECT_EQ(std::make_tuple(c.vsyncWidth, c.hsyncWidth), std::make_tuple(8, 14));
     // Still 64 us lines after the change.
     Trace t = record(c, 19968);
     auto h = risingEdges(t.hsync);

@@ -67,22 +67,19 @@ TEST_F(GateArrayBus, InterruptAcknowledgeClearsOnlyBitFive) {
 
 TEST_F(GateArrayBus, RamConfigurationNeedsMoreThan64K) {
     ioCycle(0x7F00, 0xC1);
-    EXPECT_EQ(mem->page[3], mem->banks[7]);
-    EXPECT_EQ(mem->ramConfig, 0xC1);
+    EXPECT_EQ(std::make_tuple(mem->page[3], mem->ramConfig), std::make_tuple(mem->banks[7], 0xC1));
 
     ioCycle(0x7F00, 0xC0);
     mem->init(64);
     mem->updateRamConfiguration(127, 0);
     ioCycle(0x7F00, 0xC1);
-    EXPECT_EQ(mem->ramConfig, 0);
-    EXPECT_EQ(mem->page[3], mem->banks[3]);
+    EXPECT_EQ(std::make_tuple(mem->ramConfig, mem->page[3]), std::make_tuple(0, mem->banks[3]));
 }
 
 TEST_F(GateArrayBus, RamConfigurationAndCrtcShareA14Low) {
     // &3Cxx: A15 = 0 selects the RAM configuration, A14 = 0 the CRTC (register select).
     ioCycle(0x3C00, 0xC1);
-    EXPECT_EQ(mem->page[3], mem->banks[7]);
-    EXPECT_EQ(crtc->selectedReg, 0xC1 & 31);
+    EXPECT_EQ(std::make_tuple(mem->page[3], crtc->selectedReg), std::make_tuple(mem->banks[7], 0xC1 & 31));
     ioCycle(0x3F00, 0xC3);
     EXPECT_EQ(mem->page[1], mem->banks[3]);
     // A15 = 1 never reaches the RAM configuration.
@@ -111,18 +108,15 @@ TEST_F(GateArrayBus, UpperRomSelectFallsBackToSlotZero) {
 TEST_F(GateArrayBus, RomSelectAndPrinterDecodeTogether) {
     mem->init_urom(7);
     ioCycle(0xCF00, 7);  // A13 = 0 and A12 = 0
-    EXPECT_EQ(mem->uromSelected, 7);
-    EXPECT_EQ(printerData, 7);
+    EXPECT_EQ(std::make_tuple(mem->uromSelected, printerData), std::make_tuple(7, 7));
     ioCycle(0xEF00, 0x55);  // A12 = 0 only
-    EXPECT_EQ(printerData, 0x55);
-    EXPECT_EQ(mem->uromSelected, 7);
+    EXPECT_EQ(std::make_tuple(mem->uromSelected, printerData), std::make_tuple(7, 0x55));
 }
 
 TEST_F(GateArrayBus, CrtcAndPpiBothTakeA14AndA11Low) {
     // &34xx: A14 = 0 (CRTC, A9-A8 = 00: register select) and A11 = 0 (PPI port A).
     ioCycle(0x3400, 0x0C);
-    EXPECT_EQ(crtc->selectedReg, 12);
-    EXPECT_EQ(ppi->portA, 0x0C);
+    EXPECT_EQ(std::make_tuple(crtc->selectedReg, ppi->portA), std::make_tuple(12, 0x0C));
     // Reads go to the CRTC as well: &BFxx returns R12 on type 0.
     test_support::crtcWrite(12, 0x2A);
     ioCycle(0xBC00, 12);
@@ -177,8 +171,7 @@ TEST_F(GateArrayBus, MissingRomsReadTheRamUnderneath) {
     mem->uromSelected = 0;
     mem->banks[0][0x0100] = 0x11;
     mem->banks[3][0x0100] = 0x33;
-    EXPECT_EQ(ga->readMemory(0x0100), 0x11);
-    EXPECT_EQ(ga->readMemory(0xC100), 0x33);
+    EXPECT_EQ(std::make_tuple(ga->readMemory(0x0100), ga->readMemory(0xC100)), std::make_tuple(0x11, 0x33));
 }
 
 }  // namespace

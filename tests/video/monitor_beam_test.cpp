@@ -50,15 +50,13 @@ TEST_F(MonitorBeam, LineFillsAnEvenRowThenWaitsForHsync) {
               std::make_tuple(true, 2u * kFrameWidth, 3u * kFrameWidth));
 
     ticks(5000);  // no pulse, no line end
-    EXPECT_TRUE(ga->beamInRetrace());
-    EXPECT_EQ(monitor_nb_lines, 0);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), monitor_nb_lines), std::make_tuple(true, 0));
 
     monitor_hsync_pulse(true);
     ticks(167);
     EXPECT_TRUE(ga->beamInRetrace());
     ticks(1);
-    EXPECT_FALSE(ga->beamInRetrace());
-    EXPECT_EQ(monitor_nb_lines, 1);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), monitor_nb_lines), std::make_tuple(false, 1));
 }
 
 TEST_F(MonitorBeam, HsyncWhileDrawingIsIgnored) {
@@ -66,8 +64,7 @@ TEST_F(MonitorBeam, HsyncWhileDrawingIsIgnored) {
     monitor_hsync_pulse(ga->beamInRetrace());
     EXPECT_EQ(monitor_hsync_ctr, 0);
     ticks(432);
-    EXPECT_TRUE(ga->beamInRetrace());
-    EXPECT_EQ(cpcscreenpixels_xy, 2u * kFrameWidth);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), cpcscreenpixels_xy), std::make_tuple(true, 2u * kFrameWidth));
 }
 
 TEST_F(MonitorBeam, BlankDrawsTheBlankColour) {
@@ -181,14 +178,11 @@ TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
     test_support::ioCycle(0x7F00, 0x44);
     EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
     monitor_change_color();
-    EXPECT_TRUE(t_colorG);
-    EXPECT_EQ(ga->pens[0], 0xFF115C16u);
+    EXPECT_EQ(std::make_tuple(t_colorG, ga->pens[0]), std::make_tuple(true, 0xFF115C16u));
     monitor_change_color();
-    EXPECT_FALSE(t_color || t_colorG);
-    EXPECT_EQ(ga->pens[0], 0xFF303030u);
+    EXPECT_EQ(std::make_tuple(t_color || t_colorG, ga->pens[0]), std::make_tuple(false, 0xFF303030u));
     monitor_change_color();
-    EXPECT_TRUE(t_color);
-    EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
+    EXPECT_EQ(std::make_tuple(t_color, ga->pens[0]), std::make_tuple(true, 0xFF6B0200u));
 }
 
 TEST_F(MonitorBeam, BeamPastTheBufferWritesNothing) {

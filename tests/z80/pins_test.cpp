@@ -72,8 +72,7 @@ TEST(z80, pins_wait_stretches_fetch) {
     b->cpu.dataBus = 0x00;
     b->cpu.clock();  // T2 completes
     b->cpu.clock();  // T3
-    EXPECT_TRUE(b->cpu.rfsh);
-    EXPECT_EQ(b->cpu.R, 1);
+    EXPECT_EQ(std::make_tuple(b->cpu.rfsh, b->cpu.R), std::make_tuple(true, 1));
 }
 
 // A memory write repeats T2 with WR and the byte held; it reaches
@@ -144,8 +143,7 @@ TEST(z80, pins_interrupt_acknowledge) {
     EXPECT_EQ(std::make_tuple(b->cpu.intAckPending, b->cpu.iff1, b->cpu.iff2), std::make_tuple(true, false, false));
     const uint16_t pc = b->cpu.PC;
     b->cpu.clock();  // T1
-    EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
-    EXPECT_EQ(b->cpu.PC, pc);
+    EXPECT_EQ(std::make_tuple(str(pins(b->cpu)), b->cpu.PC), std::make_tuple("M1 @0001", pc));
     b->cpu.clock();  // T2
     EXPECT_EQ(str(pins(b->cpu)), "M1 @0001");
     b->cpu.clock();  // first wait state
@@ -154,14 +152,12 @@ TEST(z80, pins_interrupt_acknowledge) {
     b->cpu.wait = 1;
     b->cpu.clock();  // second wait state, stretched
     b->cpu.clock();
-    EXPECT_EQ(b->cpu.intVector, 0x00);
-    EXPECT_TRUE(b->cpu.iorq);
+    EXPECT_EQ(std::make_tuple(b->cpu.intVector, b->cpu.iorq), std::make_tuple(0x00, true));
     b->cpu.wait = 0;
     b->cpu.clock();
     EXPECT_EQ(b->cpu.intVector, 0x5A);
     b->cpu.clock();  // T3: refresh, IORQ dropped
-    EXPECT_EQ(str(pins(b->cpu)), "MREQ RFSH @0002");
-    EXPECT_EQ(b->cpu.PC, pc);
+    EXPECT_EQ(std::make_tuple(str(pins(b->cpu)), b->cpu.PC), std::make_tuple("MREQ RFSH @0002", pc));
 }
 
 // The gate array's acknowledge: INT cleared, return address pushed; IM 1
@@ -253,8 +249,7 @@ TEST(z80, pins_halt_refetches) {
     b->cpu.interruptMode = 1;
     b->cpu.intLine = 1;
     b->runInstruction();  // one more HALT, then acceptance
-    EXPECT_FALSE(b->cpu.halt);
-    EXPECT_EQ(b->cpu.PC, 0x0101);
+    EXPECT_EQ(std::make_tuple(b->cpu.halt, b->cpu.PC), std::make_tuple(false, 0x0101));
     b->runInstruction();  // acknowledge and RST 38h
     EXPECT_EQ(std::make_tuple(b->cpu.PC, b->mem[0x7FFE], b->mem[0x7FFF]), std::make_tuple(0x0038, 0x01, 0x01));
 }
@@ -267,8 +262,7 @@ TEST(z80, pins_r_keeps_bit7) {
     EXPECT_EQ(b->cpu.R, 0x80);
     b->load(1, {0xED, 0x5F});  // LD A,R sees both fetches
     b->runInstruction();
-    EXPECT_EQ(b->cpu.A, 0x82);
-    EXPECT_EQ(b->cpu.R, 0x82);
+    EXPECT_EQ(std::make_tuple(b->cpu.A, b->cpu.R), std::make_tuple(0x82, 0x82));
 }
 
 TEST(z80, exchanges) {
@@ -303,8 +297,7 @@ TEST(z80, exchanges) {
     c.A = 0x10;
     c.A_ = 0x20;
     b->runInstruction();
-    EXPECT_EQ(c.getAF() >> 8, 0x20);
-    EXPECT_EQ(c.getA(), 0x20);
+    EXPECT_EQ(std::make_tuple(c.getAF() >> 8, c.getA()), std::make_tuple(0x20, 0x20));
     b->runInstruction();
     EXPECT_EQ(std::make_tuple(c.A_, c.A, c.getAltAF() >> 8), std::make_tuple(0x21, 0x10, 0x10));
 }
