@@ -58,12 +58,7 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     size_t sectors = 0;
     for (const auto& t : before) sectors += t.size();
     EXPECT_GE(sectors, minimumSectors);
-    ASSERT_EQ(before.size(), after.size());
-    for (size_t t = 0; t < before.size(); ++t) {
-        ASSERT_EQ(before[t].size(), after[t].size()) << "track " << t;
-        for (size_t s = 0; s < before[t].size(); ++s)
-            EXPECT_TRUE(before[t][s] == after[t][s]) << "track " << t << " sector " << s;
-    }
+    EXPECT_TRUE(before == after) << "a sector reads differently after the round trip";
     // Written again unchanged, the image is the same bytes.
     std::vector<uint8_t> second;
     ASSERT_TRUE(buildExtendedDSK(again.driveA, second));

@@ -8,12 +8,6 @@ using namespace crtctest;
 
 namespace {
 
-crtc6845 booted(uint8_t type) {
-    crtc6845 c;
-    bootFirmware(c, type);
-    return c;
-}
-
 TEST(CrtcPorts, SelectTakesFiveBitsWhateverTheDirection) {
     crtc6845 c = booted(0);
     out(c, kSelectPort, 0xEC);

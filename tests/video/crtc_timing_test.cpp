@@ -91,8 +91,7 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, CrtcFirmwareTiming, ::testing::Values(0, 1, 2
 TEST(CrtcTypes, SyncWidthZeroGivesOneCharacterOr16LinesOnProgrammableTypes) {
     for (uint8_t type : {0, 3, 4}) {
         for (uint8_t r3 : {0x80, 0x0E}) {  // HSYNC width 0, VSYNC width 0
-            crtc6845 c;
-            bootFirmware(c, type);
+            crtc6845 c = booted(type);
             writeReg(c, 3, r3);
             for (int i = 0; i < 19968; ++i) c.crtc_clock();
             Trace t = record(c, 19968);
@@ -108,8 +107,7 @@ TEST(CrtcTypes, SyncWidthZeroGivesOneCharacterOr16LinesOnProgrammableTypes) {
 TEST(CrtcTypes, WritingR2OrR7AtTheCurrentPositionStartsTheSyncAtOnceOnTypes0And1) {
     for (uint8_t type = 0; type <= 4; ++type) {
         for (uint8_t reg : {2, 7}) {
-            crtc6845 c;
-            bootFirmware(c, type);
+            crtc6845 c = booted(type);
             while ((reg == 2 ? c.C0 : c.C4) != 10) c.crtc_clock();
             const bool& sync = reg == 2 ? c.hsync : c.vsync;
             ASSERT_FALSE(sync);
@@ -122,8 +120,7 @@ TEST(CrtcTypes, WritingR2OrR7AtTheCurrentPositionStartsTheSyncAtOnceOnTypes0And1
 TEST(CrtcTypes, Type2MissesAVsyncPositionReachedDuringHsync) {
     // HSYNC from character 60 over the line end: it is high at every line start.
     for (uint8_t type : {0, 2}) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 2, 60);
         for (int i = 0; i < 19968; ++i) c.crtc_clock();
         Trace t = record(c, 2 * 19968);
@@ -137,8 +134,7 @@ TEST(CrtcTypes, Type2MissesAVsyncPositionReachedDuringHsync) {
 
 TEST(CrtcTypes, R6SwitchesTheDisplayOffAndOnAtOnceOnlyOnType1) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         runToFrameStart(c);
         while (c.C4 != 5) c.crtc_clock();
         writeReg(c, 6, 0);
@@ -155,8 +151,7 @@ TEST(CrtcTypes, R6SwitchesTheDisplayOffAndOnAtOnceOnlyOnType1) {
 
 TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 8, 0x10);
         runToFrameStart(c);
         Trace t = record(c, 64 * 8);
@@ -175,8 +170,7 @@ TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
 }
 
 TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
-    crtc6845 c;
-    bootFirmware(c, 0);
+    crtc6845 c = booted(0);
     writeReg(c, 8, 0x30);
     Trace t = record(c, 19968);
     for (uint8_t d : t.dispen) ASSERT_FALSE(d);
@@ -184,8 +178,7 @@ TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
 
 TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {
     for (uint8_t type : {0, 1}) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         runToFrameStart(c);
         // Halfway through raster 2 of row 0, move the screen to &2000.
         while (c.C9 != 2 || c.C0 != 20) c.crtc_clock();
@@ -197,8 +190,7 @@ TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {
 
 TEST(CrtcTypes, VerticalAdjustAddsR5Lines) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 5, 4);
         for (int i = 0; i < 2 * 19968; ++i) c.crtc_clock();
         Trace t = record(c, 3 * 20224);
@@ -220,8 +212,7 @@ TEST(CrtcTypes, ResetRunsOneCharacterLines) {
 }
 
 TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
-    crtc6845 c;
-    bootFirmware(c, 0);
+    crtc6845 c = booted(0);
     while (c.C4 != 12 || c.C0 != 33) c.crtc_clock();
     uint8_t c9 = c.C9;
     c.setType(2);
@@ -240,8 +231,7 @@ TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
 // ---- type 3: the Plus ASIC's inputs ------------------------------------------------
 
 TEST(CrtcPlus, SplitScreenStartsTheLineAfterSplt) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusSplitLine = 50;
     c.plusSplitAddress = 0x2000;
     runToFrameStart(c);
@@ -252,8 +242,7 @@ TEST(CrtcPlus, SplitScreenStartsTheLineAfterSplt) {
 }
 
 TEST(CrtcPlus, VerticalScrollShiftsTheRasterAddress) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusScrollV = 3;
     runToFrameStart(c);
     Trace t = record(c, 19968);
@@ -263,8 +252,7 @@ TEST(CrtcPlus, VerticalScrollShiftsTheRasterAddress) {
 }
 
 TEST(CrtcPlus, ExtendedBorderHidesTheFirstCharacter) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusDisplayStart = 1;
     runToFrameStart(c);
     Trace t = record(c, 64);
@@ -276,8 +264,7 @@ TEST(CrtcPlus, ExtendedBorderHidesTheFirstCharacter) {
 int linesSeen = 0, framesSeen = 0;
 
 TEST(CrtcPlus, LineHookRunsOncePerLineWithTheLineCounter) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     runToFrameStart(c);
     linesSeen = framesSeen = 0;
     c.plusLineStart = [](bool newFrame) {
