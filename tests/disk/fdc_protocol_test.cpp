@@ -59,15 +59,11 @@ TEST(FdcProtocol, SenseDriveStatusReportsTheDriveLines) {
     Bench bench;
     ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     ASSERT_TRUE(bench.command({0x04, 0x00}));
-    std::vector<uint8_t> r = bench.result();
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0], 0x30);  // ready, track 0, writable, single-sided
+    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x30});  // ready, track 0, writable, single-sided
 
     bench.driveA.writeProtected = true;
     ASSERT_TRUE(bench.command({0x04, 0x04}));  // head 1 on a single-sided disk
-    r = bench.result();
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0], 0x40 | 0x20 | 0x10 | 0x08 | 0x04);
+    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x40 | 0x20 | 0x10 | 0x08 | 0x04});
 }
 
 TEST(FdcProtocol, UnitWithoutDriveIsRefused) {

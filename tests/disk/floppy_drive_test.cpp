@@ -52,8 +52,7 @@ TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
         if (bench.driveA.bitCounter == 0 && bench.driveA.indexPulse) pulses.push_back(bench.now);
     }
     ASSERT_GE(pulses.size(), 3u);
-    EXPECT_EQ(pulses[1] - pulses[0], 6350u * 32);
-    EXPECT_EQ(pulses[2] - pulses[1], 6350u * 32);
+    EXPECT_EQ(std::make_tuple(pulses[1] - pulses[0], pulses[2] - pulses[1]), std::make_tuple(6350u * 32, 6350u * 32));
 }
 
 TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
@@ -63,8 +62,7 @@ TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
     bench.tick(12400);
     EXPECT_FALSE(bench.driveA.spinning);
     bench.tick(200);
-    EXPECT_TRUE(bench.driveA.spinning);
-    EXPECT_FALSE(bench.driveA.ready);
+    EXPECT_EQ(std::make_tuple(bench.driveA.spinning, bench.driveA.ready), std::make_tuple(true, false));
     uint64_t start = bench.now;
     while (!bench.driveA.ready && bench.now - start < 1000000) bench.tick();
     ASSERT_TRUE(bench.driveA.ready);
@@ -74,8 +72,7 @@ TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
 
     bench.driveA.start_motor(false);
     bench.tick(25001);
-    EXPECT_FALSE(bench.driveA.ready);
-    EXPECT_FALSE(bench.driveA.motorRunning);
+    EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.motorRunning), std::make_tuple(false, false));
 }
 
 TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
@@ -84,12 +81,10 @@ TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
     drive.stepOutward = true;
     drive.stepLine = true;
     drive.clock();
-    EXPECT_EQ(drive.cylinder, 0);
-    EXPECT_TRUE(drive.trackZero);
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(0, true));
     drive.stepOutward = false;
     for (int i = 0; i < 60; ++i) drive.clock();  // step line held: one step per microsecond
-    EXPECT_EQ(drive.cylinder, 41);
-    EXPECT_FALSE(drive.trackZero);
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(41, false));
 }
 
 TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {

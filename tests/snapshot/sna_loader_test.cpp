@@ -268,11 +268,9 @@ TEST_F(SnaLoader, SnrRecordsToggleKeysRepeatWaitAndEndOnce) {
     frames(1);  // the repeat releases
     EXPECT_FALSE(pressed());
     frames(255);
-    EXPECT_FALSE(pressed());
-    EXPECT_TRUE(SNRPlaying);
+    EXPECT_EQ(std::make_tuple(pressed(), SNRPlaying), std::make_tuple(false, true));
     frames(1);
-    EXPECT_TRUE(pressed());
-    EXPECT_FALSE(SNRPlaying);
+    EXPECT_EQ(std::make_tuple(pressed(), SNRPlaying), std::make_tuple(true, false));
     frames(50);
     EXPECT_TRUE(pressed()) << "the keyboard keeps its state after the end";
     EXPECT_EQ(std::count(shown.begin(), shown.end(), std::string("End of SNR Replay !")), 1);

@@ -169,8 +169,7 @@ TEST(AyEnvelope, RepeatingShapeRewriteDoesNotRestartIt) {
     const uint8_t step = ay.envStep, direction = ay.envDirection;
     ay.writeRegister(13, 14);
     ay.writeRegister(13, 10);
-    EXPECT_EQ(ay.envStep, step);
-    EXPECT_EQ(ay.envDirection, direction);
+    EXPECT_EQ(std::make_tuple(ay.envStep, ay.envDirection), std::make_tuple(step, direction));
 }
 
 TEST(AyEnvelope, StepLastsSixteenTimesThePeriod) {
