@@ -160,10 +160,8 @@ TEST(CrtcPorts, Type3FeedsSelectWritesToTheAsic) {
         out(c, kSelectPort, 0xFF);
         out(c, kSelectPort, 0x00);
         writeReg(c, 1, 40);
-        if (type == 3)
-            EXPECT_EQ(selectBytes, (std::vector<uint8_t>{0xFF, 0x00, 0x01}));
-        else
-            EXPECT_TRUE(selectBytes.empty()) << "type " << int(type);
+        EXPECT_EQ(selectBytes, (type == 3 ? std::vector<uint8_t>{0xFF, 0x00, 0x01} : std::vector<uint8_t>{}))
+            << "type " << int(type);
     }
 }
 
