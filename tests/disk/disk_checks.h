@@ -1,5 +1,5 @@
 // Checks the disk tests share: a command's result phase as hex bytes, so
-// that a test compares it whole, and a disk inserted and turning.
+// that a test compares it whole, standard tracks, and a disk inserted and turning.
 #pragma once
 #include <cstdio>
 #include <string>
@@ -17,6 +17,13 @@ inline std::string results(const Execution& e) {
         s += buf;
     }
     return s;
+}
+
+// Cylinders 0 to count - 1, each of nine standard sectors.
+inline std::vector<Track> standardTracks(int count) {
+    std::vector<Track> list;
+    for (int c = 0; c < count; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
+    return list;
 }
 
 // Loads the DSK image into drive A and waits until the drive is ready.

@@ -16,12 +16,6 @@ using namespace disk_test;
 
 namespace {
 
-std::vector<Track> standardTracks(int count) {
-    std::vector<Track> list;
-    for (int c = 0; c < count; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
-    return list;
-}
-
 int countSyncWords(const floppyDrive& drive, int track) {
     int syncs = 0;
     for (uint32_t i = 0; i < drive.trackLengths[track].length; ++i) syncs += drive.trackBuffers[track][i] == 0x4489;
@@ -125,11 +119,8 @@ TEST(DskLoader, MalformedImagesLoadSafely) {
     Track huge;
     huge.track = 0;
     for (int i = 0; i < 40; ++i) {
-        Sector s;
-        s.R = static_cast<uint8_t>(i + 1);
-        s.N = 6;
-        s.data = patternData(0, s.R, 5000);
-        huge.sectors.push_back(s);
+        const uint8_t r = static_cast<uint8_t>(i + 1);
+        huge.sectors.push_back({0, 0, r, 6, 0, 0, patternData(0, r, 5000)});
     }
     ASSERT_EQ(loadImage(drive, buildImage({huge}, 1, 1, true)), 1);
     EXPECT_LE(drive.trackLengths[0].length, kMaxTrackLength);
@@ -146,11 +137,8 @@ TEST(DskLoader, StandardImageWithSizeCodeZeroKeeps128ByteSectors) {
     Bench bench;
     Track t;
     for (int i = 0; i < 16; ++i) {
-        Sector s;
-        s.R = static_cast<uint8_t>(i + 1);
-        s.N = 0;
-        s.data = patternData(0, s.R, 128);
-        t.sectors.push_back(s);
+        const uint8_t r = static_cast<uint8_t>(i + 1);
+        t.sectors.push_back({0, 0, r, 0, 0, 0, patternData(0, r, 128)});
     }
     t.N = 0;
     t.gap3 = 0x10;
@@ -205,10 +193,7 @@ TEST(DskLoader, TrackHoldingASecondCopyOfItsStartEndsBeforeIt) {
     floppyDrive drive;
     drive.init(0);
     Track t;
-    Sector big;
-    big.R = 1;
-    big.N = 6;
-    big.data.assign(6144, 0x4E);
+    Sector big{0, 0, 1, 6, 0, 0, std::vector<uint8_t>(6144, 0x4E)};
     // What a read across the index brings back: gap, sync area, index mark, gap 1, sync area.
     size_t at = 5000;
     for (int i = 0; i < 12; ++i) big.data[at++] = 0x00;

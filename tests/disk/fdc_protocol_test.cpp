@@ -9,11 +9,7 @@ using namespace disk_test;
 
 namespace {
 
-std::vector<uint8_t> formattedDisk(int tracks = 42) {
-    std::vector<Track> list;
-    for (int c = 0; c < tracks; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
-    return buildImage(list, tracks, 1, false);
-}
+std::vector<uint8_t> formattedDisk() { return buildImage(standardTracks(42), 42, 1, false); }
 
 }  // namespace
 

@@ -12,9 +12,7 @@ class WriteBench : public ::testing::Test {
 protected:
     Bench bench;
     void SetUp() override {
-        std::vector<Track> tracks;
-        for (int c = 0; c < 3; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
-        ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 3, 1, false)));
+        ASSERT_TRUE(insertSpinning(bench, buildImage(standardTracks(3), 3, 1, false)));
         bench.specify();
     }
     Execution read(uint8_t r, uint8_t c = 0, uint8_t code = 0x06) {

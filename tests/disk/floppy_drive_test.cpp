@@ -151,9 +151,7 @@ std::vector<uint32_t> driveState(floppyDrive& d) {
 // broken at odd moments, disk changes, seeks and reads ends exactly as with
 // drives that turn in full every microsecond.
 TEST(FloppyDrive, QuietSpellsEndAsIfTheDriveHadTurned) {
-    std::vector<Track> tracks;
-    for (int c = 0; c < 8; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
-    const std::vector<uint8_t> image = buildImage(tracks, 8, 1, false);
+    const std::vector<uint8_t> image = buildImage(standardTracks(8), 8, 1, false);
     struct Session {
         std::vector<std::vector<uint32_t>> states;
         std::vector<uint8_t> bytes;
