@@ -44,8 +44,7 @@ TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
 
 TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
     Bench bench;
-    std::vector<Track> tracks = {standardTrack(0)};
-    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 1, 1, false)));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({standardTrack(0)}, 1, 1, false)));
     std::vector<uint64_t> pulses;
     for (int t = 0; t < 3 * 6350 * 32 + 100; ++t) {
         bench.tick();
