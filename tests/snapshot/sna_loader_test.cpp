@@ -112,12 +112,9 @@ TEST_F(SnaLoader, Version1On6128Keeps128KBAndTakesType0Routines) {
     file[0x2F + 16] = 0x14;  // border: hardware colour 20
     file.resize(256 + 65536, 0x5A);
     ASSERT_TRUE(load(file));
-    EXPECT_EQ(mem->bankCount, 8);
-    EXPECT_EQ(crtc->type, 0);
-    EXPECT_EQ(crtcType, 2) << "the chosen type stays";
-    EXPECT_EQ(cpu->PC, 0x1235) << "the first fetch is under way";
-    EXPECT_EQ(bank(3, 100), 0x5A);
-    EXPECT_EQ(ga->borderColor, monitor_aBGR[20]);
+    // Type 0 routines but the chosen type stays; the first fetch is under way.
+    EXPECT_EQ(std::make_tuple(mem->bankCount, crtc->type, crtcType, cpu->PC, bank(3, 100), ga->borderColor),
+              std::make_tuple(8, 0, 2, 0x1235, 0x5A, monitor_aBGR[20]));
 }
 
 TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {

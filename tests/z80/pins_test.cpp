@@ -210,8 +210,7 @@ TEST(z80, pins_prefixes_block_interrupts) {
     b->cpu.iff1 = b->cpu.iff2 = 1;
     b->cpu.intLine = 1;
     b->clearIntOnAck = false;
-    b->tick();
-    for (int i = 0; i < 3; ++i) b->tick();
+    for (int i = 0; i < 4; ++i) b->tick();
     EXPECT_FALSE(b->cpu.intAckPending) << "after the first prefix";
     for (int i = 0; i < 4; ++i) b->tick();
     EXPECT_FALSE(b->cpu.intAckPending) << "after the second prefix";
