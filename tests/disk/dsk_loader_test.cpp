@@ -6,20 +6,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "disk/dsk_image.h"
-#include "support/disk_test_support.h"
+#include "disk/disk_checks.h"
 #include "machine/frontend_hooks.h"
 
 using namespace disk_test;
 
 namespace {
-
-std::vector<Track> standardTracks(int count) {
-    std::vector<Track> list;
-    for (int c = 0; c < count; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
-    return list;
-}
 
 int countSyncWords(const floppyDrive& drive, int track) {
     int syncs = 0;
@@ -33,20 +28,17 @@ TEST(DskLoader, FortyTrackImageGivesFortyTwoTracks) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(40), 40, 1, false)), 1);
     ASSERT_EQ(bench.driveA.trackCount, 42);
-    EXPECT_EQ(bench.driveA.lastCylinder, 41);
     EXPECT_GT(countSyncWords(bench.driveA, 39), 0);
-    EXPECT_EQ(countSyncWords(bench.driveA, 40), 0);
-    EXPECT_EQ(countSyncWords(bench.driveA, 41), 0);
-    EXPECT_EQ(bench.driveA.trackLengths[41].length, 6350);
+    EXPECT_EQ(std::make_tuple(bench.driveA.lastCylinder, countSyncWords(bench.driveA, 40),
+                              countSyncWords(bench.driveA, 41), bench.driveA.trackLengths[41].length),
+              std::make_tuple(41, 0, 0, 6350));
 
     // A read on the blank track ends after two index pulses with no data.
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     bench.specify();
     ASSERT_EQ(bench.seekTo(0, 41), (std::vector<uint8_t>{0x20, 41}));
     Execution read = bench.run(sectorCommand(0x06, 0, 41, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0] & 0xC0, 0x40);
-    EXPECT_TRUE(read.result[1] & 0x04);
+    EXPECT_EQ(results(read), "40 85 00 29 00 C1 02");
     EXPECT_LT(read.microseconds, 3u * 6350 * 32);
 }
 
@@ -54,16 +46,13 @@ TEST(DskLoader, NineSectorTrackHasTheFormattedLayout) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, buildImage(standardTracks(1), 1, 1, false)), 1);
     const uint16_t* words = bench.driveA.trackBuffers[0];
-    EXPECT_EQ(bench.driveA.trackLengths[0].length, 6350);
-    EXPECT_EQ(words[0], 0x9254);
-    EXPECT_EQ(words[92], 0x5224);
-    EXPECT_EQ(words[95], 0x5552);
+    EXPECT_EQ(std::make_tuple(bench.driveA.trackLengths[0].length, words[0], words[92], words[95]),
+              std::make_tuple(6350, 0x9254, 0x5224, 0x5552));
     for (int s = 0; s < 9; ++s) {
-        uint32_t at = 146 + s * (62 + 512 + 78);
-        EXPECT_EQ(words[at + 12], 0x4489);
-        EXPECT_EQ(words[at + 15], 0x5554);
-        EXPECT_EQ(mfmdecode[words[at + 18]], 0xC1 + s);
-        EXPECT_EQ(words[at + 15 + 44], 0x5545);
+        uint32_t at = 146 + s * (62 + 512 + 78);  // sync, ID mark, R, data mark
+        EXPECT_EQ(std::make_tuple(words[at + 12], words[at + 15], mfmdecode[words[at + 18]], words[at + 15 + 44]),
+                  std::make_tuple(0x4489, 0x5554, 0xC1 + s, 0x5545))
+            << "sector " << s;
     }
     // The last sector's gap 3 ends at word 6014, the 4E fill runs on to 6350.
     EXPECT_EQ(words[6013], 0x9254);
@@ -71,8 +60,8 @@ TEST(DskLoader, NineSectorTrackHasTheFormattedLayout) {
     uint16_t crc = 0xFFFF;
     for (uint8_t b : {0xA1, 0xA1, 0xA1, 0xFB}) crc = crcUpdate(crc, b);
     for (uint8_t b : patternData(0, 0xC9, 512)) crc = crcUpdate(crc, b);
-    EXPECT_EQ(mfmdecode[words[lastCrc]], crc >> 8);
-    EXPECT_EQ(mfmdecode[words[lastCrc + 1]], crc & 0xFF);
+    EXPECT_EQ(std::make_tuple(mfmdecode[words[lastCrc]], mfmdecode[words[lastCrc + 1]]),
+              std::make_tuple(crc >> 8, crc & 0xFF));
     EXPECT_EQ(words[lastCrc - 512 - 1], 0x5545);
 }
 
@@ -85,16 +74,14 @@ TEST(DskLoader, DoubleSidedImageFillsBothSides) {
         tracks.push_back(back);
     }
     ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, false)), 1);
-    EXPECT_EQ(bench.driveA.doubleSided, 1);
-    EXPECT_EQ(bench.driveA.trackCount, 84);
-    EXPECT_EQ(countSyncWords(bench.driveA, 4), 9 * 6);
-    EXPECT_EQ(countSyncWords(bench.driveA, 5), 4 * 6);
+    EXPECT_EQ(std::make_tuple(bench.driveA.doubleSided, bench.driveA.trackCount, countSyncWords(bench.driveA, 4),
+                              countSyncWords(bench.driveA, 5)),
+              std::make_tuple(1, 84, 9 * 6, 4 * 6));
 
     ASSERT_TRUE(bench.spinUp(bench.driveA));
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 1, 0xC4, 2, 0xC4));
     EXPECT_EQ(read.data, patternData(0, 0xC4, 512));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x44);  // head 1
+    EXPECT_EQ(results(read), "44 80 00 00 01 C4 02");
 }
 
 TEST(DskLoader, RefusesWhatIsNotADisk) {
@@ -132,11 +119,8 @@ TEST(DskLoader, MalformedImagesLoadSafely) {
     Track huge;
     huge.track = 0;
     for (int i = 0; i < 40; ++i) {
-        Sector s;
-        s.R = static_cast<uint8_t>(i + 1);
-        s.N = 6;
-        s.data = patternData(0, s.R, 5000);
-        huge.sectors.push_back(s);
+        const uint8_t r = static_cast<uint8_t>(i + 1);
+        huge.sectors.push_back({0, 0, r, 6, 0, 0, patternData(0, r, 5000)});
     }
     ASSERT_EQ(loadImage(drive, buildImage({huge}, 1, 1, true)), 1);
     EXPECT_LE(drive.trackLengths[0].length, kMaxTrackLength);
@@ -153,16 +137,12 @@ TEST(DskLoader, StandardImageWithSizeCodeZeroKeeps128ByteSectors) {
     Bench bench;
     Track t;
     for (int i = 0; i < 16; ++i) {
-        Sector s;
-        s.R = static_cast<uint8_t>(i + 1);
-        s.N = 0;
-        s.data = patternData(0, s.R, 128);
-        t.sectors.push_back(s);
+        const uint8_t r = static_cast<uint8_t>(i + 1);
+        t.sectors.push_back({0, 0, r, 0, 0, 0, patternData(0, r, 128)});
     }
     t.N = 0;
     t.gap3 = 0x10;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({t, standardTrack(1)}, 2, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({t, standardTrack(1)}, 2, 1, false)));
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 5, 0, 5, 0x10, 0x80));
     EXPECT_EQ(read.data, patternData(0, 5, 128));
     bench.specify();
@@ -183,8 +163,7 @@ TEST(DskLoader, TrackDumpHoldsFiveRevolutionsOfEveryTrack) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> first(200);
     in.read(first.data(), 200);
-    EXPECT_EQ(static_cast<uint8_t>(first[0]), 0x4E);
-    EXPECT_EQ(static_cast<uint8_t>(first[95]), 0xFC);
+    EXPECT_EQ(std::make_tuple(uint8_t(first[0]), uint8_t(first[95])), std::make_tuple(0x4E, 0xFC));
 }
 
 TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
@@ -202,24 +181,19 @@ TEST(DskLoader, StoredBytesPastTheSectorStandInForItsCrc) {
     badCrc[0] = withCrc[0];
     t.sectors[1].R = 0xC2;
     t.sectors[1].data = badCrc;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({t}, 1, 1, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({t}, 1, 1, true)));
     Execution good = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
     EXPECT_EQ(good.data, patternData(0, 0xC1, 512));
-    EXPECT_EQ(good.result[1], 0x80);
+    EXPECT_EQ(results(good), "40 80 00 00 00 C1 02");
     Execution bad = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC2, 2, 0xC2));
-    EXPECT_EQ(bad.result[1], 0x20);
-    EXPECT_EQ(bad.result[2], 0x20);
+    EXPECT_EQ(results(bad), "40 20 20 00 00 C2 02");
 }
 
 TEST(DskLoader, TrackHoldingASecondCopyOfItsStartEndsBeforeIt) {
     floppyDrive drive;
     drive.init(0);
     Track t;
-    Sector big;
-    big.R = 1;
-    big.N = 6;
-    big.data.assign(6144, 0x4E);
+    Sector big{0, 0, 1, 6, 0, 0, std::vector<uint8_t>(6144, 0x4E)};
     // What a read across the index brings back: gap, sync area, index mark, gap 1, sync area.
     size_t at = 5000;
     for (int i = 0; i < 12; ++i) big.data[at++] = 0x00;

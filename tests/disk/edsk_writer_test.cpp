@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 
 #include "disk/dsk_image.h"
-#include "support/disk_test_support.h"
+#include "disk/disk_checks.h"
 #include "support/temp_home.h"
 
 using namespace disk_test;
@@ -52,18 +53,12 @@ void expectRoundTrip(Bench& original, size_t minimumSectors) {
     ASSERT_TRUE(buildExtendedDSK(original.driveA, image));
     std::vector<std::vector<SectorView>> before = readEverySector(original);
     Bench again;
-    ASSERT_EQ(loadImage(again.driveA, image), 1);
-    ASSERT_TRUE(again.spinUp(again.driveA));
+    ASSERT_TRUE(insertSpinning(again, image));
     std::vector<std::vector<SectorView>> after = readEverySector(again);
     size_t sectors = 0;
     for (const auto& t : before) sectors += t.size();
     EXPECT_GE(sectors, minimumSectors);
-    ASSERT_EQ(before.size(), after.size());
-    for (size_t t = 0; t < before.size(); ++t) {
-        ASSERT_EQ(before[t].size(), after[t].size()) << "track " << t;
-        for (size_t s = 0; s < before[t].size(); ++s)
-            EXPECT_TRUE(before[t][s] == after[t][s]) << "track " << t << " sector " << s;
-    }
+    EXPECT_TRUE(before == after) << "a sector reads differently after the round trip";
     // Written again unchanged, the image is the same bytes.
     std::vector<uint8_t> second;
     ASSERT_TRUE(buildExtendedDSK(again.driveA, second));
@@ -81,8 +76,7 @@ TEST(EdskWriter, SharedImagesReadTheSameAfterARoundTrip) {
         ++seen;
         SCOPED_TRACE(name);
         Bench bench;
-        ASSERT_EQ(loadImage(bench.driveA, fileBytes(path)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, fileBytes(path)));
         expectRoundTrip(bench, 40 * 9);
     }
     if (!seen) GTEST_SKIP() << "no shared disk images in " << sharedPath("media");
@@ -110,28 +104,23 @@ TEST(EdskWriter, OddSizesMarksErrorsWeakSectorsAndFormattedTracksSurvive) {
     tracks.push_back(large);
 
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 6, 1, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 6, 1, true)));
     // The machine formats track 7 with 256-byte sectors and writes a deleted sector into it.
     bench.seekTo(0, 7);
     std::vector<uint8_t> ids;
     for (uint8_t r = 1; r <= 16; ++r) ids.insert(ids.end(), {7, 0, r, 1});
     Execution format = bench.run({0x4D, 0x00, 1, 16, 0x20, 0xAA}, ids);
-    ASSERT_EQ(format.result.size(), 7u);
-    EXPECT_EQ(format.result[0] & 0xC0, 0);
+    EXPECT_EQ(results(format), "00 00 00 07 00 00 01");
     Execution write = bench.run({0x49, 0x00, 7, 0, 5, 1, 5, 0x2A, 0xFF}, patternData(7, 5, 256));
-    ASSERT_EQ(write.result.size(), 7u);
-    EXPECT_EQ(write.result[1], 0x80);  // end of cylinder only
+    EXPECT_EQ(results(write), "40 80 00 07 00 05 01");
     EXPECT_TRUE(bench.driveA.diskChanged);
 
     std::vector<uint8_t> image;
     ASSERT_TRUE(buildExtendedDSK(bench.driveA, image));
     foundTrack written = readDriveTrack(bench.driveA, 7);
     ASSERT_EQ(written.sectors.size(), 16u);
-    EXPECT_EQ(written.sectors[4].ST2, 0x40);
-    EXPECT_EQ(written.sectors[4].data, patternData(7, 5, 256));
-    EXPECT_EQ(written.gap3, 0x20);
-    EXPECT_EQ(written.filler, 0xAA);
+    EXPECT_EQ(std::tie(written.sectors[4].ST2, written.sectors[4].data, written.gap3, written.filler),
+              std::make_tuple(0x40, patternData(7, 5, 256), 0x20, 0xAA));
     EXPECT_TRUE(readDriveTrack(bench.driveA, 3).sectors[1].weak);
     EXPECT_FALSE(readDriveTrack(bench.driveA, 4).formatted);
     expectRoundTrip(bench, 9 + 12 + 5 + 3 + 1 + 16);
@@ -146,8 +135,7 @@ TEST(EdskWriter, DoubleSidedDiskKeepsItsSidesWhicheverWayUpItIs) {
         tracks.push_back(back);
     }
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 2, true)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, 3, 2, true)));
     std::vector<uint8_t> upright, flipped;
     ASSERT_TRUE(buildExtendedDSK(bench.driveA, upright));
     bench.driveA.flip_side();

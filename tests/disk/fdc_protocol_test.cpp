@@ -1,17 +1,15 @@
 // The controller's command protocol, sense commands, seeks and step rates.
 #include <gtest/gtest.h>
 
-#include "support/disk_test_support.h"
+#include <tuple>
+
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
 namespace {
 
-std::vector<uint8_t> formattedDisk(int tracks = 42) {
-    std::vector<Track> list;
-    for (int c = 0; c < tracks; ++c) list.push_back(standardTrack(static_cast<uint8_t>(c)));
-    return buildImage(list, tracks, 1, false);
-}
+std::vector<uint8_t> formattedDisk() { return buildImage(standardTracks(42), 42, 1, false); }
 
 }  // namespace
 
@@ -20,23 +18,17 @@ TEST(FdcProtocol, IdleControllerAcceptsCommandsAndReportsSt3OnDataRead) {
     EXPECT_EQ(bench.status(), 0x80);
     // Unit 0, head 0, no disk: write protected (no disk), two-sided line, track 0.
     uint8_t st3 = bench.readData();
-    EXPECT_EQ(st3 & 0x07, 0x00);
-    EXPECT_TRUE(st3 & 0x10);
-    EXPECT_TRUE(st3 & 0x40);
+    EXPECT_EQ(st3 & (0x40 | 0x10 | 0x07), 0x40 | 0x10);
 }
 
-TEST(FdcProtocol, SenseInterruptWithNothingPendingGivesSingle80) {
-    Bench bench;
-    ASSERT_TRUE(bench.command({0x08}));
-    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80});
-    EXPECT_EQ(bench.status(), 0x80);
-}
-
-TEST(FdcProtocol, InvalidCommandGivesSingle80) {
-    Bench bench;
-    ASSERT_TRUE(bench.command({0x1F}));
-    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80});
-    EXPECT_EQ(bench.fdc.phase, 0);
+TEST(FdcProtocol, SenseInterruptWithNothingPendingAndInvalidCommandGiveSingle80) {
+    for (uint8_t code : {0x08, 0x1F}) {
+        Bench bench;
+        ASSERT_TRUE(bench.command({code}));
+        EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x80}) << int(code);
+        EXPECT_EQ(bench.status(), 0x80) << int(code);
+        EXPECT_EQ(bench.fdc.phase, 0) << int(code);
+    }
 }
 
 TEST(FdcProtocol, CommandByteIsIgnoredWhileDioIsSet) {
@@ -55,26 +47,19 @@ TEST(FdcProtocol, SpecifyTakesTwoBytesAndGivesNoResult) {
     ASSERT_TRUE(bench.command({0x03, 0xA1, 0x02}));
     bench.tick(4);
     EXPECT_EQ(bench.status(), 0x80);
-    EXPECT_EQ(bench.fdc.SRT, 0x0A);
-    EXPECT_EQ(bench.fdc.HUT, 0x01);
-    EXPECT_EQ(bench.fdc.HLT, 0x01);
-    EXPECT_EQ(bench.fdc.ND, 1);  // there is no DMA, whatever the byte says
+    // There is no DMA, whatever the byte says.
+    EXPECT_EQ(std::tie(bench.fdc.SRT, bench.fdc.HUT, bench.fdc.HLT, bench.fdc.ND), std::make_tuple(0x0A, 1, 1, 1));
 }
 
 TEST(FdcProtocol, SenseDriveStatusReportsTheDriveLines) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     ASSERT_TRUE(bench.command({0x04, 0x00}));
-    std::vector<uint8_t> r = bench.result();
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0], 0x30);  // ready, track 0, writable, single-sided
+    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x30});  // ready, track 0, writable, single-sided
 
     bench.driveA.writeProtected = true;
     ASSERT_TRUE(bench.command({0x04, 0x04}));  // head 1 on a single-sided disk
-    r = bench.result();
-    ASSERT_EQ(r.size(), 1u);
-    EXPECT_EQ(r[0], 0x40 | 0x20 | 0x10 | 0x08 | 0x04);
+    EXPECT_EQ(bench.result(), std::vector<uint8_t>{0x40 | 0x20 | 0x10 | 0x08 | 0x04});
 }
 
 TEST(FdcProtocol, UnitWithoutDriveIsRefused) {
@@ -86,8 +71,7 @@ TEST(FdcProtocol, UnitWithoutDriveIsRefused) {
     EXPECT_TRUE(r[0] & 0x80);
 
     Execution read = bench.run(sectorCommand(0x06, 1, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x41);
+    EXPECT_EQ(results(read), "41 80 00 00 00 C1 02");
 
     // A seek on it must not leave the unit busy for ever.
     ASSERT_TRUE(bench.command({0x0F, 0x01, 0x05}));
@@ -99,20 +83,16 @@ TEST(FdcProtocol, DataCommandOnDriveNotReadyEndsWith48) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x48);
+    EXPECT_EQ(results(read), "48 00 00 00 00 C1 02");
     EXPECT_TRUE(read.data.empty());
 }
 
 TEST(FdcProtocol, WriteOnProtectedDiskEndsWithNotWritable) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     bench.driveA.writeProtected = true;
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC1, 2, 0xC1));
-    ASSERT_EQ(write.result.size(), 7u);
-    EXPECT_EQ(write.result[0], 0x40);
-    EXPECT_EQ(write.result[1], 0x02);
+    EXPECT_EQ(results(write), "40 02 00 00 00 C1 02");
 }
 
 TEST(FdcProtocol, SeekMovesTheHeadAndReportsSeekEnd) {
@@ -122,13 +102,9 @@ TEST(FdcProtocol, SeekMovesTheHeadAndReportsSeekEnd) {
     ASSERT_TRUE(bench.command({0x0F, 0x00, 10}));
     bench.tick(3);
     EXPECT_EQ(bench.status() & 0x01, 0x01);  // unit 0 seeking
-    std::vector<uint8_t> r = bench.seekTo(0, 10);
-    EXPECT_EQ(r, (std::vector<uint8_t>{0x20, 10}));
-    EXPECT_EQ(bench.driveA.cylinder, 10);
-    EXPECT_EQ(bench.status(), 0x80);
-
-    r = bench.seekTo(0, 3);
-    EXPECT_EQ(r, (std::vector<uint8_t>{0x20, 3}));
+    EXPECT_EQ(bench.seekTo(0, 10), (std::vector<uint8_t>{0x20, 10}));
+    EXPECT_EQ(std::make_tuple(bench.driveA.cylinder, bench.status()), std::make_tuple(10, 0x80));
+    EXPECT_EQ(bench.seekTo(0, 3), (std::vector<uint8_t>{0x20, 3}));
     EXPECT_EQ(bench.driveA.cylinder, 3);
 }
 

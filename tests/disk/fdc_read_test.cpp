@@ -2,7 +2,7 @@
 // and CRC errors an image can carry, weak sectors and the DSK geometry.
 #include <gtest/gtest.h>
 
-#include "support/disk_test_support.h"
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
@@ -12,8 +12,7 @@ class ReadBench : public ::testing::Test {
 protected:
     Bench bench;
     void insert(const std::vector<Track>& tracks, bool extended, int trackCount = 1) {
-        ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, trackCount, 1, extended)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, buildImage(tracks, trackCount, 1, extended)));
     }
     Execution readSector(uint8_t r, uint8_t code = 0x06, uint8_t c = 0, uint8_t n = 2) {
         return bench.run(sectorCommand(code, 0, c, 0, r, n, r));
@@ -36,29 +35,19 @@ TEST_F(ReadBench, ReadDataToEotEndsWithEndOfCylinder) {
         expected.insert(expected.end(), part.begin(), part.end());
     }
     EXPECT_EQ(read.data, expected);
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[1], 0x80);
+    EXPECT_EQ(results(read), "40 80 00 00 00 C9 02");
     EXPECT_EQ(bench.status(), 0x80);
 }
 
 TEST_F(ReadBench, ReadIdGivesTheNextIdUnderTheHead) {
     insert({standardTrack(0)}, false);
-    bench.command({0x4A, 0x00});
-    std::vector<uint8_t> r = bench.result();
-    ASSERT_EQ(r.size(), 7u);
-    EXPECT_EQ(r[0], 0x00);
-    EXPECT_EQ(r[1], 0x00);
-    EXPECT_GE(r[5], 0xC1);
-    EXPECT_LE(r[5], 0xC9);
-    EXPECT_EQ(r[6], 2);
+    EXPECT_EQ(results(bench.run({0x4A, 0x00})), "00 00 00 00 00 C1 02");
 }
 
 TEST_F(ReadBench, MissingSectorEndsWithNoDataAfterTwoIndexPulses) {
     insert({standardTrack(0)}, false);
     Execution read = readSector(0x42);
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0], 0x40);
-    EXPECT_EQ(read.result[1], 0x04);
+    EXPECT_EQ(results(read), "40 04 00 00 00 42 02");
     EXPECT_GT(read.microseconds, 6350u * 32);
     EXPECT_LT(read.microseconds, 2u * 6350 * 32 + 1000);
 }
@@ -66,8 +55,7 @@ TEST_F(ReadBench, MissingSectorEndsWithNoDataAfterTwoIndexPulses) {
 TEST_F(ReadBench, UnreadBytesAreReportedAsOverrun) {
     insert({standardTrack(0)}, false);
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC2, 2, 0xC2), {}, 4000000, false);
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_TRUE(read.result[1] & 0x10);
+    EXPECT_EQ(results(read), "40 10 00 00 00 C2 02");
 }
 
 TEST_F(ReadBench, CopyProtectionReadsBackWithTheStoredErrors) {
@@ -90,45 +78,35 @@ TEST_F(ReadBench, CopyProtectionReadsBackWithTheStoredErrors) {
     t.sectors[5].data = weak;
     insert({t}, true);
 
-    Execution deleted = readSector(0xC1);
-    EXPECT_EQ(deleted.data, patternData(0, 0xC1, 512));
-    ASSERT_EQ(deleted.result.size(), 7u);
-    EXPECT_EQ(deleted.result[1], 0x00);
-    EXPECT_EQ(deleted.result[2], 0x40);
-    Execution deletedAsDeleted = readSector(0xC1, 0x0C);
-    EXPECT_EQ(deletedAsDeleted.result[2], 0x00);
-    // Skipping deleted data: nothing is transferred.
-    Execution skipped = bench.run(sectorCommand(0x26, 0, 0, 0, 0xC1, 2, 0xC1));
-    EXPECT_TRUE(skipped.data.empty());
-
-    Execution noDataMark = readSector(0xC2);
-    EXPECT_TRUE(noDataMark.data.empty());
-    EXPECT_EQ(noDataMark.result[0] & 0xC0, 0x40);
-    EXPECT_EQ(noDataMark.result[1], 0x01);
-    EXPECT_EQ(noDataMark.result[2], 0x01);
-
-    Execution dataCrc = readSector(0xC3);
-    EXPECT_EQ(dataCrc.data, patternData(0, 0xC3, 512));
-    EXPECT_EQ(dataCrc.result[0] & 0xC0, 0x40);
-    EXPECT_EQ(dataCrc.result[1], 0x20);
-    EXPECT_EQ(dataCrc.result[2], 0x20);
-
-    Execution idCrc = readSector(0xC4);
-    EXPECT_EQ(idCrc.result[0] & 0xC0, 0x40);
-    EXPECT_EQ(idCrc.result[1], 0x20);
-    EXPECT_EQ(idCrc.result[2], 0x00);
-
-    Execution noId = readSector(0xC5);
-    EXPECT_TRUE(noId.data.empty());
-    EXPECT_EQ(noId.result[0] & 0xC0, 0x40);
-    EXPECT_TRUE(noId.result[1] & 0x04);
+    // Read data (06h), read deleted data (0Ch), read data skipping deleted (26h).
+    const struct {
+        const char* name;
+        uint8_t r, code;
+        int data;  // 1: the stored bytes come through, 0: nothing does, -1: not looked at
+        const char* results;
+    } reads[] = {
+        {"deleted", 0xC1, 0x06, 1, "00 00 40 00 00 C1 02"},
+        {"deleted as deleted", 0xC1, 0x0C, -1, "40 80 00 00 00 C1 02"},
+        {"deleted skipped", 0xC1, 0x26, 0, "40 80 00 00 00 C1 02"},
+        {"no data mark", 0xC2, 0x06, 0, "40 01 01 00 00 C2 02"},
+        {"data CRC error", 0xC3, 0x06, 1, "40 20 20 00 00 C3 02"},
+        {"ID CRC error", 0xC4, 0x06, -1, "40 20 00 00 00 C4 02"},
+        {"no ID mark", 0xC5, 0x06, 0, "40 04 00 00 00 C5 02"},
+    };
+    for (const auto& c : reads) {
+        SCOPED_TRACE(c.name);
+        Execution read = readSector(c.r, c.code);
+        if (c.data >= 0) {
+            EXPECT_EQ(read.data, c.data ? patternData(0, c.r, 512) : std::vector<uint8_t>{});
+        }
+        EXPECT_EQ(results(read), c.results);
+    }
 
     // The weak sector: each revolution plays another copy.
     std::vector<std::vector<uint8_t>> seen;
     for (int i = 0; i < 3; ++i) {
         Execution w = readSector(0xC6);
-        EXPECT_EQ(w.result[1], 0x20);
-        EXPECT_EQ(w.result[2], 0x20);
+        EXPECT_EQ(results(w), "40 20 20 00 00 C6 02");
         ASSERT_EQ(w.data.size(), 512u);
         seen.push_back(w.data);
     }
@@ -139,8 +117,7 @@ TEST_F(ReadBench, CopyProtectionReadsBackWithTheStoredErrors) {
     // The deleted sector read as deleted data, after all of them, is clean.
     Execution good = readSector(0xC1, 0x0C);
     EXPECT_EQ(good.data, patternData(0, 0xC1, 512));
-    EXPECT_EQ(good.result[1], 0x80);
-    EXPECT_EQ(good.result[2], 0x00);
+    EXPECT_EQ(results(good), "40 80 00 00 00 C1 02");
 }
 
 TEST_F(ReadBench, WeakSectorTrackKeepsItsGeometry) {
@@ -156,7 +133,7 @@ TEST_F(ReadBench, WeakSectorTrackKeepsItsGeometry) {
     EXPECT_EQ(bench.driveA.trackLengths[0].length, 6350);
     Execution after = readSector(0xC6);
     EXPECT_EQ(after.data, patternData(0, 0xC6, 512));
-    EXPECT_EQ(after.result[1], 0x80);
+    EXPECT_EQ(results(after), "40 80 00 00 00 C6 02");
 }
 
 TEST_F(ReadBench, ReadTrackReadsSectorsInTrackOrder) {
@@ -170,8 +147,7 @@ TEST_F(ReadBench, ReadTrackReadsSectorsInTrackOrder) {
         expected.insert(expected.end(), part.begin(), part.end());
     }
     EXPECT_EQ(read.data, expected);
-    ASSERT_EQ(read.result.size(), 7u);
-    EXPECT_EQ(read.result[0] & 0xC0, 0x40);
+    EXPECT_EQ(results(read), "40 84 00 00 00 C1 02");
 }
 
 TEST_F(ReadBench, ShortStoredSectorsStayReadable) {
@@ -181,7 +157,7 @@ TEST_F(ReadBench, ShortStoredSectorsStayReadable) {
     Execution read = readSector(0xC2);
     ASSERT_EQ(read.data.size(), 512u);
     EXPECT_TRUE(std::equal(read.data.begin(), read.data.begin() + 100, t.sectors[1].data.begin()));
-    EXPECT_EQ(read.result[1], 0x80);
+    EXPECT_EQ(results(read), "40 80 00 00 00 C2 02");
     Execution next = readSector(0xC3);
     EXPECT_EQ(next.data, patternData(0, 0xC3, 512));
 }

@@ -2,7 +2,7 @@
 // read back through the same controller.
 #include <gtest/gtest.h>
 
-#include "support/disk_test_support.h"
+#include "disk/disk_checks.h"
 
 using namespace disk_test;
 
@@ -12,10 +12,7 @@ class WriteBench : public ::testing::Test {
 protected:
     Bench bench;
     void SetUp() override {
-        std::vector<Track> tracks;
-        for (int c = 0; c < 3; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
-        ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 3, 1, false)), 1);
-        ASSERT_TRUE(bench.spinUp(bench.driveA));
+        ASSERT_TRUE(insertSpinning(bench, buildImage(standardTracks(3), 3, 1, false)));
         bench.specify();
     }
     Execution read(uint8_t r, uint8_t c = 0, uint8_t code = 0x06) {
@@ -34,18 +31,15 @@ std::vector<uint8_t> newData(uint8_t seed) {
 TEST_F(WriteBench, WrittenSectorReadsBackAndItsNeighboursStayIntact) {
     std::vector<uint8_t> data = newData(0x5A);
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC4, 2, 0xC4), data);
-    ASSERT_EQ(write.result.size(), 7u);
-    EXPECT_EQ(write.result[0], 0x40);
-    EXPECT_EQ(write.result[1], 0x80);
-    EXPECT_EQ(write.result[2], 0x00);
+    EXPECT_EQ(results(write), "40 80 00 00 00 C4 02");
 
     Execution back = read(0xC4);
     EXPECT_EQ(back.data, data);
-    EXPECT_EQ(back.result[1], 0x80);
+    EXPECT_EQ(results(back), "40 80 00 00 00 C4 02");
     EXPECT_EQ(read(0xC3).data, patternData(0, 0xC3, 512));
     EXPECT_EQ(read(0xC5).data, patternData(0, 0xC5, 512));
     Execution id = bench.run({0x4A, 0x00});
-    EXPECT_EQ(id.result[1], 0x00);
+    EXPECT_EQ(results(id), "00 00 00 00 00 C6 02");
 }
 
 TEST_F(WriteBench, WritingDuringAnyRevolutionChangesAllFiveCopies) {
@@ -53,8 +47,7 @@ TEST_F(WriteBench, WritingDuringAnyRevolutionChangesAllFiveCopies) {
     while (bench.driveA.revolution != 3) bench.tick();
     std::vector<uint8_t> data = newData(0x33);
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC2, 2, 0xC2), data);
-    ASSERT_EQ(write.result.size(), 7u);
-    ASSERT_EQ(write.result[1], 0x80);
+    EXPECT_EQ(results(write), "40 80 00 00 00 C2 02");
     const uint16_t* words = bench.driveA.trackBuffers[0];
     uint32_t length = bench.driveA.trackLengths[0].length;
     for (uint32_t i = 0; i < length; ++i) {
@@ -69,12 +62,12 @@ TEST_F(WriteBench, WritingDuringAnyRevolutionChangesAllFiveCopies) {
 TEST_F(WriteBench, WriteDeletedDataReadsBackAsDeleted) {
     std::vector<uint8_t> data = newData(0x77);
     Execution write = bench.run(sectorCommand(0x09, 0, 0, 0, 0xC7, 2, 0xC7), data);
-    ASSERT_EQ(write.result.size(), 7u);
+    EXPECT_EQ(results(write), "40 80 00 00 00 C7 02");
     Execution back = read(0xC7);
     EXPECT_EQ(back.data, data);
-    EXPECT_EQ(back.result[2], 0x40);
+    EXPECT_EQ(results(back), "00 00 40 00 00 C7 02");
     Execution asDeleted = read(0xC7, 0, 0x0C);
-    EXPECT_EQ(asDeleted.result[2], 0x00);
+    EXPECT_EQ(results(asDeleted), "40 80 00 00 00 C7 02");
 }
 
 TEST_F(WriteBench, FormattedTrackIsFoundByReadIdAndReadData) {
@@ -83,16 +76,10 @@ TEST_F(WriteBench, FormattedTrackIsFoundByReadIdAndReadData) {
     for (uint8_t r = 0x41; r <= 0x49; ++r) ids.insert(ids.end(), {2, 0, r, 2});
     // FORMAT TRACK: N 2, 9 sectors, gap 0x52, filler 0xE5.
     Execution format = bench.run({0x4D, 0x00, 0x02, 0x09, 0x52, 0xE5}, ids);
-    ASSERT_EQ(format.result.size(), 7u);
-    EXPECT_EQ(format.result[0] & 0xC0, 0x00);
-    EXPECT_EQ(format.result[1], 0x00);
+    EXPECT_EQ(results(format), "00 00 00 02 00 00 02");
 
     Execution id = bench.run({0x4A, 0x00});
-    ASSERT_EQ(id.result.size(), 7u);
-    EXPECT_EQ(id.result[0] & 0xC0, 0x00);
-    EXPECT_EQ(id.result[3], 2);
-    EXPECT_GE(id.result[5], 0x41);
-    EXPECT_LE(id.result[5], 0x49);
+    EXPECT_EQ(results(id), "00 00 00 02 00 41 02");
 
     for (uint8_t r = 0x41; r <= 0x49; ++r) {
         Execution back = read(r, 2);
@@ -101,7 +88,7 @@ TEST_F(WriteBench, FormattedTrackIsFoundByReadIdAndReadData) {
     }
     // The old sectors are gone.
     Execution old = read(0xC1, 2);
-    EXPECT_TRUE(old.result[1] & 0x04);
+    EXPECT_EQ(results(old), "40 04 00 02 00 C1 02");
 
     // And a formatted sector takes data like any other.
     std::vector<uint8_t> data = newData(0x19);
@@ -113,11 +100,9 @@ TEST_F(WriteBench, FormattedTrackIsFoundByReadIdAndReadData) {
 TEST_F(WriteBench, ScanEqualFindsTheMatchingSector) {
     std::vector<uint8_t> same = patternData(0, 0xC3, 512);
     Execution hit = bench.run({0x51, 0x00, 0, 0, 0xC3, 2, 0xC3, 0x2A, 0x01}, same);
-    ASSERT_EQ(hit.result.size(), 7u);
-    EXPECT_EQ(hit.result[2] & 0x0C, 0x08);
+    EXPECT_EQ(results(hit), "00 00 08 00 00 C3 02");
     std::vector<uint8_t> other = same;
     other[10] ^= 0xFF;
     Execution miss = bench.run({0x51, 0x00, 0, 0, 0xC3, 2, 0xC3, 0x2A, 0x01}, other);
-    ASSERT_EQ(miss.result.size(), 7u);
-    EXPECT_EQ(miss.result[2] & 0x04, 0x04);
+    EXPECT_EQ(results(miss), "00 00 04 00 00 C3 02");
 }

@@ -3,21 +3,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
+#include "disk/disk_checks.h"
 #include "support/disk_test_support.h"
 
 using namespace disk_test;
 
 TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
     MakeMFMEnDecodeTable();
-    EXPECT_EQ(mfmencode[0x00], 0xAAAA);
-    EXPECT_EQ(mfmencode[0x4E], 0x9254);
-    EXPECT_EQ(mfmencode[0xE5], 0x5491);
-    EXPECT_EQ(mfmencode[0xFE], 0x5554);
-    EXPECT_EQ(mfmencode[0xFB], 0x5545);
-    EXPECT_EQ(mfmdecode[0x4489], 0xA1);  // the sync words decode whatever their clocks
-    EXPECT_EQ(mfmdecode[0x5224], 0xC2);
+    const std::vector<uint16_t> encoded = {mfmencode[0x00], mfmencode[0x4E], mfmencode[0xE5], mfmencode[0xFE],
+                                           mfmencode[0xFB]};
+    EXPECT_EQ(encoded, (std::vector<uint16_t>{0xAAAA, 0x9254, 0x5491, 0x5554, 0x5545}));
+    // The sync words decode whatever their clocks.
+    EXPECT_EQ(std::make_tuple(mfmdecode[0x4489], mfmdecode[0x5224]), std::make_tuple(0xA1, 0xC2));
     for (int b = 0; b < 256; ++b) ASSERT_EQ(mfmdecode[mfmencode[b]], b);
     uint16_t crc = 0xFFFF;
     for (const char* c = "123456789"; *c; ++c) crc = crcUpdate(crc, static_cast<uint8_t>(*c));
@@ -27,10 +27,8 @@ TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
 TEST(FloppyDrive, SignalsWithoutDiskAreHigh) {
     floppyDrive drive;
     drive.init(0);
-    EXPECT_TRUE(drive.signal_WP());
-    EXPECT_TRUE(drive.signal_TS());
-    EXPECT_TRUE(drive.trackZero);
-    EXPECT_EQ(drive.lastCylinder, 41);
+    EXPECT_EQ(std::make_tuple(drive.signal_WP(), drive.signal_TS(), drive.trackZero, drive.lastCylinder),
+              std::make_tuple(true, true, true, 41));
 }
 
 TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
@@ -46,17 +44,14 @@ TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
 
 TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
     Bench bench;
-    std::vector<Track> tracks = {standardTrack(0)};
-    ASSERT_EQ(loadImage(bench.driveA, buildImage(tracks, 1, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({standardTrack(0)}, 1, 1, false)));
     std::vector<uint64_t> pulses;
     for (int t = 0; t < 3 * 6350 * 32 + 100; ++t) {
         bench.tick();
         if (bench.driveA.bitCounter == 0 && bench.driveA.indexPulse) pulses.push_back(bench.now);
     }
     ASSERT_GE(pulses.size(), 3u);
-    EXPECT_EQ(pulses[1] - pulses[0], 6350u * 32);
-    EXPECT_EQ(pulses[2] - pulses[1], 6350u * 32);
+    EXPECT_EQ(std::make_tuple(pulses[1] - pulses[0], pulses[2] - pulses[1]), std::make_tuple(6350u * 32, 6350u * 32));
 }
 
 TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
@@ -66,8 +61,7 @@ TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
     bench.tick(12400);
     EXPECT_FALSE(bench.driveA.spinning);
     bench.tick(200);
-    EXPECT_TRUE(bench.driveA.spinning);
-    EXPECT_FALSE(bench.driveA.ready);
+    EXPECT_EQ(std::make_tuple(bench.driveA.spinning, bench.driveA.ready), std::make_tuple(true, false));
     uint64_t start = bench.now;
     while (!bench.driveA.ready && bench.now - start < 1000000) bench.tick();
     ASSERT_TRUE(bench.driveA.ready);
@@ -77,8 +71,7 @@ TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
 
     bench.driveA.start_motor(false);
     bench.tick(25001);
-    EXPECT_FALSE(bench.driveA.ready);
-    EXPECT_FALSE(bench.driveA.motorRunning);
+    EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.motorRunning), std::make_tuple(false, false));
 }
 
 TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
@@ -87,12 +80,10 @@ TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
     drive.stepOutward = true;
     drive.stepLine = true;
     drive.clock();
-    EXPECT_EQ(drive.cylinder, 0);
-    EXPECT_TRUE(drive.trackZero);
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(0, true));
     drive.stepOutward = false;
     for (int i = 0; i < 60; ++i) drive.clock();  // step line held: one step per microsecond
-    EXPECT_EQ(drive.cylinder, 41);
-    EXPECT_FALSE(drive.trackZero);
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(41, false));
 }
 
 TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {
@@ -102,10 +93,9 @@ TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {
     bench.driveA.trackZero = false;
     bench.fdc.units[0]->pcn = 60;
     ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 40, 1, false)), 1);
-    EXPECT_EQ(bench.driveA.cylinder, 0);
-    EXPECT_TRUE(bench.driveA.trackZero);
-    EXPECT_EQ(bench.fdc.units[0]->pcn, 0);
-    EXPECT_EQ(bench.driveA.lastCylinder, 41);
+    EXPECT_EQ(std::make_tuple(bench.driveA.cylinder, bench.driveA.trackZero, bench.fdc.units[0]->pcn,
+                              bench.driveA.lastCylinder),
+              std::make_tuple(0, true, 0, 41));
 
     // A head on a cylinder the new disk has stays where it is.
     bench.driveA.cylinder = 30;
@@ -125,10 +115,9 @@ TEST(FloppyDrive, FlippingADoubleSidedDiskSwapsItsSides) {
     uint16_t side0 = bench.driveA.trackLengths[0].length;
     uint16_t* side0Buffer = bench.driveA.trackBuffers[0];
     bench.driveA.flip_side();
-    EXPECT_TRUE(bench.driveA.sideFlipped);
-    EXPECT_EQ(bench.driveA.trackBuffers[1], side0Buffer);
-    EXPECT_EQ(bench.driveA.trackLengths[1].length, side0);
-    EXPECT_EQ(bench.driveA.headSide, 0);
+    EXPECT_EQ(std::make_tuple(bench.driveA.sideFlipped, bench.driveA.trackBuffers[1],
+                              bench.driveA.trackLengths[1].length, bench.driveA.headSide),
+              std::make_tuple(true, side0Buffer, side0, 0));
     // Single-sided disks only keep head 0.
     Bench single;
     ASSERT_EQ(loadImage(single.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
@@ -138,12 +127,10 @@ TEST(FloppyDrive, FlippingADoubleSidedDiskSwapsItsSides) {
 
 TEST(FloppyDrive, EjectLeavesNoTrackAndDropsReady) {
     Bench bench;
-    ASSERT_EQ(loadImage(bench.driveA, buildImage({standardTrack(0)}, 1, 1, false)), 1);
-    ASSERT_TRUE(bench.spinUp(bench.driveA));
+    ASSERT_TRUE(insertSpinning(bench, buildImage({standardTrack(0)}, 1, 1, false)));
     bench.driveA.eject_disk();
-    EXPECT_FALSE(bench.driveA.ready);
-    EXPECT_FALSE(bench.driveA.diskInserted);
-    EXPECT_EQ(bench.driveA.trackBuffer, nullptr);
+    EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.diskInserted, bench.driveA.trackBuffer),
+              std::make_tuple(false, false, nullptr));
     bench.tick(1000);  // turning an empty drive touches nothing
 }
 
@@ -163,9 +150,7 @@ std::vector<uint32_t> driveState(floppyDrive& d) {
 // broken at odd moments, disk changes, seeks and reads ends exactly as with
 // drives that turn in full every microsecond.
 TEST(FloppyDrive, QuietSpellsEndAsIfTheDriveHadTurned) {
-    std::vector<Track> tracks;
-    for (int c = 0; c < 8; ++c) tracks.push_back(standardTrack(static_cast<uint8_t>(c)));
-    const std::vector<uint8_t> image = buildImage(tracks, 8, 1, false);
+    const std::vector<uint8_t> image = buildImage(standardTracks(8), 8, 1, false);
     struct Session {
         std::vector<std::vector<uint32_t>> states;
         std::vector<uint8_t> bytes;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frontend/media_snapshot.h"
@@ -88,12 +89,8 @@ TEST_F(SnaLoader, Version3ChunksRestore128KBAndSkipWhatTheyDoNotUse) {
     ASSERT_TRUE(load(file));
     ASSERT_EQ(mem->bankCount, 8);
     for (int i : {0, 1, 16383, 16384, 65535}) EXPECT_EQ(bank(i / 16384, i % 16384), raw[i]) << i;
-    EXPECT_EQ(bank(4, 0), 0xE5);
-    EXPECT_EQ(bank(4, 1), 0x41);
-    EXPECT_EQ(bank(4, 2), 0xAA);
-    EXPECT_EQ(bank(4, 17), 0xAA);
-    EXPECT_EQ(bank(4, 18), 0x33);
-    EXPECT_EQ(bank(7, 16383), 0x33);
+    EXPECT_EQ(std::make_tuple(bank(4, 0), bank(4, 1), bank(4, 2), bank(4, 17), bank(4, 18), bank(7, 16383)),
+              std::make_tuple(0xE5, 0x41, 0xAA, 0xAA, 0x33, 0x33));
     EXPECT_STREQ(DSCAFileName, "Game.dsk");
 
     // A count running past 64 KB stops at its end.
@@ -103,8 +100,7 @@ TEST_F(SnaLoader, Version3ChunksRestore128KBAndSkipWhatTheyDoNotUse) {
     over[256 + 4] = static_cast<uint8_t>(over.size() - 264);
     over[256 + 5] = static_cast<uint8_t>((over.size() - 264) >> 8);
     ASSERT_TRUE(load(over));
-    EXPECT_EQ(bank(0, 0), 0x12);
-    EXPECT_EQ(bank(3, 16383), 0x99);
+    EXPECT_EQ(std::make_tuple(bank(0, 0), bank(3, 16383)), std::make_tuple(0x12, 0x99));
 }
 
 TEST_F(SnaLoader, Version1On6128Keeps128KBAndTakesType0Routines) {
@@ -116,12 +112,9 @@ TEST_F(SnaLoader, Version1On6128Keeps128KBAndTakesType0Routines) {
     file[0x2F + 16] = 0x14;  // border: hardware colour 20
     file.resize(256 + 65536, 0x5A);
     ASSERT_TRUE(load(file));
-    EXPECT_EQ(mem->bankCount, 8);
-    EXPECT_EQ(crtc->type, 0);
-    EXPECT_EQ(crtcType, 2) << "the chosen type stays";
-    EXPECT_EQ(cpu->PC, 0x1235) << "the first fetch is under way";
-    EXPECT_EQ(bank(3, 100), 0x5A);
-    EXPECT_EQ(ga->borderColor, monitor_aBGR[20]);
+    // Type 0 routines but the chosen type stays; the first fetch is under way.
+    EXPECT_EQ(std::make_tuple(mem->bankCount, crtc->type, crtcType, cpu->PC, bank(3, 100), ga->borderColor),
+              std::make_tuple(8, 0, 2, 0x1235, 0x5A, monitor_aBGR[20]));
 }
 
 TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {
@@ -130,9 +123,7 @@ TEST_F(SnaLoader, SaveLoadSaveIsByteIdentical) {
     for (uint8_t pen = 0; pen < 17; ++pen) ga->setPenHardwareColour(pen, static_cast<uint8_t>(18 + pen % 14));
     ga->vsyncIntDelay = 1;
     std::vector<uint8_t> first = save();
-    EXPECT_EQ(first[0x6D], 2);
-    EXPECT_EQ(first[0x9A], 129);
-    EXPECT_EQ(first[0xB2], 1);
+    EXPECT_EQ(std::make_tuple(first[0x6D], first[0x9A], first[0xB2]), std::make_tuple(2, 129, 1));
     for (int pen = 0; pen < 17; ++pen) EXPECT_EQ(first[0x2F + pen], 18 + pen % 14) << pen;
     ASSERT_TRUE(load(first));
     EXPECT_EQ(ga->vsyncIntDelay, 1);
@@ -274,11 +265,9 @@ TEST_F(SnaLoader, SnrRecordsToggleKeysRepeatWaitAndEndOnce) {
     frames(1);  // the repeat releases
     EXPECT_FALSE(pressed());
     frames(255);
-    EXPECT_FALSE(pressed());
-    EXPECT_TRUE(SNRPlaying);
+    EXPECT_EQ(std::make_tuple(pressed(), SNRPlaying), std::make_tuple(false, true));
     frames(1);
-    EXPECT_TRUE(pressed());
-    EXPECT_FALSE(SNRPlaying);
+    EXPECT_EQ(std::make_tuple(pressed(), SNRPlaying), std::make_tuple(true, false));
     frames(50);
     EXPECT_TRUE(pressed()) << "the keyboard keeps its state after the end";
     EXPECT_EQ(std::count(shown.begin(), shown.end(), std::string("End of SNR Replay !")), 1);

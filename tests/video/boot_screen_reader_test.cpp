@@ -2,6 +2,7 @@
 // and the mode by itself, also on a scanline picture and with a border that
 // differs from the paper.
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "support/screen_text.h"
 #include "support/shared_files.h"
@@ -67,8 +68,7 @@ TEST_F(ScreenReader, FindsModeGridAndText) {
         SCOPED_TRACE(c.cellWidth);
         ScreenText text = readScreenText(render(font, lines, c.cellWidth, c.x0, c.y0, c.scanlines), font);
         EXPECT_EQ(text.cellWidth, c.cellWidth) << text.dump();
-        EXPECT_EQ(text.originX, c.x0 % c.cellWidth);
-        EXPECT_EQ(text.originY % 16, c.y0 % 16);
+        EXPECT_EQ(std::make_tuple(text.originX, text.originY % 16), std::make_tuple(c.x0 % c.cellWidth, c.y0 % 16));
         TextPosition ready = text.find("Ready");
         ASSERT_TRUE(ready.found()) << text.dump();
         EXPECT_EQ(text.slice(ready.row - 2, ready.column, 9), "BASIC 1.1");

@@ -1,15 +1,12 @@
 // CRTC port side: register select, write masks and side effects, reads per type.
 #include "video/crtc_test_util.h"
 
+#include <string>
+#include <tuple>
+
 using namespace crtctest;
 
 namespace {
-
-crtc6845 booted(uint8_t type) {
-    crtc6845 c;
-    bootFirmware(c, type);
-    return c;
-}
 
 TEST(CrtcPorts, SelectTakesFiveBitsWhateverTheDirection) {
     crtc6845 c = booted(0);
@@ -39,56 +36,39 @@ TEST(CrtcPorts, WriteMasksAndIgnoredRegisters) {
     EXPECT_EQ(c.R16, 0x12);
 }
 
-TEST(CrtcPorts, R0AndR3DecodePerType) {
-    for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c = booted(type);
-        EXPECT_EQ(c.R0half, type == 2 ? 31 : 32) << "type " << int(type);
-        EXPECT_EQ(c.hsyncWidth, 14) << "type " << int(type);
-        EXPECT_EQ(c.vsyncWidth, (type == 1 || type == 2) ? 0 : 8) << "type " << int(type);
-    }
-}
-
 TEST(CrtcPorts, R8DecodesInterlaceAndSkew) {
     crtc6845 c = booted(0);
     writeReg(c, 8, 0x23);
-    EXPECT_TRUE(c.interlace);
-    EXPECT_EQ(c.interlaceVideo, 1);
-    EXPECT_EQ(c.skew, 2);
+    EXPECT_EQ(std::tie(c.interlace, c.interlaceVideo, c.skew), std::make_tuple(true, 1, 2));
     writeReg(c, 8, 0x02);  // video bit without interlace means nothing
-    EXPECT_FALSE(c.interlace);
-    EXPECT_EQ(c.interlaceVideo, 0);
-    EXPECT_EQ(c.skew, 0);
+    EXPECT_EQ(std::tie(c.interlace, c.interlaceVideo, c.skew), std::make_tuple(false, 0, 0));
 }
 
-TEST(CrtcPorts, StartAndCursorRegisterReadBackPerType) {
-    // R12..R15 read back on 0, 3, 4; only R14, R15 on 1 and 2; others read 0.
+// R0 and R3 decode; R12..R15 read back on 0, 3, 4, only R14 and R15 on 1
+// and 2, others read 0; the light pen registers clear when read on 0, 3, 4.
+TEST(CrtcPorts, DecodeAndReadBackPerType) {
     for (uint8_t type = 0; type <= 4; ++type) {
+        SCOPED_TRACE("type " + std::to_string(type));
         crtc6845 c = booted(type);
+        EXPECT_EQ(std::make_tuple(c.R0half, c.hsyncWidth, c.vsyncWidth),
+                  std::make_tuple(type == 2 ? 31 : 32, 14, (type == 1 || type == 2) ? 0 : 8));
+
         writeReg(c, 13, 0x44);
         writeReg(c, 14, 0x15);
         writeReg(c, 15, 0x66);
         bool startReadable = type == 0 || type >= 3;
-        EXPECT_EQ(readReg(c, 12), startReadable ? 0x30 : 0) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 13), startReadable ? 0x44 : 0) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 14), 0x15) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 15), 0x66) << "type " << int(type);
-        for (uint8_t r : {0, 1, 4, 9, 11, 18, 31}) EXPECT_EQ(readReg(c, r), 0) << "type " << int(type) << " R" << int(r);
-    }
-}
+        const int r12 = readReg(c, 12), r13 = readReg(c, 13), r14 = readReg(c, 14), r15 = readReg(c, 15);
+        EXPECT_EQ(std::make_tuple(r12, r13, r14, r15),
+                  std::make_tuple(startReadable ? 0x30 : 0, startReadable ? 0x44 : 0, 0x15, 0x66));
+        for (uint8_t r : {0, 1, 4, 9, 11, 18, 31}) EXPECT_EQ(readReg(c, r), 0) << "R" << int(r);
 
-TEST(CrtcPorts, LightPenReadsPerType) {
-    for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c = booted(type);
         while (c.MA != 0x3123) c.crtc_clock();
         c.LighPenStrobe();
         EXPECT_TRUE(c.lpenStrobe);
-        EXPECT_EQ(readReg(c, 16), 0x31) << "type " << int(type);
-        EXPECT_EQ(readReg(c, 17), 0x23) << "type " << int(type);
-        // Type 0, 3, 4 clear the register; 1 and 2 keep it.
-        uint8_t again = (type == 1 || type == 2) ? 0x31 : 0;
-        EXPECT_EQ(readReg(c, 16), again) << "type " << int(type);
-        // The strobe flag clears on every type but 2.
-        EXPECT_EQ(c.lpenStrobe, type == 2) << "type " << int(type);
+        EXPECT_EQ(readReg(c, 16), 0x31);
+        EXPECT_EQ(readReg(c, 17), 0x23);
+        EXPECT_EQ(readReg(c, 16), (type == 1 || type == 2) ? 0x31 : 0);
+        EXPECT_EQ(c.lpenStrobe, type == 2) << "the strobe flag clears on every type but 2";
     }
 }
 
@@ -118,9 +98,8 @@ TEST(CrtcPorts, Types3And4MirrorRegistersOnTheStatusPort) {
         c.R16 = 0x21;
         c.lpenStrobe = true;
         out(c, kSelectPort, 8);  // 8 & 7 = 0 -> R16, cleared by the read
-        EXPECT_EQ(in(c, kStatusPort), 0x21);
-        EXPECT_EQ(in(c, kStatusPort), 0);
-        EXPECT_FALSE(c.lpenStrobe);
+        const int first = in(c, kStatusPort), second = in(c, kStatusPort);
+        EXPECT_EQ(std::make_tuple(first, second, c.lpenStrobe), std::make_tuple(0x21, 0, false));
     }
 }
 
@@ -129,9 +108,8 @@ TEST(CrtcPorts, Status1AtTheLastCharacterOfALine) {
         crtc6845 c = booted(type);
         while (c.C0 != 63) c.crtc_clock();
         out(c, kSelectPort, 2);
-        uint8_t s = in(c, kStatusPort);
-        EXPECT_EQ(s & 0x01, 0x01) << "type " << int(type);
-        EXPECT_EQ(s & 0x0E, 0x0E) << "type " << int(type);  // not at R2, R1, half line
+        // The last character, and not at R2, R1 or the half line.
+        EXPECT_EQ(in(c, kStatusPort) & 0x0F, 0x0F) << "type " << int(type);
         c.crtc_clock();
         EXPECT_EQ(in(c, kStatusPort) & 0x01, 0) << "type " << int(type);
         while (c.C0 != 32) c.crtc_clock();
@@ -156,8 +134,7 @@ TEST(CrtcPorts, Type1R9WriteOnTheLastCharacterEndsTheRow) {
     while (c.C9 != 7 || c.C0 != 63) c.crtc_clock();
     uint8_t row = c.C4;
     writeReg(c, 9, 7);
-    EXPECT_EQ(c.C4, row + 1);
-    EXPECT_EQ(c.C9, 0);
+    EXPECT_EQ(std::make_tuple(c.C4, c.C9), std::make_tuple(row + 1, 0));
 }
 
 TEST(CrtcPorts, InterlacedR9WriteRestartsTheRaster) {
@@ -165,8 +142,7 @@ TEST(CrtcPorts, InterlacedR9WriteRestartsTheRaster) {
     writeReg(c, 8, 0x03);
     while (c.C9 != 0 || c.C0 != 5) c.crtc_clock();
     writeReg(c, 9, 7);  // odd value on raster 0: made even by the video bit
-    EXPECT_EQ(c.R9, 6);
-    EXPECT_EQ(c.C9, 0);
+    EXPECT_EQ(std::make_tuple(c.R9, c.C9), std::make_tuple(6, 0));
     crtc6845 plain = booted(0);
     while (plain.C9 != 3) plain.crtc_clock();
     writeReg(plain, 9, 7);  // without interlace the counter is left alone
@@ -183,10 +159,8 @@ TEST(CrtcPorts, Type3FeedsSelectWritesToTheAsic) {
         out(c, kSelectPort, 0xFF);
         out(c, kSelectPort, 0x00);
         writeReg(c, 1, 40);
-        if (type == 3)
-            EXPECT_EQ(selectBytes, (std::vector<uint8_t>{0xFF, 0x00, 0x01}));
-        else
-            EXPECT_TRUE(selectBytes.empty()) << "type " << int(type);
+        EXPECT_EQ(selectBytes, (type == 3 ? std::vector<uint8_t>{0xFF, 0x00, 0x01} : std::vector<uint8_t>{}))
+            << "type " << int(type);
     }
 }
 

@@ -65,6 +65,12 @@ inline void bootFirmware(crtc6845& c, uint8_t type) {
     for (int i = 0; i < 2 * 19968; ++i) c.crtc_clock();
 }
 
+inline crtc6845 booted(uint8_t type) {
+    crtc6845 c;
+    bootFirmware(c, type);
+    return c;
+}
+
 // Run to one microsecond before a frame's first character (firmware timing), so
 // that the next clock, the first one a trace records, is character 0 of row 0.
 inline void runToFrameStart(crtc6845& c) {

@@ -2,6 +2,9 @@
 // address generation, per type.
 #include "video/crtc_test_util.h"
 
+#include <algorithm>
+#include <tuple>
+
 using namespace crtctest;
 
 namespace {
@@ -85,101 +88,66 @@ INSTANTIATE_TEST_SUITE_P(AllTypes, CrtcFirmwareTiming, ::testing::Values(0, 1, 2
 
 // ---- behaviour that differs by type ----------------------------------------------
 
-TEST(CrtcTypes, HsyncWidthZeroGivesOneCharacter) {
+TEST(CrtcTypes, SyncWidthZeroGivesOneCharacterOr16LinesOnProgrammableTypes) {
     for (uint8_t type : {0, 3, 4}) {
-        crtc6845 c;
-        bootFirmware(c, type);
-        writeReg(c, 3, 0x80);
-        Trace t = record(c, 19968);
-        auto h = risingEdges(t.hsync);
-        ASSERT_FALSE(h.empty());
-        EXPECT_EQ(pulseLength(t.hsync, h[1]), 1) << "type " << int(type);
+        for (uint8_t r3 : {0x80, 0x0E}) {  // HSYNC width 0, VSYNC width 0
+            crtc6845 c = booted(type);
+            writeReg(c, 3, r3);
+            for (int i = 0; i < 19968; ++i) c.crtc_clock();
+            Trace t = record(c, 19968);
+            auto h = risingEdges(t.hsync), v = risingEdges(t.vsync);
+            ASSERT_FALSE(h.empty());
+            ASSERT_EQ(v.size(), 1u);
+            if (r3 == 0x80) EXPECT_EQ(pulseLength(t.hsync, h[1]), 1) << "type " << int(type);
+            else EXPECT_EQ(pulseLength(t.vsync, v[0]), 16 * 64) << "type " << int(type);
+        }
     }
 }
 
-TEST(CrtcTypes, VsyncWidthZeroRuns16LinesOnProgrammableTypes) {
-    for (uint8_t type : {0, 3, 4}) {
-        crtc6845 c;
-        bootFirmware(c, type);
-        writeReg(c, 3, 0x0E);
-        for (int i = 0; i < 19968; ++i) c.crtc_clock();
-        Trace t = record(c, 19968);
-        auto v = risingEdges(t.vsync);
-        ASSERT_EQ(v.size(), 1u);
-        EXPECT_EQ(pulseLength(t.vsync, v[0]), 16 * 64) << "type " << int(type);
-    }
-}
-
-TEST(CrtcTypes, WritingR2AtTheCurrentCharacterStartsHsyncAtOnceOnTypes0And1) {
+TEST(CrtcTypes, WritingR2OrR7AtTheCurrentPositionStartsTheSyncAtOnceOnTypes0And1) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
-        while (c.C0 != 10) c.crtc_clock();
-        ASSERT_FALSE(c.hsync);
-        writeReg(c, 2, 10);
-        EXPECT_EQ(c.hsync, type <= 1) << "type " << int(type);
-    }
-}
-
-TEST(CrtcTypes, WritingR7AtTheCurrentRowStartsVsyncAtOnceOnTypes0And1) {
-    for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
-        while (c.C4 != 10) c.crtc_clock();
-        ASSERT_FALSE(c.vsync);
-        writeReg(c, 7, 10);
-        EXPECT_EQ(c.vsync, type <= 1) << "type " << int(type);
+        for (uint8_t reg : {2, 7}) {
+            crtc6845 c = booted(type);
+            while ((reg == 2 ? c.C0 : c.C4) != 10) c.crtc_clock();
+            const bool& sync = reg == 2 ? c.hsync : c.vsync;
+            ASSERT_FALSE(sync);
+            writeReg(c, reg, 10);
+            EXPECT_EQ(sync, type <= 1) << "type " << int(type) << " R" << int(reg);
+        }
     }
 }
 
 TEST(CrtcTypes, Type2MissesAVsyncPositionReachedDuringHsync) {
     // HSYNC from character 60 over the line end: it is high at every line start.
     for (uint8_t type : {0, 2}) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 2, 60);
         for (int i = 0; i < 19968; ++i) c.crtc_clock();
         Trace t = record(c, 2 * 19968);
-        size_t vsyncs = risingEdges(t.vsync).size();
-        if (type == 2)
-            EXPECT_EQ(vsyncs, 0u);
-        else
-            EXPECT_EQ(vsyncs, 2u);
+        EXPECT_EQ(risingEdges(t.vsync).size(), type == 2 ? 0u : 2u) << "type " << int(type);
     }
 }
 
-TEST(CrtcTypes, Type1R6SwitchesTheDisplayOffAndOnAtOnce) {
-    crtc6845 c;
-    bootFirmware(c, 1);
-    runToFrameStart(c);
-    while (c.C4 != 5) c.crtc_clock();
-    writeReg(c, 6, 0);
-    EXPECT_FALSE(c.vdisp);
-    Trace off = record(c, 64 * 8);
-    for (uint8_t d : off.dispen) ASSERT_FALSE(d);
-    writeReg(c, 6, 1);
-    EXPECT_TRUE(c.vdisp);
-    Trace on = record(c, 64 * 2);
-    int chars = 0;
-    for (uint8_t d : on.dispen) chars += d;
-    EXPECT_EQ(chars, 80);
-}
-
-TEST(CrtcTypes, R6WriteOnOtherTypesWaitsForTheRowCount) {
-    for (uint8_t type : {0, 2, 3, 4}) {
-        crtc6845 c;
-        bootFirmware(c, type);
+TEST(CrtcTypes, R6SwitchesTheDisplayOffAndOnAtOnceOnlyOnType1) {
+    for (uint8_t type = 0; type <= 4; ++type) {
+        crtc6845 c = booted(type);
         runToFrameStart(c);
         while (c.C4 != 5) c.crtc_clock();
         writeReg(c, 6, 0);
-        EXPECT_TRUE(c.vdisp) << "type " << int(type);
+        EXPECT_EQ(c.vdisp, type != 1) << "type " << int(type) << ": other types wait for the row count";
+        if (type != 1) continue;
+        Trace off = record(c, 64 * 8);
+        for (uint8_t d : off.dispen) ASSERT_FALSE(d);
+        writeReg(c, 6, 1);
+        EXPECT_TRUE(c.vdisp);
+        Trace on = record(c, 64 * 2);
+        EXPECT_EQ(std::count(on.dispen.begin(), on.dispen.end(), 1), 80);
     }
 }
 
 TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 8, 0x10);
         runToFrameStart(c);
         Trace t = record(c, 64 * 8);
@@ -198,8 +166,7 @@ TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
 }
 
 TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
-    crtc6845 c;
-    bootFirmware(c, 0);
+    crtc6845 c = booted(0);
     writeReg(c, 8, 0x30);
     Trace t = record(c, 19968);
     for (uint8_t d : t.dispen) ASSERT_FALSE(d);
@@ -207,8 +174,7 @@ TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
 
 TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {
     for (uint8_t type : {0, 1}) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         runToFrameStart(c);
         // Halfway through raster 2 of row 0, move the screen to &2000.
         while (c.C9 != 2 || c.C0 != 20) c.crtc_clock();
@@ -220,8 +186,7 @@ TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {
 
 TEST(CrtcTypes, VerticalAdjustAddsR5Lines) {
     for (uint8_t type = 0; type <= 4; ++type) {
-        crtc6845 c;
-        bootFirmware(c, type);
+        crtc6845 c = booted(type);
         writeReg(c, 5, 4);
         for (int i = 0; i < 2 * 19968; ++i) c.crtc_clock();
         Trace t = record(c, 3 * 20224);
@@ -235,34 +200,24 @@ TEST(CrtcTypes, ResetRunsOneCharacterLines) {
     ensureCpu();
     crtc6845 c;
     c.reset();
-    EXPECT_EQ(c.type, 0);
-    EXPECT_TRUE(c.hdisp);
-    EXPECT_TRUE(c.vdisp);
+    EXPECT_EQ(std::make_tuple(c.type, c.hdisp, c.vdisp), std::make_tuple(0, true, true));
     for (int i = 0; i < 100; ++i) {
         c.crtc_clock();
-        ASSERT_EQ(c.C0, 0);
-        ASSERT_EQ(c.C4, 0);
-        ASSERT_EQ(c.MA, 0);
+        ASSERT_EQ(std::make_tuple(c.C0, c.C4, c.MA), std::make_tuple(0, 0, 0));
     }
 }
 
 TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
-    crtc6845 c;
-    bootFirmware(c, 0);
+    crtc6845 c = booted(0);
     while (c.C4 != 12 || c.C0 != 33) c.crtc_clock();
     uint8_t c9 = c.C9;
     c.setType(2);
-    EXPECT_EQ(c.C0, 33);
-    EXPECT_EQ(c.C4, 12);
-    EXPECT_EQ(c.C9, c9);
-    EXPECT_EQ(c.R0, 63);
-    EXPECT_EQ(c.R0half, 31);  // type 2's half line
-    EXPECT_EQ(c.vsyncWidth, 0);
+    // Counters kept; R0half is type 2's half line.
+    EXPECT_EQ(std::tie(c.C0, c.C4, c.C9, c.R0, c.R0half, c.vsyncWidth), std::make_tuple(33, 12, c9, 63, 31, 0));
     c.setType(9);  // unknown: nothing changes
     EXPECT_EQ(c.type, 2);
     c.setType(4);
-    EXPECT_EQ(c.vsyncWidth, 8);
-    EXPECT_EQ(c.hsyncWidth, 14);
+    EXPECT_EQ(std::make_tuple(c.vsyncWidth, c.hsyncWidth), std::make_tuple(8, 14));
     // Still 64 us lines after the change.
     Trace t = record(c, 19968);
     auto h = risingEdges(t.hsync);
@@ -272,20 +227,18 @@ TEST(CrtcTypes, TypeChangeContinuesFromTheSamePosition) {
 // ---- type 3: the Plus ASIC's inputs ------------------------------------------------
 
 TEST(CrtcPlus, SplitScreenStartsTheLineAfterSplt) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusSplitLine = 50;
     c.plusSplitAddress = 0x2000;
     runToFrameStart(c);
     Trace t = record(c, 19968);
-    EXPECT_EQ(t.ma[50 * 64], 0x3000 + 40 * 6);  // line 50 is still row 6
-    EXPECT_EQ(t.ma[51 * 64], 0x2000);
-    EXPECT_EQ(t.ma[56 * 64], 0x2000 + 40);  // and continues row by row from there
+    // Line 50 is still row 6; from line 51 on the rows run from the split address.
+    EXPECT_EQ(std::make_tuple(t.ma[50 * 64], t.ma[51 * 64], t.ma[56 * 64]),
+              std::make_tuple(0x3000 + 40 * 6, 0x2000, 0x2000 + 40));
 }
 
 TEST(CrtcPlus, VerticalScrollShiftsTheRasterAddress) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusScrollV = 3;
     runToFrameStart(c);
     Trace t = record(c, 19968);
@@ -295,23 +248,19 @@ TEST(CrtcPlus, VerticalScrollShiftsTheRasterAddress) {
 }
 
 TEST(CrtcPlus, ExtendedBorderHidesTheFirstCharacter) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     c.plusDisplayStart = 1;
     runToFrameStart(c);
     Trace t = record(c, 64);
     int chars = 0;
     for (uint8_t d : t.dispen) chars += d;
-    EXPECT_EQ(chars, 39);
-    EXPECT_FALSE(t.dispen[1]);
-    EXPECT_TRUE(t.dispen[2]);
+    EXPECT_EQ(std::make_tuple(chars, t.dispen[1], t.dispen[2]), std::make_tuple(39, 0, 1));
 }
 
 int linesSeen = 0, framesSeen = 0;
 
 TEST(CrtcPlus, LineHookRunsOncePerLineWithTheLineCounter) {
-    crtc6845 c;
-    bootFirmware(c, 3);
+    crtc6845 c = booted(3);
     runToFrameStart(c);
     linesSeen = framesSeen = 0;
     c.plusLineStart = [](bool newFrame) {
@@ -321,9 +270,7 @@ TEST(CrtcPlus, LineHookRunsOncePerLineWithTheLineCounter) {
     for (int i = 0; i < 64 * 100; ++i) c.crtc_clock();
     EXPECT_EQ(c.plusLineCounter, 99);
     for (int i = 64 * 100; i < 19968; ++i) c.crtc_clock();
-    EXPECT_EQ(linesSeen, 312);
-    EXPECT_EQ(framesSeen, 1);
-    EXPECT_EQ(c.plusLineCounter, 311);
+    EXPECT_EQ(std::make_tuple(linesSeen, framesSeen, c.plusLineCounter), std::make_tuple(312, 1, 311));
     c.reset();  // the ASIC wiring survives a CRTC reset
     EXPECT_NE(c.plusLineStart, nullptr);
 }

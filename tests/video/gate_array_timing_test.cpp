@@ -2,6 +2,7 @@
 // resynchronisation, mode changes and colour writes, with the CRTC running
 // the firmware's screen.
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "support/machine_fixture.h"
 #include "video/gate_array.h"
@@ -23,6 +24,12 @@ protected:
         const bool before = crtc->hsync;
         ga->clockMicrosecond();
         return before && !crtc->hsync;
+    }
+    // HSYNC ends until the interrupt line goes high (at most 100).
+    int hsyncEndsToInterrupt() {
+        int ends = 0;
+        while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
+        return ends;
     }
 
     // A processor loop that selects `pen` (a pen number, or &10 for the
@@ -56,34 +63,25 @@ protected:
 TEST_F(GateArrayTiming, InterruptsEvery52HsyncEnds) {
     ga->reset();
     cpu->intLine = false;
-    int ends = 0;
-    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
-    EXPECT_EQ(ends, 52) << "the first interrupt comes at the 52nd HSYNC end";
+    EXPECT_EQ(hsyncEndsToInterrupt(), 52) << "the first interrupt comes at the 52nd HSYNC end";
 
     // Acknowledged at once: only bit 5 is cleared, so the next one is still
     // 52 lines after this one.
     acknowledge();
     EXPECT_FALSE(cpu->intLine);
-    ends = 0;
-    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
-    EXPECT_EQ(ends, 52);
+    EXPECT_EQ(hsyncEndsToInterrupt(), 52);
 }
 
 TEST_F(GateArrayTiming, LateAcknowledgeDelaysByAtMost32Lines) {
     ga->reset();
     cpu->intLine = false;
-    int ends = 0;
-    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
-    ASSERT_TRUE(cpu->intLine);
+    ASSERT_EQ(hsyncEndsToInterrupt(), 52);
     // Unacknowledged for 40 lines: the line stays high, the counter runs on.
     for (int lines = 0; lines < 40;) lines += stepSeeingHsyncEnd();
-    EXPECT_TRUE(cpu->intLine);
-    EXPECT_EQ(ga->intCounter, 40);
+    EXPECT_EQ(std::make_tuple(cpu->intLine, ga->intCounter), std::make_tuple(true, 40));
     acknowledge();
     EXPECT_EQ(ga->intCounter, 8);
-    ends = 0;
-    while (!cpu->intLine && ends < 100) ends += stepSeeingHsyncEnd();
-    EXPECT_EQ(ends, 52 - 8);
+    EXPECT_EQ(hsyncEndsToInterrupt(), 52 - 8);
 }
 
 TEST_F(GateArrayTiming, VsyncResynchronisesTheCounter) {
@@ -94,8 +92,7 @@ TEST_F(GateArrayTiming, VsyncResynchronisesTheCounter) {
         cpu->intLine = false;
         int ends = 0;
         while (ends < 2) ends += stepSeeingHsyncEnd();
-        EXPECT_EQ(cpu->intLine, counterAtVsync + 2 >= 32);
-        EXPECT_EQ(ga->intCounter, 0);
+        EXPECT_EQ(std::make_tuple(cpu->intLine, ga->intCounter), std::make_tuple(counterAtVsync + 2 >= 32, 0));
         EXPECT_FALSE(ga->vsyncOut) << "the gate array ends its VSYNC with the resynchronisation";
         ASSERT_TRUE(stepUntil([] { return !crtc->vsync; }, 40000));
     }

@@ -1,6 +1,7 @@
 // The monitor's beam: lines, horizontal and vertical hold, frame finishing
 // and the palettes, driven tick by tick without the rest of the machine.
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "asic/asic.h"
 #include "support/machine_fixture.h"
@@ -45,20 +46,17 @@ TEST_F(MonitorBeam, LineFillsAnEvenRowThenWaitsForHsync) {
     ticks(832);
     for (int x = 0; x < kFrameWidth; ++x) ASSERT_EQ(cpcscreenpixels[x], kRed) << x;
     EXPECT_EQ(cpcscreenpixels[kFrameWidth], 0u) << "the odd row is left to the frame end";
-    EXPECT_TRUE(ga->beamInRetrace());
-    EXPECT_EQ(cpcscreenpixels_xy, 2u * kFrameWidth);
-    EXPECT_EQ(cpcscreenpixels_xy_hsync, 3u * kFrameWidth);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), cpcscreenpixels_xy, cpcscreenpixels_xy_hsync),
+              std::make_tuple(true, 2u * kFrameWidth, 3u * kFrameWidth));
 
     ticks(5000);  // no pulse, no line end
-    EXPECT_TRUE(ga->beamInRetrace());
-    EXPECT_EQ(monitor_nb_lines, 0);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), monitor_nb_lines), std::make_tuple(true, 0));
 
     monitor_hsync_pulse(true);
     ticks(167);
     EXPECT_TRUE(ga->beamInRetrace());
     ticks(1);
-    EXPECT_FALSE(ga->beamInRetrace());
-    EXPECT_EQ(monitor_nb_lines, 1);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), monitor_nb_lines), std::make_tuple(false, 1));
 }
 
 TEST_F(MonitorBeam, HsyncWhileDrawingIsIgnored) {
@@ -66,8 +64,7 @@ TEST_F(MonitorBeam, HsyncWhileDrawingIsIgnored) {
     monitor_hsync_pulse(ga->beamInRetrace());
     EXPECT_EQ(monitor_hsync_ctr, 0);
     ticks(432);
-    EXPECT_TRUE(ga->beamInRetrace());
-    EXPECT_EQ(cpcscreenpixels_xy, 2u * kFrameWidth);
+    EXPECT_EQ(std::make_tuple(ga->beamInRetrace(), cpcscreenpixels_xy), std::make_tuple(true, 2u * kFrameWidth));
 }
 
 TEST_F(MonitorBeam, BlankDrawsTheBlankColour) {
@@ -89,10 +86,8 @@ TEST_F(MonitorBeam, RetracesByItselfAfter604Lines) {
     }
     EXPECT_EQ(monitor_nb_lines, 603);
     line();
-    EXPECT_EQ(monitor_nb_lines, 0);
-    EXPECT_EQ(cpcscreenpixels_xy, 0u);
-    EXPECT_EQ(cpcscreenpixels_xy_hsync, static_cast<uint32_t>(kFrameWidth));
-    EXPECT_EQ(monitorFinishedFrames, finished + 1);
+    EXPECT_EQ(std::make_tuple(monitor_nb_lines, cpcscreenpixels_xy, cpcscreenpixels_xy_hsync, monitorFinishedFrames),
+              std::make_tuple(0, 0u, uint32_t(kFrameWidth), finished + 1));
     EXPECT_GT(monitor_vsync_ctr, 0u);
 }
 
@@ -102,9 +97,8 @@ TEST_F(MonitorBeam, EarlyVsyncDoesNotReturnTheBeam) {
     const uint32_t xy = cpcscreenpixels_xy;
     ga->change_monitor_pixels();
     EXPECT_TRUE(monitor_vsync_pulse()) << "the retrace itself starts";
-    EXPECT_EQ(cpcscreenpixels_xy, xy);
-    EXPECT_EQ(monitor_nb_lines, 183);
-    EXPECT_EQ(monitorFinishedFrames, finished);
+    EXPECT_EQ(std::make_tuple(cpcscreenpixels_xy, monitor_nb_lines, monitorFinishedFrames),
+              std::make_tuple(xy, 183, finished));
     EXPECT_FALSE(monitor_vsync_pulse()) << "a pulse during a retrace has no effect";
 }
 
@@ -113,9 +107,8 @@ TEST_F(MonitorBeam, VsyncAfter184LinesFinishesTheFrame) {
     const uint32_t finished = monitorFinishedFrames;
     ga->change_monitor_pixels();
     EXPECT_TRUE(monitor_vsync_pulse());
-    EXPECT_EQ(cpcscreenpixels_xy, 0u);
-    EXPECT_EQ(monitor_nb_lines, 0);
-    EXPECT_EQ(monitorFinishedFrames, finished + 1);
+    EXPECT_EQ(std::make_tuple(cpcscreenpixels_xy, monitor_nb_lines, monitorFinishedFrames),
+              std::make_tuple(0u, 0, finished + 1));
     // The retrace lasts 24000 ticks; the beam then waits for a line start.
     ticks(24000);
     EXPECT_EQ(monitor_vsync_ctr, 0u);
@@ -175,10 +168,8 @@ TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
                     ASSERT_EQ(as->pens[pen], shown) << "Plus, round " << round << " pen " << pen;
                 }
             }
-            ASSERT_EQ(ga->borderColor, ga->pens[16]);
-            ASSERT_EQ(as->borderColor, as->pens[16]);
-            ASSERT_EQ(as->pens[15], pagePen);
-            ASSERT_EQ(monitor_blank_color, kMonitorPalettes[palette][20]);
+            ASSERT_EQ(std::make_tuple(ga->borderColor, as->borderColor, as->pens[15], monitor_blank_color),
+                      std::make_tuple(ga->pens[16], as->pens[16], pagePen, kMonitorPalettes[palette][20]));
         }
     }
     // Hardware colour 4 is 00 02 6B in colour, 30 30 30 in gray; the key cycles colour, green, gray.
@@ -187,14 +178,11 @@ TEST_F(MonitorBeam, PaletteSwitchKeepsPensOnTheirHardwareColour) {
     test_support::ioCycle(0x7F00, 0x44);
     EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
     monitor_change_color();
-    EXPECT_TRUE(t_colorG);
-    EXPECT_EQ(ga->pens[0], 0xFF115C16u);
+    EXPECT_EQ(std::make_tuple(t_colorG, ga->pens[0]), std::make_tuple(true, 0xFF115C16u));
     monitor_change_color();
-    EXPECT_FALSE(t_color || t_colorG);
-    EXPECT_EQ(ga->pens[0], 0xFF303030u);
+    EXPECT_EQ(std::make_tuple(t_color || t_colorG, ga->pens[0]), std::make_tuple(false, 0xFF303030u));
     monitor_change_color();
-    EXPECT_TRUE(t_color);
-    EXPECT_EQ(ga->pens[0], 0xFF6B0200u);
+    EXPECT_EQ(std::make_tuple(t_color, ga->pens[0]), std::make_tuple(true, 0xFF6B0200u));
 }
 
 TEST_F(MonitorBeam, BeamPastTheBufferWritesNothing) {

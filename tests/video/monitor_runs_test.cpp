@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/machine_fixture.h"
@@ -24,6 +25,7 @@ struct BeamState {
     uint16_t lines;
     uint8_t hsyncCtr;
     bool retrace;
+    auto tie() const { return std::tie(xy, xyHsync, vsyncCtr, finished, lines, hsyncCtr, retrace); }
 };
 
 struct Case {
@@ -112,13 +114,7 @@ protected:
         ga->crtcHsyncLast = 0;
         const BeamState run = state();
 
-        EXPECT_EQ(run.xy, single.xy) << where;
-        EXPECT_EQ(run.xyHsync, single.xyHsync) << where;
-        EXPECT_EQ(run.lines, single.lines) << where;
-        EXPECT_EQ(run.vsyncCtr, single.vsyncCtr) << where;
-        EXPECT_EQ(run.hsyncCtr, single.hsyncCtr) << where;
-        EXPECT_EQ(run.retrace, single.retrace) << where;
-        EXPECT_EQ(run.finished, single.finished) << where;
+        EXPECT_EQ(run.tie(), single.tie()) << where;
         // In retrace no half may be drawn from the limit of the drawing beam.
         EXPECT_TRUE(!ga->beamInRetrace() || ga->derived.beamHalfLimit == 0) << where << ": half limit left in retrace";
         size_t differing = 0;

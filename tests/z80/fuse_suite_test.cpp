@@ -42,7 +42,9 @@ bool readRegs(const std::string& l1, const std::string& l2, FuseState& st) {
     return bool(b >> std::hex >> st.i >> st.r >> std::dec >> st.iff1 >> st.iff2 >> st.im >> st.halted >> st.tstates);
 }
 
-std::vector<FuseState> readInputs(const std::string& path) {
+// The tests of the suite's input file, or of its results file, where timed
+// bus events (indented) come before the register line.
+std::vector<FuseState> readStates(const std::string& path, bool results) {
     std::vector<FuseState> tests;
     std::ifstream in(path);
     std::string line;
@@ -51,32 +53,14 @@ std::vector<FuseState> readInputs(const std::string& path) {
         FuseState st;
         st.name = line;
         std::string l1, l2;
-        if (!std::getline(in, l1) || !std::getline(in, l2) || !readRegs(l1, l2, st)) break;
-        while (std::getline(in, line) && readMemoryLine(line, st)) {
+        while (std::getline(in, l1) && results && !l1.empty() && l1[0] == ' ') {
+        }
+        if (!in || !std::getline(in, l2) || !readRegs(l1, l2, st)) break;
+        while (std::getline(in, line) && !line.empty() && readMemoryLine(line, st)) {
         }
         tests.push_back(st);
     }
     return tests;
-}
-
-std::map<std::string, FuseState> readExpected(const std::string& path) {
-    std::map<std::string, FuseState> out;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        FuseState st;
-        st.name = line;
-        std::string l1, l2;
-        // Timed bus events are indented; the register line is not.
-        while (std::getline(in, l1) && !l1.empty() && l1[0] == ' ') {
-        }
-        if (!std::getline(in, l2) || !readRegs(l1, l2, st)) break;
-        while (std::getline(in, line) && !line.empty() && readMemoryLine(line, st)) {
-        }
-        out[st.name] = st;
-    }
-    return out;
 }
 
 // Where the suite and our own instruction rules disagree, our rules hold.
@@ -171,31 +155,30 @@ std::vector<const PartRule*> rulesFor(const std::string& name) {
     return rules;
 }
 
-// Suite T-states minus ours for the instruction that just ended, by the
-// rules above; and the R increments the suite does not make.
-int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates) {
-    const Z80CPU::Handler h = cpu.handler;
-    if (h == &Z80CPU::entry<&Z80CPU::op_ex_sp_hl> || h == &Z80CPU::entry<&Z80CPU::ed_retni>) return -1;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_rrd> || h == &Z80CPU::entry<&Z80CPU::ed_rld>) return 2;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdi> || h == &Z80CPU::entry<&Z80CPU::cb_bit_hl>) return 1;
-    if (h == &Z80CPU::entry<&Z80CPU::ed_cpdir>) return ourTstates == 15 ? 1 : 0;
-    if (h == &Z80CPU::entry<&Z80CPU::ld_r_ixy> || h == &Z80CPU::entry<&Z80CPU::op_alu_a_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::ld_ixy_r>)
-        return 2;
-    if (h == &Z80CPU::entry<&Z80CPU::incdec_ixy>) return 3;
-    if (h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> ||
-        h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>)
-        return -1;
-    return 0;
+using Z = Z80CPU;
+
+// Whether the instruction that just ended ran one of these handlers.
+template <auto... Ops>
+bool ran(const Z80CPU& cpu) {
+    return ((cpu.handler == &Z::entry<Ops>) || ...);
 }
 
 bool isIndexCb(const Z80CPU& cpu) {
-    const Z80CPU::Handler h = cpu.handler;
-    return h == &Z80CPU::entry<&Z80CPU::cb_bit_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_rotshift_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_rotshift_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_res_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_res_hl_ixy> || h == &Z80CPU::entry<&Z80CPU::cb_set_ixy> ||
-           h == &Z80CPU::entry<&Z80CPU::cb_set_hl_ixy>;
+    return ran<&Z::cb_bit_hl_ixy, &Z::cb_rotshift_ixy, &Z::cb_rotshift_hl_ixy, &Z::cb_res_ixy, &Z::cb_res_hl_ixy,
+               &Z::cb_set_ixy, &Z::cb_set_hl_ixy>(cpu);
+}
+
+// Suite T-states minus ours for the instruction that just ended, by the
+// rules above; isIndexCb gives the R increments the suite does not make.
+int suiteTimingCorrection(const Z80CPU& cpu, uint64_t ourTstates) {
+    if (ran<&Z::op_ex_sp_hl, &Z::ed_retni>(cpu)) return -1;
+    if (ran<&Z::ed_rrd, &Z::ed_rld>(cpu)) return 2;
+    if (ran<&Z::ed_cpdi, &Z::cb_bit_hl>(cpu)) return 1;
+    if (ran<&Z::ed_cpdir>(cpu)) return ourTstates == 15 ? 1 : 0;
+    if (ran<&Z::ld_r_ixy, &Z::op_alu_a_ixy, &Z::ld_ixy_r>(cpu)) return 2;
+    if (ran<&Z::incdec_ixy>(cpu)) return 3;
+    if (isIndexCb(cpu) && !ran<&Z::cb_bit_hl_ixy>(cpu)) return -1;
+    return 0;
 }
 
 struct FuseResult {
@@ -206,38 +189,31 @@ struct FuseResult {
     unsigned suiteR;        // R corrected by the rules
 };
 
-FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
-    for (unsigned a = 0; a < 0x10000; a += 4) {
-        b.mem[a] = 0xDE;
-        b.mem[a + 1] = 0xAD;
-        b.mem[a + 2] = 0xBE;
-        b.mem[a + 3] = 0xEF;
-    }
+// DE AD BE EF throughout, then the test's own bytes.
+void initialMemory(const FuseState& in, uint8_t* mem) {
+    static const uint8_t kFill[4] = {0xDE, 0xAD, 0xBE, 0xEF};
+    for (unsigned a = 0; a < 0x10000; ++a) mem[a] = kFill[a & 3];
     for (const auto& block : in.memory) {
         unsigned a = block.first;
-        for (unsigned v : block.second) b.mem[a++ & 0xFFFF] = uint8_t(v);
+        for (unsigned v : block.second) mem[a++ & 0xFFFF] = uint8_t(v);
     }
+}
+
+FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
+    initialMemory(in, b.mem);
     Z80CPU& cpu = b.cpu;
     cpu.reset();
     b.tstates = 0;
     b.lastIorq = false;
     b.portIn = [](uint16_t port) { return uint8_t(port >> 8); };
     b.portOut = nullptr;
-    auto split = [](unsigned v, uint8_t& hi, uint8_t& lo) {
-        hi = uint8_t(v >> 8);
-        lo = uint8_t(v);
-    };
-    split(in.regs[0], cpu.A, cpu.F);
-    split(in.regs[1], cpu.B, cpu.C);
-    split(in.regs[2], cpu.D, cpu.E);
-    split(in.regs[3], cpu.H, cpu.L);
-    split(in.regs[4], cpu.A_, cpu.F_);
-    split(in.regs[5], cpu.B_, cpu.C_);
-    split(in.regs[6], cpu.D_, cpu.E_);
-    split(in.regs[7], cpu.H_, cpu.L_);
-    split(in.regs[8], cpu.IXh, cpu.IXl);
-    split(in.regs[9], cpu.IYh, cpu.IYl);
-    split(in.regs[10], cpu.SPh, cpu.SPl);
+    uint8_t* const pairs[11][2] = {{&cpu.A, &cpu.F},     {&cpu.B, &cpu.C},     {&cpu.D, &cpu.E},    {&cpu.H, &cpu.L},
+                                   {&cpu.A_, &cpu.F_},   {&cpu.B_, &cpu.C_},   {&cpu.D_, &cpu.E_},  {&cpu.H_, &cpu.L_},
+                                   {&cpu.IXh, &cpu.IXl}, {&cpu.IYh, &cpu.IYl}, {&cpu.SPh, &cpu.SPl}};
+    for (int k = 0; k < 11; ++k) {
+        *pairs[k][0] = uint8_t(in.regs[k] >> 8);
+        *pairs[k][1] = uint8_t(in.regs[k]);
+    }
     cpu.PC = uint16_t(in.regs[11]);
     cpu.WZ = uint16_t(in.regs[12]);
     cpu.I = uint8_t(in.i);
@@ -281,8 +257,9 @@ FuseResult runFuseTest(const FuseState& in, Z80TestBench& b) {
 
 TEST(z80, fuse) {
     SKIP_WITHOUT_SHARED("z80/fuse-tests.in", "z80/fuse-tests.expected");
-    const std::vector<FuseState> inputs = readInputs(sharedPath("z80/fuse-tests.in"));
-    const std::map<std::string, FuseState> expected = readExpected(sharedPath("z80/fuse-tests.expected"));
+    const std::vector<FuseState> inputs = readStates(sharedPath("z80/fuse-tests.in"), false);
+    std::map<std::string, FuseState> expected;
+    for (const FuseState& st : readStates(sharedPath("z80/fuse-tests.expected"), true)) expected[st.name] = st;
     ASSERT_FALSE(inputs.empty());
     ASSERT_EQ(inputs.size(), expected.size());
 
@@ -344,16 +321,7 @@ TEST(z80, fuse) {
             }
         }
         std::vector<uint8_t> before(0x10000);
-        for (unsigned a = 0; a < 0x10000; a += 4) {
-            before[a] = 0xDE;
-            before[a + 1] = 0xAD;
-            before[a + 2] = 0xBE;
-            before[a + 3] = 0xEF;
-        }
-        for (const auto& block : in.memory) {
-            unsigned a = block.first;
-            for (unsigned v : block.second) before[a++ & 0xFFFF] = uint8_t(v);
-        }
+        initialMemory(in, before.data());
         for (unsigned a = 0; a < 0x10000; ++a)
             if (!listed[a] && bench->mem[a] != before[a]) diff << std::hex << " unlisted change at " << a << std::dec;
 

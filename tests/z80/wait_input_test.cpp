@@ -84,12 +84,12 @@ void prepare(Z80CPU& cpu, const World& w, uint16_t pc, uint8_t im) {
     cpu.iff1 = cpu.iff2 = w.useInterrupts;
 }
 
-std::string describe(const Z80CPU& c) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "AF %04X BC %04X DE %04X HL %04X IX %04X IY %04X SP %04X PC %04X WZ %04X R %02X",
-                  const_cast<Z80CPU&>(c).getAF(), const_cast<Z80CPU&>(c).getBC(), const_cast<Z80CPU&>(c).getDE(),
-                  const_cast<Z80CPU&>(c).getHL(), c.getIX(), c.getIY(), c.getSP(), c.PC, const_cast<Z80CPU&>(c).getWZ(),
-                  c.R);
+std::string describe(Z80CPU& c) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf,
+                  "AF %04X BC %04X DE %04X HL %04X IX %04X IY %04X SP %04X PC %04X WZ %04X R %02X IFF1 %d IM %d",
+                  c.getAF(), c.getBC(), c.getDE(), c.getHL(), c.getIX(), c.getIY(), c.getSP(), c.PC, c.getWZ(), c.R,
+                  c.iff1, c.interruptMode);
     return buf;
 }
 
@@ -128,8 +128,6 @@ void compareDrivers(const std::vector<uint8_t>& image, uint16_t origin, uint16_t
     for (size_t t = 0; t < a->trace.size(); ++t)
         ASSERT_TRUE(a->trace[t] == b->trace[t]) << "first difference after T-state " << t;
     EXPECT_EQ(describe(*cpuA), describe(*cpuB));
-    EXPECT_EQ(cpuA->iff1, cpuB->iff1);
-    EXPECT_EQ(cpuA->interruptMode, cpuB->interruptMode);
     EXPECT_EQ(std::memcmp(a->mem, b->mem, sizeof a->mem), 0);
 }
 
