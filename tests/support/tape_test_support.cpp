@@ -55,6 +55,11 @@ void TapeDeckTest::run(uint64_t microseconds) {
     for (uint64_t i = 0; i < microseconds; ++i) tape->read();
 }
 
+int TapeDeckTest::load(const std::string& name, const Bytes& image) {
+    const char ext = name.size() > 2 ? name[name.size() - 2] : 0;  // cdT, csW, waV
+    return loadTapeImage(scratch.write(name, image), ext == 'd' ? 'c' : ext == 's' ? 's' : 'w');
+}
+
 int loadTapeImage(const std::string& path, char kind) {
     int64_t length = SDL_OpenFile(path.c_str());
     int result = 0;
@@ -242,6 +247,14 @@ Bytes cswFromPulses(const std::vector<tapePulse>& pulses, uint32_t rate, int ver
     Bytes b = cswHeaderV2(rate, static_cast<uint32_t>(merged.size()), 2, flags);
     b.insert(b.end(), packed.begin(), packed.end());
     return b;
+}
+
+std::string pulseText(const std::vector<tapePulse>& pulses, size_t from, size_t count) {
+    std::string out;
+    for (size_t i = from; i < from + count && i < pulses.size(); ++i) {
+        out += (out.empty() ? "" : " ") + std::to_string(pulses[i].level) + ":" + std::to_string(pulses[i].duration);
+    }
+    return out;
 }
 
 std::vector<uint64_t> levelRuns(const std::vector<tapePulse>& pulses) {

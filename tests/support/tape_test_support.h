@@ -25,6 +25,8 @@ protected:
     void TearDown() override;
     // Plays n microseconds.
     static void run(uint64_t microseconds);
+    // Writes the image as `name` in the scratch directory and loads it by its extension (.cdt, .csw, .wav).
+    int load(const std::string& name, const Bytes& image);
     TapeScratchDir scratch;
 };
 
@@ -60,6 +62,9 @@ Bytes wavHeader(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t dataBy
 Bytes cdtOfEveryBlock();
 // A varied pulse table ending in a run too long for one RLE byte.
 std::vector<tapePulse> somePulses();
+
+// `count` pulses from `from` as "level:us" words, for comparing a stretch of a table at once.
+std::string pulseText(const std::vector<tapePulse>& pulses, size_t from, size_t count);
 
 // Durations of the runs of equal level, with neighbouring pulses of one level joined.
 std::vector<uint64_t> levelRuns(const std::vector<tapePulse>& pulses);

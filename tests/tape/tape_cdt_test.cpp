@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "machine/cpc.h"
-#include "support/temp_home.h"
+#include "support/tape_test_support.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "support/tape_test_support.h"
 
 namespace {
 
@@ -15,8 +11,9 @@ protected:
     int load(const Bytes& blocks) {
         Bytes image = cdtHeader();
         image.insert(image.end(), blocks.begin(), blocks.end());
-        return loadTapeImage(scratch.write("t.cdt", image), 'c');
+        return TapeDeckTest::load("t.cdt", image);
     }
+    using TapeDeckTest::load;
     static Bytes join(std::initializer_list<Bytes> parts) {
         Bytes b;
         for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
@@ -100,7 +97,7 @@ TEST_F(CdtImage, WrongHeaderIsRefusedAndLeavesTheTapeInTheDeck) {
     uint32_t before = tape->pulseCount;
     Bytes bad = cdtHeader();
     bad[7] = 0x1B;
-    EXPECT_EQ(loadTapeImage(scratch.write("bad.cdt", bad), 'c'), 0);
+    EXPECT_EQ(load("bad.cdt", bad), 0);
     EXPECT_EQ(tape->pulseCount, before);
 }
 
@@ -116,17 +113,9 @@ TEST_F(CdtImage, ToneSequenceDirectRecordingAndSignalLevel) {
     putU32(signal, 1);
     signal.push_back(1);
     ASSERT_EQ(load(join({{0x13, 2, 0x5E, 0x01, 0xBC, 0x02}, direct, signal})), 1);
-    std::vector<tapePulse> p = deckPulses();
-    ASSERT_GE(p.size(), 6u);
-    EXPECT_EQ(p[1].duration, 100u);
-    EXPECT_EQ(p[1].level, 1);
-    EXPECT_EQ(p[2].duration, 200u);
-    EXPECT_EQ(p[3].level, 0);
-    EXPECT_EQ(p[3].duration, 400u) << "four low samples";
-    EXPECT_EQ(p[4].level, 1);
-    EXPECT_EQ(p[4].duration, 800u) << "eight high samples across the two bytes";
-    EXPECT_EQ(p[5].level, 1) << "set signal level: a pulse at the level given";
-    EXPECT_EQ(p[5].duration, 489u);
+    // Set signal level: a pulse at the level given; four low samples, then
+    // eight high ones across the two bytes.
+    EXPECT_EQ(pulseText(deckPulses(), 1, 5), "1:100 0:200 0:400 1:800 1:489");
 }
 
 TEST_F(CdtImage, TextBlocksAndSkippedBlocks) {
