@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "asic/asic.h"
 #include "support/asic_test_support.h"
-#include "video/crtc6845.h"
 
 using namespace asic_test;
 

@@ -2,8 +2,6 @@
 // interrupt acknowledge, driven through its pins without a processor program.
 #include <gtest/gtest.h>
 
-#include "asic/asic.h"
-#include "machine/memory.h"
 #include "support/asic_test_support.h"
 
 using namespace asic_test;
