@@ -1,23 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <SDL.h>
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "machine/base_path.h"
 #include "machine/config.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
-#include "machine/memory.h"
-#include "machine/model.h"
 #include "machine/text_buffers.h"
-#include "sound/audio_output.h"
 #include "support/machine_fixture.h"
-#include "video/crtc6845.h"
 
 namespace {
 
@@ -232,11 +225,7 @@ TEST_F(HostileConfig, ShortOrDirectoryRomFilesAreTold) {
 }
 
 TEST_F(Config, BadOptionsEndTheProgram) {
-    EXPECT_FALSE(parseArgs({"-h"}));
-    EXPECT_FALSE(parseArgs({"-q"}));
-    EXPECT_FALSE(parseArgs({"--mem="}));
-    EXPECT_FALSE(parseArgs({"--nosuch"}));
-    EXPECT_FALSE(parseArgs({"-c"}));
+    for (const char* bad : {"-h", "-q", "--mem=", "--nosuch", "-c"}) EXPECT_FALSE(parseArgs({bad})) << bad;
 }
 
 }  // namespace

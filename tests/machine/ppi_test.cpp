@@ -2,15 +2,9 @@
 // inputs, port C line select and AY bus cycles, Plus behaviour.
 #include <gtest/gtest.h>
 
-#include "machine/cpc.h"
-#include "machine/cpu.h"
-#include "machine/keyboard.h"
-#include "machine/model.h"
-#include "machine/ppi8255.h"
-#include "sound/ay8910.h"
+#include <utility>
+
 #include "support/machine_fixture.h"
-#include "tape/tape_drive.h"
-#include "video/crtc6845.h"
 
 namespace {
 
@@ -60,7 +54,6 @@ protected:
         out(0xF600, 0x00);
         return v;
     }
-
 };
 
 TEST_F(Ppi, PortBReadsLatchUntilItIsAnInput) {
@@ -98,14 +91,12 @@ TEST_F(Ppi, ModeSetClearsLatchesOnCpc) {
 }
 
 TEST_F(Ppi, PortCReadsOnesForInputHalves) {
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xA5);
-    out(0xF700, 0x81);  // lower half input
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xAF);
-    out(0xF700, 0x88);  // upper half input
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xF5);
+    // Control 80h: both halves output; 81h: lower half input; 88h: upper half input.
+    for (auto [control, read] : {std::pair{0x80, 0xA5}, {0x81, 0xAF}, {0x88, 0xF5}}) {
+        out(0xF700, static_cast<uint8_t>(control));
+        out(0xF600, 0xA5);
+        EXPECT_EQ(in(0xF600), read) << std::hex << control;
+    }
 }
 
 TEST_F(Ppi, PortCSelectsKeyboardLineOnlyWhenLowHalfIsOutput) {
