@@ -44,6 +44,10 @@ void putU16(Bytes& b, uint32_t v);
 void putU24(Bytes& b, uint32_t v);
 void putU32(Bytes& b, uint32_t v);
 void putText(Bytes& b, const std::string& s);
+// The parts one after another.
+Bytes join(std::initializer_list<Bytes> parts);
+// The bytes through zlib at its best compression.
+Bytes zlibPacked(const Bytes& raw);
 
 Bytes cdtHeader();
 // A standard speed data block (0x10) with the given bytes.

@@ -14,11 +14,6 @@ protected:
         return TapeDeckTest::load("t.cdt", image);
     }
     using TapeDeckTest::load;
-    static Bytes join(std::initializer_list<Bytes> parts) {
-        Bytes b;
-        for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
-        return b;
-    }
     // Pulses of the lead-in pause: a 2048 ms low.
     static constexpr uint32_t kLeadIn = 1;
     // The close of every tape: 1 ms low (after a 1 ms high when the level was

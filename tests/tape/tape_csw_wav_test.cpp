@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "support/tape_test_support.h"
 #include "tape/tape_drive.h"
@@ -9,13 +8,8 @@ namespace {
 
 using TapeImage = TapeDeckTest;
 
-Bytes append(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 TEST_F(TapeImage, CswLongRunEntryIsOnePulseOfItsSampleCount) {
-    ASSERT_EQ(load("t.csw", append(cswHeaderV1(44100, 1, 0), {0x00, 0x10, 0x27, 0x00, 0x00, 0x05})), 1);
+    ASSERT_EQ(load("t.csw", join({cswHeaderV1(44100, 1, 0), {0x00, 0x10, 0x27, 0x00, 0x00, 0x05}})), 1);
     // 10000 samples at 44100 Hz, flags 0 start high.
     EXPECT_EQ(pulseText(deckPulses(), 0, 2), "1:226757 0:113");
     ASSERT_GE(tapeIndex->cdtNbBlock, 3u);
@@ -24,22 +18,18 @@ TEST_F(TapeImage, CswLongRunEntryIsOnePulseOfItsSampleCount) {
 }
 
 TEST_F(TapeImage, CswZRleInflatesWithinThePulseCount) {
-    Bytes rle{10, 20, 30, 0, 0x00, 0x01, 0x00, 0x00};
-    uLongf packedLength = compressBound(rle.size());
-    Bytes packed(packedLength);
-    compress2(packed.data(), &packedLength, rle.data(), rle.size(), 9);
-    packed.resize(packedLength);
-    ASSERT_EQ(load("t.csw", append(cswHeaderV2(22050, 4, 2, 1), packed)), 1);
+    const Bytes packed = zlibPacked({10, 20, 30, 0, 0x00, 0x01, 0x00, 0x00});
+    ASSERT_EQ(load("t.csw", join({cswHeaderV2(22050, 4, 2, 1), packed})), 1);
     std::vector<tapePulse> p = deckPulses();
     // Flags 1 start low; the last entry is 256 samples at 22050 Hz.
     EXPECT_EQ(pulseText(p, 0, 4), "0:454 1:907 0:1361 1:11610");
 
     TapeLogCatcher log;
-    EXPECT_EQ(load("t.csw", append(cswHeaderV2(22050, 1, 2, 1), packed)), 1)
+    EXPECT_EQ(load("t.csw", join({cswHeaderV2(22050, 1, 2, 1), packed})), 1)
         << "a header that under-states the pulse count does not refuse valid data";
     EXPECT_EQ(levelRuns(deckPulses()), levelRuns(p));
     EXPECT_TRUE(log.contains("under-states the pulse count"));
-    EXPECT_EQ(load("t.csw", append(cswHeaderV2(22050, 100, 2, 1), {0x78, 0x9C, 1, 2, 3})), 0);
+    EXPECT_EQ(load("t.csw", join({cswHeaderV2(22050, 100, 2, 1), {0x78, 0x9C, 1, 2, 3}})), 0);
     EXPECT_TRUE(log.contains("CSW: Zlib decompression failed"));
     EXPECT_EQ(tape->pulseCount, 0u) << "a tape that failed leaves the deck empty";
 }
@@ -72,7 +62,7 @@ TEST_F(TapeImage, WavFramesGiveOnePulsePerRunOfOneLevel) {
                 if (c.bits == 16) putU16(samples, v);
             }
         }
-        ASSERT_EQ(load("t.wav", append(wavHeader(c.rate, c.channels, c.bits, uint32_t(samples.size())), samples)), 1);
+        ASSERT_EQ(load("t.wav", join({wavHeader(c.rate, c.channels, c.bits, uint32_t(samples.size())), samples})), 1);
         EXPECT_EQ(pulseText(deckPulses(), c.from, c.count), c.pulses);
         EXPECT_EQ(tapeIndex->entries[0].kind, TapeKindWaveData);
     }

@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <utility>
 #include <vector>
@@ -50,16 +49,8 @@ Bytes with(Bytes b, size_t at, uint8_t value) {
 
 // Each refusal says why, and leaves the (empty) deck empty.
 TEST_F(HostileTape, RefusedImagesSayWhy) {
-    Bytes v3 = with(cswHeaderV2(44100, 3, 1, 0), 0x17, 3);
-    v3.insert(v3.end(), {5, 5, 5});
     Bytes cutFormat = wavHeader(44100, 1, 8, 0);
     cutFormat.resize(30);  // inside the fmt chunk
-    Bytes v1 = cswHeaderV1(44100, 2, 0);
-    v1.insert(v1.end(), {0x78, 0x9C, 0x03, 0x00});
-    Bytes unknownV2 = cswHeaderV2(44100, 1, 3, 0);
-    unknownV2.push_back(1);
-    Bytes noRate = cswHeaderV1(0, 1, 0);
-    noRate.insert(noRate.end(), {5, 5});
     struct Case {
         const char* name;
         Bytes image;
@@ -69,11 +60,12 @@ TEST_F(HostileTape, RefusedImagesSayWhy) {
     const Case cases[] = {
         {"t.cdt", cdtHeader(), "holds no blocks"},
         {"t.csw", cswHeaderV2(44100, 0, 1, 0), "CSW: no pulse data after the header"},
-        {"t.csw", v3, "CSW: major version 3 is not 1 or 2", "Unknwon compression"},
-        {"t.csw", v1, "CSW: Unknwon compression Type 2"},
-        {"t.csw", unknownV2, "CSW: Unknwon compression Type 3"},
+        {"t.csw", join({with(cswHeaderV2(44100, 3, 1, 0), 0x17, 3), {5, 5, 5}}), "CSW: major version 3 is not 1 or 2",
+         "Unknwon compression"},
+        {"t.csw", join({cswHeaderV1(44100, 2, 0), {0x78, 0x9C, 0x03, 0x00}}), "CSW: Unknwon compression Type 2"},
+        {"t.csw", join({cswHeaderV2(44100, 1, 3, 0), {1}}), "CSW: Unknwon compression Type 3"},
         {"t.csw", {'C', 'o', 'm', 'p'}, "CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'"},
-        {"t.csw", noRate, ""},
+        {"t.csw", join({cswHeaderV1(0, 1, 0), {5, 5}}), ""},  // no sample rate
         {"t.wav", cutFormat, "'fmt ' chunk is cut short"},
         {"t.wav", wavHeader(44100, 1, 8, 0), "holds no samples"},
         {"t.wav", {'R', 'I', 'F', 'X'}, "WAVE : This file is not a WAVE - id != 'RIFF'"},
@@ -97,11 +89,7 @@ TEST_F(HostileTape, EmptyTapesLeaveTheLoadedTapeInTheDeck) {
     Bytes good = cdtHeader();
     good.insert(good.end(), {0x12, 0xE8, 0x03, 0x05, 0x00});
     ASSERT_EQ(load("t.cdt", good), 1);
-    auto pulsesNow = [] {
-        std::vector<std::pair<uint8_t, uint32_t>> out;
-        for (const tapePulse& p : deckPulses()) out.emplace_back(p.level, p.duration);
-        return out;
-    };
+    auto pulsesNow = [] { return pulseText(deckPulses(), 0, tape->pulseCount); };
     const auto before = pulsesNow();
     const uint32_t blocks = tapeIndex->cdtNbBlock;
     Bytes partFrame = wavHeader(44100, 2, 16, 3);  // a data chunk shorter than one frame
@@ -146,16 +134,7 @@ TEST_F(HostileTape, SmallFilesTakeLittleMemoryAndLongTapesAreCut) {
     for (int i = 0; i < 2100; ++i) tone.insert(tone.end(), {0x12, 0xD0, 0x07, 0xFF, 0xFF});
     EXPECT_LT(peakOfLoad("t.cdt", tone), (400 + kQuarantineMb) / 4);
     // 261 KB of Z-RLE claiming four billion pulses.
-    Bytes packed;
-    {
-        Bytes ones(270u << 20, 0x01);
-        uLongf packedLength = compressBound(ones.size());
-        packed.resize(packedLength);
-        compress2(packed.data(), &packedLength, ones.data(), ones.size(), 9);
-        packed.resize(packedLength);
-    }
-    Bytes huge = cswHeaderV2(44100, 0xFFFFFFFF, 2, 0);
-    huge.insert(huge.end(), packed.begin(), packed.end());
+    const Bytes huge = join({cswHeaderV2(44100, 0xFFFFFFFF, 2, 0), zlibPacked(Bytes(270u << 20, 0x01))});
     EXPECT_LT(peakOfLoad("t.csw", huge), (400 + kQuarantineMb) / 4);
 
     TapeLogCatcher log;
@@ -167,14 +146,7 @@ TEST_F(HostileTape, SmallFilesTakeLittleMemoryAndLongTapesAreCut) {
 
 TEST_F(HostileTape, HostileLengthsAreBounded) {
     // A pulse count that would ask for 20 GB of inflate room.
-    Bytes rle{5, 5, 5};
-    uLongf n = compressBound(rle.size());
-    Bytes packed(n);
-    compress2(packed.data(), &n, rle.data(), rle.size(), 9);
-    packed.resize(n);
-    Bytes csw = cswHeaderV2(44100, 0xFFFFFFFF, 2, 0);
-    csw.insert(csw.end(), packed.begin(), packed.end());
-    EXPECT_EQ(load("huge.csw", csw), 1);
+    EXPECT_EQ(load("huge.csw", join({cswHeaderV2(44100, 0xFFFFFFFF, 2, 0), zlibPacked({5, 5, 5})})), 1);
     EXPECT_EQ(tape->pulses[2].duration, 113u);
     // RIFF and data sizes far beyond the file.
     Bytes wav = wavHeader(44100, 1, 8, 0xFFFFFFF0);
