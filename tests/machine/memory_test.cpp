@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -162,11 +161,11 @@ TEST(MemoryMap, AnExpansionRomNeverWritesTheCartridgeBankItsSlotBorrows) {
 
 class RomLoading : public test_support::BareMachine {
 protected:
-    std::string path = home.path() + "/test.rom";
+    std::string path;
     void writeRom(size_t size) {
-        std::vector<char> bytes(size);
-        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i / 16384 + 1 + (i & 0x70));
-        std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i / 16384 + 1 + (i & 0x70));
+        path = home.write("test.rom", bytes);
     }
 };
 

@@ -2,6 +2,7 @@
 // inputs, port C line select and AY bus cycles, Plus behaviour.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "support/machine_fixture.h"
@@ -42,6 +43,7 @@ protected:
         out(0xF600, 0x80);
         out(0xF600, 0x00);
     }
+    static std::tuple<int, int, int> latches() { return {ppi->control, ppi->portA, ppi->portC}; }
     // The firmware's keyboard scan of one line.
     static uint8_t scanLine(uint8_t line) {
         out(0xF400, 14);
@@ -84,9 +86,7 @@ TEST_F(Ppi, ModeSetClearsLatchesOnCpc) {
     out(0xF400, 0x12);
     out(0xF600, 0x34);
     out(0xF700, 0x82);
-    EXPECT_EQ(ppi->control, 0x82);
-    EXPECT_EQ(ppi->portA, 0);
-    EXPECT_EQ(ppi->portC, 0);
+    EXPECT_EQ(latches(), std::tuple(0x82, 0, 0));
     EXPECT_EQ(in(0xF700), 0x00) << "the control register reads 0 on a CPC";
 }
 
@@ -166,15 +166,12 @@ TEST_F(Ppi, PlusKeepsPortDirectionsAndLatches) {
     ppi->portA = 0x11;
     ppi->portC = 0x22;
     ppi->reset();
-    EXPECT_EQ(ppi->control, 0x12);
-    EXPECT_EQ(ppi->portA, 0x11);
+    EXPECT_EQ(latches(), std::tuple(0x12, 0x11, 0x22));
     EXPECT_EQ(ppi->portBInputs, 0x5E);
     EXPECT_EQ(in(0xF700), 0xFF) << "port A input shows in the control read";
 
     out(0xF700, 0x80);
-    EXPECT_EQ(ppi->control, 0x82);
-    EXPECT_EQ(ppi->portA, 0x11);
-    EXPECT_EQ(ppi->portC, 0x22);
+    EXPECT_EQ(latches(), std::tuple(0x82, 0x11, 0x22));
     EXPECT_EQ(in(0xF700), 0x00);
 
     out(0xF700, 0x99);

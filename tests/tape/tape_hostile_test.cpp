@@ -64,7 +64,8 @@ TEST_F(HostileTape, RefusedImagesSayWhy) {
          "Unknwon compression"},
         {"t.csw", join({cswHeaderV1(44100, 2, 0), {0x78, 0x9C, 0x03, 0x00}}), "CSW: Unknwon compression Type 2"},
         {"t.csw", join({cswHeaderV2(44100, 1, 3, 0), {1}}), "CSW: Unknwon compression Type 3"},
-        {"t.csw", {'C', 'o', 'm', 'p'}, "CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'"},
+        {"t.csw", {'C', 'o', 'm', 'p'},
+         "CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'"},
         {"t.csw", join({cswHeaderV1(0, 1, 0), {5, 5}}), ""},  // no sample rate
         {"t.wav", cutFormat, "'fmt ' chunk is cut short"},
         {"t.wav", wavHeader(44100, 1, 8, 0), "holds no samples"},
