@@ -27,16 +27,14 @@ TEST_F(CdtImage, StandardBlockPilotLengthFollowsTheFlagByte) {
     ASSERT_GT(p.size(), 8063u + 2);
     EXPECT_EQ(p[0].duration, 2048000u);
     for (uint32_t i = 1; i <= 8063; ++i) ASSERT_EQ(p[i].duration, 619u) << i;
-    EXPECT_EQ(p[8064].duration, 191u) << "first sync pulse, 667 T-states";
-    EXPECT_EQ(p[8065].duration, 210u) << "second sync pulse, 735 T-states";
+    // Two sync pulses of 667 and 735 T-states, then bit 0 of the flag, 855 T-states.
+    EXPECT_EQ(pulseText(p, 8064, 3), "0:191 1:210 0:244");
     EXPECT_EQ(p.size(), kLeadIn + 8063 + 2 + 32 + closeLength(0));
-    EXPECT_EQ(p[8066].duration, 244u) << "bit 0 of the flag, 855 T-states";
 
     ASSERT_EQ(load(cdtStandardBlock({0xFF, 0x12}, 0)), 1);
     p = deckPulses();
     EXPECT_EQ(p.size(), kLeadIn + 3223 + 2 + 32 + closeLength(0));
-    EXPECT_EQ(p[3224].duration, 191u);
-    EXPECT_EQ(p[3226].duration, 489u) << "bit 1 of the flag, 1710 T-states";
+    EXPECT_EQ(pulseText(p, 3224, 3), "0:191 1:210 0:489") << "bit 1 of the flag, 1710 T-states";
 }
 
 TEST_F(CdtImage, DataPulsesAlternateLevelAndTheBlockEndsWithItsPause) {
