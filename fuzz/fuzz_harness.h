@@ -1,8 +1,6 @@
-// The fuzz targets feed their input through the program's own entries: the
-// file layer and the loader chosen by extension (or the configuration file and
-// the command line), then a few frames of the machine where the result is used
-// (the drive under the controller, the deck playing). Each target is one small
-// file under targets/ that names its entry with one of the macros below.
+// The fuzz targets feed their input through the program's own entries (a
+// loader by extension, the configuration file, the command line), then run
+// the machine where the result is used. Each targets/ file names its entry.
 #pragma once
 #include <cstddef>
 #include <cstdint>

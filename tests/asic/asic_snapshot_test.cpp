@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
-#include "asic/asic.h"
 #include "asic/asic_snapshot.h"
 #include "support/asic_test_support.h"
 
@@ -51,27 +51,18 @@ TEST_F(AsicSnapshot, ChunkAndHeaderFieldsRoundTrip) {
     ASSERT_TRUE(asicSnapshotChunkRead(chunk.data(), kAsicSnapshotChunkSize));
     asicSnapshotReadB5B6(b5, b6);
 
-    EXPECT_TRUE(as->unlocked);
-    EXPECT_TRUE(as->unlockInSequence);
-    EXPECT_EQ(as->unlockPosition, position);
-    EXPECT_EQ(as->rmr2, 0x2A);
-    EXPECT_EQ(as->readMemory(0x4000), 0xB2);
+    EXPECT_EQ(std::tuple(as->unlocked, as->unlockInSequence, as->unlockPosition, as->rmr2, as->readMemory(0x4000)),
+              std::tuple(true, true, position, uint8_t(0x2A), uint8_t(0xB2)));
     EXPECT_EQ(std::memcmp(as->asicPage, page.data(), 0x1000), 0) << "sprite pixels";
     EXPECT_EQ(std::memcmp(as->asicPage + 0x2000, page.data() + 0x2000, 0x80), 0) << "sprite attributes";
     EXPECT_EQ(std::memcmp(as->asicPage + 0x2400, page.data() + 0x2400, 0x40), 0) << "palette page";
-    for (int p = 0; p < 32; ++p) EXPECT_EQ(as->pens[p], pens[p]) << "pen " << p;
-    EXPECT_EQ(as->pri, 100);
-    EXPECT_EQ(as->splt, 50);
-    EXPECT_EQ(as->ssa, 0x1234);
-    EXPECT_EQ(as->sscr, 0xC5);
-    EXPECT_EQ(as->ivr, 0x48);
-    EXPECT_EQ(as->dcsr, 0x53);
-    EXPECT_TRUE(as->videoIntPending);
-    EXPECT_EQ(as->dmaChannels[2].address, 0x4A48 & 0xFFFE);
-    EXPECT_EQ(as->dmaChannels[1].repeatCount, channel.repeatCount);
-    EXPECT_EQ(as->dmaChannels[1].loopAddress, channel.loopAddress);
-    EXPECT_EQ(as->dmaChannels[1].pauseCount, channel.pauseCount);
-    EXPECT_EQ(as->dmaChannels[1].prescalerCounter, channel.prescalerCounter);
+    EXPECT_EQ(std::vector<uint32_t>(as->pens, as->pens + 32), pens);
+    EXPECT_EQ(std::tuple(int(as->pri), int(as->splt), int(as->ssa), int(as->sscr), int(as->ivr), int(as->dcsr),
+                         as->videoIntPending, int(as->dmaChannels[2].address)),
+              std::tuple(100, 50, 0x1234, 0xC5, 0x48, 0x53, true, 0x4A48 & 0xFFFE));
+    const auto& c = as->dmaChannels[1];
+    EXPECT_EQ(std::tuple(c.repeatCount, c.loopAddress, c.pauseCount, c.prescalerCounter),
+              std::tuple(channel.repeatCount, channel.loopAddress, channel.pauseCount, channel.prescalerCounter));
 
     // Saved again, the chunk is the same.
     std::vector<uint8_t> again(kAsicSnapshotChunkSize);

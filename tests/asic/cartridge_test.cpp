@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "asic/cartridge.h"
-#include "machine/memory.h"
 #include "support/asic_test_support.h"
 
 using namespace asic_test;

@@ -5,15 +5,11 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "asic/asic.h"
 #include "frontend/media_loader.h"
 #include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/model.h"
 #include "machine/text_buffers.h"
 #include "support/asic_test_support.h"
-#include "support/machine_fixture.h"
 #include "support/log_capture.h"
 
 using namespace test_support;

@@ -1,37 +1,27 @@
 #include <gtest/gtest.h>
 
-#include <SDL.h>
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "machine/base_path.h"
 #include "machine/config.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
-#include "machine/memory.h"
-#include "machine/model.h"
 #include "machine/text_buffers.h"
-#include "sound/audio_output.h"
 #include "support/machine_fixture.h"
-#include "video/crtc6845.h"
 
 namespace {
 
 class Config : public test_support::BuiltMachine {
 protected:
-    std::string rom = (std::filesystem::path(home.path()) / "test.rom").string();
+    std::string rom;
 
     void SetUp() override {
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         running = 0;
         CPC_audio_volume = 1.0f;
-        std::vector<char> bytes(16384, 0x5A);
-        std::ofstream(rom, std::ios::binary).write(bytes.data(), bytes.size());
+        rom = home.write("test.rom", std::vector<uint8_t>(16384, 0x5A));
     }
     bool parseArgs(std::vector<std::string> args) {
         args.insert(args.begin(), "kestrix");
@@ -137,9 +127,7 @@ protected:
 };
 
 TEST_F(ConfigWhileRunning, SettingsChangeTheMachineOnlyBetweenFrames) {
-    std::string otherRom = (std::filesystem::path(home.path()) / "other.rom").string();
-    std::vector<char> bytes(16384, static_cast<char>(0xA5));
-    std::ofstream(otherRom, std::ios::binary).write(bytes.data(), bytes.size());
+    const std::string otherRom = home.write("other.rom", std::vector<uint8_t>(16384, 0xA5));
     for (int i = 0; i < 24 && !changesDuringFrames; ++i) {
         const std::string& file = i % 2 ? rom : otherRom;
         const char* kb = i % 2 ? "576" : "128";
@@ -220,8 +208,7 @@ TEST_F(HostileConfig, OutOfRangeNumbersAndLongNamesAreRefused) {
 }
 
 TEST_F(HostileConfig, ShortOrDirectoryRomFilesAreTold) {
-    std::string shortRom = home.path() + "/short.rom";
-    std::ofstream(shortRom, std::ios::binary) << std::string(1000, 'x');
+    const std::string shortRom = home.write("short.rom", std::vector<uint8_t>(1000, 'x'));
     uint8_t before = mem->lowerRom[0];
     EXPECT_TRUE(parseArgs({"-l", shortRom, "-r", home.path()}));
     EXPECT_EQ(mem->lowerRom[0], before);
@@ -232,11 +219,7 @@ TEST_F(HostileConfig, ShortOrDirectoryRomFilesAreTold) {
 }
 
 TEST_F(Config, BadOptionsEndTheProgram) {
-    EXPECT_FALSE(parseArgs({"-h"}));
-    EXPECT_FALSE(parseArgs({"-q"}));
-    EXPECT_FALSE(parseArgs({"--mem="}));
-    EXPECT_FALSE(parseArgs({"--nosuch"}));
-    EXPECT_FALSE(parseArgs({"-c"}));
+    for (const char* bad : {"-h", "-q", "--mem=", "--nosuch", "-c"}) EXPECT_FALSE(parseArgs({bad})) << bad;
 }
 
 }  // namespace

@@ -62,10 +62,8 @@ TEST_F(FileReader, WholeRecordReadNeedsTheFullSize) {
 TEST_F(FileReader, IntegersInBothByteOrders) {
     write({0x43, 0x41, 0x50, 0x53, 0x10, 0x00, 0x00, 0x00, 0x34, 0x12, 0x12, 0x34, 0x7F});
     ASSERT_EQ(SDL_OpenFile(path.c_str()), 13);
-    EXPECT_EQ(readU32(), 0x43415053u);
-    EXPECT_EQ(readU32lh(), 16u);
-    EXPECT_EQ(readU16lh(), 0x1234);
-    EXPECT_EQ(readU16(), 0x1234);
+    EXPECT_EQ((std::vector<uint32_t>{readU32(), readU32lh(), readU16lh(), readU16()}),
+              (std::vector<uint32_t>{0x43415053u, 16u, 0x1234, 0x1234}));
     EXPECT_EQ(filepos_idx, 12);
     EXPECT_EQ(readU8(), 0x7F);
 }
@@ -73,17 +71,12 @@ TEST_F(FileReader, IntegersInBothByteOrders) {
 TEST_F(FileReader, ReadsPastTheEndGiveZeroAndKeepCounting) {
     write({0xFF, 0xFE});
     ASSERT_EQ(SDL_OpenFile(path.c_str()), 2);
-    EXPECT_EQ(readU16(), 0xFFFE);
-    EXPECT_EQ(readU32lh(), 0u);
-    EXPECT_EQ(readU8(), 0);
+    EXPECT_EQ((std::vector<uint32_t>{readU16(), readU32lh(), readU8()}), (std::vector<uint32_t>{0xFFFE, 0, 0}));
     EXPECT_EQ(filepos_idx, 7);
-    uint8_t block[8];
-    std::fill(std::begin(block), std::end(block), 0x99);
+    std::vector<uint8_t> block(8, 0x99);
     SDL_RewindFile(1);
-    EXPECT_EQ(readBlock(block, 8), 1);
-    EXPECT_EQ(block[0], 0xFE);
-    EXPECT_EQ(block[1], 0);
-    EXPECT_EQ(block[7], 0);
+    EXPECT_EQ(readBlock(block.data(), 8), 1);
+    EXPECT_EQ(block, (std::vector<uint8_t>{0xFE, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(FileReader, HeaderCheckConsumesUpToTheFirstDifference) {

@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <utility>
 #include <vector>
 
-#include "machine/cpc.h"
-#include "machine/memory.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -72,24 +68,16 @@ TEST(MemoryMap, Configurations128K) {
     memory m;
     m.init(128);
     m.reset();
-    for (int v = 0xC4; v <= 0xC7; ++v) {
-        m.updateRamConfiguration(0x7F, static_cast<uint8_t>(v));
-        EXPECT_EQ(pages(m), (std::vector<int>{0, 4 + (v & 3), 2, 3})) << std::hex << v;
+    // Bits 5..3 are ignored by configurations 4..7 on a 128 KB machine (FCh),
+    // but an odd block wraps expansion banks onto the base 64 KB for 1..3 (CAh).
+    const std::pair<uint8_t, std::vector<int>> configurations[] = {
+        {0xC4, {0, 4, 2, 3}}, {0xC5, {0, 5, 2, 3}}, {0xC6, {0, 6, 2, 3}}, {0xC7, {0, 7, 2, 3}},
+        {0xC2, {4, 5, 6, 7}}, {0xC1, {0, 1, 2, 7}}, {0xC3, {0, 3, 2, 7}}, {0xC0, {0, 1, 2, 3}},
+        {0xFC, {0, 4, 2, 3}}, {0xCA, {0, 1, 2, 3}}};
+    for (const auto& [value, expected] : configurations) {
+        m.updateRamConfiguration(0x7F, value);
+        EXPECT_EQ(pages(m), expected) << std::hex << int(value);
     }
-    m.updateRamConfiguration(0x7F, 0xC2);
-    EXPECT_EQ(pages(m), (std::vector<int>{4, 5, 6, 7}));
-    m.updateRamConfiguration(0x7F, 0xC1);
-    EXPECT_EQ(pages(m), (std::vector<int>{0, 1, 2, 7}));
-    m.updateRamConfiguration(0x7F, 0xC3);
-    EXPECT_EQ(pages(m), (std::vector<int>{0, 3, 2, 7}));
-    m.updateRamConfiguration(0x7F, 0xC0);
-    EXPECT_EQ(pages(m), (std::vector<int>{0, 1, 2, 3}));
-    // Bits 5..3 are ignored by configurations 4..7 on a 128 KB machine...
-    m.updateRamConfiguration(0x7F, 0xFC);
-    EXPECT_EQ(pages(m), (std::vector<int>{0, 4, 2, 3}));
-    // ...but an odd block wraps expansion banks onto the base 64 KB for 1..3.
-    m.updateRamConfiguration(0x7F, 0xCA);
-    EXPECT_EQ(pages(m), (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST(MemoryMap, Configurations576K) {
@@ -173,11 +161,11 @@ TEST(MemoryMap, AnExpansionRomNeverWritesTheCartridgeBankItsSlotBorrows) {
 
 class RomLoading : public test_support::BareMachine {
 protected:
-    std::string path = home.path() + "/test.rom";
+    std::string path;
     void writeRom(size_t size) {
-        std::vector<char> bytes(size);
-        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i / 16384 + 1 + (i & 0x70));
-        std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
+        std::vector<uint8_t> bytes(size);
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i / 16384 + 1 + (i & 0x70));
+        path = home.write("test.rom", bytes);
     }
 };
 

@@ -1,30 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
-#include "disk/fdc765.h"
-#include "machine/base_path.h"
-#include "machine/cpc.h"
-#include "machine/emulation_thread.h"
-#include "machine/memory.h"
-#include "machine/model.h"
 #include "support/machine_fixture.h"
-#include "support/shared_files.h"
-#include "video/crtc6845.h"
-#include "video/gate_array.h"
-#include "video/monitor.h"
 
 namespace {
 
-std::vector<uint8_t> romFile(const char* name) {
-    std::ifstream in(sharedPath(std::string("roms/") + name), std::ios::binary);
-    std::vector<uint8_t> bytes(16384);
-    in.read(reinterpret_cast<char*>(bytes.data()), bytes.size());
-    return bytes;
-}
+std::vector<uint8_t> romFile(const char* name) { return fileBytes(sharedPath(std::string("roms/") + name)); }
 
 using Models = test_support::BuiltMachine;
 
@@ -40,16 +23,10 @@ TEST_F(Models, EachModelGetsItsRomsRamAndController) {
         EXPECT_EQ(cpcType, c.type);
         EXPECT_EQ(mem->bankCount, c.banks) << c.name;
         EXPECT_EQ(fdc != nullptr, c.disk) << c.name;
-        ASSERT_NE(mem->lowerRom, nullptr);
-        EXPECT_EQ(std::vector<uint8_t>(mem->lowerRom, mem->lowerRom + 16384), romFile(osRomFileName(c.type, 0)));
-        ASSERT_NE(mem->urom[0], nullptr);
-        EXPECT_EQ(std::vector<uint8_t>(mem->urom[0], mem->urom[0] + 16384), romFile(basicRomFileName(c.type, 0)));
-        if (c.disk) {
-            ASSERT_NE(mem->urom[7], nullptr) << c.name;
-            EXPECT_EQ(std::vector<uint8_t>(mem->urom[7], mem->urom[7] + 16384), romFile("AMSDOS.ROM"));
-        } else {
-            EXPECT_EQ(mem->urom[7], nullptr) << "the 464 has no disk ROM";
-        }
+        auto rom = [](const uint8_t* r) { return r ? std::vector<uint8_t>(r, r + 16384) : std::vector<uint8_t>(); };
+        EXPECT_EQ(rom(mem->lowerRom), romFile(osRomFileName(c.type, 0)));
+        EXPECT_EQ(rom(mem->urom[0]), romFile(basicRomFileName(c.type, 0)));
+        EXPECT_EQ(rom(mem->urom[7]), c.disk ? romFile("AMSDOS.ROM") : std::vector<uint8_t>()) << "the disk ROM";
     }
 }
 

@@ -2,15 +2,10 @@
 // inputs, port C line select and AY bus cycles, Plus behaviour.
 #include <gtest/gtest.h>
 
-#include "machine/cpc.h"
-#include "machine/cpu.h"
-#include "machine/keyboard.h"
-#include "machine/model.h"
-#include "machine/ppi8255.h"
-#include "sound/ay8910.h"
+#include <tuple>
+#include <utility>
+
 #include "support/machine_fixture.h"
-#include "tape/tape_drive.h"
-#include "video/crtc6845.h"
 
 namespace {
 
@@ -48,6 +43,7 @@ protected:
         out(0xF600, 0x80);
         out(0xF600, 0x00);
     }
+    static std::tuple<int, int, int> latches() { return {ppi->control, ppi->portA, ppi->portC}; }
     // The firmware's keyboard scan of one line.
     static uint8_t scanLine(uint8_t line) {
         out(0xF400, 14);
@@ -60,7 +56,6 @@ protected:
         out(0xF600, 0x00);
         return v;
     }
-
 };
 
 TEST_F(Ppi, PortBReadsLatchUntilItIsAnInput) {
@@ -91,21 +86,17 @@ TEST_F(Ppi, ModeSetClearsLatchesOnCpc) {
     out(0xF400, 0x12);
     out(0xF600, 0x34);
     out(0xF700, 0x82);
-    EXPECT_EQ(ppi->control, 0x82);
-    EXPECT_EQ(ppi->portA, 0);
-    EXPECT_EQ(ppi->portC, 0);
+    EXPECT_EQ(latches(), std::tuple(0x82, 0, 0));
     EXPECT_EQ(in(0xF700), 0x00) << "the control register reads 0 on a CPC";
 }
 
 TEST_F(Ppi, PortCReadsOnesForInputHalves) {
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xA5);
-    out(0xF700, 0x81);  // lower half input
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xAF);
-    out(0xF700, 0x88);  // upper half input
-    out(0xF600, 0xA5);
-    EXPECT_EQ(in(0xF600), 0xF5);
+    // Control 80h: both halves output; 81h: lower half input; 88h: upper half input.
+    for (auto [control, read] : {std::pair{0x80, 0xA5}, {0x81, 0xAF}, {0x88, 0xF5}}) {
+        out(0xF700, static_cast<uint8_t>(control));
+        out(0xF600, 0xA5);
+        EXPECT_EQ(in(0xF600), read) << std::hex << control;
+    }
 }
 
 TEST_F(Ppi, PortCSelectsKeyboardLineOnlyWhenLowHalfIsOutput) {
@@ -175,15 +166,12 @@ TEST_F(Ppi, PlusKeepsPortDirectionsAndLatches) {
     ppi->portA = 0x11;
     ppi->portC = 0x22;
     ppi->reset();
-    EXPECT_EQ(ppi->control, 0x12);
-    EXPECT_EQ(ppi->portA, 0x11);
+    EXPECT_EQ(latches(), std::tuple(0x12, 0x11, 0x22));
     EXPECT_EQ(ppi->portBInputs, 0x5E);
     EXPECT_EQ(in(0xF700), 0xFF) << "port A input shows in the control read";
 
     out(0xF700, 0x80);
-    EXPECT_EQ(ppi->control, 0x82);
-    EXPECT_EQ(ppi->portA, 0x11);
-    EXPECT_EQ(ppi->portC, 0x22);
+    EXPECT_EQ(latches(), std::tuple(0x82, 0x11, 0x22));
     EXPECT_EQ(in(0xF700), 0x00);
 
     out(0xF700, 0x99);

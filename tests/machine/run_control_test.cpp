@@ -3,12 +3,8 @@
 #include <SDL.h>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 
-#include "machine/base_path.h"
-#include "machine/cpc.h"
 #include "machine/emulation_thread.h"
-#include "machine/memory.h"
 #include "support/machine_fixture.h"
 
 namespace {

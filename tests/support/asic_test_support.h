@@ -41,6 +41,8 @@ bool loadCprBytes(const std::vector<uint8_t>& bytes);
 void asicIo(uint16_t port, uint8_t data, bool write = true);
 // A byte of the base 64 KB of RAM.
 uint8_t ram(uint16_t address);
+// CRTC registers 0-13 as the firmware programs them, screen base in R12.
+void programFirmwareCrtc(uint8_t r12 = 0);
 
 // A 6128+ with no system cartridge: chips reset, CRTC type 3.
 class PlusMachine : public test_support::Machine {

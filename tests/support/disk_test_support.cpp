@@ -157,33 +157,24 @@ void Bench::tick(uint64_t microseconds) {
     }
 }
 
-uint8_t Bench::status() {
-    cpu->addressBus = 0xFB7E;
-    cpu->rd = true;
-    cpu->wr = false;
+namespace {
+
+// One processor access to the controller's port; what the data bus then holds.
+uint8_t access(FDCupd765& fdc, uint16_t port, bool write, uint8_t data) {
+    cpu->addressBus = port;
+    cpu->dataBus = data;
+    cpu->rd = !write;
+    cpu->wr = write;
     fdc.enable();
-    cpu->rd = false;
+    cpu->rd = cpu->wr = false;
     return cpu->dataBus;
 }
 
-uint8_t Bench::readData() {
-    cpu->addressBus = 0xFB7F;
-    cpu->rd = true;
-    cpu->wr = false;
-    cpu->dataBus = 0xEE;
-    fdc.enable();
-    cpu->rd = false;
-    return cpu->dataBus;
-}
+}  // namespace
 
-void Bench::writeData(uint8_t byte) {
-    cpu->addressBus = 0xFB7F;
-    cpu->dataBus = byte;
-    cpu->rd = false;
-    cpu->wr = true;
-    fdc.enable();
-    cpu->wr = false;
-}
+uint8_t Bench::status() { return access(fdc, 0xFB7E, false, cpu->dataBus); }
+uint8_t Bench::readData() { return access(fdc, 0xFB7F, false, 0xEE); }
+void Bench::writeData(uint8_t byte) { access(fdc, 0xFB7F, true, byte); }
 
 bool Bench::command(std::initializer_list<uint8_t> bytes) { return command(std::vector<uint8_t>(bytes)); }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <type_traits>
 
 #include "asic/asic.h"
@@ -194,13 +195,6 @@ uint64_t memoryState() {
     return h.value;
 }
 
-std::vector<char*> argvFor(std::vector<std::string>& words) {
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    return argv;
-}
-
 }  // namespace
 
 const char* framePartName(int part) {
@@ -237,7 +231,9 @@ bool startInProcessHeadless(const TempKestrixHome& home, const std::vector<std::
     parseMainConfigFile();
     std::vector<std::string> words{"kestrix"};
     words.insert(words.end(), options.begin(), options.end());
-    std::vector<char*> argv = argvFor(words);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
     if (!parseCommandLine(static_cast<int>(words.size()), argv.data()) || namedFileFailures) return false;
     // No device: the samples stay in the buffer for the record.
     CPC_audio_enable = true;
@@ -273,14 +269,11 @@ FrameRecord recordFrame() {
     audio(CPC_audio_buffer_length);
     r.part[kPartAudio] = audio.value;
     CPC_audio_buffer_length = 0;
-    r.part[kPartZ80] = z80State();
-    r.part[kPartCrtc] = crtcState();
-    r.part[kPartGateArray] = gateArrayState();
-    r.part[kPartAy] = ayState();
-    r.part[kPartPpiKeyboard] = ppiKeyboardState();
-    r.part[kPartDisk] = diskState();
-    r.part[kPartTape] = tapeState();
-    r.part[kPartMemory] = memoryState();
+    // The chips in the order of FramePart, from the Z80 on.
+    uint64_t (*const chips[])() = {z80State,         crtcState, gateArrayState, ayState,
+                                   ppiKeyboardState, diskState, tapeState,      memoryState};
+    static_assert(std::size(chips) == kFrameParts - kPartZ80);
+    for (int p = kPartZ80; p < kFrameParts; ++p) r.part[p] = chips[p - kPartZ80]();
     return r;
 }
 

@@ -1,7 +1,5 @@
-// A headless machine started in this process the way `kestrix --headless
-// <options>` starts it, run frame by frame with a clock of the test's choice,
-// and a record of what each frame left: the picture, the audio samples and
-// the state of every chip, each as a hash.
+// A headless machine started in this process as `kestrix --headless <options>`
+// starts it, and a record of each frame: picture, samples, every chip, hashed.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,6 @@
-// The machine a test drives in this process, built one way with options:
-// without ROMs (every chip created and reset, RAM all zeros so that the
-// processor runs NOPs and drives no I/O of its own), or from the shared ROM
-// images in a throw-away base directory; of any model; and, on request, run
-// headless to the BASIC prompt with the screen readable.
+// The machine a test drives in this process: without ROMs (RAM all zeros, so
+// the processor runs NOPs and drives no I/O), or from the shared ROMs, of any
+// model, and on request run headless to the BASIC prompt.
 #pragma once
 #include <gtest/gtest.h>
 

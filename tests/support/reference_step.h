@@ -1,7 +1,5 @@
-// The machine's microsecond written out in its plain order, every chip
-// clocked every microsecond and the beam fed one pixel tick at a time: no
-// whole halves, no colour caches, no quiet spells. Slow; it is the yardstick
-// that the frame clock's fast paths are held to.
+// The machine's microsecond in its plain order, every chip clocked every
+// microsecond, the beam one tick at a time: the yardstick of the fast paths.
 #pragma once
 #include <cstdint>
 

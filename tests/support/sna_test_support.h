@@ -2,10 +2,10 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/temp_home.h"
 
 namespace sna_test {
 
@@ -30,10 +30,7 @@ inline void chunk(std::vector<uint8_t>& file, const char* id, const std::vector<
     file.insert(file.end(), data.begin(), data.end());
 }
 
-inline std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
+inline std::vector<uint8_t> readFile(const std::string& path) { return fileBytes(path); }
 
 inline std::string text(const std::vector<uint8_t>& data) { return std::string(data.begin(), data.end()); }
 

@@ -55,6 +55,11 @@ void TapeDeckTest::run(uint64_t microseconds) {
     for (uint64_t i = 0; i < microseconds; ++i) tape->read();
 }
 
+int TapeDeckTest::load(const std::string& name, const Bytes& image) {
+    const char ext = name.size() > 2 ? name[name.size() - 2] : 0;  // cdT, csW, waV
+    return loadTapeImage(scratch.write(name, image), ext == 'd' ? 'c' : ext == 's' ? 's' : 'w');
+}
+
 int loadTapeImage(const std::string& path, char kind) {
     int64_t length = SDL_OpenFile(path.c_str());
     int result = 0;
@@ -73,19 +78,27 @@ std::vector<tapePulse> deckPulses() {
     return std::vector<tapePulse>(tape->pulses, tape->pulses + tape->pulseCount);
 }
 
-void putU16(Bytes& b, uint32_t v) {
-    b.push_back(uint8_t(v));
-    b.push_back(uint8_t(v >> 8));
+static void putLittleEndian(Bytes& b, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i)));
 }
-void putU24(Bytes& b, uint32_t v) {
-    putU16(b, v);
-    b.push_back(uint8_t(v >> 16));
-}
-void putU32(Bytes& b, uint32_t v) {
-    putU16(b, v);
-    putU16(b, v >> 16);
-}
+void putU16(Bytes& b, uint32_t v) { putLittleEndian(b, v, 2); }
+void putU24(Bytes& b, uint32_t v) { putLittleEndian(b, v, 3); }
+void putU32(Bytes& b, uint32_t v) { putLittleEndian(b, v, 4); }
 void putText(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes b;
+    for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
+    return b;
+}
+
+Bytes zlibPacked(const Bytes& raw) {
+    uLongf length = compressBound(static_cast<uLong>(raw.size()));
+    Bytes packed(length);
+    compress2(packed.data(), &length, raw.data(), static_cast<uLong>(raw.size()), 9);
+    packed.resize(length);
+    return packed;
+}
 
 Bytes cdtHeader() {
     Bytes b;
@@ -235,13 +248,15 @@ Bytes cswFromPulses(const std::vector<tapePulse>& pulses, uint32_t rate, int ver
         b.insert(b.end(), rle.begin(), rle.end());
         return b;
     }
-    uLongf packedLength = compressBound(static_cast<uLong>(rle.size()));
-    Bytes packed(packedLength);
-    compress2(packed.data(), &packedLength, rle.data(), static_cast<uLong>(rle.size()), 9);
-    packed.resize(packedLength);
-    Bytes b = cswHeaderV2(rate, static_cast<uint32_t>(merged.size()), 2, flags);
-    b.insert(b.end(), packed.begin(), packed.end());
-    return b;
+    return join({cswHeaderV2(rate, static_cast<uint32_t>(merged.size()), 2, flags), zlibPacked(rle)});
+}
+
+std::string pulseText(const std::vector<tapePulse>& pulses, size_t from, size_t count) {
+    std::string out;
+    for (size_t i = from; i < from + count && i < pulses.size(); ++i) {
+        out += (out.empty() ? "" : " ") + std::to_string(pulses[i].level) + ":" + std::to_string(pulses[i].duration);
+    }
+    return out;
 }
 
 std::vector<uint64_t> levelRuns(const std::vector<tapePulse>& pulses) {
@@ -275,11 +290,7 @@ Bytes cdtOfEveryBlock() {
     add({0xAA, 0x55});
     Bytes direct{0x15, 0x5E, 0x01, 0x00, 0x00, 8, 3, 0, 0, 0x0F, 0x33, 0xC3};
     add(direct);
-    Bytes rle{3, 5, 7, 0, 0x20, 0x00, 0x00, 0x00};
-    uLongf n = compressBound(rle.size());
-    Bytes packed(n);
-    compress2(packed.data(), &n, rle.data(), rle.size(), 9);
-    packed.resize(n);
+    const Bytes packed = zlibPacked({3, 5, 7, 0, 0x20, 0x00, 0x00, 0x00});
     Bytes csw{0x18};
     putU32(csw, static_cast<uint32_t>(10 + packed.size()));
     putU16(csw, 5);

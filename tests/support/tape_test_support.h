@@ -25,6 +25,8 @@ protected:
     void TearDown() override;
     // Plays n microseconds.
     static void run(uint64_t microseconds);
+    // Writes the image as `name` in the scratch directory and loads it by its extension (.cdt, .csw, .wav).
+    int load(const std::string& name, const Bytes& image);
     TapeScratchDir scratch;
 };
 
@@ -42,6 +44,10 @@ void putU16(Bytes& b, uint32_t v);
 void putU24(Bytes& b, uint32_t v);
 void putU32(Bytes& b, uint32_t v);
 void putText(Bytes& b, const std::string& s);
+// The parts one after another.
+Bytes join(std::initializer_list<Bytes> parts);
+// The bytes through zlib at its best compression.
+Bytes zlibPacked(const Bytes& raw);
 
 Bytes cdtHeader();
 // A standard speed data block (0x10) with the given bytes.
@@ -60,6 +66,9 @@ Bytes wavHeader(uint32_t rate, uint16_t channels, uint16_t bits, uint32_t dataBy
 Bytes cdtOfEveryBlock();
 // A varied pulse table ending in a run too long for one RLE byte.
 std::vector<tapePulse> somePulses();
+
+// `count` pulses from `from` as "level:us" words, for comparing a stretch of a table at once.
+std::string pulseText(const std::vector<tapePulse>& pulses, size_t from, size_t count);
 
 // Durations of the runs of equal level, with neighbouring pulses of one level joined.
 std::vector<uint64_t> levelRuns(const std::vector<tapePulse>& pulses);

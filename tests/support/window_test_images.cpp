@@ -4,6 +4,17 @@
 
 namespace window_test {
 
+namespace {
+
+// RGBA8888 keeps red on top; the picture keeps it in the low byte.
+Uint32 asPicture(Uint32 w) { return (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000); }
+
+const Uint32* pixelRow(SDL_Surface* image, int j) {
+    return static_cast<const Uint32*>(image->pixels) + static_cast<size_t>(j) * (image->pitch / 4);
+}
+
+}  // namespace
+
 std::string generatedImageDir() { return KESTRIX_IMG_DIR; }
 
 bool generatedImagesPresent() { return std::filesystem::exists(generatedImageDir() + "/Charset.bmp"); }
@@ -27,9 +38,7 @@ bool loadCharsetFont(test_support::RomFont& font) {
         for (int row = 0; row < 8; ++row) {
             uint8_t bits = 0;
             for (int col = 0; col < 8; ++col) {
-                const auto* line = static_cast<const Uint32*>(sheet->pixels) +
-                                   static_cast<size_t>((code / 16) * 8 + row) * (sheet->pitch / 4);
-                if ((line[(code % 16) * 8 + col] & 0xFF) != 0) bits |= static_cast<uint8_t>(0x80 >> col);
+                if (pixelRow(sheet, (code / 16) * 8 + row)[(code % 16) * 8 + col] & 0xFF) bits |= 0x80 >> col;
             }
             glyphs[code * 8 + row] = bits;
         }
@@ -43,9 +52,7 @@ int mismatchedPixels(SDL_Surface* surface, SDL_Surface* image, int x, int y) {
     if (!surface || !image || x < 0 || y < 0 || x + image->w > surface->w || y + image->h > surface->h) return -1;
     int bad = 0;
     for (int j = 0; j < image->h; ++j) {
-        const auto* want = static_cast<const Uint32*>(image->pixels) + static_cast<size_t>(j) * (image->pitch / 4);
-        const auto* got =
-            static_cast<const Uint32*>(surface->pixels) + static_cast<size_t>(y + j) * (surface->pitch / 4) + x;
+        const Uint32 *want = pixelRow(image, j), *got = pixelRow(surface, y + j) + x;
         for (int i = 0; i < image->w; ++i) bad += (want[i] | 0xFF) != (got[i] | 0xFF);  // alpha aside
     }
     return bad;
@@ -55,13 +62,8 @@ int mismatchedPixels(const test_support::RgbaImage& picture, SDL_Surface* image,
     if (!image || x < 0 || y < 0 || x + image->w > picture.width || y + image->h > picture.height) return -1;
     int bad = 0;
     for (int j = 0; j < image->h; ++j) {
-        const auto* want = static_cast<const Uint32*>(image->pixels) + static_cast<size_t>(j) * (image->pitch / 4);
-        for (int i = 0; i < image->w; ++i) {
-            // RGBA8888 keeps red on top; the picture keeps it in the low byte.
-            Uint32 w = want[i];
-            Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
-            bad += (picture.at(x + i, y + j) & 0xFFFFFF) != asPicture;
-        }
+        const Uint32* want = pixelRow(image, j);
+        for (int i = 0; i < image->w; ++i) bad += (picture.at(x + i, y + j) & 0xFFFFFF) != asPicture(want[i]);
     }
     return bad;
 }
@@ -85,13 +87,10 @@ int findIcon(const test_support::RgbaImage& shot, const std::string& name, SDL_R
         for (int x = 0; x + icon->w <= shot.width && y + icon->h <= shot.height && found < 0; ++x) {
             bool same = true;
             for (int j = 0; j < icon->h && same; ++j) {
-                const auto* row = static_cast<const Uint32*>(icon->pixels) + static_cast<size_t>(j) * (icon->pitch / 4);
                 for (int i = 0; i < icon->w && same; ++i) {
                     SDL_Point p = {i, j};
-                    if (SDL_PointInRect(&p, &covered)) continue;
-                    Uint32 w = row[i];
-                    Uint32 asPicture = (w >> 24) | ((w >> 8) & 0xFF00) | ((w << 8) & 0xFF0000);
-                    same = (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture;
+                    same = SDL_PointInRect(&p, &covered) ||
+                           (shot.at(x + i, y + j) & 0xFFFFFF) == asPicture(pixelRow(icon, j)[i]);
                 }
             }
             if (same) found = x;

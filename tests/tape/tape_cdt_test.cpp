@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "machine/cpc.h"
-#include "support/temp_home.h"
+#include "support/tape_test_support.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "support/tape_test_support.h"
 
 namespace {
 
@@ -15,13 +11,9 @@ protected:
     int load(const Bytes& blocks) {
         Bytes image = cdtHeader();
         image.insert(image.end(), blocks.begin(), blocks.end());
-        return loadTapeImage(scratch.write("t.cdt", image), 'c');
+        return TapeDeckTest::load("t.cdt", image);
     }
-    static Bytes join(std::initializer_list<Bytes> parts) {
-        Bytes b;
-        for (const Bytes& p : parts) b.insert(b.end(), p.begin(), p.end());
-        return b;
-    }
+    using TapeDeckTest::load;
     // Pulses of the lead-in pause: a 2048 ms low.
     static constexpr uint32_t kLeadIn = 1;
     // The close of every tape: 1 ms low (after a 1 ms high when the level was
@@ -35,16 +27,14 @@ TEST_F(CdtImage, StandardBlockPilotLengthFollowsTheFlagByte) {
     ASSERT_GT(p.size(), 8063u + 2);
     EXPECT_EQ(p[0].duration, 2048000u);
     for (uint32_t i = 1; i <= 8063; ++i) ASSERT_EQ(p[i].duration, 619u) << i;
-    EXPECT_EQ(p[8064].duration, 191u) << "first sync pulse, 667 T-states";
-    EXPECT_EQ(p[8065].duration, 210u) << "second sync pulse, 735 T-states";
+    // Two sync pulses of 667 and 735 T-states, then bit 0 of the flag, 855 T-states.
+    EXPECT_EQ(pulseText(p, 8064, 3), "0:191 1:210 0:244");
     EXPECT_EQ(p.size(), kLeadIn + 8063 + 2 + 32 + closeLength(0));
-    EXPECT_EQ(p[8066].duration, 244u) << "bit 0 of the flag, 855 T-states";
 
     ASSERT_EQ(load(cdtStandardBlock({0xFF, 0x12}, 0)), 1);
     p = deckPulses();
     EXPECT_EQ(p.size(), kLeadIn + 3223 + 2 + 32 + closeLength(0));
-    EXPECT_EQ(p[3224].duration, 191u);
-    EXPECT_EQ(p[3226].duration, 489u) << "bit 1 of the flag, 1710 T-states";
+    EXPECT_EQ(pulseText(p, 3224, 3), "0:191 1:210 0:489") << "bit 1 of the flag, 1710 T-states";
 }
 
 TEST_F(CdtImage, DataPulsesAlternateLevelAndTheBlockEndsWithItsPause) {
@@ -100,7 +90,7 @@ TEST_F(CdtImage, WrongHeaderIsRefusedAndLeavesTheTapeInTheDeck) {
     uint32_t before = tape->pulseCount;
     Bytes bad = cdtHeader();
     bad[7] = 0x1B;
-    EXPECT_EQ(loadTapeImage(scratch.write("bad.cdt", bad), 'c'), 0);
+    EXPECT_EQ(load("bad.cdt", bad), 0);
     EXPECT_EQ(tape->pulseCount, before);
 }
 
@@ -116,17 +106,9 @@ TEST_F(CdtImage, ToneSequenceDirectRecordingAndSignalLevel) {
     putU32(signal, 1);
     signal.push_back(1);
     ASSERT_EQ(load(join({{0x13, 2, 0x5E, 0x01, 0xBC, 0x02}, direct, signal})), 1);
-    std::vector<tapePulse> p = deckPulses();
-    ASSERT_GE(p.size(), 6u);
-    EXPECT_EQ(p[1].duration, 100u);
-    EXPECT_EQ(p[1].level, 1);
-    EXPECT_EQ(p[2].duration, 200u);
-    EXPECT_EQ(p[3].level, 0);
-    EXPECT_EQ(p[3].duration, 400u) << "four low samples";
-    EXPECT_EQ(p[4].level, 1);
-    EXPECT_EQ(p[4].duration, 800u) << "eight high samples across the two bytes";
-    EXPECT_EQ(p[5].level, 1) << "set signal level: a pulse at the level given";
-    EXPECT_EQ(p[5].duration, 489u);
+    // Set signal level: a pulse at the level given; four low samples, then
+    // eight high ones across the two bytes.
+    EXPECT_EQ(pulseText(deckPulses(), 1, 5), "1:100 0:200 0:400 1:800 1:489");
 }
 
 TEST_F(CdtImage, TextBlocksAndSkippedBlocks) {

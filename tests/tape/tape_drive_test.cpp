@@ -1,27 +1,33 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "machine/frontend_hooks.h"
-#include "machine/ppi8255.h"
 #include "support/machine_fixture.h"
 #include "support/tape_test_support.h"
-#include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
-#include "video/gate_array.h"
 
 namespace {
 
 class TapeDeck : public TapeDeckTest {
 protected:
-    // A tape of the given pulses (durations in microseconds, levels alternating from 1).
-    void insert(std::initializer_list<uint32_t> durations) {
+    // A tape of the given pulses (durations in microseconds, levels alternating
+    // from 1), with index entries of the given kinds before the pulses numbered.
+    void insert(std::initializer_list<uint32_t> durations, std::vector<std::pair<uint32_t, uint8_t>> blocks = {}) {
         beginTableDataPulse();
         tapeCpcFreq = 1.0f;
         currentLevel = 1;
         addTapeIndex(TapeKindBeginOfTape);
-        for (uint32_t d : durations) pushPulse(d);
+        uint32_t n = 0;
+        for (uint32_t d : durations) {
+            for (auto [before, kind] : blocks) {
+                if (before == n) addTapeIndex(kind);
+            }
+            pushPulse(d);
+            ++n;
+        }
         checkEndTableDataPulse();
     }
     void motorAndPlay() {
@@ -102,14 +108,7 @@ std::vector<uint32_t>& announcedBlocks() {
 }
 
 TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
-    beginTableDataPulse();
-    tapeCpcFreq = 1.0f;
-    addTapeIndex(TapeKindBeginOfTape);
-    pushPulse(10);
-    pushPulse(10);
-    addTapeIndex(0x10);
-    pushPulse(10);
-    checkEndTableDataPulse();
+    insert({10, 10, 10}, {{2, 0x10}});
     std::vector<uint32_t>& shown = announcedBlocks();
 
     motorAndPlay();
@@ -128,15 +127,7 @@ TEST_F(TapeDeck, BlocksAreAnnouncedAsTheTapePassesThemAndAgainAfterARewind) {
 // Blocks without pulses of their own (texts, groups) pass with the next one:
 // the front-end hears of each, in order, however many went by since it looked.
 TEST_F(TapeDeck, EveryBlockPassedBetweenTwoDeliveriesIsAnnounced) {
-    beginTableDataPulse();
-    tapeCpcFreq = 1.0f;
-    addTapeIndex(TapeKindBeginOfTape);
-    pushPulse(10);
-    for (uint8_t kind : {0x21, 0x30, 0x32, 0x10}) addTapeIndex(kind);
-    for (int i = 0; i < 6; ++i) pushPulse(10);
-    addTapeIndex(0x22);
-    pushPulse(10);
-    checkEndTableDataPulse();
+    insert({10, 10, 10, 10, 10, 10, 10, 10}, {{1, 0x21}, {1, 0x30}, {1, 0x32}, {1, 0x10}, {7, 0x22}});
     std::vector<uint32_t>& shown = announcedBlocks();
 
     motorAndPlay();
@@ -204,19 +195,16 @@ TEST(TapePulseBuilder, PausesAndRounding) {
     beginTableDataPulse();
     tapeCpcFreq = 3.5f;
     currentLevel = 0;
+    auto table = [](size_t from, size_t count) {
+        return pulseText(std::vector<tapePulse>(tableDataPulse, tableDataPulse + idx), from, count);
+    };
     pushPause(0);
     EXPECT_EQ(idx, 0u) << "a pause of 0 ms adds nothing";
     pushPause(5);
-    ASSERT_EQ(idx, 1u);
-    EXPECT_EQ(tableDataPulse[0].level, 0);
-    EXPECT_EQ(tableDataPulse[0].duration, 5000u);
+    EXPECT_EQ(table(0, 9), "0:5000");
     EXPECT_EQ(currentLevel, 1);
     pushPause(2);  // after a high level: a 1 ms high pulse first
-    ASSERT_EQ(idx, 3u);
-    EXPECT_EQ(tableDataPulse[1].level, 1);
-    EXPECT_EQ(tableDataPulse[1].duration, 1000u);
-    EXPECT_EQ(tableDataPulse[2].level, 0);
-    EXPECT_EQ(tableDataPulse[2].duration, 2000u);
+    EXPECT_EQ(table(1, 9), "1:1000 0:2000");
 
     pushPulse(2168);  // 619.4 us
     pushPulse(1710);  // 488.6 us
@@ -230,11 +218,8 @@ TEST(TapePulseBuilder, PausesAndRounding) {
     oneBitPulseLength = 1400;
     pushByte(0xA0);
     ASSERT_EQ(idx, 21u);
-    EXPECT_EQ(tableDataPulse[5].duration, 400u);
-    EXPECT_EQ(tableDataPulse[6].duration, 400u);
+    EXPECT_EQ(table(5, 2), "0:400 1:400");
     EXPECT_EQ(tableDataPulse[7].duration, 200u);
-    EXPECT_EQ(tableDataPulse[5].level, 0);
-    EXPECT_EQ(tableDataPulse[6].level, 1);
     beginTableDataPulse();
 }
 
@@ -332,13 +317,8 @@ TEST_F(TapeMotorThroughPpi, TheTapeGoesOnAfterTheMotorWasOffAWhile) {
             }
             moved -= expected[k].duration;
         }
-        EXPECT_TRUE(seen == expected) << offMs << " ms off";
-        for (size_t k = 0; k < seen.size() && k < expected.size(); ++k) {
-            if (!(seen[k] == expected[k])) {
-                ADD_FAILURE() << offMs << " ms off: run " << k << " is " << seen[k].duration << " us at "
-                              << int(seen[k].level) << ", expected " << expected[k].duration << " us";
-                break;
-            }
-        }
+        const size_t k = std::mismatch(seen.begin(), seen.end(), expected.begin()).first - seen.begin();
+        EXPECT_EQ(k, seen.size()) << offMs << " ms off: run " << k << " is " << seen[k].duration << " us at "
+                                  << int(seen[k].level) << ", expected " << expected[k].duration << " us";
     }
 }
