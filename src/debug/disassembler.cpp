@@ -256,8 +256,8 @@ private:
         }
     }
 
-    void cb(uint8_t op) {
-        const int x = op >> 6, y = (op >> 3) & 7, z = op & 7;
+    // The CB group's mnemonic and, for BIT/RES/SET, the bit: "RLC ", "BIT 3,".
+    void cbMnemonic(int x, int y) {
         if (x == 0) {
             put(kRotate[y]);
             put(' ');
@@ -266,6 +266,11 @@ private:
             put(char('0' + y));
             put(',');
         }
+    }
+
+    void cb(uint8_t op) {
+        const int x = op >> 6, y = (op >> 3) & 7, z = op & 7;
+        cbMnemonic(x, y);
         put(kReg8[z]);
     }
 
@@ -275,14 +280,7 @@ private:
         const int8_t d = int8_t(fetch());
         const uint8_t op = fetch();
         const int x = op >> 6, y = (op >> 3) & 7, z = op & 7;
-        if (x == 0) {
-            put(kRotate[y]);
-            put(' ');
-        } else {
-            put(kBitOp[x]);
-            put(char('0' + y));
-            put(',');
-        }
+        cbMnemonic(x, y);
         indexed(d);
         if (x != 1 && z != 6) {
             put(',');
