@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick xclip
   pasmo valgrind
+  libimgui-dev libzip-dev
 )
 
 SUDO=""
