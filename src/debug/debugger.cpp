@@ -217,20 +217,23 @@ void Debugger::pend(const StopReport& candidate) {
     pendingReport.accessPc = instructionPc;
 }
 
+void Debugger::pendAccess(StopReason reason, int number, uint16_t address, uint8_t value, bool write) {
+    StopReport r;
+    r.reason = reason;
+    r.number = number;
+    r.address = address;
+    r.value = value;
+    r.write = write;
+    pend(r);
+}
+
 void Debugger::memoryHit(uint16_t address, uint8_t value, bool write) {
     for (BreakPoint& point : points) {
         if (!point.enabled || !isMemoryKind(point.kind)) continue;
         if (point.kind == (write ? BreakKind::Read : BreakKind::Write)) continue;
         if (address < point.first || address > point.last) continue;
         if (point.value >= 0 && point.value != value) continue;
-        if (!hit(point)) continue;
-        StopReport r;
-        r.reason = StopReason::Watch;
-        r.number = point.number;
-        r.address = address;
-        r.value = value;
-        r.write = write;
-        pend(r);
+        if (hit(point)) pendAccess(StopReason::Watch, point.number, address, value, write);
     }
 }
 
@@ -240,14 +243,7 @@ void Debugger::ioEdge(uint16_t port, uint8_t value, bool write) {
         if (!point.enabled || point.kind != (write ? BreakKind::IoWrite : BreakKind::IoRead)) continue;
         if ((port & point.mask) != (point.port & point.mask)) continue;
         if (point.value >= 0 && point.value != value) continue;
-        if (!hit(point)) continue;
-        StopReport r;
-        r.reason = StopReason::Io;
-        r.number = point.number;
-        r.address = port;
-        r.value = value;
-        r.write = write;
-        pend(r);
+        if (hit(point)) pendAccess(StopReason::Io, point.number, port, value, write);
     }
 }
 

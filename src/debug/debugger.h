@@ -138,6 +138,8 @@ private:
     // Counts the hit and applies the ignore count and condition: true to stop.
     bool hit(BreakPoint& point);
     void pend(const StopReport& candidate);
+    // A memory or I/O break point's stop: what was accessed, with which byte.
+    void pendAccess(StopReason reason, int number, uint16_t address, uint8_t value, bool write);
     bool atBoundary() const;
     bool stepDone(uint16_t pc);
     void startRunning(StepMode mode);
