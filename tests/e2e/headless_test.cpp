@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -21,6 +23,8 @@ struct RunCase {
     std::vector<std::pair<std::string, std::string>> files = {};
     const char* fifo = nullptr;  // made in the base directory: a special file must end the run, not block it
     bool roms = true;
+    rlim_t fileSizeLimit = RLIM_INFINITY;  // bytes a file of the run may hold: a disk that fills up
+    bool rogue = false;                    // a copy of cpcrogue.dsk as $HOME/rogue.dsk
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -73,6 +77,21 @@ const RunCase kRuns[] = {
     {"FifoAsDiskEndsTheRun", {"--frames=2", "-0", "$HOME/fifo"}, 1, {"is a FIFO, not a file"}, {}, {}, "fifo"},
     {"FifoAsTapeEndsTheRun", {"--frames=2", "-k", "$HOME/fifo"}, 1, {"is a FIFO, not a file"}, {}, {}, "fifo"},
     {"FifoAsConfigurationIsSkipped", {"--frames=2"}, 0, {"Kestrix.ini is a FIFO, not a file"}, {}, {}, "Kestrix.ini"},
+    // A save that failed: 1, the file and the reason named, the file that was there (files) as it was.
+    {"SnapshotOntoAFullDiskEndsWithOne", {"--frames=2", "--snapshot=/dev/full"}, 1,
+     {"snapshot /dev/full not written: No space left on device"}, {}},
+    {"SnapshotTooLargeKeepsTheOldOne", {"--frames=2", "--snapshot=$HOME/good.sna"}, 1,
+     {"snapshot $HOME/good.sna not written: File too large"}, {}, {{"good.sna", "GOOD"}}, nullptr, true, 4096},
+    {"ScreenshotOntoAFullDiskEndsWithOne", {"--frames=2", "--screenshot=/dev/full"}, 1,
+     {"cannot write /dev/full: No space left on device"}, {}},
+    {"ScreenshotTooLargeKeepsTheOldOne", {"--frames=2", "--screenshot=$HOME/good.png"}, 1,
+     {"cannot write $HOME/good.png: File too large"}, {}, {{"good.png", "GOOD"}}, nullptr, true, 512},
+    {"NewDiskOntoAnExistingFileEndsWithOne", {"--frames=2", "--new-disk=$HOME/old.dsk"}, 1,
+     {"new-disk: $HOME/old.dsk exists"}, {}, {{"old.dsk", "OLD"}}},
+    {"NewDiskInAMissingFolderEndsWithOne", {"--frames=2", "--new-disk=$HOME/none/new.dsk"}, 1,
+     {"new-disk: $HOME/none/new.dsk not created: cannot write to $HOME/none"}, {}},
+    {"FailedWriteBackEndsWithOne", {"--frames=700", "-0", "$HOME/rogue.dsk", "-a", "SAVE \"A\"\r"}, 1,
+     {"disk A not written to $HOME/rogue.dsk", "File too large"}, {}, {}, nullptr, true, 65536, true},
 };
 // clang-format on
 
@@ -81,7 +100,9 @@ class Headless : public ::testing::TestWithParam<RunCase> {};
 TEST_P(Headless, RunEndsAsScriptsExpect) {
     const RunCase& c = GetParam();
     if (c.roms) SKIP_WITHOUT_SHARED_ROMS();
+    if (c.rogue) SKIP_WITHOUT_SHARED("media/cpcrogue.dsk");
     TempKestrixHome home(c.roms);
+    if (c.rogue) home.write("rogue.dsk", fileBytes(sharedPath("media/cpcrogue.dsk")));
     for (const auto& [name, contents] : c.files) home.writeFile(name, withHome(contents, home.path()));
     if (c.fifo) {
         ASSERT_EQ(mkfifo(home.file(c.fifo).c_str(), 0600), 0);
@@ -89,7 +110,14 @@ TEST_P(Headless, RunEndsAsScriptsExpect) {
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(withHome(a, home.path()));
     const auto start = std::chrono::steady_clock::now();
+    // The run inherits the limit; the soft one goes back up afterwards.
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit unlimited = limit;
+    limit.rlim_cur = std::min(c.fileSizeLimit, limit.rlim_max);
+    setrlimit(RLIMIT_FSIZE, &limit);
     HeadlessResult r = runKestrixHeadless(home.path(), args);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
     if (c.fifo) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     }
@@ -99,6 +127,10 @@ TEST_P(Headless, RunEndsAsScriptsExpect) {
     for (const std::string& text : c.shown)
         EXPECT_NE(r.output.find(withHome(text, home.path())), std::string::npos) << r.output;
     for (const std::string& text : c.notShown) EXPECT_EQ(r.output.find(text), std::string::npos) << r.output;
+    for (const auto& [name, contents] : c.files) {
+        const std::vector<uint8_t> now = fileBytes(home.file(name));
+        EXPECT_EQ(std::string(now.begin(), now.end()), withHome(contents, home.path())) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Headless, ::testing::ValuesIn(kRuns),
