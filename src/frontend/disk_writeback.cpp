@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <system_error>
 #include <utility>
 
 #include "debug/debugger.h"
@@ -205,7 +206,12 @@ std::string reasonForCopy(int unit) {
 // a message on screen at once, for the wait.
 template <typename Work>
 bool noticedWhenSlow(int unit, Work work) {
-    std::future<bool> done = std::async(std::launch::async, work);
+    std::future<bool> done;
+    try {
+        done = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return work();  // no thread to be had: written all the same, without the message
+    }
     if (done.wait_for(kNoticedWriteTime) == std::future_status::timeout) {
         char text[64];
         std::snprintf(text, sizeof text, "\366 Writing disk %s... \367", driveLetter(unit));
