@@ -124,7 +124,6 @@ bool KestrixWindow::start(const std::vector<std::string>& args) {
     if (pid == 0) {
         FILE* log = std::freopen(logPath_.c_str(), "w", stdout);
         if (log) dup2(fileno(stdout), STDERR_FILENO);
-        if (!input_.empty() && !std::freopen(input_.c_str(), "r", stdin)) _exit(126);
         setenv("KESTRIX_HOME", home_.path().c_str(), 1);
         if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
         // Under the sanitizers: X11 and D-Bus, loaded by SDL for the window, keep

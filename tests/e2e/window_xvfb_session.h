@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <csignal>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,9 +42,6 @@ public:
     KestrixWindow& operator=(const KestrixWindow&) = delete;
 
     void setEnv(const std::string& name, const std::string& value) { env_.emplace_back(name + "=" + value); }
-    // The process's standard input, read from this file (or FIFO) rather than the test's.
-    void setInput(const std::string& path) { input_ = path; }
-    bool signal(int number) const { return pid_ > 0 && ::kill(pid_, number) == 0; }
     bool start(const std::vector<std::string>& args = {});
     // Waits for the main window (a window of that title) to be mapped; its X id, or "".
     std::string waitForWindow(double seconds = 60, const std::string& title = "Kestrix v2005");
@@ -78,7 +73,6 @@ public:
 private:
     TempKestrixHome home_;
     std::vector<std::string> env_;
-    std::string input_;
     pid_t pid_ = -1;
     std::string window_;
     std::string logPath_;
