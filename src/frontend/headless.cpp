@@ -105,7 +105,13 @@ int runHeadlessFrames(const HeadlessOptions& options) {
         std::printf("frames %d, seconds %.3f, %.2f times real time\n", framesRun, seconds, ratio);
         std::fflush(stdout);
     }
+    // writeScreenshotPNG names the file and the reason when it fails.
     if (!options.screenshotFile.empty() && !writeScreenshotPNG(options.screenshotFile.c_str())) return 1;
-    if (!options.snapshotFile.empty() && !writeSNAFile(options.snapshotFile.c_str())) return 1;
+    std::string error;
+    if (!options.snapshotFile.empty() && !writeSNAFile(options.snapshotFile.c_str(), &error)) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: snapshot %s not written: %s",
+                     options.snapshotFile.c_str(), error.c_str());
+        return 1;
+    }
     return 0;
 }

@@ -165,5 +165,7 @@ int kestrixMain(int argc, char** argv) {
         storeFlag(mainLoopEnd, 1);
     }
     shutdown();
+    // Each failed disk write has said which file and why; a script must not take the run for a success.
+    if (headlessMode && exitCode == 0 && diskWriteFailures()) exitCode = 1;
     return exitCode;
 }

@@ -56,9 +56,10 @@ size_t snaSaveSize();
 // machine is first stepped to the end of the instruction under way, so that
 // the registers are those a program sees between two instructions.
 uint8_t* fileSaveSNA();
-// Writes fileSaveSNA()'s image to a new file at `path`; false when the file
-// cannot be created ("Error writing snapshot file %s" is logged) or is short.
-bool writeSNAFile(const char* path);
+// Writes fileSaveSNA()'s image to `path` through a temporary file, so that a
+// failure leaves any file there as it was; false, with the reason logged
+// ("Error writing snapshot file NAME: why") and in `error`, when it fails.
+bool writeSNAFile(const char* path, std::string* error = nullptr);
 
 // Names recorded by the last snapshot loaded (empty when none).
 extern char CPRAFileName[512];
