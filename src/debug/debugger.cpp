@@ -146,9 +146,11 @@ void Debugger::watchSsm(bool on) {
     rebuild();
 }
 
+// The undefined ED opcodes; FE and FF with them, as the screenshot and
+// snapshot codes FFFE and FFFF are made of them.
 bool Debugger::isSsmByte(uint8_t v) {
     return v <= 0x3F || (v >= 0x7F && v <= 0x9F) || (v >= 0xA4 && v <= 0xA7) || (v >= 0xAC && v <= 0xAF) ||
-           (v >= 0xB4 && v <= 0xB7) || (v >= 0xBC && v <= 0xBF) || (v >= 0xC0 && v <= 0xFD);
+           (v >= 0xB4 && v <= 0xB7) || (v >= 0xBC && v <= 0xBF) || v >= 0xC0;
 }
 
 // Each opcode fetch as it begins: an unprefixed ED, then the byte fetched

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -159,6 +160,10 @@ std::string outputPath(const std::string& dir, std::string& pending, int& count,
 }
 
 bool writeOutput(bool screenshot, const std::string& path) {
+    // A test walk's directory of pictures may not exist yet.
+    const std::string dir = cslDirectoryOf(path);
+    std::error_code ignored;
+    if (!dir.empty()) std::filesystem::create_directories(dir, ignored);
     const bool ok = screenshot ? writeScreenshotPNG(path.c_str()) : writeSNAFile(path.c_str());
     if (ok) SDL_Log("csl: %s %s written", screenshot ? "screenshot" : "snapshot", path.c_str());
     return ok;
@@ -435,8 +440,9 @@ bool workWaiting() {
 }  // namespace
 
 bool startCslScript(const std::string& path) {
+    const bool ssm = runner.ssmOption;
     runner = Runner{};
-    runner.ssmOption = false;
+    runner.ssmOption = ssm;
     runner.firstName = cslBaseName(path);
     if (!fileReadable(path) || !pushScript(path)) {
         runner.state = CslState::Failed;
