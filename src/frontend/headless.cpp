@@ -76,7 +76,12 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
 static bool runGoesOn(int framesDone, const HeadlessOptions& options, bool& failed) {
     switch (cslTurn()) {
         case CslState::Failed: failed = true; return false;
-        case CslState::Running: return true;
+        case CslState::Running:
+            // Emulated time stands still while the machine does not run: the script's waits would never end.
+            if (running) return true;
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "csl: the machine stopped, the script cannot go on");
+            failed = true;
+            return false;
         case CslState::Finished: return options.framesGiven && framesDone < options.frames;
         case CslState::None: break;
     }
