@@ -1,5 +1,6 @@
-// Autorun: types a stored text into the emulated keyboard, one key per timer
-// period, on SDL timers in a window and on emulated time when headless.
+// Autorun: types a stored text (or a script's key strokes) into the emulated
+// keyboard, one key per timer period, on SDL timers in a window and on
+// emulated time when headless.
 #pragma once
 #include <cstdint>
 #include <vector>
