@@ -2,6 +2,7 @@
 #include "frontend/main_loop.h"
 
 #include "frontend/autorun.h"
+#include "frontend/csl_runner.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/icons.h"
 #include "frontend/joystick.h"
@@ -332,6 +333,7 @@ void runMainLoop() {
         pasteStep();
         runMainThreadActions();
         writeBackStillDisks();
+        cslTurn();
         windowMonitorTurn();
         tapeDeliverFrontEndNotices();
         if (loadFlag(mainLoopEnd)) break;

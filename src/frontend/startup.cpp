@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "frontend/csl_runner.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/headless.h"
@@ -142,8 +143,16 @@ int kestrixMain(int argc, char** argv) {
         return 2;
     }
 
+    if (ssmOption) enableSsmOption();
+    const bool scriptRead = cslScriptOption.empty() || startCslScript(cslScriptOption);
+
     int exitCode = 0;
     if (headlessMode) {
+        if (!scriptRead) {
+            storeFlag(mainLoopEnd, 1);
+            shutdown();
+            return 1;
+        }
         if (namedFileFailures) {
             // The file's own message has been written; running without it would hide the failure.
             storeFlag(mainLoopEnd, 1);
