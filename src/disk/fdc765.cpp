@@ -150,6 +150,7 @@ void FDCupd765::reset(floppyDrive* driveA, floppyDrive* driveB, floppyDrive* dri
     C = H = R = N = EOT = GPL = DTL = STP = SC = D = 0;
     MT = MFM = SK = HD = US = HUT = SRT = HLT = 0;
     ND = 1;
+    specified = false;
     resultC = resultH = resultR = resultN = 0;
     idC = idH = idR = idN = 0;
     sectorCounter = indexCount = 0;
@@ -237,6 +238,15 @@ void FDCupd765::writeDataRegister(uint8_t byte) {
     if (commandCode == kFdcSenseInterruptStatus) set_command();
 }
 
+void FDCupd765::assumeDiskRomSpecify() {
+    if (specified) return;
+    SRT = 0x0A;
+    HUT = 0x01;
+    HLT = 0x01;
+    ND = 1;
+    specified = true;
+}
+
 void FDCupd765::storeParameter(uint8_t byte) {
     uint8_t index = commandByteIndex;
     if (commandCode == kFdcSpecify) {
@@ -247,6 +257,7 @@ void FDCupd765::storeParameter(uint8_t byte) {
         } else {
             HLT = byte >> 1;
             ND = 1;  // there is no DMA to hand the bytes to
+            specified = true;
             commandByteIndex = 0;
             set_idle();
         }

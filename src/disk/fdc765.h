@@ -83,6 +83,8 @@ public:
     stepRoutine phaseHandler = nullptr;
     uint8_t C = 0, H = 0, R = 0, N = 0, EOT = 0, GPL = 0, DTL = 0, STP = 0, SC = 0, D = 0;
     uint8_t MT = 0, MFM = 0, SK = 0, HD = 0, US = 0, HUT = 0, SRT = 0, HLT = 0, ND = 1;
+    // A SPECIFY came since the reset (the disk ROM gives one when it starts).
+    bool specified = false;
     uint8_t resultC = 0, resultH = 0, resultR = 0, resultN = 0;
     uint8_t idC = 0, idH = 0, idR = 0, idN = 0;  // the ID field being read
     uint8_t sectorCounter = 0;
@@ -100,6 +102,11 @@ public:
     FDCupd765(const FDCupd765&) = delete;
     FDCupd765& operator=(const FDCupd765&) = delete;
 
+    // A snapshot's disk ROM has long since given its SPECIFY, which a
+    // controller fresh from reset never saw: take the disk ROM's timings
+    // (SRT 10, HUT 1, HLT 1), else every seek waits 32 ms a step and the
+    // disk ROM gives up on it.
+    void assumeDiskRomSpecify();
     void reset(floppyDrive* driveA, floppyDrive* driveB, floppyDrive* driveC, floppyDrive* driveD, bool fourUnits);
     void enable();
     // One microsecond; an idle controller with no head stepping has nothing to do.

@@ -473,6 +473,7 @@ void applySNA(const SnaImage& image) {
     mem->uromSelected = mem->urom[h[kSnaUpperRom]] ? h[kSnaUpperRom] : 0;
     applyPpi(h);
     applyAy(h);
+    if (fdc) fdc->assumeDiskRomSpecify();
     if (image.version == 3) {
         applyFloppy(h);
         applyVersion3(h);

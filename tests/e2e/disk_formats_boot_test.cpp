@@ -380,13 +380,15 @@ TEST_F(WriteBackRuns, SnapshotReachesNoDiskOutsideItsFolderAndWritesOnlyCopies) 
     std::string shown[2];
     for (int beside = 0; beside < 2; ++beside) {
         const std::string at = beside ? disk_test::writeTempFile("beside.sna", sna) : home.write("away.sna", sna);
-        shown[beside] = runWith({"-s", at}, "|ERA,\"CPCROGUE.BIN\"\r", 900).output;
+        // A SAVE seeks past the directory track: the disk ROM in the snapshot
+        // expects the controller timings it gave before the snapshot was taken.
+        shown[beside] = runWith({"-s", at}, kSaveProgram, 900).output;
         EXPECT_EQ(fileBytes(disk), original);
     }
     EXPECT_NE(shown[0].find("Snapshot disk cpcrogue.dsk is not in the snapshot's folder"), std::string::npos);
     EXPECT_NE(shown[1].find("A:\\cpcrogue.dsk (inserted by the snapshot)"), std::string::npos) << shown[1];
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"beside.sna", "cpcrogue.dsk", "cpcrogue_000.dsk"}));
-    EXPECT_NE(fileBytes((dir / "cpcrogue_000.dsk").string()), original);
+    expectProgramIn((dir / "cpcrogue_000.dsk").string());
 }
 
 TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
