@@ -12,20 +12,25 @@
 
 namespace {
 
-constexpr const char* kWrongRiff = "\366 Cartridge has wrong RIFF format ! \367";
-
-bool isRiffFile(const char* path) {
-    bool riff = SDL_OpenFile(path) > 0 && headerIdCheck("RIFF");
-    SDL_CloseFile();
-    return riff;
+// A refused cartridge: its name and why, on one line.
+void showRefusal(const char* path, const char* why) {
+    SDL_Log("load_cartridge_file: %s refused: %s", path, why);
+    textShowOSD("\366 %s: %s ! \367", fileNamePart(path), why);
 }
 
 }  // namespace
 
 bool load_cartridge_file(const char* path) {
-    if (!path || !isRiffFile(path)) {
-        SDL_Log("load_cartridge_file: %s is not a RIFF file", path ? path : "");
-        textShowOSD(kWrongRiff);
+    if (!path) return false;
+    if (SDL_OpenFile(path) <= 0) {
+        showRefusal(path, cPCFile ? "empty file" : fileOpenProblem());
+        SDL_CloseFile();
+        return false;
+    }
+    bool riff = headerIdCheck("RIFF");
+    SDL_CloseFile();
+    if (!riff) {
+        showRefusal(path, "not a RIFF file");
         return false;
     }
     if (!isPlusModel(cpcType)) {
@@ -37,7 +42,7 @@ bool load_cartridge_file(const char* path) {
     bool loaded = fileCPR();
     SDL_CloseFile();
     if (!loaded) {
-        textShowOSD(kWrongRiff);
+        showRefusal(path, fileRefusal());
         // The failed file left no usable banks: the model's own cartridge again.
         startCPC();
         return false;
