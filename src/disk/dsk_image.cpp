@@ -189,6 +189,15 @@ void noteDamagedTrack(char* list, size_t size, int entry, int sides) {
     }
 }
 
+// The tracks from table entry `first` to the last one are absent from a cut file.
+void noteMissingTracks(char* list, size_t size, int first, int slots, int sides) {
+    noteDamagedTrack(list, size, first, sides);
+    if (slots - 1 <= first) return;
+    size_t used = std::strlen(list);
+    if (used + 6 < size) std::snprintf(list + used, size - used, " to");
+    noteDamagedTrack(list, size, slots - 1, sides);
+}
+
 }  // namespace
 
 void fileDSKSkipUnused() {
@@ -240,6 +249,16 @@ int fileDSK(floppyDrive* drive) {
             sizeTable[i] = readU8();
             tablePlaced |= sizeTable[i] != 0;
         }
+    } else {
+        // A standard image's blocks all have the size its header gives, one
+        // per track in order: a block's place is its track, whatever it says.
+        SDL_RewindFile(0x32);
+        uint16_t trackSize = readU16lh();
+        if (trackSize >= 256 && trackSize % 256 == 0) {
+            for (int i = 0; i < slots && i < int(sizeof sizeTable); ++i)
+                sizeTable[i] = static_cast<uint8_t>(trackSize / 256);
+            tablePlaced = true;
+        }
     }
     int64_t tableOffset = 0x100;
     int tracksBuilt = 0;
@@ -258,7 +277,8 @@ int fileDSK(floppyDrive* drive) {
         fileDSKSkipUnused();
         int64_t blockStart = filepos_idx;
         if (blockStart >= cPCFileLength) {
-            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
+            // A standard header with nothing after it is a blank disk, not a cut one.
+            if (tablePlaced && (extended || i > 0)) noteMissingTracks(damaged, sizeof damaged, i, slots, sides);
             break;
         }
         if (!headerIdCheck("Track-Info")) {
@@ -289,9 +309,10 @@ int fileDSK(floppyDrive* drive) {
             dataTotal += h.stored;
         }
         fileDSKSkipUnused();
-        // Sector data never runs into the next block: lengths beyond it are damage.
-        if (tablePlaced && filepos_idx + int64_t(dataTotal) > blockEnd) {
-            int64_t room = blockEnd > filepos_idx ? blockEnd - filepos_idx : 0;
+        // Sector data never runs into the next block or past the end of the file: lengths beyond are damage.
+        int64_t dataEnd = std::min(tablePlaced ? blockEnd : INT64_MAX, cPCFileLength);
+        if (filepos_idx + int64_t(dataTotal) > dataEnd) {
+            int64_t room = dataEnd > filepos_idx ? dataEnd - filepos_idx : 0;
             dataTotal = 0;
             for (int s = 0; s < sectorCount; ++s) {
                 SectorHeader& h = headers[s];
@@ -301,7 +322,8 @@ int fileDSK(floppyDrive* drive) {
             }
             noteDamagedTrack(damaged, sizeof damaged, i, sides);
         }
-        int slot = sides == 1 ? trackNumber : ((i & 1) == 0 ? 2 * trackNumber : i);
+        int slot = i;
+        if (extended) slot = sides == 1 ? trackNumber : ((i & 1) == 0 ? 2 * trackNumber : i);
         if (slot >= slotsAllocated) {
             SDL_Log("fileDSK: track %d lies beyond the disk, skipped", trackNumber);
             SDL_ForwadFile(dataTotal);
