@@ -62,7 +62,7 @@ void standardSpeedData() {
     if (length > 0) {
         uint8_t flag = readU8();
         int pilots = (flag & 0x80) ? kDataPilotPulses : kHeaderPilotPulses;
-        for (int i = 0; i < pilots; ++i) pushPulse(kStandardPilotPulse);
+        pushTone(kStandardPilotPulse, pilots);
         pushPulse(kStandardSync1);
         pushPulse(kStandardSync2);
         pushByte(flag);
@@ -81,7 +81,7 @@ void turboSpeedData() {
     usedBitsInTheLastByte = readU8();
     uint16_t pause = readU16lh();
     uint32_t length = readU24lh();
-    for (int i = 0; i < pilots; ++i) pushPulse(pilot);
+    pushTone(pilot, pilots);
     pushPulse(sync1);
     pushPulse(sync2);
     decodeTAPBuffer(length);
@@ -91,7 +91,7 @@ void turboSpeedData() {
 void pureTone() {
     uint16_t length = readU16lh();
     uint16_t count = readU16lh();
-    for (int i = 0; i < count; ++i) pushPulse(length);
+    pushTone(length, count);
 }
 
 void pulseSequence() {
