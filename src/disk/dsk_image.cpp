@@ -212,8 +212,7 @@ int fileDSK(floppyDrive* drive) {
     if (!headerIdCheck("MV - CPC")) {
         SDL_RewindFile(0);
         if (!headerIdCheck("EXTENDED CPC DSK File")) {
-            SDL_Log("fileDSK: not a DSK image");
-            return 0;
+            return refuseFile("fileDSK", cPCFileLength ? "not a DSK image" : "empty file, not a DSK image");
         }
         extended = true;
     }
@@ -225,8 +224,7 @@ int fileDSK(floppyDrive* drive) {
     int tracksInImage = readU8();
     int sides = readU8();
     if (sides < 1 || sides > 2) {
-        SDL_Log("fileDSK: %d sides is not a disk", sides);
-        return 0;
+        return refuseFile("fileDSK", "%d sides is not a disk", sides);
     }
     SDL_Log("fileDSK: %s image by '%s', %d tracks, %d side(s)", extended ? "extended" : "standard", creator,
             tracksInImage, sides);

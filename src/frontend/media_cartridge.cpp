@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "asic/cartridge.h"
+#include "frontend/media_loader.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
@@ -10,27 +11,18 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 
-namespace {
-
-// A refused cartridge: its name and why, on one line.
-void showRefusal(const char* path, const char* why) {
-    SDL_Log("load_cartridge_file: %s refused: %s", path, why);
-    textShowOSD("\366 %s: %s ! \367", fileNamePart(path), why);
-}
-
-}  // namespace
-
 bool load_cartridge_file(const char* path) {
     if (!path) return false;
     if (SDL_OpenFile(path) <= 0) {
-        showRefusal(path, cPCFile ? "empty file" : fileOpenProblem());
+        showFileRefusal(path, fileOpenProblem());
         SDL_CloseFile();
         return false;
     }
     bool riff = headerIdCheck("RIFF");
     SDL_CloseFile();
     if (!riff) {
-        showRefusal(path, "not a RIFF file");
+        refuseFile("fileCPR", "not a RIFF file");
+        showFileRefusal(path, "not a RIFF file");
         return false;
     }
     if (!isPlusModel(cpcType)) {
@@ -42,7 +34,7 @@ bool load_cartridge_file(const char* path) {
     bool loaded = fileCPR();
     SDL_CloseFile();
     if (!loaded) {
-        showRefusal(path, fileRefusal());
+        showFileRefusal(path, "not a cartridge");
         // The failed file left no usable banks: the model's own cartridge again.
         startCPC();
         return false;

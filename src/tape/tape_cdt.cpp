@@ -230,15 +230,14 @@ bool decodeBlock(uint8_t id) {
 int fileCDT(const char* name, int64_t length) {
     tapeCpcFreq = 3.5f;
     if (!headerIdCheck("ZXTape!") || readU8() != 0x1A) {
-        SDL_Log("CDT : %s is not a TZX tape image - id != 'ZXTape!'", name ? name : "");
-        return 0;
+        return refuseFile("CDT ", "not a TZX tape image - id != 'ZXTape!'");
     }
     readU8();  // version, major and minor
     readU8();
     if (filepos_idx >= length) {
         // Loading it would give a tape that plays nothing, without a word:
         // refused as a wrong header is, with the tape in the deck kept.
-        SDL_Log("CDT : %s holds no blocks, refused", name ? name : "");
+        refuseFile("CDT ", "holds no blocks, refused");
         tapeImageEmpty = true;
         return 0;
     }

@@ -62,12 +62,10 @@ private:
 // Logs why the data cannot be decoded.
 bool cswDecodable(uint8_t version, uint8_t compression, uint32_t rate) {
     if (!cswCompressionKnown(version, compression)) {
-        SDL_Log("CSW: Unknown compression Type %d", compression);
-        return false;
+        return refuseFile("CSW", "Unknown compression Type %d", compression);
     }
     if (rate == 0) {
-        SDL_Log("CSW: sample rate of 0 Hz");
-        return false;
+        return refuseFile("CSW", "sample rate of 0 Hz");
     }
     return true;
 }
@@ -82,7 +80,7 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     size = tapeClampToFile(size, cPCFileLength);
     if (size < 0) size = 0;
     if (uint64_t(size) > kMaxCswBytes) {
-        SDL_Log("CSW: %lld bytes of pulse data is more than this program reads", static_cast<long long>(size));
+        refuseFile("CSW", "%lld bytes of pulse data is more than this program reads", static_cast<long long>(size));
         tapeSkip(size, cPCFileLength);
         return false;
     }
@@ -120,7 +118,7 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     }
     inflateEnd(&z);
     if (e != Z_STREAM_END && e != Z_OK) {
-        SDL_Log("CSW: Zlib decompression failed %d !", e);
+        refuseFile("CSW", "the compressed pulses are damaged (zlib error %d)", e);
         // Nothing of a stream that cannot be read is kept.
         idx = firstPulse;
         currentLevel = firstLevel;
@@ -144,16 +142,14 @@ int decodeCSW(uint8_t version, uint8_t compression, uint32_t rate, int64_t size,
 
 int fileCSW(int64_t length) {
     if (!headerIdCheck("Compressed Square Wave")) {
-        SDL_Log("CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'");
-        return 0;
+        return refuseFile("CSW", "This file is not a Compressed Square Wave - id != 'Compressed Square Wave'");
     }
     tapeCpcFreq = 4.0f;
     readU8();  // 0x1A
     uint8_t major = readU8();
     readU8();  // minor
     if (major != 1 && major != 2) {
-        SDL_Log("CSW: major version %d is not 1 or 2, refused", major);
-        return 0;
+        return refuseFile("CSW", "major version %d is not 1 or 2, refused", major);
     }
     uint32_t rate;
     uint32_t pulses = 0;
@@ -176,7 +172,7 @@ int fileCSW(int64_t length) {
     // Refusals that the header already shows leave the tape in the deck.
     if (!cswDecodable(major, compression, rate)) return 0;
     if (tapeFileRemaining(length) == 0) {
-        SDL_Log("CSW: no pulse data after the header, refused");
+        refuseFile("CSW", "no pulse data after the header, refused");
         tapeImageEmpty = true;
         return 0;
     }
