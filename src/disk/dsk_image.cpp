@@ -247,17 +247,13 @@ int fileDSK(floppyDrive* drive) {
             sizeTable[i] = readU8();
             tablePlaced |= sizeTable[i] != 0;
         }
-    } else {
-        // A standard image's blocks all have the size its header gives, one
-        // per track in order: a block's place is its track, whatever it says.
-        SDL_RewindFile(0x32);
-        uint16_t trackSize = readU16lh();
-        if (trackSize >= 256 && trackSize % 256 == 0) {
-            for (int i = 0; i < slots && i < int(sizeof sizeTable); ++i)
-                sizeTable[i] = static_cast<uint8_t>(trackSize / 256);
-            tablePlaced = true;
-        }
     }
+    // A standard image's blocks come one per track in order, a block's place
+    // being its track whatever it says; past a damaged one the header's track
+    // size finds the next.
+    SDL_RewindFile(0x32);
+    const uint16_t standardSize = extended ? 0 : readU16lh();
+    const bool reported = tablePlaced || !extended;
     int64_t tableOffset = 0x100;
     int tracksBuilt = 0;
     char damaged[160] = {};
@@ -276,12 +272,12 @@ int fileDSK(floppyDrive* drive) {
         int64_t blockStart = filepos_idx;
         if (blockStart >= cPCFileLength) {
             // A standard header with nothing after it is a blank disk, not a cut one.
-            if (tablePlaced && (extended || i > 0)) noteMissingTracks(damaged, sizeof damaged, i, slots, sides);
+            if (reported && (extended || i > 0)) noteMissingTracks(damaged, sizeof damaged, i, slots, sides);
             break;
         }
         if (!headerIdCheck("Track-Info")) {
-            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
-            SDL_RewindFile(blockStart);
+            if (reported) noteDamagedTrack(damaged, sizeof damaged, i, sides);
+            SDL_RewindFile(standardSize >= 256 ? blockStart + standardSize : blockStart);
             continue;
         }
         --blocksLeft;

@@ -71,7 +71,6 @@ const RunCase kRuns[] = {
     {"UnknownModelIsRefused", {"--frames=2", "-c", "junk"}, 2, {"Unknown CPC junk"}, {}},
     {"UnknownKeymapIsRefused", {"--frames=2", "--keymap=junk"}, 2, {"keymap 'junk' is not char or position"}, {}},
     {"MemoryOfNoExpansionIsRefused", {"--frames=2", "-m", "65"}, 2, {"memory size '65' is not 64, 128"}, {}},
-    {"NoMemoryIsRefused", {"--frames=2", "-m", "0"}, 2, {"memory size '0' is not 64, 128"}, {}},
     {"DiskAsTapeIsRefused", {"--frames=2", "-k", "$HOME/x.dsk"}, 2, {"x.dsk is not a file of that kind"}, {},
      {{"x.dsk", "x"}}},
     {"OverlongAutorunIsRefused", {"--frames=2", "-a", std::string(254, 'a')}, 2, {"longer than 253, refused"}, {}},

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -58,7 +57,6 @@ std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount
     out[0x31] = static_cast<uint8_t>(sides);
     out[0x32] = 0x00;
     out[0x33] = 0x13;
-    std::vector<size_t> blockSizes;
     for (const Track& t : tracks) {
         size_t start = out.size();
         out.resize(start + 256, 0);
@@ -83,20 +81,6 @@ std::vector<uint8_t> buildImage(const std::vector<Track>& tracks, int trackCount
         // The Extended header's track-size table, in 256-byte units.
         size_t entry = static_cast<size_t>(&t - tracks.data());
         if (extended && 0x34 + entry < 256) out[0x34 + entry] = static_cast<uint8_t>((out.size() - start) / 256);
-        if (!extended) blockSizes.push_back(out.size() - start);
-    }
-    // A standard image's blocks all have the size its header gives.
-    if (!extended && !blockSizes.empty()) {
-        size_t size = *std::max_element(blockSizes.begin(), blockSizes.end());
-        std::vector<uint8_t> blocks(out.begin() + 256, out.end());
-        out.resize(256);
-        for (size_t at = 0; size_t k : blockSizes) {
-            out.insert(out.end(), blocks.begin() + long(at), blocks.begin() + long(at + k));
-            out.resize(out.size() + size - k, 0);
-            at += k;
-        }
-        out[0x32] = static_cast<uint8_t>(size & 0xFF);
-        out[0x33] = static_cast<uint8_t>(size >> 8);
     }
     return out;
 }
