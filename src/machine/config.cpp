@@ -312,17 +312,20 @@ void applyConfigLine(char* line, bool& skipping) {
     }
     if (skipping || !*value) return;
     char first = static_cast<char>(value[0] | 0x20);
-    if (keyIs(key, "cpc") && !chooseCPCType(value)) refuseValue("model", value, "464, 664, 6128, 464+, 6128+ or gx4000");
+    if (keyIs(key, "cpc") && !chooseCPCType(value))
+        refuseValue("model", value, "464, 664, 6128, 464+, 6128+ or gx4000");
     if (keyIs(key, "lang")) {
         uint8_t lang = LangUK;
         if (strcasecmp(value, "fr") == 0) lang = LangFrench;
         else if (strcasecmp(value, "es") == 0) lang = LangSpanish;
         else if (strcasecmp(value, "dk") == 0) lang = LangDanish;
-        else if (strcasecmp(value, "uk") != 0 && strcasecmp(value, "en") != 0) refuseValue("language", value, "uk, fr, es or dk");
+        else if (strcasecmp(value, "uk") != 0 && strcasecmp(value, "en") != 0)
+            refuseValue("language", value, "uk, fr, es or dk");
         changeCPCLang(lang, true);
     }
-    if (keyIs(key, "crtc") && !(value[0] >= '0' && value[0] <= '2' && !value[1])) refuseValue("CRTC type", value, "0, 1 or 2");
-    if (keyIs(key, "crtc") && value[0] >= '0' && value[0] <= '2' && !value[1]) {
+    const bool crtcValue = value[0] >= '0' && value[0] <= '2' && !value[1];
+    if (keyIs(key, "crtc") && !crtcValue) refuseValue("CRTC type", value, "0, 1 or 2");
+    if (keyIs(key, "crtc") && crtcValue) {
         // The Plus takes type 3 only, as with -t.
         crtcType = isPlusModel(cpcType) ? 3 : static_cast<uint8_t>(value[0] - '0');
         changeCrtcType();
@@ -555,8 +558,10 @@ bool parseCommandLine(int argc, char** argv) {
             case 'k':
             case 's':
             case 'p': {
-                const MediaClass wanted = c == 'k' ? MediaClass::Tape : c == 's' ? MediaClass::Snapshot : MediaClass::Cartridge;
-                if (mediaOfClass(arg, wanted, c == 'k' ? "-k" : c == 's' ? "-s" : "-p")) loadMedia(arg, 1, false);
+                const MediaClass wanted =
+                    c == 'k' ? MediaClass::Tape : c == 's' ? MediaClass::Snapshot : MediaClass::Cartridge;
+                const char* option = c == 'k' ? "-k" : c == 's' ? "-s" : "-p";
+                if (mediaOfClass(arg, wanted, option)) loadMedia(arg, 1, false);
                 break;
             }
             case 'e': frontendHooks.startTapeAutorun(); break;
