@@ -106,7 +106,8 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     z.avail_in = static_cast<uInt>(raw.size());
     uint64_t produced = 0;
     bool room = true;
-    while (e == Z_OK && room && produced < kMaxCswBytes) {
+    // Entries of no samples keep no pulse: the output is bounded too, by five bytes for each pulse kept.
+    while (e == Z_OK && room && produced < kMaxTapePulses * 5) {
         z.next_out = piece.data();
         z.avail_out = static_cast<uInt>(piece.size());
         e = inflate(&z, Z_NO_FLUSH);
