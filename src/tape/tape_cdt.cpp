@@ -227,7 +227,7 @@ bool decodeBlock(uint8_t id) {
 
 }  // namespace
 
-int fileCDT(const char* name, int64_t length) {
+int fileCDT(const char* /*name*/, int64_t length) {
     tapeCpcFreq = 3.5f;
     if (!headerIdCheck("ZXTape!") || readU8() != 0x1A) {
         return refuseFile("CDT ", "not a TZX tape image - id != 'ZXTape!'");

@@ -128,7 +128,7 @@ bool anyFrame(const WaveFormat& f, int64_t end) {
 
 }  // namespace
 
-int fileWAVE(const char* name) {
+int fileWAVE(const char* /*name*/) {
     tapeCpcFreq = 4.0f;
     int64_t length = cPCFileLength;
     if (!headerIdCheck("RIFF")) return refuseFile("WAVE ", "This file is not a WAVE - id != 'RIFF'");
