@@ -34,6 +34,12 @@ void disks() {
     const char* names[] = {"standard", "extended-odd", "extended-two-sides"};
     const std::vector<std::vector<uint8_t>> images = disk_test::sampleImages();
     for (size_t i = 0; i < images.size(); ++i) seed("dsk", names[i], images[i]);
+    // A standard image whose second block names another track and whose file is cut in its third.
+    std::vector<uint8_t> cut = disk_test::buildImage({disk_test::standardTrack(0), disk_test::standardTrack(1),
+                                                      disk_test::standardTrack(2)}, 3, 1, false);
+    cut[0x100 + 0x1300 + 0x10] = 39;
+    cut.resize(0x100 + 2 * 0x1300 + 0x400);
+    seed("dsk", "standard-misnumbered-cut", cut);
 }
 
 // The preservation formats, from the tracks the DSK loader builds of a small disk.
@@ -73,6 +79,7 @@ void snapshots() {
     const std::vector<uint8_t> halt = {0xF3, 0x76};  // DI, HALT
     seed("cpr", "halt", asic_test::cartridgeWith(halt));
     seed("cpr", "odd-chunks", asic_test::buildCpr({{"cb00", halt}, {"cb31", {1, 2, 3}}, {"cbxx", {}}, {"cb02", {}, 0xFFFF}}));
+    seed("cpr", "banks-out-of-order", asic_test::buildCpr({{"cb02", {2}}, {"cb00", halt}, {"cb01", {1}}}));
 }
 
 void tapes() {

@@ -47,12 +47,14 @@ bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 bool fileCPR() {
-    if (!headerIdCheck("RIFF")) {
-        SDL_Log("fileCPR: not a RIFF file");
-        return false;
-    }
+    if (!headerIdCheck("RIFF")) return refuseFile("fileCPR", "not a RIFF file");
     SDL_ForwadFile(4);
-    dropCartridge();
+    // Every bank is found and checked before the machine's cartridge is dropped;
+    // banks go by their number, whatever order their chunks come in.
+    struct Chunk {
+        int64_t offset = -1;
+        uint32_t size = 0;
+    } banks[100];
     int lastBank = -1;
     // Each identifier needs four bytes: one that runs past the end ends the file.
     while (filepos_idx + 4 <= cPCFileLength) {
@@ -62,25 +64,29 @@ bool fileCPR() {
         if (filepos_idx + 4 > cPCFileLength) break;
         const uint32_t size = readU16lh();  // the upper half of the size is not used
         SDL_ForwadFile(2);
-        if (!isDigit(id[2]) || !isDigit(id[3])) {
-            // Not a bank: skip its data by the size it gives.
-            SDL_ForwadFile(size);
-            continue;
+        if (isDigit(id[2]) && isDigit(id[3])) {
+            const int bank = 10 * (id[2] - '0') + (id[3] - '0');
+            const uint32_t wanted = size < kBankSize ? size : kBankSize;
+            if (!fileHasBytes(wanted))
+                return refuseFile("fileCPR", "bank %d cut short: %lld of its %u bytes in the file", bank,
+                                  static_cast<long long>(fileBytesLeft()), static_cast<unsigned>(wanted));
+            banks[bank] = {filepos_idx, wanted};
+            if (bank > lastBank) lastBank = bank;
         }
-        const int bank = 10 * (id[2] - '0') + (id[3] - '0');
-        mem->initCbBank(static_cast<uint8_t>(bank));
-        uint8_t* block = mem->cbBank[bank];
-        const uint32_t wanted = size < kBankSize ? size : kBankSize;
-        std::memset(block, 0, kBankSize);
-        readBlock(block, wanted);
         // A chunk longer than a bank: its surplus is skipped by its size, not read as identifiers.
-        if (size > kBankSize) SDL_ForwadFile(static_cast<int64_t>(size) - kBankSize);
-        lastBank = bank;
+        SDL_ForwadFile(size);
     }
-    if (!finishCartridge(lastBank)) {
-        SDL_Log("fileCPR: the cartridge has no bank 0");
-        return false;
+    if (lastBank < 0) return refuseFile("fileCPR", "no cartridge banks");
+    if (banks[0].offset < 0) return refuseFile("fileCPR", "no bank 0, the cartridge cannot start");
+    dropCartridge();
+    for (int bank = 0; bank <= lastBank; ++bank) {
+        if (banks[bank].offset < 0) continue;
+        mem->initCbBank(static_cast<uint8_t>(bank));
+        std::memset(mem->cbBank[bank], 0, kBankSize);
+        SDL_RewindFile(banks[bank].offset);
+        readBlock(mem->cbBank[bank], banks[bank].size);
     }
+    finishCartridge(lastBank);
     SDL_Log("fileCPR: %d cartridge banks", mem->cartridgeBankCount);
     return true;
 }

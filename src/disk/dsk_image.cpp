@@ -189,6 +189,15 @@ void noteDamagedTrack(char* list, size_t size, int entry, int sides) {
     }
 }
 
+// The tracks from table entry `first` to the last one are absent from a cut file.
+void noteMissingTracks(char* list, size_t size, int first, int slots, int sides) {
+    noteDamagedTrack(list, size, first, sides);
+    if (slots - 1 <= first) return;
+    size_t used = std::strlen(list);
+    if (used + 6 < size) std::snprintf(list + used, size - used, " to");
+    noteDamagedTrack(list, size, slots - 1, sides);
+}
+
 }  // namespace
 
 void fileDSKSkipUnused() {
@@ -203,8 +212,7 @@ int fileDSK(floppyDrive* drive) {
     if (!headerIdCheck("MV - CPC")) {
         SDL_RewindFile(0);
         if (!headerIdCheck("EXTENDED CPC DSK File")) {
-            SDL_Log("fileDSK: not a DSK image");
-            return 0;
+            return refuseFile("fileDSK", cPCFileLength ? "not a DSK image" : "empty file, not a DSK image");
         }
         extended = true;
     }
@@ -216,8 +224,7 @@ int fileDSK(floppyDrive* drive) {
     int tracksInImage = readU8();
     int sides = readU8();
     if (sides < 1 || sides > 2) {
-        SDL_Log("fileDSK: %d sides is not a disk", sides);
-        return 0;
+        return refuseFile("fileDSK", "%d sides is not a disk", sides);
     }
     SDL_Log("fileDSK: %s image by '%s', %d tracks, %d side(s)", extended ? "extended" : "standard", creator,
             tracksInImage, sides);
@@ -241,6 +248,12 @@ int fileDSK(floppyDrive* drive) {
             tablePlaced |= sizeTable[i] != 0;
         }
     }
+    // A standard image's blocks come one per track in order, a block's place
+    // being its track whatever it says; past a damaged one the header's track
+    // size finds the next.
+    SDL_RewindFile(0x32);
+    const uint16_t standardSize = extended ? 0 : readU16lh();
+    const bool reported = tablePlaced || !extended;
     int64_t tableOffset = 0x100;
     int tracksBuilt = 0;
     char damaged[160] = {};
@@ -258,12 +271,13 @@ int fileDSK(floppyDrive* drive) {
         fileDSKSkipUnused();
         int64_t blockStart = filepos_idx;
         if (blockStart >= cPCFileLength) {
-            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
+            // A standard header with nothing after it is a blank disk, not a cut one.
+            if (reported && (extended || i > 0)) noteMissingTracks(damaged, sizeof damaged, i, slots, sides);
             break;
         }
         if (!headerIdCheck("Track-Info")) {
-            if (tablePlaced) noteDamagedTrack(damaged, sizeof damaged, i, sides);
-            SDL_RewindFile(blockStart);
+            if (reported) noteDamagedTrack(damaged, sizeof damaged, i, sides);
+            SDL_RewindFile(standardSize >= 256 ? blockStart + standardSize : blockStart);
             continue;
         }
         --blocksLeft;
@@ -289,9 +303,10 @@ int fileDSK(floppyDrive* drive) {
             dataTotal += h.stored;
         }
         fileDSKSkipUnused();
-        // Sector data never runs into the next block: lengths beyond it are damage.
-        if (tablePlaced && filepos_idx + int64_t(dataTotal) > blockEnd) {
-            int64_t room = blockEnd > filepos_idx ? blockEnd - filepos_idx : 0;
+        // Sector data never runs into the next block or past the end of the file: lengths beyond are damage.
+        int64_t dataEnd = std::min(tablePlaced ? blockEnd : INT64_MAX, cPCFileLength);
+        if (filepos_idx + int64_t(dataTotal) > dataEnd) {
+            int64_t room = dataEnd > filepos_idx ? dataEnd - filepos_idx : 0;
             dataTotal = 0;
             for (int s = 0; s < sectorCount; ++s) {
                 SectorHeader& h = headers[s];
@@ -301,7 +316,8 @@ int fileDSK(floppyDrive* drive) {
             }
             noteDamagedTrack(damaged, sizeof damaged, i, sides);
         }
-        int slot = sides == 1 ? trackNumber : ((i & 1) == 0 ? 2 * trackNumber : i);
+        int slot = i;
+        if (extended) slot = sides == 1 ? trackNumber : ((i & 1) == 0 ? 2 * trackNumber : i);
         if (slot >= slotsAllocated) {
             SDL_Log("fileDSK: track %d lies beyond the disk, skipped", trackNumber);
             SDL_ForwadFile(dataTotal);

@@ -18,40 +18,92 @@ constexpr uint32_t kCellsPerWord = 16;
 constexpr uint32_t kMaxStoredSector = 8192;
 constexpr int kMaxTableEntries = 204;  // track-size bytes that fit the 256-byte disk header
 constexpr size_t kMaxTrackBlock = 255 * 256;
+constexpr size_t kMaxSectorsPerTrack = 255;
+
+// The state of a CRC register fed `count` zero bytes, as a matrix over
+// GF(2) per power of two: a field's CRC then costs the same whatever its length.
+class ZeroBytes {
+public:
+    ZeroBytes() {
+        for (int bit = 0; bit < 16; ++bit) powers[0][bit] = crcUpdate(static_cast<uint16_t>(1u << bit), 0);
+        for (int j = 1; j < kPowers; ++j)
+            for (int bit = 0; bit < 16; ++bit) powers[j][bit] = apply(powers[j - 1], powers[j - 1][bit]);
+    }
+    uint16_t after(uint16_t state, uint32_t count) const {
+        for (int j = 0; j < kPowers && count; ++j, count >>= 1)
+            if (count & 1) state = apply(powers[j], state);
+        return state;
+    }
+
+private:
+    static constexpr int kPowers = 17;  // counts up to a sector of 32 KB and its CRC
+    static uint16_t apply(const uint16_t (&m)[16], uint16_t v) {
+        uint16_t out = 0;
+        for (int bit = 0; bit < 16; ++bit)
+            if (v & (1u << bit)) out ^= m[bit];
+        return out;
+    }
+    uint16_t powers[kPowers][16] = {};
+};
 
 // One track's five revolutions as single cells, read at any cell offset the
-// way the drive's shift register sees them.
+// way the drive's shift register sees them: the cells are packed end to end,
+// 16 to a word, so any offset's word is two look-ups.
 class CellStream {
 public:
     CellStream(const uint16_t* words, uint32_t length, uint8_t nibbles) {
         uint32_t lastCells = nibbles ? 4u * nibbles : kCellsPerWord;
         perRevolution = (length - 1) * kCellsPerWord + lastCells;
-        cells.resize(uint64_t(perRevolution) * kRevolutionsPerTrack);
-        size_t out = 0;
+        total = uint64_t(perRevolution) * kRevolutionsPerTrack;
+        packed.reserve(total / kCellsPerWord + 4);
         for (int copy = 0; copy < kRevolutionsPerTrack; ++copy) {
             for (uint32_t i = 0; i < length; ++i) {
-                uint16_t word = words[copy * length + i];
                 uint32_t count = i + 1 == length ? lastCells : kCellsPerWord;
-                for (int bit = static_cast<int>(count) - 1; bit >= 0; --bit) cells[out++] = (word >> bit) & 1;
+                append(words[copy * length + i] & ((1u << count) - 1), count);
             }
         }
+        // The stream starts again after its five revolutions: a word read across its end wraps round.
+        for (int i = 0; i < 2; ++i) append(packed[static_cast<size_t>(i)], kCellsPerWord);
+        append(0, kCellsPerWord);
     }
-    uint8_t cell(uint64_t p) const { return cells[p % cells.size()]; }
+    uint8_t cell(uint64_t p) const {
+        p %= total;
+        return (packed[p / kCellsPerWord] >> (15 - p % kCellsPerWord)) & 1;
+    }
     uint16_t word(uint64_t p) const {
-        uint16_t w = 0;
-        for (uint32_t k = 0; k < kCellsPerWord; ++k) w = static_cast<uint16_t>((w << 1) | cell(p + k));
-        return w;
+        p %= total;
+        uint32_t pair = (uint32_t(packed[p / kCellsPerWord]) << 16) | packed[p / kCellsPerWord + 1];
+        return static_cast<uint16_t>(pair >> (kCellsPerWord - p % kCellsPerWord));
     }
     uint8_t byte(uint64_t p) const { return mfmdecode[word(p)]; }
+
+    // The CRC register after `count` bytes from cell `at`, starting from `initial`.
+    uint16_t crc(uint16_t initial, uint64_t at, uint32_t count) {
+        if (count <= kShortField) {
+            for (uint32_t i = 0; i < count; ++i) initial = crcUpdate(initial, byte(at + uint64_t(i) * kCellsPerWord));
+            return initial;
+        }
+        // From registers fed from 0 along the field's cell phase: a register
+        // is linear in its start and its bytes, so the run between two
+        // offsets is the difference of two of them, the start carried
+        // through as many zero bytes.
+        std::vector<uint16_t>& prefix = prefixes[at % kCellsPerWord];
+        uint64_t first = at / kCellsPerWord, last = first + count;
+        if (prefix.empty()) prefix.push_back(0);
+        while (prefix.size() <= last) {
+            uint64_t j = prefix.size() - 1;
+            prefix.push_back(crcUpdate(prefix[j], byte(at % kCellsPerWord + j * kCellsPerWord)));
+        }
+        static const ZeroBytes zeros;
+        return static_cast<uint16_t>(prefix[last] ^ zeros.after(static_cast<uint16_t>(initial ^ prefix[first]), count));
+    }
 
     // Hunts for three A1 sync words in a row from `from`, the mark word's
     // position after them, or kNone when none starts before `limit`.
     uint64_t findSync(uint64_t from, uint64_t limit) const {
-        uint16_t reg = 0;
-        for (uint64_t p = from; p < limit; ++p) {
-            reg = static_cast<uint16_t>((reg << 1) | cell(p));
-            if (p < from + 15 || reg != kMfmSyncA1) continue;
-            if (word(p + 1) == kMfmSyncA1 && word(p + 17) == kMfmSyncA1) return p + 33;
+        for (uint64_t p = from; p + 15 < limit; ++p) {
+            if (word(p) != kMfmSyncA1) continue;
+            if (word(p + 16) == kMfmSyncA1 && word(p + 32) == kMfmSyncA1) return p + 48;
         }
         return kNone;
     }
@@ -59,7 +111,20 @@ public:
     uint32_t perRevolution = 0;
 
 private:
-    std::vector<uint8_t> cells;
+    static constexpr uint32_t kShortField = 1024;
+    void append(uint32_t bits, uint32_t count) {
+        pending = (pending << count) | bits;
+        pendingCells += count;
+        if (pendingCells >= kCellsPerWord) {
+            pendingCells -= kCellsPerWord;
+            packed.push_back(static_cast<uint16_t>(pending >> pendingCells));
+        }
+    }
+    uint64_t total = 0;
+    std::vector<uint16_t> packed;
+    uint64_t pending = 0;
+    uint32_t pendingCells = 0;
+    std::vector<uint16_t> prefixes[kCellsPerWord];
 };
 
 uint16_t crcAfterSync(uint8_t mark) {
@@ -91,15 +156,23 @@ std::vector<IdField> findIdFields(const CellStream& s) {
         for (uint8_t b : {id.C, id.H, id.R, id.N}) crc = crcUpdate(crc, b);
         uint16_t stored = static_cast<uint16_t>((s.byte(mark + 80) << 8) | s.byte(mark + 96));
         id.crcError = crc != stored;
-        // An ID read across the index belongs to the start of the track.
+        // An ID read across the index belongs to the start of the track; the
+        // marks come in order, so only the first few can be the same one.
         bool seen = false;
-        for (const IdField& other : ids) seen |= other.mark % s.perRevolution == mark % s.perRevolution;
+        if (mark >= s.perRevolution) {
+            for (const IdField& other : ids) {
+                if (other.mark > mark - s.perRevolution) break;
+                seen |= other.mark == mark - s.perRevolution;
+            }
+        }
         if (!seen) ids.push_back(id);
         from = mark + 112;
     }
     std::stable_sort(ids.begin(), ids.end(), [&](const IdField& a, const IdField& b) {
         return a.mark % s.perRevolution < b.mark % s.perRevolution;
     });
+    // A track block lists at most 255 sectors; the ones after them are never stored.
+    if (ids.size() > kMaxSectorsPerTrack) ids.resize(kMaxSectorsPerTrack);
     return ids;
 }
 
@@ -118,7 +191,7 @@ uint8_t commonFiller(const foundTrack& track) {
 
 // Appends one Track-Info block and returns its size in 256-byte units.
 uint8_t appendTrackBlock(std::vector<uint8_t>& image, uint8_t cylinder, uint8_t side, const foundTrack& track) {
-    size_t count = std::min<size_t>(track.sectors.size(), 255);
+    size_t count = std::min(track.sectors.size(), kMaxSectorsPerTrack);
     // Drop sectors from the end until the block's size fits its table byte.
     for (;;) {
         size_t header = (0x18 + 8 * count + 255) & ~size_t(255);
@@ -210,11 +283,8 @@ foundTrack readTrack(const uint16_t* words, uint32_t length, uint8_t lastWordNib
         if (mark == 0xF8) sector.ST2 |= 0x40;
         uint32_t size = sectorSizeFromN(id.N);
         uint64_t dataStart = dataMark + kCellsPerWord;
-        std::vector<uint8_t> whole;
-        readBytes(s, dataStart, size + 2, whole);
-        uint16_t crc = crcAfterSync(mark);
-        for (uint32_t k = 0; k < size; ++k) crc = crcUpdate(crc, whole[k]);
-        if (crc != static_cast<uint16_t>((whole[size] << 8) | whole[size + 1])) {
+        // Fed its own CRC as well, the register ends at 0 for an intact field.
+        if (s.crc(crcAfterSync(mark), dataStart, size + 2) != 0) {
             sector.ST1 |= 0x20;
             sector.ST2 |= 0x20;
         }
@@ -226,7 +296,7 @@ foundTrack readTrack(const uint16_t* words, uint32_t length, uint8_t lastWordNib
             uint64_t room = zeroRun > dataStart ? (zeroRun - dataStart) / kCellsPerWord : 0;
             stored = static_cast<uint32_t>(std::min<uint64_t>(stored, room));
         }
-        sector.data.assign(whole.begin(), whole.begin() + stored);
+        readBytes(s, dataStart, stored, sector.data);
         if (!gapFound && zeroRun != kNone) {
             uint64_t crcEnd = dataStart + uint64_t(size + 2) * kCellsPerWord;
             if (zeroRun > crcEnd && (zeroRun - crcEnd) / kCellsPerWord < 256) {

@@ -22,9 +22,8 @@ struct TrackEntry {
 };
 
 bool refuse(const char* why, int track = -1) {
-    if (track >= 0) SDL_Log("fileHFE: track %d: %s, image refused", track, why);
-    else SDL_Log("fileHFE: %s, image refused", why);
-    return false;
+    if (track >= 0) return refuseFile("fileHFE", "track %d: %s, image refused", track, why);
+    return refuseFile("fileHFE", "%s, image refused", why);
 }
 
 // Gathers one side's `perSide` bytes of a track from its interleaved blocks.
@@ -101,8 +100,7 @@ int fileHFE(floppyDrive* drive) {
     MakeMFMEnDecodeTable();
     SDL_RewindFile(0);
     if (!headerIdCheck("HXCPICFE")) {
-        SDL_Log("fileHFE: not an HFE image");
-        return 0;
+        return refuseFile("fileHFE", cPCFileLength ? "not an HFE image" : "empty file, not an HFE image");
     }
     uint8_t revision = readU8();
     int tracksInImage = readU8();

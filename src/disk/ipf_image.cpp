@@ -50,7 +50,7 @@ struct Image {
 };
 
 bool refuse(const char* why) {
-    SDL_Log("fileIPF: %s, image refused", why);
+    refuseFile("fileIPF", "%s, image refused", why);
     return false;
 }
 
@@ -270,7 +270,7 @@ bool readInfo(Image& image) {
     if (image.haveInfo) return refuse("second INFO record");
     uint32_t encoderType = w[1], maxTrack = w[7], maxSide = w[9], creator = w[17];
     if (creator == 0) {
-        SDL_Log("fileIPF: creator identifier 0, image refused");
+        refuseFile("fileIPF", "creator identifier 0, image refused");
         textShowOSD("%s", kNotOriginalText);
         frontendHooks.showPauseScreen(kNotOriginalText);
         return false;
@@ -340,7 +340,7 @@ int fileIPF(floppyDrive* drive) {
     MakeMFMEnDecodeTable();
     SDL_RewindFile(0);
     if (readU32() != kIdCaps) {
-        SDL_Log("fileIPF: not an IPF image");
+        refuseFile("fileIPF", cPCFileLength ? "not an IPF image" : "empty file, not an IPF image");
         return 0;
     }
     readU32();

@@ -25,8 +25,8 @@ constexpr uint32_t kMaxRevolutionBytes = 2u * kMaxTrackLength;
 constexpr int64_t kAlignWindow = 1024;
 
 bool refuse(const char* why, int track = -1) {
-    if (track >= 0) SDL_Log("fileRAW: track %d: %s, image refused", track, why);
-    else SDL_Log("fileRAW: %s, image refused", why);
+    if (track >= 0) refuseFile("fileRAW", "track %d: %s, image refused", track, why);
+    else refuseFile("fileRAW", "%s, image refused", why);
     return false;
 }
 
@@ -285,7 +285,7 @@ int fileRAW(floppyDrive* drive) {
     MakeMFMEnDecodeTable();
     SDL_RewindFile(0);
     if (readU32() != kIdCaps) {
-        SDL_Log("fileRAW: not a RAW image");
+        refuseFile("fileRAW", cPCFileLength ? "not a RAW image" : "empty file, not a RAW image");
         return 0;
     }
     if (!drive) return 0;

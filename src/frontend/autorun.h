@@ -7,8 +7,7 @@
 
 #include "script/key_text.h"
 
-// Characters of one autorun text; longer texts are cut.
-constexpr uint16_t kAutorunMaxChars = 253;
+#include "machine/keyboard.h"  // kAutorunMaxChars
 constexpr uint32_t kAutorunKeyPeriodMs = 30;
 constexpr uint32_t kAutorunOptionDelayMs = 2000;  // -a and the "auto" key
 

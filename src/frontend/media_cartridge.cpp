@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "asic/cartridge.h"
+#include "frontend/media_loader.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/file_reader.h"
@@ -10,22 +11,18 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 
-namespace {
-
-constexpr const char* kWrongRiff = "\366 Cartridge has wrong RIFF format ! \367";
-
-bool isRiffFile(const char* path) {
-    bool riff = SDL_OpenFile(path) > 0 && headerIdCheck("RIFF");
-    SDL_CloseFile();
-    return riff;
-}
-
-}  // namespace
-
 bool load_cartridge_file(const char* path) {
-    if (!path || !isRiffFile(path)) {
-        SDL_Log("load_cartridge_file: %s is not a RIFF file", path ? path : "");
-        textShowOSD(kWrongRiff);
+    if (!path) return false;
+    if (SDL_OpenFile(path) <= 0) {
+        showFileRefusal(path, fileOpenProblem());
+        SDL_CloseFile();
+        return false;
+    }
+    bool riff = headerIdCheck("RIFF");
+    SDL_CloseFile();
+    if (!riff) {
+        refuseFile("fileCPR", "not a RIFF file");
+        showFileRefusal(path, "not a RIFF file");
         return false;
     }
     if (!isPlusModel(cpcType)) {
@@ -37,7 +34,7 @@ bool load_cartridge_file(const char* path) {
     bool loaded = fileCPR();
     SDL_CloseFile();
     if (!loaded) {
-        textShowOSD(kWrongRiff);
+        showFileRefusal(path, "not a cartridge");
         // The failed file left no usable banks: the model's own cartridge again.
         startCPC();
         return false;

@@ -136,6 +136,12 @@ char* numberedSaveName(char* buffer, const std::string& base, const char* extens
 
 }  // namespace
 
+void showFileRefusal(const char* path, const char* fallback) {
+    const char* why = fileRefusal()[0] ? fileRefusal() : cPCFile && cPCFileLength == 0 ? "empty file" : fallback;
+    SDL_Log("%s refused: %s", path ? path : "", why);
+    textShowOSD("\366 %s: %s ! \367", fileNamePart(path ? path : ""), why);
+}
+
 bool load_file_snadsk(const char* givenPath, int unit) {
     // The caller's buffer may be one this function writes (fullFileNameStr).
     std::string pathCopy = givenPath ? givenPath : "";
@@ -217,6 +223,8 @@ bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot) {
         }
         int loaded = 0;
         if (name && SDL_OpenFile(name) > 0) loaded = readDiskImage(drive, kind);
+        bool opened = cPCFile != nullptr;
+        if (!loaded) showFileRefusal(name, opened ? "not a disk image" : fileOpenProblem());
         SDL_CloseFile();
         if (!loaded) {
             drive->eject_disk();
@@ -224,7 +232,6 @@ bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot) {
             storeFlag(t_led_disk[unit], 0);
             redrawDisks();
             takeWriteBackNote(unit);
-            textShowOSD("\366 FDD%s loading DSK error ! \367", unitDigit(unit));
             return false;
         }
         t_eject_disk[unit] = 1;

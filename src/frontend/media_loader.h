@@ -14,6 +14,9 @@ extern std::atomic<uint8_t> flipSideInUse;
 // Disks arrive 100 ms later. True when the file was taken (a disk load
 // scheduled, a tape in the deck, a snapshot loaded).
 bool load_file_snadsk(const char* path, int unit);
+// A loader refused `path`: its name and the reason the loader gave (else
+// `fallback`), logged and shown on one line.
+void showFileRefusal(const char* path, const char* fallback);
 // Ejects the unit's disk now and loads `name` into it 100 ms later.
 // Kinds: 'd' DSK or Extended DSK, 'h' HFE, 'i' IPF, 'r' RAW. A disk a
 // snapshot named (bySnapshot) is said so on screen and its file never written.

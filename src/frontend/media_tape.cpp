@@ -6,6 +6,7 @@
 #include "disk/fdc765.h"
 #include "frontend/autorun.h"
 #include "frontend/flip_names.h"
+#include "frontend/media_loader.h"
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
@@ -29,9 +30,9 @@ char tapeDirectory[kTextBufferSize];
 
 const char* wrongFormatText(char kind) {
     switch (kind) {
-        case 'w': return "\366 WAVE has wrong format ! \367";
-        case 's': return "\366 CSW has wrong format ! \367";
-        default: return "\366 CDT has wrong TZX format ! \367";
+        case 'w': return "wrong WAVE format";
+        case 's': return "wrong CSW format";
+        default: return "wrong TZX format";
     }
 }
 
@@ -125,7 +126,7 @@ bool load_tape_file(const char* path) {
                 textShowOSD("%s", fileNamePart(path));
             }
         } else {
-            textShowOSD("%s", wrongFormatText(kind));
+            showFileRefusal(path, wrongFormatText(kind));
         }
     }
     SDL_CloseFile();

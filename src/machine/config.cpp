@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 #include <getopt.h>
+#include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,8 @@
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
+#include "machine/keyboard.h"
+#include "machine/media_kind.h"
 #include "machine/memory.h"
 #include "machine/model.h"
 #include "machine/shared_flag.h"
@@ -207,14 +211,61 @@ void applyVolumeText(const char* text) {
     if (numberInRange("volume", text, 0, 128, value)) CPC_audio_volume = static_cast<float>(value) / 128.0f;
 }
 
+// A setting's value that is not one of its own: said, and counted as a bad value.
+bool refuseValue(const char* what, const char* text, const char* allowed) {
+    SDL_Log("config: %s '%s' is not %s, refused", what, text, allowed);
+    textShowOSD("\366 %s %s refused ! \367", what, text);
+    ++badValues;
+    return false;
+}
+
 void applyMemoryText(const char* text) {
     long value;
     if (!numberInRange("memory size", text, 0, kMaxMemoryKb, value)) return;
+    // Only the sizes of real expansions: any other would be rounded up without a word.
+    static const long kSizes[] = {64, 128, 320, 576, 1088, 2112, 4160};
+    if (std::find(std::begin(kSizes), std::end(kSizes), value) == std::end(kSizes)) {
+        refuseValue("memory size", text, "64, 128, 320, 576, 1088, 2112 or 4160");
+        return;
+    }
     // A model change earlier in the settings has the emulation running again.
     withEmulationStopped([value] {
         changeCPCMemory(static_cast<uint16_t>(value));
         return 0;
     });
+}
+
+// An autorun text is typed whole or not at all: too long or with a character
+// no key types, it is refused.
+bool autorunTextTypable(const char* text) {
+    size_t length = std::strlen(text);
+    if (length > kAutorunMaxChars) {
+        SDL_Log("config: an autorun text of %zu characters is longer than %u, refused", length,
+                unsigned{kAutorunMaxChars});
+        textShowOSD("\366 Autorun text too long (%zu characters) ! \367", length);
+        ++badValues;
+        return false;
+    }
+    for (size_t i = 0; cPCKeyBoard && i < length; ++i) {
+        uint8_t c = static_cast<uint8_t>(text[i]);
+        if (c == '\r' || c == '\n' || (cPCKeyBoard->mapAutorunKeyToCpcKey(c) & 0xFF)) continue;
+        SDL_Log("config: autorun character %u at %zu cannot be typed, text refused", c, i);
+        textShowOSD("\366 Autorun text: character %u cannot be typed ! \367", c);
+        ++badValues;
+        return false;
+    }
+    return true;
+}
+
+// A medium given to an option of one kind of media must be of that kind.
+bool mediaOfClass(const char* name, MediaClass wanted, const char* option) {
+    // A name of no known kind is left to the loader, which says what it finds.
+    const MediaKind* kind = mediaKindOfPath(name);
+    if (!kind || kind->media == wanted) return true;
+    SDL_Log("option %s: %s is not a file of that kind, refused", option, name);
+    textShowOSD("\366 %s: wrong kind of file for %s ! \367", fileNamePart(name), option);
+    ++badValues;
+    return false;
 }
 
 void applyRomSlotText(const char* text) {
@@ -269,15 +320,20 @@ void applyConfigLine(char* line, bool& skipping) {
     }
     if (skipping || !*value) return;
     char first = static_cast<char>(value[0] | 0x20);
-    if (keyIs(key, "cpc")) chooseCPCType(value);
+    if (keyIs(key, "cpc") && !chooseCPCType(value))
+        refuseValue("model", value, "464, 664, 6128, 464+, 6128+ or gx4000");
     if (keyIs(key, "lang")) {
         uint8_t lang = LangUK;
         if (strcasecmp(value, "fr") == 0) lang = LangFrench;
         else if (strcasecmp(value, "es") == 0) lang = LangSpanish;
         else if (strcasecmp(value, "dk") == 0) lang = LangDanish;
+        else if (strcasecmp(value, "uk") != 0 && strcasecmp(value, "en") != 0)
+            refuseValue("language", value, "uk, fr, es or dk");
         changeCPCLang(lang, true);
     }
-    if (keyIs(key, "crtc") && value[0] >= '0' && value[0] <= '2') {
+    const bool crtcValue = value[0] >= '0' && value[0] <= '2' && !value[1];
+    if (keyIs(key, "crtc") && !crtcValue) refuseValue("CRTC type", value, "0, 1 or 2");
+    if (keyIs(key, "crtc") && crtcValue) {
         // The Plus takes type 3 only, as with -t.
         crtcType = isPlusModel(cpcType) ? 3 : static_cast<uint8_t>(value[0] - '0');
         changeCrtcType();
@@ -306,14 +362,14 @@ void applyConfigLine(char* line, bool& skipping) {
         }
     }
     if (keyIs(key, "diskwrite")) frontendHooks.setDiskWritePolicy(value);
-    if (keyIs(key, "auto")) frontendHooks.startTextAutorun(value);
+    if (keyIs(key, "auto") && autorunTextTypable(value)) frontendHooks.startTextAutorun(value);
     if (keyIs(key, "winx")) frontendHooks.setWindowX(std::atoi(value));
     if (keyIs(key, "winy")) frontendHooks.setWindowY(std::atoi(value));
     if (keyIs(key, "joystick") && first == 'y') frontendHooks.enableJoystick();
     if (keyIs(key, "gunstick") && (strcasecmp(value, "y") == 0 || strcasecmp(value, "yes") == 0)) {
         frontendHooks.enableGunStick();
     }
-    if (keyIs(key, "keymap")) frontendHooks.setKeymap(value);
+    if (keyIs(key, "keymap") && !frontendHooks.setKeymap(value)) refuseValue("keymap", value, "char or position");
 }
 
 }  // namespace
@@ -372,13 +428,21 @@ bool parseMainConfigFile() {
         SDL_CloseFile();
         return true;
     }
-    if (length > kMaxConfigFileSize) {
-        SDL_Log("Warning - %s is more than 16kb !!!", path);
-        SDL_CloseFile();
-        return true;
-    }
+    badValues = 0;
     char text[kMaxConfigFileSize + 1];
-    readBlock(text, length);
+    if (length > kMaxConfigFileSize) {
+        // The first 16 KB are read up to their last whole line: a line cut short could name another file.
+        readBlock(text, kMaxConfigFileSize);
+        int64_t whole = kMaxConfigFileSize;
+        while (whole > 0 && text[whole - 1] != '\n' && text[whole - 1] != '\r') --whole;
+        SDL_Log("config: %s is %lld bytes, more than 16 KB: only its first %lld bytes are read", path,
+                static_cast<long long>(length), static_cast<long long>(whole));
+        textShowOSD("\366 Kestrix.ini over 16 KB: the rest is ignored ! \367");
+        ++namedFileFailures;
+        length = whole;
+    } else {
+        readBlock(text, length);
+    }
     SDL_CloseFile();
     text[length] = 0;
 
@@ -403,8 +467,36 @@ bool parseMainConfigFile() {
         pos = end + 1;
         if (end < length && text[end] == '\r' && pos < length && text[pos] == '\n') ++pos;
     }
+    // Bad values in the file are a failed start for a script, as a missing file is.
+    if (badValues) {
+        SDL_Log("config: %s has %d refused value(s)", path, badValues);
+        namedFileFailures += badValues;
+        badValues = 0;
+    }
     return true;
 }
+
+namespace {
+
+// Arguments that are no option: files, each loaded by its extension as a dropped file is.
+bool takeFileArguments(int argc, char** argv) {
+    for (int i = optind; i < argc; ++i) {
+        const MediaKind* kind = mediaKindOfPath(argv[i]);
+        if (!kind) {
+            SDL_Log("argument[%d] %s is neither an option nor a file of a known kind - refused\n\n", i, argv[i]);
+            textShowOSD("\366 %s: unknown kind of file ! \367", fileNamePart(argv[i]));
+            if (headlessMode) {
+                printUsage(argv[0]);
+                return false;
+            }
+            continue;
+        }
+        loadMedia(argv[i], kind->media == MediaClass::Disk ? 0 : 1, kind->media == MediaClass::Disk);
+    }
+    return true;
+}
+
+}  // namespace
 
 bool parseCommandLine(int argc, char** argv) {
     nextUromSlot = 0;
@@ -416,7 +508,7 @@ bool parseCommandLine(int argc, char** argv) {
         int longIndex = -1;
         int position = optind ? optind : 1;  // 0 before the first call
         int c = getopt_long(argc, argv, kShortOptions, kLongOptions, &longIndex);
-        if (c == -1) return true;
+        if (c == -1) return takeFileArguments(argc, argv);
         if (c != '?' && c != ':' && !optionAvailable(c)) c = '?';
         if (c == '?' || c == ':') {
             const char* word = position < argc ? argv[position] : "";
@@ -473,9 +565,17 @@ bool parseCommandLine(int argc, char** argv) {
             case '1': loadMedia(arg, 1, true); break;
             case 'k':
             case 's':
-            case 'p': loadMedia(arg, 1, false); break;
+            case 'p': {
+                const MediaClass wanted =
+                    c == 'k' ? MediaClass::Tape : c == 's' ? MediaClass::Snapshot : MediaClass::Cartridge;
+                const char* option = c == 'k' ? "-k" : c == 's' ? "-s" : "-p";
+                if (mediaOfClass(arg, wanted, option)) loadMedia(arg, 1, false);
+                break;
+            }
             case 'e': frontendHooks.startTapeAutorun(); break;
-            case 'a': frontendHooks.startTextAutorun(arg); break;
+            case 'a':
+                if (autorunTextTypable(arg)) frontendHooks.startTextAutorun(arg);
+                break;
             case 'n': endisable_sound(); break;
             case 'd': digiBlaster = true; break;
             case 'v': applyVolumeText(arg); break;
@@ -491,7 +591,9 @@ bool parseCommandLine(int argc, char** argv) {
                 break;
             case 'j': frontendHooks.enableJoystick(); break;
             case 'g': frontendHooks.enableGunStick(); break;
-            case kKeymapOption: frontendHooks.setKeymap(arg); break;
+            case kKeymapOption:
+                if (!frontendHooks.setKeymap(arg)) refuseValue("keymap", arg, "char or position");
+                break;
             case kCslOption: cslScriptOption = arg; break;
             case kSsmOption: ssmOption = true; break;
             default: break;

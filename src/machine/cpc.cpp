@@ -278,6 +278,7 @@ bool chooseCPCType(const char* name) {
         selected = GX4000;
     } else {
         SDL_Log(" chooseCPCType: Unknown CPC %s", name);
+        return false;
     }
     return reloadCPCType(selected, true);
 }

@@ -11,6 +11,7 @@ void soft_reset();
 bool changeCPCType(uint8_t type, bool stopFirst);
 // The same, also when type is the model already running: its ROMs and memory are built again.
 bool reloadCPCType(uint8_t type, bool stopFirst);
+// Starts the model a name gives ("464", "6128+", "gx4000"); false, nothing changed, for any other name.
 bool chooseCPCType(const char* name);
 void cycleCPCType();
 void changeCPCLang(uint8_t lang, bool stopFirst);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "sound/audio_output.h"
@@ -31,6 +33,7 @@ void audioResumeAfterOpen() {
 }
 
 const char* lastOpenProblem = "not found";
+char refusal[160] = {};
 
 // What keeps `path` from being read as a file, or null. Decided from the
 // directory entry alone: a FIFO or a device opened for reading could block
@@ -48,6 +51,7 @@ const char* openProblem(const char* path) {
 }
 
 int64_t openQuiet(const char* path) {
+    refusal[0] = 0;
     const char* problem = openProblem(path);
     cPCFile = problem ? nullptr : SDL_RWFromFile(path, "rb");
     if (!cPCFile) {
@@ -73,6 +77,17 @@ int64_t openQuiet(const char* path) {
 }  // namespace
 
 const char* fileOpenProblem() { return lastOpenProblem ? lastOpenProblem : "not found"; }
+
+bool refuseFile(const char* loader, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(refusal, sizeof refusal, format, args);
+    va_end(args);
+    SDL_Log("%s: %s", loader, refusal);
+    return false;
+}
+
+const char* fileRefusal() { return refusal; }
 
 int64_t SDL_OpenFile(const char* path) {
     audioQuietBeforeOpen();

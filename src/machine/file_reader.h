@@ -24,6 +24,11 @@ uint32_t readU32();
 // not a file", ... Special files are refused before they are opened.
 const char* fileOpenProblem();
 bool headerIdCheck(const char* text);
+// Why a loader refused the open file, in a few words ("bank 3 cut short");
+// empty when none did since the file was opened. refuseFile logs it under
+// the loader's name (printf style) and returns false for the loader to pass on.
+bool refuseFile(const char* loader, const char* format, ...) SDL_PRINTF_VARARG_FUNC(2);
+const char* fileRefusal();
 bool directoryTestExist(const char* path);
 
 // Reads up to `size` bytes into `buffer` from the current position; bytes past

@@ -3,6 +3,10 @@
 #pragma once
 #include <cstdint>
 
+// Characters of one autorun text; longer texts are cut.
+constexpr uint16_t kAutorunMaxChars = 253;
+#include <cstdint>
+
 constexpr uint8_t kCpcKeyShift = 0x25;
 constexpr uint8_t kCpcNoKey = 0xFF;
 // Codes at or above this fall outside the ten wired lines and press nothing.

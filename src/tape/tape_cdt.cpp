@@ -62,7 +62,7 @@ void standardSpeedData() {
     if (length > 0) {
         uint8_t flag = readU8();
         int pilots = (flag & 0x80) ? kDataPilotPulses : kHeaderPilotPulses;
-        for (int i = 0; i < pilots; ++i) pushPulse(kStandardPilotPulse);
+        pushTone(kStandardPilotPulse, pilots);
         pushPulse(kStandardSync1);
         pushPulse(kStandardSync2);
         pushByte(flag);
@@ -81,7 +81,7 @@ void turboSpeedData() {
     usedBitsInTheLastByte = readU8();
     uint16_t pause = readU16lh();
     uint32_t length = readU24lh();
-    for (int i = 0; i < pilots; ++i) pushPulse(pilot);
+    pushTone(pilot, pilots);
     pushPulse(sync1);
     pushPulse(sync2);
     decodeTAPBuffer(length);
@@ -91,7 +91,7 @@ void turboSpeedData() {
 void pureTone() {
     uint16_t length = readU16lh();
     uint16_t count = readU16lh();
-    for (int i = 0; i < count; ++i) pushPulse(length);
+    pushTone(length, count);
 }
 
 void pulseSequence() {
@@ -227,18 +227,17 @@ bool decodeBlock(uint8_t id) {
 
 }  // namespace
 
-int fileCDT(const char* name, int64_t length) {
+int fileCDT(const char* /*name*/, int64_t length) {
     tapeCpcFreq = 3.5f;
     if (!headerIdCheck("ZXTape!") || readU8() != 0x1A) {
-        SDL_Log("CDT : %s is not a TZX tape image - id != 'ZXTape!'", name ? name : "");
-        return 0;
+        return refuseFile("CDT ", "not a TZX tape image - id != 'ZXTape!'");
     }
     readU8();  // version, major and minor
     readU8();
     if (filepos_idx >= length) {
         // Loading it would give a tape that plays nothing, without a word:
         // refused as a wrong header is, with the tape in the deck kept.
-        SDL_Log("CDT : %s holds no blocks, refused", name ? name : "");
+        refuseFile("CDT ", "holds no blocks, refused");
         tapeImageEmpty = true;
         return 0;
     }

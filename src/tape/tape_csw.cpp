@@ -15,39 +15,57 @@ namespace {
 
 constexpr uint8_t kCompressionRle = 1;
 constexpr uint8_t kCompressionZRle = 2;
-// Deflate cannot expand data by more than this factor (plus a little).
-constexpr uint64_t kDeflateMaxRatio = 1032;
 constexpr uint64_t kMaxCswBytes = 1ull << 30;
 
 // One pulse per entry: a byte of 1..255 samples, or 0 and a 32-bit count.
-void pulsesFromRle(const uint8_t* data, size_t n, uint32_t rate) {
-    double sampleUnits = double(tapeCpcFreq) * 1000000.0 / rate;
-    size_t i = 0;
-    while (i < n) {
-        if (tableDataPulseFull()) return;
-        uint32_t samples = data[i++];
-        if (samples == 0) {
-            if (n - i >= 4) {
-                samples = readLe32(data + i);
-                i += 4;
-            } else {
-                i = n;
+// Fed in pieces, as the data comes out of the inflater.
+class RlePulses {
+public:
+    explicit RlePulses(uint32_t rate) : sampleUnits(double(tapeCpcFreq) * 1000000.0 / rate) {}
+    // False once the table is full.
+    bool feed(const uint8_t* data, size_t n) {
+        for (size_t i = 0; i < n; ++i) {
+            if (tableDataPulseFull()) return false;
+            if (longBytes < 0) {
+                if (data[i]) {
+                    push(data[i]);
+                } else {
+                    longBytes = 0;
+                    longValue = 0;
+                }
+                continue;
+            }
+            longValue |= uint32_t(data[i]) << (8 * longBytes);
+            if (++longBytes == 4) {
+                push(longValue);
+                longBytes = -1;
             }
         }
+        return true;
+    }
+    // A long entry cut by the end of the data is an empty pulse.
+    void finish() {
+        if (longBytes >= 0) push(0);
+        longBytes = -1;
+    }
+
+private:
+    void push(uint32_t samples) {
         addPulse(currentLevel, samples * sampleUnits);
         currentLevel ^= 1;
     }
-}
+    double sampleUnits;
+    int longBytes = -1;  // bytes of a long count read so far, -1 outside one
+    uint32_t longValue = 0;
+};
 
 // Logs why the data cannot be decoded.
 bool cswDecodable(uint8_t version, uint8_t compression, uint32_t rate) {
     if (!cswCompressionKnown(version, compression)) {
-        SDL_Log("CSW: Unknwon compression Type %d", compression);
-        return false;
+        return refuseFile("CSW", "Unknown compression Type %d", compression);
     }
     if (rate == 0) {
-        SDL_Log("CSW: sample rate of 0 Hz");
-        return false;
+        return refuseFile("CSW", "sample rate of 0 Hz");
     }
     return true;
 }
@@ -62,7 +80,7 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     size = tapeClampToFile(size, cPCFileLength);
     if (size < 0) size = 0;
     if (uint64_t(size) > kMaxCswBytes) {
-        SDL_Log("CSW: %lld bytes of pulse data is more than this program reads", static_cast<long long>(size));
+        refuseFile("CSW", "%lld bytes of pulse data is more than this program reads", static_cast<long long>(size));
         tapeSkip(size, cPCFileLength);
         return false;
     }
@@ -70,47 +88,46 @@ bool decodeCSWPulses(uint8_t version, uint8_t compression, uint32_t rate, int64_
     readBlock(raw.data(), size);
 
     if (!cswDecodable(version, compression, rate)) return false;
+    RlePulses rle(rate);
     if (compression == kCompressionRle) {
-        pulsesFromRle(raw.data(), raw.size(), rate);
+        rle.feed(raw.data(), raw.size());
+        rle.finish();
         return true;
     }
-    // The header's pulse count is only a hint (some writers under-state it):
-    // the buffer starts there and grows while the stream goes on, bounded by
-    // what deflate can expand the data to and by the longest tape kept.
-    uint64_t deflateBound = uint64_t(size) * kDeflateMaxRatio + 64;
-    uint64_t limit = deflateBound < kMaxCswBytes ? deflateBound : kMaxCswBytes;
-    uint64_t pulseBytesLimit = kMaxTapePulses * 5;
-    if (limit > pulseBytesLimit) limit = pulseBytesLimit;
-    uint64_t room = uint64_t(pulses) * 5;
-    if (room < 65536) room = 65536;
-    if (room > limit) room = limit;
-    std::vector<uint8_t> inflated(static_cast<size_t>(room));
+    // The stream is inflated a piece at a time into pulses: memory follows the
+    // pulses kept, not what the data inflates to. The header's pulse count is
+    // only a hint (some writers under-state it).
+    uint64_t firstPulse = idx;
+    uint8_t firstLevel = currentLevel;
+    std::vector<uint8_t> piece(65536);
     z_stream z{};
     int e = inflateInit(&z);
     z.next_in = raw.data();
     z.avail_in = static_cast<uInt>(raw.size());
     uint64_t produced = 0;
-    while (e == Z_OK) {
-        if (produced == inflated.size()) {
-            if (inflated.size() >= limit) break;  // the tape is cut here
-            uint64_t grown = inflated.size() * 2 < limit ? inflated.size() * 2 : limit;
-            inflated.resize(static_cast<size_t>(grown));
-        }
-        z.next_out = inflated.data() + produced;
-        z.avail_out = static_cast<uInt>(inflated.size() - produced);
+    bool room = true;
+    // Entries of no samples keep no pulse: the output is bounded too, by five bytes for each pulse kept.
+    while (e == Z_OK && room && produced < kMaxTapePulses * 5) {
+        z.next_out = piece.data();
+        z.avail_out = static_cast<uInt>(piece.size());
         e = inflate(&z, Z_NO_FLUSH);
-        produced = inflated.size() - z.avail_out;
-        if (e == Z_BUF_ERROR && z.avail_out != 0) e = Z_DATA_ERROR;  // the stream ended early
+        size_t got = piece.size() - z.avail_out;
+        produced += got;
+        if (e == Z_BUF_ERROR && z.avail_in == 0) e = Z_DATA_ERROR;  // the stream ended early
         if (e == Z_BUF_ERROR) e = Z_OK;
+        if (e == Z_OK || e == Z_STREAM_END) room = rle.feed(piece.data(), got);
     }
     inflateEnd(&z);
     if (e != Z_STREAM_END && e != Z_OK) {
-        SDL_Log("CSW: Zlib decompression failed %d !", e);
+        refuseFile("CSW", "the compressed pulses are damaged (zlib error %d)", e);
+        // Nothing of a stream that cannot be read is kept.
+        idx = firstPulse;
+        currentLevel = firstLevel;
         return false;
     }
     if (e == Z_OK) SDL_Log("CSW: more pulse data than a tape holds, the tape is cut");
     if (produced > uint64_t(pulses) * 5) SDL_Log("CSW: the header under-states the pulse count (%u)", pulses);
-    pulsesFromRle(inflated.data(), static_cast<size_t>(produced), rate);
+    rle.finish();
     return true;
 }
 
@@ -126,16 +143,14 @@ int decodeCSW(uint8_t version, uint8_t compression, uint32_t rate, int64_t size,
 
 int fileCSW(int64_t length) {
     if (!headerIdCheck("Compressed Square Wave")) {
-        SDL_Log("CSW: This file is not a Compressed Square Wave - id != 'Compressed Square Wave'");
-        return 0;
+        return refuseFile("CSW", "This file is not a Compressed Square Wave - id != 'Compressed Square Wave'");
     }
     tapeCpcFreq = 4.0f;
     readU8();  // 0x1A
     uint8_t major = readU8();
     readU8();  // minor
     if (major != 1 && major != 2) {
-        SDL_Log("CSW: major version %d is not 1 or 2, refused", major);
-        return 0;
+        return refuseFile("CSW", "major version %d is not 1 or 2, refused", major);
     }
     uint32_t rate;
     uint32_t pulses = 0;
@@ -158,7 +173,7 @@ int fileCSW(int64_t length) {
     // Refusals that the header already shows leave the tape in the deck.
     if (!cswDecodable(major, compression, rate)) return 0;
     if (tapeFileRemaining(length) == 0) {
-        SDL_Log("CSW: no pulse data after the header, refused");
+        refuseFile("CSW", "no pulse data after the header, refused");
         tapeImageEmpty = true;
         return 0;
     }

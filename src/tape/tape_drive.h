@@ -6,11 +6,12 @@
 
 #include "tape/tape_index.h"
 
-// One level held for a time.
+// One level held for a time, in four bytes: a tape keeps millions of them.
 struct tapePulse {
-    uint8_t level;
-    uint32_t duration;  // microseconds, at least 1
+    uint32_t level : 1;
+    uint32_t duration : 31;  // microseconds, at least 1
 };
+constexpr uint32_t kMaxPulseMicroseconds = 0x7FFFFFFF;
 
 constexpr uint32_t kTapeMotorStartUs = 186000;
 constexpr uint32_t kTapeMotorStopUs = 93000;

@@ -99,7 +99,7 @@ void addPulseMicroseconds(uint8_t level, double microseconds) {
     if (idx == maxIdx && !copyTableDataPulse()) return;
     tapePulse& p = tableDataPulse[idx++];
     p.level = level & 1;
-    p.duration = rounded >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(rounded);
+    p.duration = rounded >= double(kMaxPulseMicroseconds) ? kMaxPulseMicroseconds : static_cast<uint32_t>(rounded);
     tableMicroseconds += p.duration;
 }
 
@@ -108,6 +108,15 @@ void addPulse(uint8_t level, double length) { addPulseMicroseconds(level, length
 void pushPulse(double length) {
     addPulse(currentLevel, length);
     currentLevel ^= 1;
+}
+
+void pushTone(double length, uint32_t count) {
+    // Pulses too short to play only change the level: an odd count of them leaves it turned.
+    if (!(length / tapeCpcFreq + 0.5 >= 1.0)) {
+        currentLevel ^= count & 1;
+        return;
+    }
+    for (uint32_t i = 0; i < count && !tableDataPulseFull(); ++i) pushPulse(length);
 }
 
 void pushBit(bool bit) {

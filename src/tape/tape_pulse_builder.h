@@ -48,6 +48,8 @@ bool addTapeIndex(uint8_t kind);
 void addPulse(uint8_t level, double length);
 void addPulseMicroseconds(uint8_t level, double microseconds);
 void pushPulse(double length);
+// `count` pulses of one length in turn, as a pure tone or pilot is.
+void pushTone(double length, uint32_t count);
 void pushBit(bool bit);
 void pushByte(uint8_t byte);
 void pushPause(uint32_t ms);

@@ -35,8 +35,7 @@ bool readFormat(WaveFormat& f, int64_t length) {
     uint32_t size = readU32lh();
     int64_t chunkEnd = filepos_idx + size;
     if (chunkEnd > length) {
-        SDL_Log("WAVE : the 'fmt ' chunk is cut short by the end of the file");
-        return false;
+        return refuseFile("WAVE ", "the 'fmt ' chunk is cut short by the end of the file");
     }
     uint16_t format = readU16lh();
     if (size < 16 || (format != kFormatPcm && format != kFormatExtensible)) return false;
@@ -129,18 +128,12 @@ bool anyFrame(const WaveFormat& f, int64_t end) {
 
 }  // namespace
 
-int fileWAVE(const char* name) {
+int fileWAVE(const char* /*name*/) {
     tapeCpcFreq = 4.0f;
     int64_t length = cPCFileLength;
-    if (!headerIdCheck("RIFF")) {
-        SDL_Log("WAVE : This file is not a WAVE - id != 'RIFF'");
-        return 0;
-    }
+    if (!headerIdCheck("RIFF")) return refuseFile("WAVE ", "This file is not a WAVE - id != 'RIFF'");
     uint32_t riffSize = readU32lh();
-    if (!headerIdCheck("WAVE")) {
-        SDL_Log("WAVE : This file is not a WAVE - id != 'WAVEfmt '");
-        return 0;
-    }
+    if (!headerIdCheck("WAVE")) return refuseFile("WAVE ", "This file is not a WAVE - id != 'WAVEfmt '");
     // Chunks such as "LIST" may come before "fmt ": walk to it.
     bool formatFound = false;
     while (length - filepos_idx >= 8) {
@@ -154,13 +147,10 @@ int fileWAVE(const char* name) {
         if (!isChunkIdText(id) || size > length - filepos_idx) break;
         tapeSkip(int64_t(size) + (size & 1), length);
     }
-    if (!formatFound) {
-        SDL_Log("WAVE : This file is not a WAVE - id != 'WAVEfmt '");
-        return 0;
-    }
+    if (!formatFound) return refuseFile("WAVE ", "This file is not a WAVE - id != 'WAVEfmt '");
     WaveFormat format;
     if (!readFormat(format, length)) {
-        SDL_Log("WAVE : This file is not in Pulse Code Modulation Format");
+        if (!fileRefusal()[0]) refuseFile("WAVE ", "This file is not in Pulse Code Modulation Format");
         return 0;
     }
     // The RIFF size bounds the chunks, and so does the file when it is shorter.
@@ -168,7 +158,7 @@ int fileWAVE(const char* name) {
     if (end > length) end = length;
     if (!anyFrame(format, end)) {
         // An empty tape would load without a word; the tape in the deck stays.
-        SDL_Log("WAVE : %s holds no samples, refused", name ? name : "");
+        refuseFile("WAVE ", "holds no samples, refused");
         tapeImageEmpty = true;
         return 0;
     }
@@ -197,7 +187,7 @@ int fileWAVE(const char* name) {
     }
     if (leveller.frames == 0) {
         // An empty tape would load without a word.
-        SDL_Log("WAVE : %s holds no samples, refused", name ? name : "");
+        refuseFile("WAVE ", "holds no samples, refused");
         discardTableDataPulse();
         return 0;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "asic/cartridge.h"
+#include "machine/file_reader.h"
 #include "support/asic_test_support.h"
 
 using namespace asic_test;
@@ -16,7 +17,8 @@ std::vector<uint8_t> filled(size_t size, uint8_t value) { return std::vector<uin
 
 TEST_F(Cartridge, BanksAreNumberedInDecimalAndFilled) {
     std::vector<Chunk> chunks;
-    for (int b = 0; b < 8; ++b) chunks.push_back({"cb0" + std::to_string(b), filled(16384, uint8_t(0x10 + b))});
+    // Banks go by their number, whatever order their chunks come in.
+    for (int b = 7; b >= 0; --b) chunks.push_back({"cb0" + std::to_string(b), filled(16384, uint8_t(0x10 + b))});
     ASSERT_TRUE(loadCprBytes(buildCpr(chunks)));
     for (int b = 0; b < 8; ++b) EXPECT_EQ(mem->cbBank[b][16383], 0x10 + b);
     for (int b = 8; b < 32; ++b) {
@@ -51,6 +53,8 @@ TEST_F(Cartridge, RefusedFiles) {
     EXPECT_FALSE(loadCprBytes(notRiff));
     EXPECT_EQ(mem->cbBank[0][0], 0x77) << "a file that is not RIFF changes nothing";
     EXPECT_FALSE(loadCprBytes(buildCpr({{"cb01", filled(16, 0x11)}}))) << "no bank 0";
+    EXPECT_STREQ(fileRefusal(), "no bank 0, the cartridge cannot start");
+    EXPECT_EQ(mem->cbBank[0][0], 0x77) << "a refused file changes nothing";
 }
 
 TEST_F(Cartridge, HostileFilesEndCleanly) {
@@ -59,13 +63,13 @@ TEST_F(Cartridge, HostileFilesEndCleanly) {
     for (size_t cut = 0; cut < valid.size(); ++cut) {
         std::vector<uint8_t> truncated(valid.begin(), valid.begin() + static_cast<long>(cut));
         bool loaded = loadCprBytes(truncated);
-        // Bank 0 is there once its identifier and size are.
-        EXPECT_EQ(loaded, cut >= 12 + 8) << "cut at " << cut;
+        // A bank cut inside its data is refused; a file that ends between chunks is whole.
+        bool cutBank = cut < 60 || (cut >= 68 && cut < 98) || cut >= 106;
+        EXPECT_EQ(loaded, !cutBank) << "cut at " << cut;
     }
     for (uint32_t size : {0xFFFFu, 0xFFFFFFFFu}) {
-        EXPECT_TRUE(loadCprBytes(buildCpr({{"cb00", filled(100, 0x09), size}}))) << size;
-        EXPECT_EQ(mem->cbBank[0][99], 0x09);
-        EXPECT_EQ(mem->cbBank[0][100], 0x00);
+        EXPECT_FALSE(loadCprBytes(buildCpr({{"cb00", filled(100, 0x09), size}}))) << size;
+        EXPECT_STREQ(fileRefusal(), "bank 0 cut short: 100 of its 16384 bytes in the file");
     }
     std::vector<Chunk> many;
     for (int i = 0; i < 300; ++i) {

@@ -43,7 +43,7 @@ TEST_F(CartridgeLoading, ACartridgeOnACpcModelMakesItA6128Plus) {
     {
         LogCapture log;
         EXPECT_FALSE(load_file_snadsk(bad.c_str(), 0));
-        EXPECT_NE(log.text.find("OSD: \366 Cartridge has wrong RIFF format ! \367"), std::string::npos) << log.text;
+        EXPECT_NE(log.text.find("OSD: \366 bad.cpr: not a RIFF file ! \367"), std::string::npos) << log.text;
     }
     EXPECT_EQ(cpcType, CPC6128) << "not a cartridge: nothing changes";
 

@@ -227,6 +227,14 @@ TEST(DskLoader, DamagedExtendedTracksHideNothingAfterThemAndAreNamed) {
     EXPECT_GT(countSyncWords(drive, 3), 0) << "the good track after the damage loads";
     EXPECT_NE(osd.find("Damaged tracks: 1 2"), std::string::npos) << osd;
 
+    // A standard image places blocks by their order whatever track they name; a cut one says what it lost.
+    std::vector<uint8_t> standard = buildImage(standardTracks(6), 6, 1, false);
+    standard[256 + block + 0x10] = 39;
+    standard.resize(256 + 3 * block + 0x100 + 1000);
+    ASSERT_EQ(loadImage(drive, standard), 1);
+    for (int t = 0; t < 4; ++t) EXPECT_GT(countSyncWords(drive, t), 0) << t;
+    EXPECT_NE(osd.find("Damaged tracks: 3 4 to 5"), std::string::npos) << osd;
+
     // No track data at all: a blank disk, and the user is told.
     std::vector<uint8_t> blank = buildImage({}, 40, 1, false);
     ASSERT_EQ(loadImage(drive, blank), 1);

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <tuple>
 
-#include "disk/dsk_image.h"
 #include "disk/disk_checks.h"
+#include "disk/dsk_image.h"
+#include "disk/hfe_image.h"
+#include "disk/mfm_codec.h"
+#include "support/disk_image_writers.h"
 #include "support/temp_home.h"
 
 using namespace disk_test;
@@ -183,5 +188,36 @@ TEST(EdskWriter, TracksOffTheWordGridReadTheSame) {
         EXPECT_EQ(std::tie(a.C, a.H, a.R, a.N, a.ST1, a.ST2, a.data),
                   std::tie(b.C, b.H, b.R, b.N, b.ST1, b.ST2, b.data))
             << "sector " << i;
+    }
+}
+
+// Disks crafted to make the writer search long: 39 tracks of 255 ID fields of
+// 32 KB sectors, and tracks packed with ID fields each followed by a data mark.
+TEST(EdskWriter, HostileTracksWriteBackQuickly) {
+    std::vector<Track> edsk(39);
+    for (uint8_t c = 0; c < 39; ++c)
+        edsk[c] = {c, 0, 8, 78, 0xE5, std::vector<Sector>(255, Sector{c, 0, 1, 8, 0, 0, {0}})};
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : {0xA1, 0xA1, 0xA1, 0xFE, 0, 0, 1, 8}) crc = crcUpdate(crc, b);
+    const std::vector<uint16_t> field = {
+        kMfmSyncA1,   kMfmSyncA1,   kMfmSyncA1,   kMfmIdMark,          mfmencode[0],
+        mfmencode[0], mfmencode[1], mfmencode[8], mfmencode[crc >> 8], mfmencode[crc & 0xFF],
+        kMfmSyncA1,   kMfmSyncA1,   kMfmSyncA1,   kMfmDataMark};
+    std::vector<MfmTrack> packed(42);
+    for (uint8_t c = 0; c < 42; ++c)
+        for (packed[c].track = c; packed[c].words.size() < 6250;)
+            packed[c].words.insert(packed[c].words.end(), field.begin(), field.end());
+    for (int hfe = 0; hfe < 2; ++hfe) {
+        Bench bench;
+        ASSERT_EQ(hfe ? loadWith(fileHFE, bench.driveA, writeHFE(packed, 42, 1))
+                      : loadImage(bench.driveA, buildImage(edsk, 39, 1, true)),
+                  1);
+        auto start = std::chrono::steady_clock::now();
+        std::vector<uint8_t> image;
+        ASSERT_TRUE(buildExtendedDSK(bench.driveA, image));
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%s written back in %.3f s\n", hfe ? "HFE" : "EDSK", seconds);
+        EXPECT_LT(seconds, 5.0);
+        EXPECT_EQ(readDriveTrack(bench.driveA, 1).sectors.size(), hfe ? 255u : 92u) << "what a track block holds";
     }
 }

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "disk/fdc765.h"
@@ -128,15 +129,18 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
     EXPECT_TRUE(wasShown("A:\\Disk ejected !"));
     EXPECT_STREQ(fileName_dsk0_str, "");
 
-    std::string junk = writeTempFile("Junk.dsk", std::vector<uint8_t>(1000, 0x20));
-    EXPECT_FALSE(loadeject_dsk(junk.c_str(), 1, 'd'));
-    EXPECT_FALSE(fd1->diskInserted);
-    EXPECT_EQ(t_eject_disk[1], 0);
-    EXPECT_TRUE(wasShown("\366 FDD1 loading DSK error ! \367"));
-
-    EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'h'));  // a DSK is no HFE image
-    EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'x'));  // a kind without a reader
-    EXPECT_TRUE(wasShown("\366 FDD0 loading DSK error ! \367"));
+    // Each refusal names the file and the reason.
+    const std::tuple<std::string, char, std::string> refused[] = {
+        {writeTempFile("Junk.dsk", std::vector<uint8_t>(1000, 0x20)), 'd', "Junk.dsk: not a DSK image !"},
+        {writeTempFile("Empty.dsk", {}), 'd', "Empty.dsk: empty file !"},
+        {path, 'h', "Work.dsk: not an HFE image !"},
+        {path, 'x', "Work.dsk: not a disk image !"}};  // a kind without a reader
+    for (const auto& [file, kind, why] : refused) {
+        EXPECT_FALSE(loadeject_dsk(file.c_str(), 1, kind));
+        EXPECT_FALSE(fd1->diskInserted);
+        EXPECT_EQ(t_eject_disk[1], 0);
+        EXPECT_TRUE(wasShown("\366 " + why + " \367")) << why;
+    }
 }
 
 TEST_F(MediaLoader, DiskLoadsNeedAController) {
@@ -301,9 +305,12 @@ TEST_F(TapeMedia, FailedLoadsSayWhyAndLeaveTheDeckEmpty) {
     ASSERT_TRUE(load_tape_file(writeTape("Game.TZX").c_str())) << "extensions in any case";
     const std::string missing = scratch.file("missing.cdt");
     const std::pair<std::string, std::string> refused[] = {
-        {scratch.write("broken.csw", {'n', 'o', 'p', 'e'}), "CSW has wrong format !"},
-        {scratch.write("broken.wav", {'n'}), "WAVE has wrong format !"},
-        {scratch.write("broken.cdt", {'n'}), "CDT has wrong TZX format !"},
+        {scratch.write("broken.csw", {'n', 'o', 'p', 'e'}),
+         "broken.csw: This file is not a Compressed Square Wave - id != 'Compressed Square Wave' !"},
+        {scratch.write("broken.wav", {'n'}), "broken.wav: This file is not a WAVE - id != 'RIFF' !"},
+        {scratch.write("broken.cdt", {'n'}), "broken.cdt: not a TZX tape image - id != 'ZXTape!' !"},
+        {scratch.write("cut.csw", join({cswHeaderV2(44100, 9, 2, 0), {0x78, 0x9C, 0x63}})),
+         "cut.csw: the compressed pulses are damaged (zlib error -3) !"},
         {missing, missing + " not found !"}};
     for (const auto& [file, why] : refused) {
         EXPECT_FALSE(load_tape_file(file.c_str())) << file;
@@ -325,7 +332,7 @@ TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
         EXPECT_TRUE(t_loadeject_cdt) << name;
         EXPECT_STREQ(fileName_cdt_str, "Game.cdt") << name;
     }
-    EXPECT_EQ(osd.back(), "\366 WAVE has wrong format ! \367");
+    EXPECT_EQ(osd.back(), "\366 empty.wav: holds no samples, refused ! \367");
 }
 
 TEST_F(TapeMedia, TheGx4000HasNoTapeDeck) {

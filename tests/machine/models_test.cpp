@@ -39,9 +39,10 @@ TEST_F(Models, SameModelDoesNothingButStartRebuilds) {
     EXPECT_NE(mem->lowerRom[0], 0x99);
 }
 
-TEST_F(Models, UnknownNameBuildsThe464) {
-    EXPECT_TRUE(chooseCPCType("zx81"));
-    EXPECT_EQ(cpcType, CPC464);
+TEST_F(Models, UnknownNameIsRefusedAndTheModelStays) {
+    ASSERT_TRUE(chooseCPCType("6128"));
+    EXPECT_FALSE(chooseCPCType("zx81"));
+    EXPECT_EQ(cpcType, CPC6128);
 }
 
 TEST_F(Models, The664AndGx4000AreUkOnly) {
