@@ -15,8 +15,9 @@ struct UiHooks {
     // Draws over the main window's picture before it is presented (the beam
     // cross while the machine is stopped).
     void (*drawOverMainWindow)() = [] {};
-    // Shows the debugger window (its key and the monitor's `ui`).
-    void (*showDebugger)() = [] {};
+    // Shows the debugger window (its key and the monitor's `ui`); false when
+    // there is none (no window, or a program without the UI).
+    bool (*showDebugger)() = [] { return false; };
     // Closes the UI windows before SDL goes away.
     void (*shutdown)() = [] {};
 };

@@ -2,9 +2,15 @@
 
 #include <imgui.h>
 
+#include "frontend/debugger_window.h"
 #include "frontend/ui_hooks.h"
 
 void installUserInterface() {
     // The headers the program was built with match the library it links.
     IMGUI_CHECKVERSION();
+    uiHooks.handleEvent = debuggerWindowEvent;
+    uiHooks.drawWindows = drawDebuggerWindow;
+    uiHooks.drawOverMainWindow = drawBeamCross;
+    uiHooks.showDebugger = showDebuggerWindow;
+    uiHooks.shutdown = closeDebuggerWindow;
 }
