@@ -230,7 +230,8 @@ void drawRegisterPane(bool live) {
     for (int bit = 7; bit >= 0; --bit) {
         bool set = (f >> bit) & 1;
         const char name[2] = {kFlags[7 - bit], 0};
-        if (bit != 7) ImGui::SameLine();
+        // Two rows of four.
+        if (const int column = (7 - bit) % 4) ImGui::SameLine(float(8 + column * 55));
         if (ImGui::Checkbox(name, &set)) debuggerIssue("set F &" + hex2(f ^ (1u << bit)));
     }
     ImGui::End();
@@ -390,7 +391,7 @@ namespace {
 SDL_Texture* spriteTextures[16] = {};
 
 void drawReport(const std::vector<std::string>& lines) {
-    if (!ImGui::BeginTable("report", 3, ImGuiTableFlags_SizingStretchSame)) return;
+    if (!ImGui::BeginTable("report", 2, ImGuiTableFlags_SizingStretchSame)) return;
     for (const std::string& line : lines) {
         ImGui::TableNextColumn();
         ImGui::TextUnformatted(line.c_str());

@@ -28,9 +28,23 @@ bool wasLive = false;
 
 bool machineHeld() { return !running && !cpcIsRunning; }
 
+// Beside the main window when the display has room, else centred on it.
+SDL_Point placement() {
+    SDL_Rect display;
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(mWindow, &x, &y);
+    SDL_GetWindowSize(mWindow, &w, &h);
+    const int index = SDL_GetWindowDisplayIndex(mWindow);
+    if (index < 0 || SDL_GetDisplayBounds(index, &display) != 0) return {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED};
+    const int top = y + kHeight <= display.y + display.h ? y : display.y;
+    if (x + w + kWidth <= display.x + display.w) return {x + w, top};
+    if (x - kWidth >= display.x) return {x - kWidth, top};
+    return {int(SDL_WINDOWPOS_CENTERED_DISPLAY(index)), int(SDL_WINDOWPOS_CENTERED_DISPLAY(index))};
+}
+
 bool create() {
-    window = SDL_CreateWindow("Kestrix Debugger", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight,
-                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    const SDL_Point at = placement();
+    window = SDL_CreateWindow("Kestrix Debugger", at.x, at.y, kWidth, kHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!window) return false;
     // No vertical sync: a second window's wait would slow the main loop down.
     renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
@@ -126,8 +140,12 @@ void drawBeamCross() {
     const uint32_t xy = cpcscreenpixels_xy < kFramePixels ? cpcscreenpixels_xy : kFramePixels - 1;
     const int x = int(xy % kFrameWidth), y = int(xy / kFrameWidth);
     if (rect_xy.w <= 0 || rect_xy.h <= 0) return;
-    const int wx = rectdest_xy.x + (x - rect_xy.x) * rectdest_xy.w / rect_xy.w;
-    const int wy = rectdest_xy.y + (y - rect_xy.y) * rectdest_xy.h / rect_xy.h;
+    // A beam outside the part of the frame the window shows (in a retrace)
+    // is marked at the picture's edge.
+    const int px = x < rect_xy.x ? 0 : x >= rect_xy.x + rect_xy.w ? rect_xy.w - 1 : x - rect_xy.x;
+    const int py = y < rect_xy.y ? 0 : y >= rect_xy.y + rect_xy.h ? rect_xy.h - 1 : y - rect_xy.y;
+    const int wx = rectdest_xy.x + px * rectdest_xy.w / rect_xy.w;
+    const int wy = rectdest_xy.y + py * rectdest_xy.h / rect_xy.h;
     constexpr int kArm = 12;
     // Black under white, so that it shows on any colour.
     SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 255);
