@@ -339,48 +339,71 @@ void drawMemoryPane(bool live) {
     if (low && space != MemorySpace::LowerRom) spaceWord.append(" ").append(std::to_string(index));
     static uint32_t editAt = ~0u;
     static bool editChar = false;
+    static bool editFocus = false;
+    static bool editActive = false;  // the field has been typed into since the edit began
     static std::array<char, 4> edit{};
     ImGui::BeginChild("bytes");
-    const float cell = ImGui::CalcTextSize("00 ").x, charCell = ImGui::CalcTextSize("0").x;
-    for (int row = 0; row < 12; ++row) {
+    // Whole rows of text, and a click placed on a byte by its position.
+    const float charW = ImGui::CalcTextSize("0").x, rowH = ImGui::GetTextLineHeightWithSpacing();
+    const ImVec2 origin = ImGui::GetCursorScreenPos();
+    constexpr int kRows = 12, kHexAt = 6, kCharsAt = kHexAt + 16 * 3 + 1;
+    for (int row = 0; row < kRows; ++row) {
         const uint32_t rowStart = first + (start - first + uint32_t(row) * 16) % size;
-        ImGui::Text("%s", hex4(rowStart).c_str());
-        for (int column = 0; column < 32; ++column) {
-            const uint32_t at = first + (rowStart - first + uint32_t(column % 16)) % size;
-            const bool asChar = column >= 16;
-            ImGui::SameLine(48 + (asChar ? 16 * cell + 8 + (column - 16) * charCell : column * cell));
+        std::string line = hex4(rowStart) + "  ", chars;
+        for (uint32_t column = 0; column < 16; ++column) {
             uint8_t value = 0;
             std::string error;
-            const bool readable = peekMemory(space, index, at, value, error);
-            ImGui::PushID(row * 32 + column);
-            if (editAt == at && editChar == asChar) {
-                ImGui::SetNextItemWidth(asChar ? 2 * charCell + 4 : cell + 4);
-                ImGui::SetKeyboardFocusHere();
-                if (ImGui::InputText("##edit", edit.data(), asChar ? 2 : 3,
-                                     ImGuiInputTextFlags_EnterReturnsTrue |
-                                         (asChar ? 0 : ImGuiInputTextFlags_CharsHexadecimal))) {
-                    if (edit[0]) {
-                        const uint32_t typed = asChar ? uint8_t(edit[0]) : uint32_t(std::strtoul(edit.data(), nullptr, 16));
-                        debuggerIssue("poke &" + hex4(at) + " &" + hex2(typed) + " " + spaceWord);
-                    }
-                    editAt = first + (at - first + 1) % size;
-                    edit[0] = 0;
-                } else if (ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape))) {
-                    editAt = ~0u;
-                }
+            if (peekMemory(space, index, first + (rowStart - first + column) % size, value, error)) {
+                line += hex2(value) + " ";
+                chars += value >= 32 && value < 127 ? char(value) : '.';
             } else {
-                char text[4];
-                if (!readable) std::snprintf(text, sizeof text, asChar ? "." : "--");
-                else if (asChar) std::snprintf(text, sizeof text, "%c", value >= 32 && value < 127 ? char(value) : '.');
-                else std::snprintf(text, sizeof text, "%02X", value);
-                if (ImGui::Selectable(text, false, 0, ImVec2(asChar ? charCell : cell - charCell, 0)) && readable) {
-                    editAt = at;
-                    editChar = asChar;
-                    edit[0] = 0;
-                }
+                line += "-- ";
+                chars += ' ';
             }
-            ImGui::PopID();
         }
+        ImGui::TextUnformatted((line + " " + chars).c_str());
+    }
+    if (ImGui::IsWindowHovered() && ImGui::IsMouseClicked(ImGuiMouseButton_Left)) {
+        const ImVec2 mouse = ImGui::GetIO().MousePos;
+        const int row = int((mouse.y - origin.y) / rowH), at = int((mouse.x - origin.x) / charW);
+        int column = -1;
+        if (at >= kHexAt && at < kHexAt + 16 * 3 && (at - kHexAt) % 3 < 2) column = (at - kHexAt) / 3;
+        if (at >= kCharsAt && at < kCharsAt + 16) column = at - kCharsAt;
+        if (row >= 0 && row < kRows && column >= 0) {
+            editAt = first + (start - first + uint32_t(row * 16 + column)) % size;
+            editChar = at >= kCharsAt;
+            editFocus = true;
+            editActive = false;
+            edit[0] = 0;
+        }
+    }
+    const uint32_t offset = (editAt - first - (start - first)) % size;
+    if (editAt != ~0u && offset < uint32_t(kRows * 16)) {
+        // The field over the byte (or character) being changed.
+        const int row = int(offset / 16), column = int(offset % 16);
+        const int at = editChar ? kCharsAt + column : kHexAt + 3 * column;
+        ImGui::SetCursorScreenPos(ImVec2(origin.x + at * charW - 2, origin.y + row * rowH - 2));
+        ImGui::SetNextItemWidth(charW * (editChar ? 1 : 2) + 6);
+        ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(2, 2));
+        if (editFocus) ImGui::SetKeyboardFocusHere();
+        editFocus = false;
+        if (ImGui::InputText("##edit", edit.data(), editChar ? 2 : 3,
+                             ImGuiInputTextFlags_EnterReturnsTrue | (editChar ? 0 : ImGuiInputTextFlags_CharsHexadecimal))) {
+            if (edit[0]) {
+                const uint32_t typed = editChar ? uint8_t(edit[0]) : uint32_t(std::strtoul(edit.data(), nullptr, 16));
+                debuggerIssue("poke &" + hex4(editAt) + " &" + hex2(typed) + " " + spaceWord);
+            }
+            // RETURN goes on to the next byte.
+            editAt = first + (editAt - first + 1) % size;
+            editFocus = true;
+            editActive = false;
+            edit[0] = 0;
+        } else if (ImGui::IsItemActive()) {
+            editActive = true;
+        } else if (editActive) {
+            editAt = ~0u;  // ESC or a click elsewhere
+        }
+        ImGui::PopStyleVar();
     }
     ImGui::EndChild();
     ImGui::End();

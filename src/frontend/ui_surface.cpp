@@ -3,6 +3,8 @@
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
+#include <algorithm>
+
 #include "frontend/imgui_sdl_renderer.h"
 
 namespace {
@@ -69,13 +71,24 @@ void UiSurface::close() {
     sdlWindow = nullptr;
     sdlRenderer = nullptr;
     windowId = 0;
+    heldReleases.clear();
+    downSinceFrame.clear();
 }
 
 bool UiSurface::handleEvent(const SDL_Event& event) {
     if (!context || windowOf(event) != windowId || windowId == 0) return false;
     makeCurrent();
-    ImGui_ImplSDL2_ProcessEvent(&event);
-    if (event.type == SDL_MOUSEMOTION) {
+    const bool downUnseen =
+        (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&
+        std::find(downSinceFrame.begin(), downSinceFrame.end(), event.key.keysym.scancode) != downSinceFrame.end();
+    if (event.type == SDL_KEYUP && downUnseen) {
+        heldReleases.push_back(event);
+    } else {
+        ImGui_ImplSDL2_ProcessEvent(&event);
+    }
+    if (event.type == SDL_KEYDOWN && !downUnseen) {
+        downSinceFrame.push_back(event.key.keysym.scancode);
+    } else if (event.type == SDL_MOUSEMOTION) {
         pointerInside = true;
         pointerX = event.motion.x;
         pointerY = event.motion.y;
@@ -102,6 +115,7 @@ void UiSurface::beginFrame() {
     ImGui_ImplSDL2_NewFrame();
     if (pointerInside) ImGui::GetIO().MousePos = ImVec2(float(pointerX), float(pointerY));
     ImGui::NewFrame();
+    downSinceFrame.clear();
     inFrame = true;
 }
 
@@ -111,4 +125,7 @@ void UiSurface::endFrame() {
     inFrame = false;
     ImGui::Render();
     imguiSdlRendererDraw(ImGui::GetDrawData());
+    // The frame saw these keys down; the next one sees them up.
+    for (const SDL_Event& release : heldReleases) ImGui_ImplSDL2_ProcessEvent(&release);
+    heldReleases.clear();
 }

@@ -12,6 +12,8 @@
 #pragma once
 #include <SDL.h>
 
+#include <vector>
+
 struct ImGuiContext;
 
 class UiSurface {
@@ -57,4 +59,9 @@ private:
     // focus, which a second window may lack without a window manager.
     bool pointerInside = false;
     int pointerX = 0, pointerY = 0;
+    // ImGui (1.86) looks at the keys held at each frame: a release that
+    // comes before the frame saw its key go down waits until after it, so a
+    // quick tap still counts.
+    std::vector<SDL_Event> heldReleases;
+    std::vector<SDL_Scancode> downSinceFrame;
 };

@@ -98,6 +98,16 @@ TEST_F(WindowedDebugger, AClickOnTheListingStopsTheMachineThere) {
     }, 1000)) << copied;
     EXPECT_NE(copied.find("PC=" + pc[1].str()), std::string::npos) << copied;
 
+    // The memory pane's first byte (RAM under the ROM), typed over: RETURN goes on to the next.
+    // (Without a window manager a click does not move the keyboard focus.)
+    ASSERT_EQ(runCommand("xdotool windowfocus " + debuggerWindow + " mousemove --window " + debuggerWindow +
+                         " 55 565 sleep 0.3 click 1 sleep 0.3 type AB"), 0);
+    ASSERT_EQ(runCommand("xdotool key Return sleep 0.3 type CD"), 0);
+    ASSERT_EQ(runCommand("xdotool key Return"), 0);
+    std::string memory;
+    EXPECT_TRUE(pollFor(30, [&] { return (memory = say(client, "mem 0 2 ram 0", "\n")).find("0000: AB CD") == 0; }))
+        << memory;
+
     EXPECT_NE(say(client, "quit", "bye").find("bye"), std::string::npos);
     close(client);
     EXPECT_EQ(k.waitForExit(), 0) << k.log();
