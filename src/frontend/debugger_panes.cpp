@@ -3,8 +3,9 @@
 #include <imgui.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <vector>
