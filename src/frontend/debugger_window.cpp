@@ -1,7 +1,5 @@
 #include "frontend/debugger_window.h"
 
-#include <imgui.h>
-
 #include "debug/debugger.h"
 #include "frontend/debugger_panes.h"
 #include "frontend/ui_surface.h"
@@ -86,17 +84,7 @@ bool showDebuggerWindow() {
 bool debuggerWindowShown() { return shown; }
 
 bool debuggerWindowEvent(const SDL_Event& event) {
-    if (!window) return false;
-    const Uint32 id = SDL_GetWindowID(window);
-    const bool ours = (event.type == SDL_WINDOWEVENT && event.window.windowID == id) ||
-                      ((event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) && event.key.windowID == id) ||
-                      (event.type == SDL_TEXTINPUT && event.text.windowID == id) ||
-                      (event.type == SDL_TEXTEDITING && event.edit.windowID == id) ||
-                      (event.type == SDL_MOUSEMOTION && event.motion.windowID == id) ||
-                      ((event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) &&
-                       event.button.windowID == id) ||
-                      (event.type == SDL_MOUSEWHEEL && event.wheel.windowID == id);
-    if (!ours) return false;
+    if (!window || !surface.owns(event)) return false;
     framesDue = kFramesAfterInput;
     if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
         SDL_HideWindow(window);
@@ -105,7 +93,7 @@ bool debuggerWindowEvent(const SDL_Event& event) {
     }
     surface.handleEvent(event);
     // The run keys act unless a field is being typed into.
-    if (!ImGui::GetIO().WantTextInput) isCommandKey(event);
+    if (!surface.typing()) isCommandKey(event);
     return true;
 }
 

@@ -75,8 +75,16 @@ void UiSurface::close() {
     downSinceFrame.clear();
 }
 
+bool UiSurface::owns(const SDL_Event& event) const { return context && windowId != 0 && windowOf(event) == windowId; }
+
+bool UiSurface::typing() const {
+    if (!context) return false;
+    makeCurrent();
+    return ImGui::GetIO().WantTextInput;
+}
+
 bool UiSurface::handleEvent(const SDL_Event& event) {
-    if (!context || windowOf(event) != windowId || windowId == 0) return false;
+    if (!owns(event)) return false;
     makeCurrent();
     const bool downUnseen =
         (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) &&

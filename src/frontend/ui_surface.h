@@ -35,6 +35,10 @@ public:
     // (keyboard, text or mouse over a widget), so the emulator must not see
     // it; window events (close, expose) are never taken.
     bool handleEvent(const SDL_Event& event);
+    // True when the event belongs to this surface's window.
+    bool owns(const SDL_Event& event) const;
+    // True while a text field has the keyboard (keys are typing, not commands).
+    bool typing() const;
 
     // Starts an ImGui frame for this window: between beginFrame and
     // endFrame, the ImGui:: calls build this window's widgets.
