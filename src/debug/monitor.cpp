@@ -380,11 +380,14 @@ const std::vector<Command>& commands() {
                  if (!pokeMemory(space, index, start + uint32_t(i), bytes[i], error)) throw Failure{error};
              a.lines.push_back("poked " + std::to_string(bytes.size()) + " at " + hex4(start));
          }},
-        {"disasm", "x", "disasm [ADDR] [N] - N instructions (10) from ADDR (PC)",
+        {"disasm", "x", "disasm [ADDR] [N] [BEFORE] - N instructions (10) from ADDR (PC), BEFORE of them ahead of it",
          [](const Words& w, MonitorAnswer& a) {
              uint16_t address = w.size() > 1 ? addressOf(w[1]) : debugger.currentPc();
              const int count = w.size() > 2 ? numberOf(w[2]) : 10;
              if (count < 1 || count > 4096) throw Failure{"count out of range"};
+             const int before = w.size() > 3 ? numberOf(w[3]) : 0;
+             if (before > 64) throw Failure{"too many before"};
+             address = disassemblyStartBefore(address, before, [](uint16_t at) { return processorView(at); });
              for (int i = 0; i < count; ++i) {
                  if (const std::string* label = debugSymbols().nameAt(address)) a.lines.push_back(*label + ":");
                  const DisassembledInstruction d =

@@ -82,7 +82,7 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
     TempKestrixHome home;
     const std::string output = runScript(home,
                                          preamble() +
-                                             "disasm loop 3\n"
+                                             "disasm loop 3 1\n"
                                              "break after\nif 1 B==5\ncontinue\nregs\ndelete 1\n"
                                              "toggle loop\ncontinue\nstep\nnext\ntoggle loop\n"
                                              "break double\ncontinue\nfinish\ndelete 3\n"
@@ -92,6 +92,7 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                                          {"--symbols=" + kProgram + ".sym"});
     expectInOrder(output, {
                               "stopped start PC=0000",
+                              t.hex("LOOP", -2) + " .*LD B,&00",
                               "loop:",
                               t.hex("LOOP") + " .*INC B",
                               ".*CALL double",
