@@ -11,6 +11,7 @@
 #include "debug/memory_view.h"
 #include "debug/number_text.h"
 #include "debug/symbol_table.h"
+#include "machine/frontend_hooks.h"
 
 namespace {
 
@@ -202,6 +203,20 @@ const std::vector<Command>& commands() {
              }
              addBreak(std::move(p), a);
          }},
+        {"toggle", "t", "toggle ADDR - removes the execution break point at ADDR, or adds one there",
+         [](const Words& w, MonitorAnswer& a) {
+             need(w, 2, "toggle ADDR");
+             const uint16_t address = addressOf(w[1]);
+             if (const int n = debugger.executeAt(address)) {
+                 debugger.remove(n);
+                 a.lines.push_back("deleted " + std::to_string(n));
+                 return;
+             }
+             BreakPoint p;
+             p.kind = BreakKind::Execute;
+             p.first = p.last = address;
+             addBreak(std::move(p), a);
+         }},
         {"watch", "w", "watch r|w|rw ADDR[-ADDR] [VALUE] - stop after a read or write there",
          [](const Words& w, MonitorAnswer& a) {
              need(w, 3, "watch r|w|rw ADDR[-ADDR] [VALUE]");
@@ -365,11 +380,14 @@ const std::vector<Command>& commands() {
                  if (!pokeMemory(space, index, start + uint32_t(i), bytes[i], error)) throw Failure{error};
              a.lines.push_back("poked " + std::to_string(bytes.size()) + " at " + hex4(start));
          }},
-        {"disasm", "x", "disasm [ADDR] [N] - N instructions (10) from ADDR (PC)",
+        {"disasm", "x", "disasm [ADDR] [N] [BEFORE] - N instructions (10) from ADDR (PC), BEFORE of them ahead of it",
          [](const Words& w, MonitorAnswer& a) {
              uint16_t address = w.size() > 1 ? addressOf(w[1]) : debugger.currentPc();
              const int count = w.size() > 2 ? numberOf(w[2]) : 10;
              if (count < 1 || count > 4096) throw Failure{"count out of range"};
+             const int before = w.size() > 3 ? numberOf(w[3]) : 0;
+             if (before > 64) throw Failure{"too many before"};
+             address = disassemblyStartBefore(address, before, [](uint16_t at) { return processorView(at); });
              for (int i = 0; i < count; ++i) {
                  if (const std::string* label = debugSymbols().nameAt(address)) a.lines.push_back(*label + ":");
                  const DisassembledInstruction d =
@@ -430,6 +448,11 @@ const std::vector<Command>& commands() {
              else if (w[1] == "#") hexStyle = HexStyle::Hash;
              else throw Failure{"hex takes & or #"};
              a.lines.push_back("hex " + w[1]);
+         }},
+        {"ui", nullptr, "ui - shows the debugger window",
+         [](const Words&, MonitorAnswer& a) {
+             if (!frontendHooks.showDebuggerWindow()) throw Failure{"no debugger window without a window"};
+             a.lines.push_back("ui shown");
          }},
         {"help", "h", "help - this list", help},
         {"quit", "q", "quit - end the program",

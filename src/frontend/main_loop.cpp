@@ -13,6 +13,7 @@
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
 #include "frontend/screenshot.h"
+#include "frontend/ui_hooks.h"
 #include "frontend/virtual_keyboard.h"
 #include "frontend/window.h"
 #include "machine/cpc.h"
@@ -254,7 +255,13 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
             }
             break;
         case SDL_SCANCODE_F11: SDL_fullscreen(!fullscreen, shift); break;
-        case SDL_SCANCODE_F12: cycleJoystick(); break;
+        case SDL_SCANCODE_F12:
+            if (shift) {
+                uiHooks.showDebugger();
+            } else {
+                cycleJoystick();
+            }
+            break;
         case SDL_SCANCODE_INSERT:
             if (shift) {
                 pasteClipboard();
@@ -270,6 +277,8 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
 }
 
 void dispatchEvent(const SDL_Event& event) {
+    // The UI windows (and a menu over the picture) see their input first.
+    if (event.type != SDL_QUIT && uiHooks.handleEvent(event)) return;
     switch (event.type) {
         case SDL_QUIT: storeFlag(mainLoopEnd, 1); return;
         case SDL_DROPBEGIN:
@@ -289,9 +298,10 @@ void dispatchEvent(const SDL_Event& event) {
     }
     if (joystickEvent(event)) return;
     if (!carriesWindow(event.type)) return;
-    if (windowIdOf(event) == mWindowID) {
+    const Uint32 window = windowIdOf(event);
+    if (window == mWindowID) {
         mainWindowEvent(event);
-    } else {
+    } else if (kWindow && window == SDL_GetWindowID(kWindow)) {
         keyboardWindowEvent(event);
     }
 }
@@ -320,6 +330,7 @@ void presentRunningFrame() {
         saveSnapshotRequest = false;
         save_sna();
     }
+    uiHooks.drawOverMainWindow();
     drawOSD();
     refreshScreen = false;
     SDL_RenderPresent(mRenderer);
@@ -336,6 +347,7 @@ void runMainLoop() {
         cslTurn();
         windowMonitorTurn();
         tapeDeliverFrontEndNotices();
+        uiHooks.drawWindows();
         if (loadFlag(mainLoopEnd)) break;
         if (frameskip > 0) {
             --frameskip;
