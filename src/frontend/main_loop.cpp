@@ -12,6 +12,7 @@
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
 #include "frontend/screenshot.h"
+#include "frontend/ui_hooks.h"
 #include "frontend/virtual_keyboard.h"
 #include "frontend/window.h"
 #include "machine/cpc.h"
@@ -269,6 +270,8 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
 }
 
 void dispatchEvent(const SDL_Event& event) {
+    // The UI windows (and a menu over the picture) see their input first.
+    if (event.type != SDL_QUIT && uiHooks.handleEvent(event)) return;
     switch (event.type) {
         case SDL_QUIT: storeFlag(mainLoopEnd, 1); return;
         case SDL_DROPBEGIN:
@@ -288,9 +291,10 @@ void dispatchEvent(const SDL_Event& event) {
     }
     if (joystickEvent(event)) return;
     if (!carriesWindow(event.type)) return;
-    if (windowIdOf(event) == mWindowID) {
+    const Uint32 window = windowIdOf(event);
+    if (window == mWindowID) {
         mainWindowEvent(event);
-    } else {
+    } else if (kWindow && window == SDL_GetWindowID(kWindow)) {
         keyboardWindowEvent(event);
     }
 }
@@ -319,6 +323,7 @@ void presentRunningFrame() {
         saveSnapshotRequest = false;
         save_sna();
     }
+    uiHooks.drawOverMainWindow();
     drawOSD();
     refreshScreen = false;
     SDL_RenderPresent(mRenderer);
@@ -334,6 +339,7 @@ void runMainLoop() {
         writeBackStillDisks();
         windowMonitorTurn();
         tapeDeliverFrontEndNotices();
+        uiHooks.drawWindows();
         if (loadFlag(mainLoopEnd)) break;
         if (frameskip > 0) {
             --frameskip;

@@ -5,6 +5,7 @@
 #include "disk/fdc765.h"
 #include "frontend/icons.h"
 #include "frontend/machine_status.h"
+#include "frontend/ui_hooks.h"
 #include "frontend/window.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
@@ -141,6 +142,7 @@ void presentStoppedScreen() {
     if (!mRenderer) return;
     windowNeedsPresent = true;  // the running frame after it draws the window again
     renderPictureAndStrip(true);
+    uiHooks.drawOverMainWindow();
     if (stoppedScreenShown) drawStoppedScreenText();
     SDL_RenderPresent(mRenderer);
 }

@@ -13,6 +13,7 @@
 #include "frontend/main_loop.h"
 #include "frontend/missing_rom_window.h"
 #include "frontend/osd.h"
+#include "frontend/ui_hooks.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
@@ -36,6 +37,7 @@ void shutdown() {
     endMonitorSession();
     writeBackAllDisks();
     endCPC();
+    uiHooks.shutdown();
     SDL_end();
     freeTextBuffers();
 }

@@ -1,0 +1,3 @@
+#include "frontend/ui_hooks.h"
+
+UiHooks uiHooks;
