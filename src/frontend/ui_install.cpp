@@ -2,9 +2,11 @@
 
 #include <imgui.h>
 
+#include "frontend/menu.h"
 #include "frontend/ui_hooks.h"
 
 void installUserInterface() {
     // The headers the program was built with match the library it links.
     IMGUI_CHECKVERSION();
+    installMainMenu();
 }

@@ -12,8 +12,13 @@ bool changeCPCType(uint8_t type, bool stopFirst);
 // The same, also when type is the model already running: its ROMs and memory are built again.
 bool reloadCPCType(uint8_t type, bool stopFirst);
 bool chooseCPCType(const char* name);
+// The model icon and the menu: a model, leaving the GX4000's cartridge behind.
+void selectCPCType(uint8_t type);
 void cycleCPCType();
 void changeCPCLang(uint8_t lang, bool stopFirst);
+// The 664 and the GX4000 come in one language only.
+bool modelHasLanguages(uint8_t type);
+void selectLanguage(uint8_t lang);
 void cycleLanguage();
 void changeCrtcType();
 void cycleCrtcType();
