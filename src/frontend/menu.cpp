@@ -76,6 +76,7 @@ const char* onOff(bool on) { return on ? "on" : "off"; }
 void openBrowser(MediaClass kind, int unit, Page back) {
     MenuState& m = menu();
     m.browser.open(kind);
+    SDL_Log("browser: listing %s", m.browser.folder().c_str());
     m.browserUnit = unit;
     m.browserReturn = back;
     m.page = Page::Browser;
@@ -249,8 +250,8 @@ void updatePreview() {
         const uint8_t model = snaFileModel(path.c_str());
         m.preview.push_back(model == NoModel ? "Not a snapshot." : std::string("Model: ") + modelName(model));
     }
-    SDL_Log("browser: %s: %s%s", fileNamePart(path.c_str()), m.preview.empty() ? "" : m.preview[0].c_str(),
-            logged.c_str());
+    SDL_Log("browser: %s: %s%s%s", fileNamePart(path.c_str()), m.preview.empty() ? "" : m.preview[0].c_str(),
+            logged.empty() ? "" : ":", logged.c_str());
 }
 
 int itemCount() {
