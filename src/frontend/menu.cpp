@@ -60,7 +60,8 @@ struct MenuState {
     int browserUnit = 0;
     std::string previewPath;
     std::vector<std::string> preview;
-    std::function<void()> pending;  // run after the frame, outside ImGui
+    bool inFrame = false;           // ImGui is building the menu: actions wait for its end
+    std::function<void()> pending;  // an action chosen by the mouse, run after the frame
     UiSurface surface;
 };
 
@@ -281,6 +282,17 @@ void setSelection(int index) {
     m.scrollToSelection = true;
 }
 
+// A key's action runs at once, so that the keys after it in the same pass find its page; a click's waits
+// for the end of the ImGui frame it was found in.
+void perform(const std::function<void()>& action) {
+    MenuState& m = menu();
+    if (m.inFrame) {
+        m.pending = action;
+    } else {
+        action();
+    }
+}
+
 void activate(int index) {
     MenuState& m = menu();
     if (m.page == Page::Browser) {
@@ -288,14 +300,14 @@ void activate(int index) {
         m.scrollToSelection = true;
         if (path.empty()) return;
         const int unit = m.browserUnit;
-        m.pending = [path, unit] { loadChosenFile(path, unit); };
         closeMainMenu();
+        perform([path, unit] { loadChosenFile(path, unit); });
         return;
     }
     std::vector<Item> items = itemsOf(m.page);
     if (index < 0 || index >= static_cast<int>(items.size()) || !items[index].enabled) return;
-    m.pending = items[index].action;
     if (items[index].closes) closeMainMenu();
+    perform(items[index].action);
 }
 
 void back() {
@@ -412,10 +424,6 @@ void drawList() {
         }
         if (i == selected && m.scrollToSelection) ImGui::SetScrollHereY();
         ImGui::PopID();
-        if (!m.open || m.page != Page::Main) {
-            // An entry changed the page or closed the menu: the rest is drawn next time.
-            if (items.size() != itemsOf(m.page).size() || !m.open) break;
-        }
     }
 }
 
@@ -460,19 +468,21 @@ void drawMenu() {
 void menuDrawWindows() {
     MenuState& m = menu();
     if (m.open && mRenderer) {
-        // Full screen builds the window and its renderer anew.
-        if (m.surface.window() != mWindow || m.surface.renderer() != mRenderer) m.surface.open(mWindow, mRenderer);
         renderPictureAndStrip(false);
         SDL_SetRenderDrawBlendMode(mRenderer, SDL_BLENDMODE_BLEND);
         SDL_SetRenderDrawColor(mRenderer, 0, 0, 0, 150);
         SDL_RenderFillRect(mRenderer, &rectdest_xy);
         m.surface.beginFrame();
+        m.inFrame = true;
         drawMenu();
+        m.inFrame = false;
         m.surface.endFrame();
         SDL_RenderPresent(mRenderer);
         // The stopped screen would cover the menu.
         refreshScreen = false;
     }
+    // Closed with the menu: full screen, for one, builds the window and its renderer anew.
+    if (!m.open && m.surface.isOpen()) m.surface.close();
     if (m.pending) {
         std::function<void()> action = std::move(m.pending);
         m.pending = nullptr;
@@ -527,6 +537,8 @@ void closeMainMenu() {
     MenuState& m = menu();
     if (!m.open) return;
     m.open = false;
+    // Not under a frame being built: the window may go (full screen) before the next pass.
+    if (!m.inFrame) m.surface.close();
     SDL_Log("menu: closed at frame %u", framesEmulated.load());
     refreshScreen = true;
 }
