@@ -374,3 +374,14 @@ std::vector<std::string> reportTape() {
     out.number("write", t.writeLevel);
     return out.lines;
 }
+
+bool asicSpritePicture(int sprite, uint32_t pixels[256]) {
+    if (!isPlusModel(cpcType) || !as || !as->asicPage || sprite < 0 || sprite > 15) return false;
+    // Each sprite is 256 bytes at the page's start, a pixel's pen in the low nibble.
+    const uint8_t* pens = as->asicPage + 256 * sprite;
+    for (int i = 0; i < 256; ++i) {
+        const uint8_t pen = pens[i] & 15;
+        pixels[i] = pen ? as->pens[16 + pen] | 0xFF000000u : 0;
+    }
+    return true;
+}

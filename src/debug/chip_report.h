@@ -5,6 +5,7 @@
 // the emulation stopped, as the chips are not guarded against the thread.
 // A chip the machine does not have gives one line "<chip>=none".
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,3 +27,9 @@ std::vector<std::string> reportPpi();
 std::vector<std::string> reportFdc();
 // Tape in the deck, position, current block, motor, play key and levels.
 std::vector<std::string> reportTape();
+
+// Sprite `sprite` (0-15) of the Plus as 16 x 16 aBGR pixels (bytes R, G, B,
+// A), row by row, in the sprite pens' colours; pen 0, which shows the
+// picture beneath, is transparent. False (nothing written) on the CPC
+// models or for a sprite out of range.
+bool asicSpritePicture(int sprite, uint32_t pixels[256]);

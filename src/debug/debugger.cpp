@@ -30,6 +30,12 @@ int Debugger::add(BreakPoint point) {
     return points.back().number;
 }
 
+int Debugger::executeAt(uint16_t address) const {
+    for (const BreakPoint& point : points)
+        if (point.kind == BreakKind::Execute && point.first <= address && address <= point.last) return point.number;
+    return 0;
+}
+
 BreakPoint* Debugger::find(int number) {
     for (BreakPoint& point : points)
         if (point.number == number) return &point;

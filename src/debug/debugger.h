@@ -77,6 +77,8 @@ public:
     bool setIgnoreCount(int number, uint32_t count);
     const std::vector<BreakPoint>& breakPoints() const { return points; }
     BreakPoint* find(int number);
+    // The execution break point (any mapping) that holds at `address`, 0 for none.
+    int executeAt(uint16_t address) const;
     void clear();
 
     // ---- running (with the emulation stopped) ----

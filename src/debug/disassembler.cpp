@@ -1,5 +1,7 @@
 #include "debug/disassembler.h"
 
+#include <vector>
+
 #include "debug/symbol_table.h"
 
 namespace {
@@ -344,4 +346,22 @@ DisassembledInstruction disassemble(uint16_t address, const std::function<uint8_
     out.length = uint8_t(decoder.length());
     for (int i = 0; i < out.length; ++i) out.bytes[i] = read(uint16_t(address + i));
     return out;
+}
+
+uint16_t disassemblyStartBefore(uint16_t address, int lines, const std::function<uint8_t(uint16_t)>& read) {
+    if (lines <= 0) return address;
+    std::vector<uint16_t> starts;
+    starts.reserve(4 * lines);
+    // The longest instruction is 4 bytes, so no run of `lines` starts further back.
+    for (int back = 4 * lines; back > 0; --back) {
+        starts.clear();
+        int offset = -back;
+        while (offset < 0) {
+            const uint16_t at = uint16_t(address + offset);
+            starts.push_back(at);
+            offset += disassemble(at, read, nullptr, HexStyle::Ampersand).length;
+        }
+        if (offset == 0 && int(starts.size()) >= lines) return starts[starts.size() - size_t(lines)];
+    }
+    return address;
 }

@@ -38,3 +38,9 @@ struct DisassembledInstruction {
 // targets the symbol table names are shown by name; symbols may be null.
 DisassembledInstruction disassemble(uint16_t address, const std::function<uint8_t(uint16_t)>& read,
                                     const SymbolTable* symbols, HexStyle style);
+
+// Where a listing that shows `lines` instructions before `address` starts:
+// the earliest address within 4 bytes an instruction of those before it
+// whose instructions fall exactly on `address`, moved on to the last
+// `lines` of them; `address` when no start falls on it.
+uint16_t disassemblyStartBefore(uint16_t address, int lines, const std::function<uint8_t(uint16_t)>& read);

@@ -11,6 +11,7 @@
 #include "debug/memory_view.h"
 #include "debug/number_text.h"
 #include "debug/symbol_table.h"
+#include "machine/frontend_hooks.h"
 
 namespace {
 
@@ -200,6 +201,20 @@ const std::vector<Command>& commands() {
                      throw Failure{"unknown mapping '" + w[2] + "'"};
                  }
              }
+             addBreak(std::move(p), a);
+         }},
+        {"toggle", "t", "toggle ADDR - removes the execution break point at ADDR, or adds one there",
+         [](const Words& w, MonitorAnswer& a) {
+             need(w, 2, "toggle ADDR");
+             const uint16_t address = addressOf(w[1]);
+             if (const int n = debugger.executeAt(address)) {
+                 debugger.remove(n);
+                 a.lines.push_back("deleted " + std::to_string(n));
+                 return;
+             }
+             BreakPoint p;
+             p.kind = BreakKind::Execute;
+             p.first = p.last = address;
              addBreak(std::move(p), a);
          }},
         {"watch", "w", "watch r|w|rw ADDR[-ADDR] [VALUE] - stop after a read or write there",
@@ -430,6 +445,11 @@ const std::vector<Command>& commands() {
              else if (w[1] == "#") hexStyle = HexStyle::Hash;
              else throw Failure{"hex takes & or #"};
              a.lines.push_back("hex " + w[1]);
+         }},
+        {"ui", nullptr, "ui - shows the debugger window",
+         [](const Words&, MonitorAnswer& a) {
+             if (!frontendHooks.showDebuggerWindow()) throw Failure{"no debugger window without a window"};
+             a.lines.push_back("ui shown");
          }},
         {"help", "h", "help - this list", help},
         {"quit", "q", "quit - end the program",

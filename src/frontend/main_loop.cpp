@@ -254,7 +254,13 @@ void handleFunctionKey(SDL_Scancode key, uint16_t modifiers) {
             }
             break;
         case SDL_SCANCODE_F11: SDL_fullscreen(!fullscreen, shift); break;
-        case SDL_SCANCODE_F12: cycleJoystick(); break;
+        case SDL_SCANCODE_F12:
+            if (shift) {
+                uiHooks.showDebugger();
+            } else {
+                cycleJoystick();
+            }
+            break;
         case SDL_SCANCODE_INSERT:
             if (shift) {
                 pasteClipboard();

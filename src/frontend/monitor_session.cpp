@@ -109,15 +109,17 @@ bool headlessMonitorTurn() {
     return false;
 }
 
+MonitorAnswer runWindowMonitorCommand(const std::string& command) {
+    const MonitorAnswer answer = withEmulationStopped([&] { return runMonitorCommand(command); });
+    if (answer.quit) storeFlag(mainLoopEnd, 1);
+    else if (answer.resume) run();
+    return answer;
+}
+
 void windowMonitorTurn() {
     if (!attached) return;
     MonitorLine line;
-    while (pollMonitorLine(line)) {
-        const MonitorAnswer answer = withEmulationStopped([&] { return runMonitorCommand(line.text); });
-        sendAnswer(line, answer);
-        if (answer.quit) storeFlag(mainLoopEnd, 1);
-        else if (answer.resume) run();
-    }
+    while (pollMonitorLine(line)) sendAnswer(line, runWindowMonitorCommand(line.text));
 }
 
 void breakIntoMonitor() {

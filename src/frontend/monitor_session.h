@@ -22,6 +22,11 @@ bool monitorAttached();
 bool headlessMonitorTurn();
 // The window's turn, each pass of the main loop.
 void windowMonitorTurn();
+// One monitor command in the window, as a client's: run with the emulation
+// held, then the machine runs on if the command let it (the debugger
+// window's buttons and edits go through here too).
+struct MonitorAnswer;
+MonitorAnswer runWindowMonitorCommand(const std::string& command);
 // Stops the machine into the monitor (the window's Pause key).
 void breakIntoMonitor();
 // The front-end's answer to a debugger stop (frontendHooks.debuggerStopped).

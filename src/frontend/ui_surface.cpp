@@ -75,6 +75,17 @@ bool UiSurface::handleEvent(const SDL_Event& event) {
     if (!context || windowOf(event) != windowId || windowId == 0) return false;
     makeCurrent();
     ImGui_ImplSDL2_ProcessEvent(&event);
+    if (event.type == SDL_MOUSEMOTION) {
+        pointerInside = true;
+        pointerX = event.motion.x;
+        pointerY = event.motion.y;
+    } else if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+        pointerInside = true;
+        pointerX = event.button.x;
+        pointerY = event.button.y;
+    } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_LEAVE) {
+        pointerInside = false;
+    }
     const ImGuiIO& io = ImGui::GetIO();
     switch (event.type) {
         case SDL_KEYDOWN: case SDL_KEYUP: return io.WantCaptureKeyboard;
@@ -89,6 +100,7 @@ void UiSurface::beginFrame() {
     if (!context || inFrame) return;
     makeCurrent();
     ImGui_ImplSDL2_NewFrame();
+    if (pointerInside) ImGui::GetIO().MousePos = ImVec2(float(pointerX), float(pointerY));
     ImGui::NewFrame();
     inFrame = true;
 }

@@ -52,4 +52,9 @@ private:
     SDL_Renderer* sdlRenderer = nullptr;
     Uint32 windowId = 0;
     bool inFrame = false;
+    // Where the pointer is in this window, from its own events: SDL's
+    // back end looks only when the window has the keyboard or the mouse
+    // focus, which a second window may lack without a window manager.
+    bool pointerInside = false;
+    int pointerX = 0, pointerY = 0;
 };

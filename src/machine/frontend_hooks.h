@@ -41,6 +41,8 @@ struct FrontendHooks {
     bool (*setKeymap)(const char* mode) = [](const char*) { return true; };  // "char" or "position"
     // The debugger stopped the machine (called on the emulation thread, once a stop).
     void (*debuggerStopped)() = [] {};
+    // Shows the debugger window (main thread); false without a window.
+    bool (*showDebuggerWindow)() = [] { return false; };
 };
 
 extern FrontendHooks frontendHooks;

@@ -111,6 +111,14 @@ TEST(Disassembler, WrapsAtTheTopOfMemory) {
     EXPECT_EQ(hexBytes(d.bytes, d.length), "10 FF");
 }
 
+TEST(Disassembler, ListingBeforeAnAddressEndsOnIt) {
+    // &0FF8: NOP; LD HL,&1234; LD (IX+5),&77; and at &1000 the address itself.
+    const uint8_t code[8] = {0x00, 0x21, 0x34, 0x12, 0xDD, 0x36, 0x05, 0x77};
+    const auto read = [&](uint16_t a) -> uint8_t { return a >= 0x0FF8 && a < 0x1000 ? code[a - 0x0FF8] : 0; };
+    EXPECT_EQ(disassemblyStartBefore(0x1000, 2, read), 0x0FF9);
+    EXPECT_EQ(disassemblyStartBefore(0x1000, 0, read), 0x1000);
+}
+
 // ---- against the processor ----
 
 namespace {

@@ -84,10 +84,10 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                                          preamble() +
                                              "disasm loop 3\n"
                                              "break after\nif 1 B==5\ncontinue\nregs\ndelete 1\n"
-                                             "break loop\ncontinue\nstep\nnext\ndelete 2\n"
+                                             "toggle loop\ncontinue\nstep\nnext\ntoggle loop\n"
                                              "break double\ncontinue\nfinish\ndelete 3\n"
                                              "watch w result\ncontinue\n"
-                                             "set Q 1\nfrobnicate\nmem &10000\n"
+                                             "set Q 1\nfrobnicate\nmem &10000\nui\n"
                                              "poke &0100 &AB &CD ram 2\nmem &0100 2 ram 2\npoke &0100 1 ram 99\nquit\n",
                                          {"--symbols=" + kProgram + ".sym"});
     expectInOrder(output, {
@@ -102,6 +102,7 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                               "stopped step PC=" + t.hex("LOOP", 1),
                               // Over the call, to the next instruction.
                               "stopped step PC=" + t.hex("AFTER") + " at=after",
+                              "deleted 2",
                               "stopped break 3 PC=" + t.hex("DOUBLE") + " at=double",
                               // Out of the routine, back in the caller.
                               "stopped step PC=" + t.hex("AFTER") + " at=after",
@@ -110,6 +111,7 @@ TEST(Monitor, BreakPointsStepsAndLabelsFollowTheProgram) {
                               "error: unknown register 'Q'",
                               "error: unknown command 'frobnicate'.*",
                               "error: address out of range.*",
+                              "error: no debugger window without a window",
                               "poked 2 at 0100",
                               "0100: AB CD",
                               "error: .*RAM bank 99.*",

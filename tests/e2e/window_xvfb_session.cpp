@@ -210,7 +210,7 @@ bool KestrixWindow::key(const std::string& combo) const {
     return runCommand("xdotool windowfocus " + window_ + " sleep 0.3 key " + combo) == 0;
 }
 
-bool KestrixWindow::requestClose() const {
+bool KestrixWindow::requestClose(const std::string& window) const {
     void* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
     if (!x11) return false;
     auto openDisplay = reinterpret_cast<Display* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
@@ -223,7 +223,7 @@ bool KestrixWindow::requestClose() const {
         if (Display* display = openDisplay(nullptr)) {
             XEvent event{};
             event.xclient.type = ClientMessage;
-            event.xclient.window = std::strtoul(window_.c_str(), nullptr, 10);
+            event.xclient.window = std::strtoul((window.empty() ? window_ : window).c_str(), nullptr, 10);
             event.xclient.message_type = internAtom(display, "WM_PROTOCOLS", 0);
             event.xclient.format = 32;
             event.xclient.data.l[0] = static_cast<long>(internAtom(display, "WM_DELETE_WINDOW", 0));

@@ -59,8 +59,8 @@ public:
     bool typeKeys(const std::vector<std::string>& keys) const;
     // One press and release, as xdotool does it (fine for the host's own keys).
     bool key(const std::string& combo) const;
-    // Asks the window to close the way a window manager does.
-    bool requestClose() const;
+    // Asks the window (or another of the program's, by X id) to close the way a window manager does.
+    bool requestClose(const std::string& window = "") const;
     // Waits for the process to end; its exit code, or -1 (killed after the wait).
     int waitForExit(double seconds = 60);
     // Ends the process at once with SIGKILL, as a crash or power cut would; true when the signal ended it (it
