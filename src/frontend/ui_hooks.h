@@ -17,17 +17,12 @@ struct UiHooks {
     // Draws over the main window's picture before it is presented (the beam
     // cross while the machine is stopped).
     void (*drawOverMainWindow)() = [] {};
-<<<<<<< HEAD
-    // Shows the debugger window (its key and the monitor's `ui`).
-    void (*showDebugger)() = [] {};
-    // Opens the main window's menu on the file browser for loading a file of
-    // `kind` (into drive `unit` for a disk): a click on an empty drive or deck.
-    void (*openFileBrowser)(MediaClass kind, int unit) = [](MediaClass, int) {};
-=======
     // Shows the debugger window (its key and the monitor's `ui`); false when
     // there is none (no window, or a program without the UI).
     bool (*showDebugger)() = [] { return false; };
->>>>>>> ui-debug
+    // Opens the main window's menu on the file browser for loading a file of
+    // `kind` (into drive `unit` for a disk): a click on an empty drive or deck.
+    void (*openFileBrowser)(MediaClass kind, int unit) = [](MediaClass, int) {};
     // Closes the UI windows before SDL goes away.
     void (*shutdown)() = [] {};
 };
