@@ -171,6 +171,7 @@ std::vector<Item> itemsOf(Page page) {
         case Page::Recent: {
             std::vector<Item> items;
             for (const std::string& file : recentFiles()) items.push_back({file, [file] { loadChosenFile(file, 0); }});
+            if (items.empty()) items.push_back({"(none yet)", [] {}, false, false});
             return items;
         }
         case Page::Model: {
