@@ -9,6 +9,9 @@
 #include <memory>
 
 #include "disk/floppy_drive.h"
+#include "disk/hfe_image.h"
+#include "disk/ipf_image.h"
+#include "disk/raw_image.h"
 #include "disk/mfm_codec.h"
 #include "disk/track_info.h"
 #include "machine/file_reader.h"
@@ -377,4 +380,16 @@ bool writeDiskTrackDump(floppyDrive* drive, const char* path) {
     }
     SDL_RWclose(out);
     return allWritten;
+}
+
+int readDiskImage(floppyDrive* drive, char kind) {
+    switch (kind) {
+        case 'd': return fileDSK(drive);
+        case 'h': return fileHFE(drive);
+        case 'i': return fileIPF(drive);
+        case 'r': return fileRAW(drive);
+        default:
+            SDL_Log("readDiskImage: no reader for disk images of kind '%c'", kind);
+            return 0;
+    }
 }

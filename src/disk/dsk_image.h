@@ -14,3 +14,6 @@ void fileDSKSkipUnused();
 // Writes the drive's tracks as one decoded byte per MFM word, five
 // revolutions per track; false when the file cannot be written.
 bool writeDiskTrackDump(floppyDrive* drive, const char* path);
+// Reads the image open in the file layer into `drive` with the reader of a
+// disk kind of the media table ('d' DSK, 'h' HFE, 'i' IPF, 'r' RAW); 1 on success.
+int readDiskImage(floppyDrive* drive, char kind);

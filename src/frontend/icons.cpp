@@ -11,6 +11,7 @@
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
+#include "frontend/ui_hooks.h"
 #include "frontend/window.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
@@ -102,27 +103,6 @@ bool containsNoCase(const char* text, const char* part) {
 SDL_Point placeOfDrive(int unit) {
     const SDL_Rect& r = rectOf(unit ? imgDisk1 : imgDisk0);
     return {r.x, r.y};
-}
-
-// The rewind icon: back to the start of the block before the one the deck
-// is at, naming it, or to the beginning of the tape.
-void rewindTapeOneBlock() {
-    if (tape->playKey) {
-        tape->playPause(false);
-        refreshImageK7PP();
-    }
-    // The deck moves the pulse position and the block number while frames run.
-    withEmulationStopped([] {
-        // The deck is in block k7IndexNextBlock - 1, the one it passed last.
-        if (k7IndexNextBlock > 1 && tapeIndex && tapeIndex->entries && k7IndexNextBlock - 2 < tapeIndex->cdtNbBlock) {
-            const uint32_t previous = k7IndexNextBlock - 2;
-            tape->rewind(tapeIndex->entries[previous].pulseIndex);
-            textShowk7OSD(previous);
-        } else {
-            tape->rewind(0);
-        }
-        return 0;
-    });
 }
 
 }  // namespace
@@ -356,6 +336,52 @@ void refreshImageAll() {
 
 bool clickInside(const SDL_Rect& r, int x, int y) { return x > r.x && x < r.x + r.w && y > r.y && y < r.y + r.h; }
 
+// The rewind icon: back to the start of the block before the one the deck
+// is at, naming it, or to the beginning of the tape.
+void rewindTapeOneBlock() {
+    if (!tape) return;
+    if (tape->playKey) {
+        tape->playPause(false);
+        refreshImageK7PP();
+    }
+    // The deck moves the pulse position and the block number while frames run.
+    withEmulationStopped([] {
+        // The deck is in block k7IndexNextBlock - 1, the one it passed last.
+        if (k7IndexNextBlock > 1 && tapeIndex && tapeIndex->entries && k7IndexNextBlock - 2 < tapeIndex->cdtNbBlock) {
+            const uint32_t previous = k7IndexNextBlock - 2;
+            tape->rewind(tapeIndex->entries[previous].pulseIndex);
+            textShowk7OSD(previous);
+        } else {
+            tape->rewind(0);
+        }
+        return 0;
+    });
+}
+
+void toggleWriteProtect(int unit) {
+    floppyDrive* drive = unit ? fd1 : fd0;
+    if (!drive) return;
+    drive->writeProtected = !drive->writeProtected;
+    refreshImageWP(unit);
+}
+
+void turnDiskOver(int unit) {
+    floppyDrive* drive = unit ? fd1 : fd0;
+    if (!drive) return;
+    // The drive reads and writes the track buffers the flip swaps.
+    withEmulationStopped([drive] {
+        drive->flip_side();
+        return 0;
+    });
+    refreshImageFS(unit);
+}
+
+void toggleTapePlay() {
+    if (!tape) return;
+    tape->playPause(!tape->playKey);
+    refreshImageK7PP();
+}
+
 void checkClickButton() {
     const int x = button_x, y = button_y;
     auto hit = [x, y](StatusImageId id) { return clickInside(rectOf(id), x, y); };
@@ -363,32 +389,27 @@ void checkClickButton() {
         floppyDrive* drive = unit ? fd1 : fd0;
         bool padlock = hit(unit ? imgPadlockOpen1 : imgPadlockOpen0);
         bool side = !padlock && statusDiskDoubleSided(unit) && hit(unit ? imgSideA1 : imgSideA0);
-        if (padlock && drive) {
-            drive->writeProtected = !drive->writeProtected;
-            refreshImageWP(unit);
-        }
-        if (side && drive) {
-            // The drive reads and writes the track buffers the flip swaps.
-            withEmulationStopped([drive] {
-                drive->flip_side();
-                return 0;
-            });
-            refreshImageFS(unit);
-        }
-        if (!padlock && !side && hit(unit ? imgDisk1 : imgDisk0) && t_eject_disk[unit]) {
-            eject_dsk(unit, true);
-            refreshImageDisk(unit);
+        if (padlock && drive) toggleWriteProtect(unit);
+        if (side && drive) turnDiskOver(unit);
+        if (!padlock && !side && hit(unit ? imgDisk1 : imgDisk0)) {
+            if (t_eject_disk[unit]) {
+                eject_dsk(unit, true);
+                refreshImageDisk(unit);
+            } else {
+                uiHooks.openFileBrowser(MediaClass::Disk, unit);
+            }
         }
     }
-    if (hit(imgK7) && t_loadeject_cdt) {
-        eject_cdt();
-        refreshLedOSD(false, ledK7Rect);
+    if (hit(imgK7)) {
+        if (t_loadeject_cdt) {
+            eject_cdt();
+            refreshLedOSD(false, ledK7Rect);
+        } else {
+            uiHooks.openFileBrowser(MediaClass::Tape, 0);
+        }
     }
-    if (hit(imgK7Play) && tape) {
-        tape->playPause(!tape->playKey);
-        refreshImageK7PP();
-    }
-    if (hit(imgK7Rewind) && tape) rewindTapeOneBlock();
+    if (hit(imgK7Play)) toggleTapePlay();
+    if (hit(imgK7Rewind)) rewindTapeOneBlock();
     if (hit(imgMusic)) endisable_sound();
     if (hit(imgStereo)) cycleCPCAudio();
     if (hit(imgScreenshot)) saveScreenRequest = true;

@@ -61,6 +61,13 @@ void refreshImageAll();
 // Draws the current keyboard picture into the keyboard window and presents it.
 void presentKeyboardWindow();
 
+// What the icons do, for the menu too: the padlock, the side label, the
+// tape's play and rewind (back to the start of the block before the one the
+// deck is at, or of the tape).
+void toggleWriteProtect(int unit);
+void turnDiskOver(int unit);
+void toggleTapePlay();
+void rewindTapeOneBlock();
 // The left click at (button_x, button_y) on the strip.
 void checkClickButton();
 // True when (x, y) lies strictly inside `r`.

@@ -8,9 +8,6 @@
 
 #include "disk/dsk_image.h"
 #include "disk/fdc765.h"
-#include "disk/hfe_image.h"
-#include "disk/ipf_image.h"
-#include "disk/raw_image.h"
 #include "frontend/autorun.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/flip_names.h"
@@ -106,18 +103,6 @@ uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
 uint32_t flipSideTimeOut(uint32_t, void*) {
     storeFlag(flipSideInUse, false);
     return 0;
-}
-
-int readDiskImage(floppyDrive* drive, char kind) {
-    switch (kind) {
-        case 'd': return fileDSK(drive);
-        case 'h': return fileHFE(drive);
-        case 'i': return fileIPF(drive);
-        case 'r': return fileRAW(drive);
-        default:
-            SDL_Log("loadeject_dsk: no reader for disk images of kind '%c' yet", kind);
-            return 0;
-    }
 }
 
 // base + "_NNN.ext" for the first number whose file does not exist.

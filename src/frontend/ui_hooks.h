@@ -5,6 +5,8 @@
 #pragma once
 #include <SDL.h>
 
+#include "machine/media_kind.h"
+
 struct UiHooks {
     // Offered each event first; true when a UI window took it, so the
     // emulator does not see it.
@@ -18,6 +20,9 @@ struct UiHooks {
     // Shows the debugger window (its key and the monitor's `ui`); false when
     // there is none (no window, or a program without the UI).
     bool (*showDebugger)() = [] { return false; };
+    // Opens the main window's menu on the file browser for loading a file of
+    // `kind` (into drive `unit` for a disk): a click on an empty drive or deck.
+    void (*openFileBrowser)(MediaClass kind, int unit) = [](MediaClass, int) {};
     // Closes the UI windows before SDL goes away.
     void (*shutdown)() = [] {};
 };

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include "frontend/debugger_window.h"
+#include "frontend/menu.h"
 #include "frontend/ui_hooks.h"
 
 namespace {
@@ -26,4 +27,6 @@ void installUserInterface() {
     uiHooks.drawOverMainWindow = drawOverMainWindow;
     uiHooks.showDebugger = showDebuggerWindow;
     uiHooks.shutdown = shutdown;
+    // The menu goes over the debugger's entries, handing on what is not its own.
+    installMainMenu();
 }

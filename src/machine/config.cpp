@@ -419,6 +419,80 @@ bool applyCrtcTypeText(const char* text) {
     return true;
 }
 
+namespace {
+
+std::string mainConfigPath() {
+    char path[kTextBufferSize];
+    buildBasePath(path, "", "Kestrix.ini");
+    return path;
+}
+
+// The file's lines, without their ends; empty when it is absent or too large.
+std::vector<std::string> mainConfigLines() {
+    std::vector<std::string> lines;
+    const std::string path = mainConfigPath();
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return lines;
+    std::string text(kMaxConfigFileSize + 1, 0);
+    text.resize(std::fread(text.data(), 1, text.size(), file));
+    std::fclose(file);
+    if (text.size() > static_cast<size_t>(kMaxConfigFileSize)) return lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+    }
+    return lines;
+}
+
+// Where the line sets `key` (spaces before it allowed), its value.
+const char* lineValue(const std::string& line, const char* key) {
+    size_t start = line.find_first_not_of(' ');
+    size_t eq = line.find('=');
+    if (start == std::string::npos || eq == std::string::npos || eq < start) return nullptr;
+    if (strncasecmp(line.c_str() + start, key, eq - start) != 0 || std::strlen(key) != eq - start) return nullptr;
+    return line.c_str() + eq + 1;
+}
+
+}  // namespace
+
+std::string mainConfigValue(const char* key) {
+    for (const std::string& line : mainConfigLines()) {
+        if (const char* value = lineValue(line, key)) return value;
+    }
+    return {};
+}
+
+bool setMainConfigValue(const char* key, const std::string& value) {
+    if (value.find_first_of("\r\n") != std::string::npos) return false;
+    std::vector<std::string> lines = mainConfigLines();
+    const std::string line = std::string(key) + "=" + value;
+    bool replaced = false;
+    for (std::string& old : lines) {
+        if (!replaced && lineValue(old, key)) {
+            old = line;
+            replaced = true;
+        }
+    }
+    if (!replaced) lines.push_back(line);
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    if (text.size() > static_cast<size_t>(kMaxConfigFileSize)) return false;
+    // Through a temporary file, so that a failed write leaves the old settings.
+    const std::string path = mainConfigPath(), temporary = path + ".kestrix-tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool parseMainConfigFile() {
     nextUromSlot = 0;
     char path[kTextBufferSize];

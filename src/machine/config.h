@@ -12,6 +12,13 @@ void printHelp(const char* programName);
 enum class EarlyRequest { None, Help, Version };
 EarlyRequest earlyCommandLineRequest(int argc, char** argv);
 
+// What the program itself remembers in "Kestrix.ini" (the file browser's
+// folders, the recent files): the value of the first line setting `key`,
+// empty when none; and setting it, replacing that line or adding one, false
+// when the file cannot be written. The other lines stay as they are.
+std::string mainConfigValue(const char* key);
+bool setMainConfigValue(const char* key, const std::string& value);
+
 // Applies a CRTC type given as text ("0".."4"); false for any other text.
 bool applyCrtcTypeText(const char* text);
 

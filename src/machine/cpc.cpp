@@ -283,14 +283,15 @@ bool chooseCPCType(const char* name) {
     return reloadCPCType(selected, true);
 }
 
-void cycleCPCType() {
-    uint8_t next = cpcType >= GX4000 ? uint8_t(CPC464) : static_cast<uint8_t>(cpcType + 1);
-    if (cpcType == GX4000) {
+void selectCPCType(uint8_t type) {
+    if (cpcType == GX4000 && type != GX4000) {
         if (running) stopRun();
         mem->delete_cburom();
     }
-    changeCPCType(next, true);
+    changeCPCType(type, true);
 }
+
+void cycleCPCType() { selectCPCType(cpcType >= GX4000 ? uint8_t(CPC464) : static_cast<uint8_t>(cpcType + 1)); }
 
 void changeCPCLang(uint8_t lang, bool stopFirst) {
     if (lang == cpcLang) return;
@@ -298,11 +299,15 @@ void changeCPCLang(uint8_t lang, bool stopFirst) {
     reloadCPCType(cpcType, stopFirst);
 }
 
-void cycleLanguage() {
-    if (cpcType == CPC664 || cpcType == GX4000) return;
-    changeCPCLang(static_cast<uint8_t>((cpcLang + 1) & 3), true);
+bool modelHasLanguages(uint8_t type) { return type != CPC664 && type != GX4000; }
+
+void selectLanguage(uint8_t lang) {
+    if (!modelHasLanguages(cpcType)) return;
+    changeCPCLang(lang, true);
     frontendHooks.redrawLanguageIcon();
 }
+
+void cycleLanguage() { selectLanguage(static_cast<uint8_t>((cpcLang + 1) & 3)); }
 
 void changeCrtcType() {
     crtc->setType(crtcType);

@@ -13,8 +13,13 @@ bool changeCPCType(uint8_t type, bool stopFirst);
 bool reloadCPCType(uint8_t type, bool stopFirst);
 // Starts the model a name gives ("464", "6128+", "gx4000"); false, nothing changed, for any other name.
 bool chooseCPCType(const char* name);
+// The model icon and the menu: a model, leaving the GX4000's cartridge behind.
+void selectCPCType(uint8_t type);
 void cycleCPCType();
 void changeCPCLang(uint8_t lang, bool stopFirst);
+// The 664 and the GX4000 come in one language only.
+bool modelHasLanguages(uint8_t type);
+void selectLanguage(uint8_t lang);
 void cycleLanguage();
 void changeCrtcType();
 void cycleCrtcType();

@@ -10,3 +10,9 @@ extern uint8_t cpcLang;
 extern uint8_t crtcType;
 
 inline bool isPlusModel(uint8_t type) { return type > 2 && type != NoModel; }
+
+// The model's name as the menu and the file browser show it.
+inline const char* modelName(uint8_t type) {
+    static const char* const kNames[] = {"CPC 464", "CPC 664", "CPC 6128", "CPC 464+", "CPC 6128+", "GX4000"};
+    return type <= GX4000 ? kNames[type] : "none";
+}

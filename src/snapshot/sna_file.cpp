@@ -464,6 +464,14 @@ bool readSNA(SnaImage& image, const char* name) {
     return parseSNA(data.data(), data.size(), image, name);
 }
 
+uint8_t snaFileModel(const char* path) {
+    SnaImage image;
+    SDL_OpenFile(path);
+    const bool parsed = readSNA(image, path);
+    SDL_CloseFile();
+    return parsed ? snaModelFor(image.header[kSnaMachineType]) : static_cast<uint8_t>(NoModel);
+}
+
 void applySNA(const SnaImage& image) {
     const uint8_t* h = image.header;
     if (image.chunked) stopSNR();

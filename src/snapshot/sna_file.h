@@ -45,6 +45,10 @@ bool parseSNA(const uint8_t* data, size_t size, SnaImage& image, const char* nam
 bool readSNA(SnaImage& image, const char* name);
 // The model a snapshot's machine type byte (6Dh) selects; 6128 for unknown bytes.
 uint8_t snaModelFor(uint8_t typeByte);
+// The model the snapshot file at `path` would start, read and checked as a
+// load reads it (through the file layer's one open file); NoModel when the
+// file is not a snapshot the loader takes.
+uint8_t snaFileModel(const char* path);
 // Puts a parsed snapshot into the machine (stopped by the caller, model already built).
 void applySNA(const SnaImage& image);
 // Loads the snapshot open in the file layer into the stopped machine.

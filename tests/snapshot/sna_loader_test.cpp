@@ -229,6 +229,11 @@ TEST_F(SnaLoader, HostileFilesAreRefusedAndLeaveTheMachineAsItWas) {
     const std::string path = home.path() + "/bad.sna";
     home.writeFile("bad.sna", text(hugeDump));
     EXPECT_FALSE(load_snapshot_file(path.c_str()));
+    EXPECT_EQ(snaFileModel(path.c_str()), NoModel);
+    std::vector<uint8_t> plus = real;
+    plus[kSnaMachineType] = 4;
+    home.writeFile("plus.sna", text(plus));
+    EXPECT_EQ(snaFileModel(home.file("plus.sna").c_str()), CPC6128Plus) << "the model a file would start";
     EXPECT_EQ(cpu->PC, pc);
     EXPECT_TRUE(std::equal(ram0.begin(), ram0.end(), mem->banks[0]));
 
