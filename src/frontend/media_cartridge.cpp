@@ -14,6 +14,8 @@ namespace {
 
 constexpr const char* kWrongRiff = "\366 Cartridge has wrong RIFF format ! \367";
 
+std::string cartridgePath;
+
 bool isRiffFile(const char* path) {
     bool riff = SDL_OpenFile(path) > 0 && headerIdCheck("RIFF");
     SDL_CloseFile();
@@ -42,8 +44,11 @@ bool load_cartridge_file(const char* path) {
         startCPC();
         return false;
     }
+    cartridgePath = path;
     copyToTextBuffer(fileName_cpr_str, fileNamePart(path));
     textShowOSD("%s", fileNamePart(path));
     soft_reset();
     return true;
 }
+
+std::string loadedCartridgePath() { return isPlusModel(cpcType) ? cartridgePath : std::string(); }

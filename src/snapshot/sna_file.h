@@ -56,6 +56,11 @@ size_t snaSaveSize();
 // machine is first stepped to the end of the instruction under way, so that
 // the registers are those a program sees between two instructions.
 uint8_t* fileSaveSNA();
+// The same image into `out` (snaSaveSize() bytes) as the machine stands, for
+// a caller that took it between two instructions (snaBoundaryNow()).
+void writeSNAInto(uint8_t* out);
+// The processor stands between two instructions, where a snapshot needs no settling.
+bool snaBoundaryNow();
 // Writes fileSaveSNA()'s image to a new file at `path`; false when the file
 // cannot be created ("Error writing snapshot file %s" is logged) or is short.
 bool writeSNAFile(const char* path);
