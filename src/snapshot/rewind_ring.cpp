@@ -80,7 +80,8 @@ void RewindRing::clear() {
 }
 
 size_t RewindRing::bytesHeld() const {
-    size_t total = 0;
+    // The working buffers of a large memory count too: the bound is on all the ring takes.
+    size_t total = scratch_.capacity() + packed_.capacity();
     for (const State& state : states_) total += state.bytes.capacity();
     return total;
 }

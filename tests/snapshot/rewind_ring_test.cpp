@@ -1,0 +1,52 @@
+// Going back: the monitor's rewind brings back memory as it was seconds ago,
+// and a machine of 4160 KB keeps its 60 seconds within the ring's bound.
+#include "snapshot/rewind_ring.h"
+
+#include <fstream>
+
+#include "debug/monitor.h"
+#include "support/machine_fixture.h"
+
+using namespace test_support;
+
+namespace {
+
+long residentKB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+std::string answer(const std::string& command) {
+    const MonitorAnswer a = runMonitorCommand(command);
+    return a.lines.empty() ? "" : a.lines[0];
+}
+
+}  // namespace
+
+class Rewind : public Machine {
+protected:
+    Rewind() : Machine({.sharedRoms = true, .toBasic = true}) {}
+};
+
+TEST_F(Rewind, MonitorGoesBackAndTheRingStaysWithinItsBound) {
+    rewindRing.clear();
+    frames(300);
+    answer("poke &4000 &AA");
+    frames(300);
+    EXPECT_EQ(answer("rewind 2").rfind("rewound 2 s", 0), 0u);
+    EXPECT_EQ(answer("mem &4000 1").substr(0, 8), "4000: AA");
+    EXPECT_EQ(answer("rewind 8").rfind("rewound 8 s", 0), 0u);
+    EXPECT_EQ(answer("mem &4000 1").substr(0, 8), "4000: 00");
+    EXPECT_EQ(answer("rewind 60").rfind("error: only", 0), 0u);
+
+    changeCPCMemory(4160);
+    const long before = residentKB();
+    frames(3100);
+    EXPECT_EQ(rewindRing.count(), RewindRing::kStates);
+    EXPECT_LE(rewindRing.bytesHeld(), RewindRing::kBudget);
+    EXPECT_LT(residentKB() - before, static_cast<long>(RewindRing::kBudget / 1024 + 8192));
+    EXPECT_EQ(answer("rewind 30").rfind("rewound 30 s", 0), 0u);
+}
