@@ -36,4 +36,5 @@ TEST_F(QuickSlots, SlotComesBackPixelForPixelAndNothingElseIsOverwritten) {
     EXPECT_FALSE(saveQuickSlot(4));
     EXPECT_EQ(fileBytes(slot4).size(), 5u);
     EXPECT_FALSE(loadQuickSlot(5));
+    eject_dsk(0, true);
 }
