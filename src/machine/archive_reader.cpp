@@ -72,7 +72,24 @@ struct ZipFileCloser {
     void operator()(zip_file_t* f) const { zip_fclose(f); }
 };
 
+// The entry count the end of central directory record gives, read before libzip builds a table of them all;
+// -1 without such a record (libzip then refuses the archive itself).
+long declaredEntries(const uint8_t* bytes, size_t size) {
+    constexpr size_t kRecord = 22, kLongestComment = 65535;
+    if (size < kRecord) return -1;
+    const size_t lowest = size > kRecord + kLongestComment ? size - kRecord - kLongestComment : 0;
+    for (size_t at = size - kRecord + 1; at-- > lowest;) {
+        if (bytes[at] == 0x50 && bytes[at + 1] == 0x4B && bytes[at + 2] == 5 && bytes[at + 3] == 6) {
+            return bytes[at + 10] | bytes[at + 11] << 8;
+        }
+    }
+    return -1;
+}
+
 bool extractZip(const uint8_t* bytes, size_t size, ArchiveEntry& entry, std::string& error) {
+    if (declaredEntries(bytes, size) > static_cast<long>(kArchiveMaxEntries)) {
+        return fail(error, "has more than " + std::to_string(kArchiveMaxEntries) + " entries");
+    }
     zip_error_t zerror;
     zip_error_init(&zerror);
     zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &zerror);
