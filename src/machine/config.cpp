@@ -17,6 +17,7 @@
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/memory.h"
+#include "machine/media_kind.h"
 #include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
@@ -408,7 +409,14 @@ bool parseCommandLine(int argc, char** argv) {
         int longIndex = -1;
         int position = optind ? optind : 1;  // 0 before the first call
         int c = getopt_long(argc, argv, kShortOptions, kLongOptions, &longIndex);
-        if (c == -1) return true;
+        if (c == -1) {
+            // Files named alone (a desktop opening one with the program) load by their kind, disks into drive A.
+            for (int i = optind; i < argc; ++i) {
+                const MediaKind* kind = mediaKindOfPath(argv[i]);
+                loadMedia(argv[i], 0, kind && kind->media == MediaClass::Disk);
+            }
+            return true;
+        }
         if (c != '?' && c != ':' && !optionAvailable(c)) c = '?';
         if (c == '?' || c == ':') {
             const char* word = position < argc ? argv[position] : "";
