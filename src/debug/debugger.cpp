@@ -110,14 +110,14 @@ void Debugger::rebuild() {
             case BreakKind::Beam: anyBeam = true; break;
         }
     }
-    attention = mode != StepMode::None || userStop || pending;
-    crtcWanted = anyBeam || mode == StepMode::Line || mode == StepMode::Frame;
+    attention = mode != StepMode::None || userStop || scriptStop || pending;
+    crtcWanted = anyBeam || scriptVsync || mode == StepMode::Line || mode == StepMode::Frame;
     // The edges count from here: the machine stands still while this runs.
     if (crtc) {
         lastHsync = crtc->hsync;
         lastVsync = crtc->vsync;
     }
-    const bool arm = anyEnabled || attention;
+    const bool arm = anyEnabled || attention || crtcWanted || ssmWanted;
     armedFlag.store(arm ? 1 : 0, std::memory_order_relaxed);
 }
 
@@ -132,6 +132,59 @@ void Debugger::startRunning(StepMode newMode) {
 void Debugger::stopNow() {
     userStop = true;
     rebuild();
+}
+
+void Debugger::stopForScript(bool atVsync) {
+    if (atVsync) scriptVsync = true;
+    else scriptStop = true;
+    rebuild();
+}
+
+void Debugger::watchSsm(bool on) {
+    ssmWanted = on;
+    ssmState = 0;
+    rebuild();
+}
+
+// The undefined ED opcodes; FE and FF with them, as the screenshot and
+// snapshot codes FFFE and FFFF are made of them.
+bool Debugger::isSsmByte(uint8_t v) {
+    return v <= 0x3F || (v >= 0x7F && v <= 0x9F) || (v >= 0xA4 && v <= 0xA7) || (v >= 0xAC && v <= 0xAF) ||
+           (v >= 0xB4 && v <= 0xB7) || (v >= 0xBC && v <= 0xBF) || v >= 0xC0;
+}
+
+// Each opcode fetch as it begins: an unprefixed ED, then the byte fetched
+// under that ED, twice. Any other fetch starts again, at it when it is an ED.
+void Debugger::ssmFetch() {
+    const uint8_t value = processorView(cpu->addressBus);
+    const bool plain = cpu->prefix == Z80CPU::PrefixNone;
+    const bool underEd = cpu->prefix == Z80CPU::PrefixED;
+    switch (ssmState) {
+        case 1:
+        case 3:
+            if (underEd && isSsmByte(value)) {
+                if (ssmState == 1) {
+                    ssmLow = value;
+                    ssmState = 2;
+                    return;
+                }
+                ssmState = 0;
+                StopReport r;
+                r.reason = StopReason::Ssm;
+                r.address = uint16_t(value << 8 | ssmLow);
+                pend(r);
+                return;
+            }
+            break;
+        case 2:
+            if (plain && value == 0xED) {
+                ssmState = 3;
+                return;
+            }
+            break;
+        default: break;
+    }
+    ssmState = plain && value == 0xED ? 1 : 0;
 }
 
 void Debugger::holdAtStart() {
@@ -217,20 +270,23 @@ void Debugger::pend(const StopReport& candidate) {
     pendingReport.accessPc = instructionPc;
 }
 
+void Debugger::pendAccess(StopReason reason, int number, uint16_t address, uint8_t value, bool write) {
+    StopReport r;
+    r.reason = reason;
+    r.number = number;
+    r.address = address;
+    r.value = value;
+    r.write = write;
+    pend(r);
+}
+
 void Debugger::memoryHit(uint16_t address, uint8_t value, bool write) {
     for (BreakPoint& point : points) {
         if (!point.enabled || !isMemoryKind(point.kind)) continue;
         if (point.kind == (write ? BreakKind::Read : BreakKind::Write)) continue;
         if (address < point.first || address > point.last) continue;
         if (point.value >= 0 && point.value != value) continue;
-        if (!hit(point)) continue;
-        StopReport r;
-        r.reason = StopReason::Watch;
-        r.number = point.number;
-        r.address = address;
-        r.value = value;
-        r.write = write;
-        pend(r);
+        if (hit(point)) pendAccess(StopReason::Watch, point.number, address, value, write);
     }
 }
 
@@ -240,14 +296,7 @@ void Debugger::ioEdge(uint16_t port, uint8_t value, bool write) {
         if (!point.enabled || point.kind != (write ? BreakKind::IoWrite : BreakKind::IoRead)) continue;
         if ((port & point.mask) != (point.port & point.mask)) continue;
         if (point.value >= 0 && point.value != value) continue;
-        if (!hit(point)) continue;
-        StopReport r;
-        r.reason = StopReason::Io;
-        r.number = point.number;
-        r.address = port;
-        r.value = value;
-        r.write = write;
-        pend(r);
+        if (hit(point)) pendAccess(StopReason::Io, point.number, port, value, write);
     }
 }
 
@@ -273,6 +322,12 @@ void Debugger::crtcEdges() {
     if (vsyncStarts) linesSinceVsync = 0;
     else if (hsyncStarts && linesSinceVsync >= 0) ++linesSinceVsync;
     if ((mode == StepMode::Line && hsyncStarts) || (mode == StepMode::Frame && vsyncStarts)) stepEventSeen = true;
+    if (scriptVsync && vsyncStarts) {
+        scriptVsync = false;
+        StopReport r;
+        r.reason = StopReason::Script;
+        pend(r);
+    }
     if (!anyBeam) return;
     for (BreakPoint& point : points) {
         if (!point.enabled || point.kind != BreakKind::Beam) continue;
@@ -310,6 +365,8 @@ bool Debugger::afterStepSlow() {
             r = pendingReport;
         } else if (userStop) {
             r.reason = StopReason::User;
+        } else if (scriptStop) {
+            r.reason = StopReason::Script;
         } else {
             if (anyExecute && (executeMap[pc >> 3] >> (pc & 7) & 1)) {
                 for (BreakPoint& point : points) {
@@ -341,6 +398,7 @@ bool Debugger::afterStepSlow() {
     report = r;
     pending = false;
     userStop = false;
+    scriptStop = false;
     mode = StepMode::None;
     stopNotice = true;
     stoppedFlag.store(1, std::memory_order_release);

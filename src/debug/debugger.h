@@ -50,7 +50,9 @@ struct BreakPoint {
     uint32_t hitCount = 0;
 };
 
-enum class StopReason : uint8_t { None, User, Break, Watch, Io, Interrupt, Beam, Step };
+// Ssm: the program ran an SSM code (ED LL ED HH, the code in `address`);
+// Script: a script's wait ended (its time, or the next VSYNC).
+enum class StopReason : uint8_t { None, User, Break, Watch, Io, Interrupt, Beam, Step, Ssm, Script };
 
 struct StopReport {
     StopReason reason = StopReason::None;
@@ -92,6 +94,13 @@ public:
     void stepLine();
     void stepFrame();
     void stepMicro();
+    // A script's stop at the next instruction boundary, or at the first one
+    // after VSYNC next rises.
+    void stopForScript(bool atVsync);
+    // Stops after each SSM code the program runs: two undefined ED
+    // instructions, ED LL ED HH, whose second bytes are in the SSM ranges.
+    void watchSsm(bool on);
+    static bool isSsmByte(uint8_t value);
 
     // True from a stop until the next resume or step.
     bool stopped() const { return stoppedFlag.load(std::memory_order_acquire) != 0; }
@@ -120,6 +129,7 @@ public:
     // After each step; true to stop there. Inline for the common case: no
     // step, no hit waiting, and no execution break point at this boundary.
     bool afterStep() {
+        if (__builtin_expect(ssmWanted, 0) && cpu->phase == Z80CPU::PhFetchT2) ssmFetch();
         if (__builtin_expect(attention, 0)) return afterStepSlow();
         if (cpu->phase != Z80CPU::PhFetchT2 || cpu->prefix != Z80CPU::PrefixNone) return false;
         const uint16_t pc = cpu->addressBus;
@@ -133,11 +143,14 @@ private:
     void rebuild();
     void crtcEdges();
     bool afterStepSlow();
+    void ssmFetch();
     void memoryHit(uint16_t address, uint8_t value, bool write);
     bool conditionHolds(BreakPoint& point);
     // Counts the hit and applies the ignore count and condition: true to stop.
     bool hit(BreakPoint& point);
     void pend(const StopReport& candidate);
+    // A memory or I/O break point's stop: what was accessed, with which byte.
+    void pendAccess(StopReason reason, int number, uint16_t address, uint8_t value, bool write);
     bool atBoundary() const;
     bool stepDone(uint16_t pc);
     void startRunning(StepMode mode);
@@ -160,6 +173,12 @@ private:
     bool pending = false;
     StopReport pendingReport;
     bool userStop = false;
+    bool scriptStop = false;
+    bool scriptVsync = false;
+    bool ssmWanted = false;
+    // Bytes of ED LL ED HH seen so far (0-3) and LL.
+    uint8_t ssmState = 0;
+    uint8_t ssmLow = 0;
 
     StepMode mode = StepMode::None;
     uint16_t stepTarget = 0;

@@ -493,6 +493,8 @@ std::string stopLine(const StopReport& r) {
             break;
         case StopReason::Step: text += "step"; break;
         case StopReason::User: text += "user"; break;
+        case StopReason::Ssm: text += "ssm code=" + hex4(r.address); break;
+        case StopReason::Script: text += "script"; break;
         case StopReason::None: text += "start"; break;
     }
     text += " PC=" + hex4(r.pc);

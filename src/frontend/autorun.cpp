@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -42,8 +43,17 @@ void startPhase(uint32_t frames) {
     phaseFrames = frames;
 }
 
+// Key strokes typed instead of the text while strokesActive.
+std::vector<KeyStroke> strokeList;
+size_t strokeNext = 0;
+bool strokesActive = false;
+KeyTiming strokeTiming;
+KeyStroke heldStroke;
+
 void releaseHeldKey() {
     if (!cPCKeyBoard) return;
+    for (int k = 0; k < heldStroke.count; ++k) cPCKeyBoard->key_up(heldStroke.keys[k]);
+    heldStroke = KeyStroke{};
     if (autorun_dsk_key[0] || autorun_dsk_key[1]) {
         if (autorun_dsk_key[1]) cPCKeyBoard->key_up(kCpcKeyShift);
         cPCKeyBoard->key_up(autorun_dsk_key[0]);
@@ -83,9 +93,55 @@ bool autorun_dsk_key_up() {
     return false;
 }
 
+void pressStroke() {
+    heldStroke = strokeList[strokeNext];
+    for (int k = 0; k < heldStroke.count; ++k) cPCKeyBoard->key_down(heldStroke.keys[k]);
+    storeFlag(keyIsDown, true);
+    startPhase(kFramesPerKeyPhase);
+}
+
+bool sharesKey(const KeyStroke& a, const KeyStroke& b) {
+    for (int i = 0; i < a.count; ++i)
+        for (int j = 0; j < b.count; ++j)
+            if (a.keys[i] == b.keys[j]) return true;
+    return false;
+}
+
+uint32_t atLeastOne(uint32_t ms) { return ms ? ms : 1; }
+
+uint32_t strokeTimer() {
+    if (!cPCKeyBoard) return 0;
+    if (!loadFlag(keyIsDown)) {
+        if (strokeNext >= strokeList.size()) {
+            strokesActive = false;
+            return 0;
+        }
+        pressStroke();
+        return atLeastOne(strokeTiming.pressMs);
+    }
+    const KeyStroke released = heldStroke;
+    releaseHeldKey();
+    storeFlag(keyIsDown, false);
+    if (++strokeNext >= strokeList.size()) {
+        strokesActive = false;
+        return 0;
+    }
+    const KeyStroke& next = strokeList[strokeNext];
+    if (next.noDelay) {
+        pressStroke();
+        return atLeastOne(strokeTiming.pressMs);
+    }
+    uint32_t gap = atLeastOne(released.isReturn ? strokeTiming.afterReturnMs : strokeTiming.releaseMs);
+    // As with text: a key typed twice must be seen up by two scans between.
+    if (sharesKey(released, next)) gap = std::max<uint32_t>(gap, 2 * kAutorunKeyPeriodMs);
+    startPhase(kFramesPerKeyPhase);
+    return gap;
+}
+
 uint32_t autorunTimer(uint32_t, void* param) {
     if (reinterpret_cast<uintptr_t>(param) != typingGeneration.load()) return 0;
     if (!phaseSeenByMachine()) return kPhaseRetryMs;
+    if (strokesActive) return strokeTimer();
     if (!loadFlag(keyIsDown)) {
         if (!autorun_dsk_key_down()) return 0;
         storeFlag(keyIsDown, true);
@@ -126,6 +182,7 @@ void sendAutorunText(const char* text) { setAutorunText(text); }
 void autorun_dsk(uint32_t delayMs, uint32_t periodMs) {
     const uintptr_t generation = typingGeneration.fetch_add(1) + 1;
     if (loadFlag(keyIsDown)) releaseHeldKey();
+    strokesActive = false;
     storeFlag(keyIsDown, false);
     autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
     keyPeriodMs = periodMs ? periodMs : kAutorunKeyPeriodMs;
@@ -133,11 +190,28 @@ void autorun_dsk(uint32_t delayMs, uint32_t periodMs) {
     scheduleTimedAction(delayMs, autorunTimer, reinterpret_cast<void*>(generation));
 }
 
-bool autorunInProgress() { return autorun_dsk_key[0] || autorun_dsk_key[1] || autorun_dsk_str_idx; }
+void autorunStrokes(const std::vector<KeyStroke>& strokes, const KeyTiming& timing, uint32_t delayMs) {
+    const uintptr_t generation = typingGeneration.fetch_add(1) + 1;
+    if (loadFlag(keyIsDown)) releaseHeldKey();
+    storeFlag(keyIsDown, false);
+    autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
+    autorun_dsk_str_idx = 0;
+    strokeList = strokes;
+    strokeNext = 0;
+    strokeTiming = timing;
+    strokesActive = !strokeList.empty();
+    phaseFrames = 0;
+    if (strokesActive) scheduleTimedAction(delayMs, autorunTimer, reinterpret_cast<void*>(generation));
+}
+
+bool autorunInProgress() {
+    return strokesActive || autorun_dsk_key[0] || autorun_dsk_key[1] || autorun_dsk_str_idx;
+}
 
 void autorunCancel() {
     typingGeneration.fetch_add(1);
     if (loadFlag(keyIsDown)) releaseHeldKey();
+    strokesActive = false;
     storeFlag(keyIsDown, false);
     autorun_dsk_key[0] = autorun_dsk_key[1] = 0;
     autorun_dsk_str_idx = 0;

@@ -8,19 +8,26 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <future>
+#include <system_error>
 #include <utility>
 
 #include "debug/debugger.h"
 #include "disk/edsk_writer.h"
 #include "disk/floppy_drive.h"
 #include "frontend/media_loader.h"
+#include "frontend/osd.h"
 #include "machine/base_path.h"
+#include "machine/config.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
 #include "machine/media_kind.h"
+#include "machine/safe_file.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
@@ -45,19 +52,36 @@ struct StillWatch {
 };
 StillWatch watch[2];
 
-// A temporary file: the target's name, this tag and mkstemp's six characters.
-constexpr char kTemporaryTag[] = ".kestrix-tmp-";
+// The file as it was when the disk was loaded (or last written in place), to tell when another program, a link or
+// the other drive shares it.
+struct FileIdentity {
+    bool known = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+};
+FileIdentity loadedAs[2];
+// A snapshot put this disk in the drive, not the user: its file is never written.
+bool bySnapshot[2];
+int failures = 0;
+
+FileIdentity identityOf(const std::string& path) {
+    FileIdentity identity;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return identity;
+    identity = {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    return identity;
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.known && b.known && a.device == b.device && a.inode == b.inode;
+}
+
+// A frame of the machine: a write that takes longer says so on screen while it goes on.
+constexpr auto kNoticedWriteTime = std::chrono::milliseconds(20);
 
 const char* driveLetter(int unit) { return unit ? "B" : "A"; }
-
-// The directory as the system names it: "." for a bare name, "/" for the root, else no trailing separator.
-std::string directoryOf(const std::string& path) {
-    std::string directory = directoryPart(path.c_str());
-    if (directory.empty()) return ".";
-    if (directory.size() == 1) return "/";
-    directory.pop_back();
-    return directory;
-}
 
 bool isDskImage(const std::string& path) {
     const MediaKind* kind = mediaKindOfPath(path.c_str());
@@ -80,31 +104,11 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
     return ok;
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 floppyDrive* driveOf(int unit) { return unit == 0 ? fd0 : unit == 1 ? fd1 : nullptr; }
 
 // Headless runs follow emulated time, as their timed actions do, so that a run gives the same files every time.
 uint32_t nowMilliseconds() {
     return headlessMode ? static_cast<uint32_t>(emulatedTimeMicroseconds() / 1000) : SDL_GetTicks();
-}
-
-// Makes a rename or link that has just been done survive a power cut; a file system that cannot sync a
-// directory has nothing more to do.
-void syncDirectory(const std::string& directory) {
-    int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    fsync(fd);
-    ::close(fd);
 }
 
 // Temporary files a killed run left beside the disk's file (and its .bak and numbered copies) go when the disk is
@@ -117,11 +121,11 @@ void removeLeftTemporaries(const std::string& path) {
     const std::string directory = directoryOf(path);
     DIR* listing = opendir(directory.c_str());
     if (!listing) return;
-    const size_t tagLength = sizeof kTemporaryTag - 1;
+    const size_t tagLength = sizeof kTemporaryFileTag - 1;
     while (const dirent* entry = readdir(listing)) {
         const std::string name = entry->d_name;
         if (name.size() < stem.size() + tagLength + 6 || name.compare(0, stem.size(), stem) != 0 ||
-            name.compare(name.size() - 6 - tagLength, tagLength, kTemporaryTag) != 0) {
+            name.compare(name.size() - 6 - tagLength, tagLength, kTemporaryFileTag) != 0) {
             continue;
         }
         const std::string left = directory + "/" + name;
@@ -133,6 +137,7 @@ void removeLeftTemporaries(const std::string& path) {
 }
 
 void reportFailure(int unit, const std::string& target, const std::string& error, bool asked) {
+    ++failures;
     if (asked) note[unit] = "changes not saved !";
     SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "diskwrite: disk %s not written to %s: %s", driveLetter(unit),
                  target.c_str(), error.c_str());
@@ -156,9 +161,16 @@ bool setDiskWritePolicy(const char* text) {
     return false;
 }
 
-void noteDiskImage(int unit, const char* path) {
+void noteDiskImage(int unit, const char* path, bool insertedBySnapshot) {
     if (unit != 0 && unit != 1) return;
     imagePath[unit] = path ? path : "";
+    // A link is followed once: later writes go to the file it named at the load.
+    if (char* resolved = path && *path ? realpath(path, nullptr) : nullptr) {
+        imagePath[unit] = resolved;
+        std::free(resolved);
+    }
+    loadedAs[unit] = identityOf(imagePath[unit]);
+    bySnapshot[unit] = insertedBySnapshot;
     copyPath[unit].clear();
     StillWatch& still = watch[unit];
     still.announced = false;
@@ -168,46 +180,45 @@ void noteDiskImage(int unit, const char* path) {
     if (!imagePath[unit].empty()) removeLeftTemporaries(imagePath[unit]);
 }
 
-bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace, std::string& error) {
-    std::string temporary = target + kTemporaryTag + "XXXXXX";
-    int fd = mkstemp(temporary.data());
-    if (fd < 0) {
-        error = std::string("cannot write to ") + directoryOf(target) + " (" + std::strerror(errno) + ")";
-        return false;
+namespace {
+
+// Why a DSK file that could be replaced in place gets a numbered copy instead; empty when nothing stands against it.
+std::string reasonForCopy(int unit) {
+    if (bySnapshot[unit]) return "was inserted by a snapshot";
+    struct stat info {};
+    if (::stat(imagePath[unit].c_str(), &info) != 0) return "is gone";
+    // Replacing the file would part it from its other names, which would keep the old disk.
+    if (info.st_nlink > 1) return "has other hard links";
+    const FileIdentity now = identityOf(imagePath[unit]);
+    const floppyDrive* other = driveOf(1 - unit);
+    if (other && other->diskInserted && sameFile(now, loadedAs[1 - unit])) {
+        return std::string("is also in drive ") + driveLetter(1 - unit);
     }
-    struct stat existing {};
-    mode_t mode = ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    fchmod(fd, mode);
-    bool written = writeAll(fd, bytes);
-    int savedErrno = errno;
-    if (written && fsync(fd) != 0) {
-        written = false;
-        savedErrno = errno;
+    const FileIdentity& then = loadedAs[unit];
+    if (!sameFile(now, then) || now.size != then.size || now.modified.tv_sec != then.modified.tv_sec ||
+        now.modified.tv_nsec != then.modified.tv_nsec) {
+        return "changed on the host since it was loaded";
     }
-    if (::close(fd) != 0 && written) {
-        written = false;
-        savedErrno = errno;
-    }
-    if (written) {
-        // link() refuses an existing name where a new file must not replace one.
-        int placed =
-            replace ? std::rename(temporary.c_str(), target.c_str()) : ::link(temporary.c_str(), target.c_str());
-        if (placed != 0) {
-            written = false;
-            savedErrno = errno;
-        } else {
-            if (!replace) ::unlink(temporary.c_str());
-            syncDirectory(directoryOf(target));
-        }
-    }
-    if (!written) {
-        ::unlink(temporary.c_str());
-        error = std::strerror(savedErrno ? savedErrno : EIO);
-    }
-    return written;
+    return {};
 }
 
-namespace {
+// Runs `work` (building and writing an image) on a thread of its own, and when it takes longer than a frame puts
+// a message on screen at once, for the wait.
+template <typename Work>
+bool noticedWhenSlow(int unit, Work work) {
+    std::future<bool> done;
+    try {
+        done = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return work();  // no thread to be had: written all the same, without the message
+    }
+    if (done.wait_for(kNoticedWriteTime) == std::future_status::timeout) {
+        char text[64];
+        std::snprintf(text, sizeof text, "\366 Writing disk %s... \367", driveLetter(unit));
+        presentMessageNow(text);
+    }
+    return done.get();
+}
 
 // Puts the image of the unit's disk where the policy says. `asked`: the disk leaves the drive or the program ends,
 // and the text on screen says where it went; of the writes nobody asked for, only this disk's first says so.
@@ -216,6 +227,8 @@ bool placeImage(int unit, const std::vector<uint8_t>& image, bool asked) {
     std::string error;
     bool inPlace = diskWritePolicy == DiskWritePolicy::Back && isDskImage(path) &&
                    access(directoryOf(path).c_str(), W_OK) == 0 && access(path.c_str(), W_OK) == 0;
+    const std::string whyCopy = inPlace ? reasonForCopy(unit) : "";
+    if (!whyCopy.empty()) inPlace = false;
     const char* why = asked ? "" : " (drive stopped)";
     const bool announce = asked || !watch[unit].announced;
     if (inPlace) {
@@ -231,6 +244,7 @@ bool placeImage(int unit, const std::vector<uint8_t>& image, bool asked) {
             reportFailure(unit, path, error, asked);
             return false;
         }
+        loadedAs[unit] = identityOf(path);
         SDL_Log("diskwrite: disk %s written back to %s%s", driveLetter(unit), path.c_str(), why);
         if (announce)
             textShowOSD("\366 Disk %s written back to %s \367", driveLetter(unit), fileNamePart(path.c_str()));
@@ -252,8 +266,10 @@ bool placeImage(int unit, const std::vector<uint8_t>& image, bool asked) {
         return false;
     }
     copyPath[unit] = name;
-    SDL_Log("diskwrite: disk %s written to %s%s", driveLetter(unit), name, why);
-    if (announce) textShowOSD("\366 Disk %s written to %s \367", driveLetter(unit), fileNamePart(name));
+    const std::string because = whyCopy.empty() ? "" : " (" + std::string(fileNamePart(path.c_str())) + " " + whyCopy + ")";
+    SDL_Log("diskwrite: disk %s written to %s%s%s", driveLetter(unit), name, because.c_str(), why);
+    if (announce)
+        textShowOSD("\366 Disk %s written to %s%s \367", driveLetter(unit), fileNamePart(name), because.c_str());
     if (asked) note[unit] = std::string("written to ") + fileNamePart(name);
     watch[unit].announced = true;
     return true;
@@ -280,9 +296,11 @@ void writeBackStillDisk(int unit, floppyDrive& drive) {
         drive.diskChanged = false;
         return true;
     });
-    std::vector<uint8_t> image;
     // A failed write leaves the disk changed, for the next burst and the exit to try again.
-    if (taken && (!buildExtendedDSK(copy, image) || !placeImage(unit, image, false))) {
+    if (taken && !noticedWhenSlow(unit, [unit] {
+            std::vector<uint8_t> image;
+            return buildExtendedDSK(copy, image) && placeImage(unit, image, false);
+        })) {
         withMachineHeld([&] { return drive.diskChanged = true; });
     }
 }
@@ -300,9 +318,14 @@ bool writeBackDisk(int unit) {
         drive->diskChanged = false;
         return true;
     }
-    std::vector<uint8_t> image;
-    if (!buildExtendedDSK(*drive, image)) return true;
-    if (!placeImage(unit, image, true)) return false;
+    bool built = true;
+    const bool placed = noticedWhenSlow(unit, [&] {
+        std::vector<uint8_t> image;
+        built = buildExtendedDSK(*drive, image);
+        return !built || placeImage(unit, image, true);
+    });
+    if (!built) return true;
+    if (!placed) return false;
     drive->diskChanged = false;
     return true;
 }
@@ -344,8 +367,9 @@ bool createNewDisk(const char* path) {
     if (!path || !*path) return false;
     struct stat existing {};
     if (::stat(path, &existing) == 0) {
-        SDL_Log("new-disk: %s exists, nothing overwritten", path);
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "new-disk: %s exists, nothing overwritten", path);
         textShowOSD("\366 %s exists: no new disk made ! \367", path);
+        ++namedFileFailures;
         return false;
     }
     std::vector<uint8_t> image;
@@ -354,6 +378,7 @@ bool createNewDisk(const char* path) {
     if (!writeFileSafely(path, image, false, error)) {
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "new-disk: %s not created: %s", path, error.c_str());
         textShowOSD("\366 Error creating disk %s: %s ! \367", path, error.c_str());
+        ++namedFileFailures;
         return false;
     }
     SDL_Log("new-disk: blank disk %s created", path);
@@ -366,6 +391,9 @@ void installStopSignals() {
     sigemptyset(&action.sa_mask);
     // A second signal ends the program at once.
     action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(signalNumber, &action, nullptr);
+    // A file over the size limit is a failed write to report, not the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
+
+int diskWriteFailures() { return failures; }

@@ -12,9 +12,10 @@ extern DiskWritePolicy diskWritePolicy;
 
 // "back", "copy" or "off" (any case); false, policy unchanged, for anything else.
 bool setDiskWritePolicy(const char* text);
-// Remembers the file the disk in `unit` (0, 1) was loaded from, and removes the temporary files an interrupted
-// write left beside it.
-void noteDiskImage(int unit, const char* path);
+// Remembers the file the disk in `unit` (0, 1) was loaded from (a link followed to its file) as it is now, and
+// removes the temporary files an interrupted write left beside it. A disk a snapshot inserted, a file with other
+// hard links, in both drives or changed by another program since is written to a numbered copy, never in place.
+void noteDiskImage(int unit, const char* path, bool insertedBySnapshot = false);
 // Writes the unit's disk when the machine changed it, as the policy says, and
 // shows where it went; false only when writing failed. The disk stays in the drive.
 bool writeBackDisk(int unit);
@@ -29,11 +30,9 @@ std::string takeWriteBackNote(int unit);
 // Both drives, for a machine or program that is going away.
 void writeBackAllDisks();
 // --new-disk: a blank DATA disk in a new file `path`, loaded into drive A;
-// refused when the file exists.
+// refused, and counted as a file that failed, when the file exists or cannot be written.
 bool createNewDisk(const char* path);
-// Writes `bytes` to a temporary file beside `target` and renames it over
-// `target` (replace) or links it to `target` only if no such file exists, so
-// that a failure never leaves a half-written file; `error` says why not.
-bool writeFileSafely(const std::string& target, const std::vector<uint8_t>& bytes, bool replace, std::string& error);
-// SIGINT and SIGTERM end the run the ordinary way, so that disks are saved.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT end the run the ordinary way, so that disks are saved.
 void installStopSignals();
+// Disk writes that failed in this run (each reported as it failed), for the exit code of a headless run.
+int diskWriteFailures();

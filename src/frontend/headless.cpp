@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "frontend/csl_runner.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/monitor_session.h"
 #include "frontend/screenshot.h"
@@ -44,6 +45,7 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
             options.enabled = true;
         } else if (std::strncmp(arg, "--frames=", 9) == 0) {
             if (!frameCountOption(arg + 9, options.frames)) return false;
+            options.framesGiven = true;
         } else if (std::strncmp(arg, "--bench-skip=", 13) == 0) {
             if (!frameCountOption(arg + 13, options.benchSkip)) return false;
         } else if (std::strncmp(arg, "--screenshot=", 13) == 0) {
@@ -69,6 +71,23 @@ bool extractHeadlessOptions(int& argc, char** argv, HeadlessOptions& options) {
     return true;
 }
 
+// The script's turn (and the SSM codes'); whether the run goes on after
+// `framesDone` frames: to the script's end, then to --frames if given.
+static bool runGoesOn(int framesDone, const HeadlessOptions& options, bool& failed) {
+    switch (cslTurn()) {
+        case CslState::Failed: failed = true; return false;
+        case CslState::Running:
+            // Emulated time stands still while the machine does not run: the script's waits would never end.
+            if (running) return true;
+            SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "csl: the machine stopped, the script cannot go on");
+            failed = true;
+            return false;
+        case CslState::Finished: return options.framesGiven && framesDone < options.frames;
+        case CslState::None: break;
+    }
+    return framesDone < options.frames;
+}
+
 // One frame, or what is left of it before the debugger stops it; true when
 // a whole frame has passed (also one the machine did not run) and false once the run should end.
 static bool headlessFrame(bool& frameEnded) {
@@ -82,14 +101,15 @@ static bool headlessFrame(bool& frameEnded) {
 int runHeadlessFrames(const HeadlessOptions& options) {
     int i = 0;
     bool frameEnded = false;
-    while (i < options.frames && i < options.benchSkip && !loadFlag(mainLoopEnd)) {
+    bool failed = false;
+    while (i < options.benchSkip && runGoesOn(i, options, failed) && !loadFlag(mainLoopEnd)) {
         if (!headlessFrame(frameEnded)) break;
         if (frameEnded) ++i;
     }
     CALLGRIND_START_INSTRUMENTATION;
     auto start = std::chrono::steady_clock::now();
     int framesRun = 0;
-    while (i < options.frames && !loadFlag(mainLoopEnd)) {
+    while (!failed && runGoesOn(i, options, failed) && !loadFlag(mainLoopEnd)) {
         const bool wasRunning = running;
         if (!headlessFrame(frameEnded)) break;
         if (!frameEnded) continue;
@@ -98,6 +118,7 @@ int runHeadlessFrames(const HeadlessOptions& options) {
     }
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     CALLGRIND_STOP_INSTRUMENTATION;
+    if (failed) return 1;
     if (options.bench) {
         // Real time is 19.968 ms per frame.
         double emulated = framesRun * (kFrameMicroseconds / 1e6);
@@ -105,7 +126,13 @@ int runHeadlessFrames(const HeadlessOptions& options) {
         std::printf("frames %d, seconds %.3f, %.2f times real time\n", framesRun, seconds, ratio);
         std::fflush(stdout);
     }
+    // writeScreenshotPNG names the file and the reason when it fails.
     if (!options.screenshotFile.empty() && !writeScreenshotPNG(options.screenshotFile.c_str())) return 1;
-    if (!options.snapshotFile.empty() && !writeSNAFile(options.snapshotFile.c_str())) return 1;
+    std::string error;
+    if (!options.snapshotFile.empty() && !writeSNAFile(options.snapshotFile.c_str(), &error)) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "headless: snapshot %s not written: %s",
+                     options.snapshotFile.c_str(), error.c_str());
+        return 1;
+    }
     return 0;
 }

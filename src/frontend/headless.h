@@ -6,6 +6,7 @@
 struct HeadlessOptions {
     bool enabled = false;
     int frames = 250;
+    bool framesGiven = false;  // --frames: a script's run lasts at least that long
     std::string screenshotFile;
     std::string snapshotFile;  // written after the last frame, as F6 would
     bool bench = false;

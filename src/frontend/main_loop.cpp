@@ -2,6 +2,7 @@
 #include "frontend/main_loop.h"
 
 #include "frontend/autorun.h"
+#include "frontend/csl_runner.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/icons.h"
 #include "frontend/joystick.h"
@@ -374,6 +375,7 @@ void runMainLoop() {
         runMainThreadActions();
         rewindTurn();
         writeBackStillDisks();
+        cslTurn();
         windowMonitorTurn();
         tapeDeliverFrontEndNotices();
         if (loadFlag(mainLoopEnd)) break;

@@ -89,6 +89,7 @@ struct PendingDiskLoad {
     std::string name;
     int unit;
     char kind;
+    bool bySnapshot;
 };
 
 uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
@@ -99,7 +100,7 @@ uint32_t loadeject_dsk_timeOut(uint32_t, void* param) {
         ejectUnit(pending->unit, false);
         return 0;
     });
-    if (!loadeject_dsk(pending->name.c_str(), pending->unit, pending->kind)) ++namedFileFailures;
+    if (!loadeject_dsk(pending->name.c_str(), pending->unit, pending->kind, pending->bySnapshot)) ++namedFileFailures;
     SDL_CloseFile();
     delete pending;
     return 0;
@@ -208,16 +209,16 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     return taken;
 }
 
-void load_dsk(const char* name, int unit, char kind) {
+void load_dsk(const char* name, int unit, char kind, bool bySnapshot) {
     if (!name) return;
     if (fdc) withEmulationStopped([&] {
         ejectUnit(unit, false);
         return 0;
     });
-    scheduleMainThreadAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind});
+    scheduleMainThreadAction(kDiskLoadDelayMs, loadeject_dsk_timeOut, new PendingDiskLoad{name, unit, kind, bySnapshot});
 }
 
-bool loadeject_dsk(const char* name, int unit, char kind) {
+bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot) {
     if (!fdc) {
         textShowOSD("\366 FDC not active ! \367");
         return false;
@@ -247,13 +248,16 @@ bool loadeject_dsk(const char* name, int unit, char kind) {
             return false;
         }
         t_eject_disk[unit] = 1;
-        noteDiskImage(unit, name);
+        noteDiskImage(unit, name, bySnapshot);
         const char* part = fileNamePart(name);
         copyToTextBuffer(diskNameBuffer(unit), part);
         copyToTextBuffer(diskDirectory[unit], directoryPart(name).c_str());
         redrawDisks();
         std::string previous = takeWriteBackNote(unit);
-        showDiskName(unit, previous.empty() ? part : (std::string(part) + " (" + previous + ")").c_str());
+        std::string shown = part;
+        if (bySnapshot) shown += " (inserted by the snapshot)";
+        if (!previous.empty()) shown += " (" + previous + ")";
+        showDiskName(unit, shown.c_str());
         return true;
     });
 }

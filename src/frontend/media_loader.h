@@ -16,10 +16,11 @@ extern std::atomic<uint8_t> flipSideInUse;
 // scheduled, a tape in the deck, a snapshot loaded).
 bool load_file_snadsk(const char* path, int unit);
 // Ejects the unit's disk now and loads `name` into it 100 ms later.
-// Kinds: 'd' DSK or Extended DSK, 'h' HFE, 'i' IPF, 'r' RAW.
-void load_dsk(const char* name, int unit, char kind);
+// Kinds: 'd' DSK or Extended DSK, 'h' HFE, 'i' IPF, 'r' RAW. A disk a
+// snapshot named (bySnapshot) is said so on screen and its file never written.
+void load_dsk(const char* name, int unit, char kind, bool bySnapshot = false);
 // Loads `name` into the unit, or ejects the disk the unit holds; true when a disk was loaded.
-bool loadeject_dsk(const char* name, int unit, char kind);
+bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot = false);
 // The file the disk in unit 0 or 1 came from; empty without a disk.
 std::string loadedDiskPath(int unit);
 // Ejects the unit's disk; forgetName also clears the name kept for flipping.

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/model.h"
+#include "machine/safe_file.h"
 #include "machine/text_buffers.h"
 #include "snapshot/sna_file.h"
 
@@ -39,11 +41,45 @@ void loadRecordedCartridge() {
     SDL_CloseFile();
 }
 
-void loadRecordedDisk(int unit) {
-    std::string path = findRecordedFile(unit ? DSCBFileName : DSCAFileName);
+std::string realPath(const std::string& path) {
+    std::string real;
+    if (char* resolved = realpath(path.c_str(), nullptr)) {
+        real = resolved;
+        std::free(resolved);
+    }
+    return real;
+}
+
+// A snapshot may come from anywhere: the disk it names is taken only from the snapshot's own folder (links
+// resolved), so that a file can never put one of the user's other disks in a drive the machine then writes to.
+std::string findRecordedDisk(const char* recorded, const char* snapshot) {
+    if (!recorded || !*recorded) return {};
+    const std::string folder = realPath(directoryOf(snapshot));
+    std::string asRecorded = recorded;
+    if (!std::strchr(recorded, '/') && !std::strchr(recorded, '\\')) asRecorded = std::string(getbasepath) + recorded;
+    const std::string beside = directoryPart(snapshot) + fileNamePart(recorded);
+    std::string outside;
+    for (const std::string& candidate : {asRecorded, beside}) {
+        if (!isRegularFile(candidate.c_str())) continue;
+        const std::string real = realPath(candidate);
+        if (!folder.empty() && !real.empty() && directoryOf(real) == folder) return candidate;
+        outside = real.empty() ? candidate : real;
+    }
+    if (outside.empty()) {
+        SDL_Log("load_snapshot_file: recorded file %s not found", recorded);
+    } else {
+        SDL_Log("load_snapshot_file: %s names disk %s outside its folder: not inserted", snapshot, outside.c_str());
+        textShowOSD("\366 Snapshot disk %s is not in the snapshot's folder: not inserted ! \367",
+                    fileNamePart(outside.c_str()));
+    }
+    return {};
+}
+
+void loadRecordedDisk(int unit, const char* snapshot) {
+    std::string path = findRecordedDisk(unit ? DSCBFileName : DSCAFileName, snapshot);
     if (path.empty() || !fdc) return;
     // load_dsk ejects the drive's disk and brings the new one 100 ms later.
-    load_dsk(path.c_str(), unit, 'd');
+    load_dsk(path.c_str(), unit, 'd', true);
     if (running) stopRun();
 }
 
@@ -70,8 +106,8 @@ bool load_snapshot_file(const char* path) {
     clearSnapshotNames();
     applySNA(image);
     loadRecordedCartridge();
-    loadRecordedDisk(0);
-    loadRecordedDisk(1);
+    loadRecordedDisk(0, path);
+    loadRecordedDisk(1, path);
     frontendHooks.redrawModelIcon();
     frontendHooks.redrawCrtcIcon();
     return true;

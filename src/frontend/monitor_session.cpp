@@ -8,6 +8,7 @@
 #include "debug/machine_environment.h"
 #include "debug/monitor.h"
 #include "debug/symbol_table.h"
+#include "frontend/csl_runner.h"
 #include "frontend/monitor_channel.h"
 #include "machine/emulation_thread.h"
 #include "machine/shared_flag.h"
@@ -128,7 +129,11 @@ void breakIntoMonitor() {
     });
 }
 
-void debuggerStoppedOnEmulationThread() { scheduleMainThreadAction(0, stopOnMainThread, nullptr); }
+void debuggerStoppedOnEmulationThread() {
+    // A script's stops and SSM codes are the script runner's, on the main loop's pass.
+    if (cslOwnsStop(debugger.lastStop())) return;
+    scheduleMainThreadAction(0, stopOnMainThread, nullptr);
+}
 
 void endMonitorSession() {
     if (!attached) return;

@@ -78,6 +78,15 @@ void drawOSD() {
     SDL_drawText(textOSD, -1, rectdest_xy.h - kMessageRowsAboveBottom, kMessageTextSize);
 }
 
+void presentMessageNow(const char* text) {
+    textShowOSD("%s", text);
+    if (!mRenderer) return;
+    windowNeedsPresent = true;  // the next frame draws the window again
+    renderPictureAndStrip(false);
+    drawOSD();
+    SDL_RenderPresent(mRenderer);
+}
+
 int osdGlyphFor(uint8_t byte) {
     switch (byte) {
         // Two-byte UTF-8 Latin letters print their second byte.

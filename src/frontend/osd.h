@@ -22,6 +22,8 @@ void textShowOSDInit();
 bool osdAdvance();
 // Advances the message and draws it 32 rows above the bottom of the picture.
 void drawOSD();
+// Shows `text` as the message and presents the window at once, for a wait on the main thread.
+void presentMessageNow(const char* text);
 
 // Font glyph (0..255) for a byte of text, or -1 for bytes that are skipped.
 int osdGlyphFor(uint8_t byte);

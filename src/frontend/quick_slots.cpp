@@ -6,9 +6,7 @@
 
 #include <cstring>
 #include <memory>
-#include <vector>
 
-#include "frontend/disk_writeback.h"
 #include "frontend/media_cartridge.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_snapshot.h"
@@ -72,12 +70,8 @@ bool saveQuickSlot(int slot) {
         textShowOSD("\366 %s exists and is no snapshot: slot %d not saved ! \367", name, slot);
         return false;
     }
-    std::vector<uint8_t> image = withEmulationStopped([] {
-        std::unique_ptr<uint8_t[]> bytes(fileSaveSNA());
-        return std::vector<uint8_t>(bytes.get(), bytes.get() + snaSaveSize());
-    });
     std::string error;
-    if (!writeFileSafely(path, image, true, error)) {
+    if (!withEmulationStopped([&] { return writeSNAFile(path.c_str(), &error); })) {
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "slots: %s not written: %s", path.c_str(), error.c_str());
         textShowOSD("\366 Slot %d not saved: %s ! \367", slot, error.c_str());
         return false;

@@ -5,12 +5,15 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "frontend/media_loader.h"
 #include "frontend/window.h"
 #include "machine/base_path.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
+#include "machine/safe_file.h"
 #include "machine/text_buffers.h"
 #include "video/monitor.h"
 
@@ -20,9 +23,9 @@ namespace {
 constexpr int kPictureSourceX = 56;
 constexpr int kPictureSourceY = 12;
 
+// The encoded file is kept in memory and written whole, so that a failure leaves any file of that name as it was.
 struct PngWriteTarget {
-    SDL_RWops* out;
-    bool failed;
+    std::vector<uint8_t> bytes;
 };
 
 [[noreturn]] void pngError(png_structp png, png_const_charp message) {
@@ -34,10 +37,7 @@ void pngWarning(png_structp, png_const_charp) {}
 
 void pngWrite(png_structp png, png_bytep data, png_size_t length) {
     auto* target = static_cast<PngWriteTarget*>(png_get_io_ptr(png));
-    if (SDL_RWwrite(target->out, data, 1, length) != length) {
-        target->failed = true;
-        png_error(png, "write failed");
-    }
+    target->bytes.insert(target->bytes.end(), data, data + length);
 }
 
 void pngFlush(png_structp) {}
@@ -76,27 +76,26 @@ bool SDL_SavePNG(SDL_Surface* surface, const char* path) {
     }
     SDL_Surface* rgba = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_RGBA32, 0);
     if (!rgba) return false;
-    SDL_RWops* out = SDL_RWFromFile(path, "wb");
-    if (!out) {
-        SDL_FreeSurface(rgba);
-        return false;
-    }
-    PngWriteTarget target{out, false};
+    PngWriteTarget target;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     bool ok = false;
     if (png && info) {
         png_set_write_fn(png, &target, pngWrite, pngFlush);
         if (SDL_LockSurface(rgba) == 0) {
-            ok = encodePng(png, info, rgba, path) && !target.failed;
+            ok = encodePng(png, info, rgba, path);
             SDL_UnlockSurface(rgba);
         }
     } else {
         SDL_SetError("libpng: %s\n", "out of memory");
     }
     png_destroy_write_struct(&png, &info);
-    if (SDL_RWclose(out) != 0) ok = false;
     SDL_FreeSurface(rgba);
+    std::string error;
+    if (ok && !writeFileSafely(path, target.bytes, true, error)) {
+        SDL_SetError("%s", error.c_str());
+        ok = false;
+    }
     return ok;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "frontend/csl_runner.h"
 #include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/headless.h"
@@ -155,8 +156,16 @@ int kestrixMain(int argc, char** argv) {
         return 2;
     }
 
+    if (ssmOption) enableSsmOption();
+    const bool scriptRead = cslScriptOption.empty() || startCslScript(cslScriptOption);
+
     int exitCode = 0;
     if (headlessMode) {
+        if (!scriptRead) {
+            storeFlag(mainLoopEnd, 1);
+            shutdown();
+            return 1;
+        }
         if (namedFileFailures) {
             // The file's own message has been written; running without it would hide the failure.
             storeFlag(mainLoopEnd, 1);
@@ -178,5 +187,7 @@ int kestrixMain(int argc, char** argv) {
         storeFlag(mainLoopEnd, 1);
     }
     shutdown();
+    // Each failed disk write has said which file and why; a script must not take the run for a success.
+    if (headlessMode && exitCode == 0 && diskWriteFailures()) exitCode = 1;
     return exitCode;
 }

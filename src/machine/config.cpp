@@ -26,6 +26,8 @@
 
 int namedFileFailures = 0;
 bool commandLineHelp = false;
+std::string cslScriptOption;
+bool ssmOption = false;
 
 namespace {
 
@@ -61,6 +63,8 @@ const char* const kUsageLines[] = {
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
     "      --keymap=char or position - type the host's characters or go by key position",
     "      --version - print the version",
+    "      --csl=FILE - run a CSL script from the start of the machine",
+    "      --ssm - SSM codes take screenshots (FFFE) and snapshots (FFFF) without a script",
     "  --headless - run without a window (options below need it)",
     "  --frames=number of frames to run headless",
     "  --screenshot=PNG file written after the headless frames",
@@ -77,6 +81,8 @@ constexpr int kOptionDiskWrite = 1000;
 constexpr int kOptionNewDisk = 1001;
 constexpr int kKeymapOption = 1002;
 constexpr int kVersionOption = 1003;  // answered before start-up, ignored here
+constexpr int kCslOption = 1004;
+constexpr int kSsmOption = 1005;
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -97,6 +103,8 @@ const option kLongOptions[] = {
     {"new-disk", required_argument, nullptr, kOptionNewDisk},
     {"keymap", required_argument, nullptr, kKeymapOption},
     {"version", no_argument, nullptr, kVersionOption},
+    {"csl", required_argument, nullptr, kCslOption},
+    {"ssm", no_argument, nullptr, kSsmOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -449,7 +457,7 @@ bool parseCommandLine(int argc, char** argv) {
         const char* arg = optarg;
         bool applyCrtcTypeOk = true;
         bool needsArgument =
-            (c >= kOptionDiskWrite && c != kVersionOption) || std::strchr("wzvctm01kpsurla", c) != nullptr;
+            (c >= kOptionDiskWrite && c != kVersionOption && c != kSsmOption) || std::strchr("wzvctm01kpsurla", c) != nullptr;
         if (needsArgument && (!arg || !*arg || std::strcmp(arg, "=") == 0)) {
             SDL_Log("option[%d] %s is missing an argument\n\n", position, argv[position < argc ? position : argc - 1]);
             if (headlessMode) printUsage(argv[0]);
@@ -492,6 +500,8 @@ bool parseCommandLine(int argc, char** argv) {
             case 'j': frontendHooks.enableJoystick(); break;
             case 'g': frontendHooks.enableGunStick(); break;
             case kKeymapOption: frontendHooks.setKeymap(arg); break;
+            case kCslOption: cslScriptOption = arg; break;
+            case kSsmOption: ssmOption = true; break;
             default: break;
         }
         if (c == 't' && !applyCrtcTypeOk) ++badValues;

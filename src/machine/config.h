@@ -1,5 +1,6 @@
 // The main configuration file "Kestrix.ini" and the command line.
 #pragma once
+#include <string>
 
 bool parseMainConfigFile();
 bool parseCommandLine(int argc, char** argv);
@@ -19,3 +20,7 @@ bool applyCrtcTypeText(const char* text);
 extern int namedFileFailures;
 // parseCommandLine returned false because help was asked for.
 extern bool commandLineHelp;
+
+// --csl=FILE (the script to run, empty for none) and --ssm.
+extern std::string cslScriptOption;
+extern bool ssmOption;

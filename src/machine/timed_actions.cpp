@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "machine/emulation_thread.h"
@@ -26,8 +28,9 @@ uint64_t frameStartUs = 0;  // emulated time at the start of the frame in progre
 
 }  // namespace
 
-void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param) {
+void scheduleTimedActionUs(uint64_t delayUs, TimedActionCallback callback, void* param) {
     if (!callback) return;
+    const uint32_t delayMs = static_cast<uint32_t>(std::min<uint64_t>((delayUs + 999) / 1000, UINT32_MAX));
     if (!headlessMode) {
         SDL_AddTimer(delayMs, reinterpret_cast<SDL_TimerCallback>(callback), param);
         return;
@@ -36,7 +39,11 @@ void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* p
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "timed actions: too many pending, one dropped");
         return;
     }
-    pending[pendingCount++] = {nowUs + uint64_t(delayMs) * 1000, callback, param, delayMs};
+    pending[pendingCount++] = {nowUs + delayUs, callback, param, delayMs};
+}
+
+void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param) {
+    scheduleTimedActionUs(uint64_t(delayMs) * 1000, callback, param);
 }
 
 void clearTimedActions() { pendingCount = 0; }

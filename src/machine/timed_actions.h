@@ -8,6 +8,10 @@
 using TimedActionCallback = uint32_t (*)(uint32_t intervalMs, void* param);
 
 void scheduleTimedAction(uint32_t delayMs, TimedActionCallback callback, void* param);
+// The same to the microsecond of emulated time when headless (with a window:
+// on an SDL timer, rounded up to the millisecond); the callback's return
+// value is still the next interval in ms.
+void scheduleTimedActionUs(uint64_t delayUs, TimedActionCallback callback, void* param);
 // The same for actions that change the machine (a delayed disk load), called
 // on the main thread: with a window they wait in a list of the main thread's
 // own and run in runMainThreadActions once due, so that two threads never stop

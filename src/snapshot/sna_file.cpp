@@ -17,6 +17,7 @@
 #include "machine/memory.h"
 #include "machine/model.h"
 #include "machine/ppi8255.h"
+#include "machine/safe_file.h"
 #include "machine/text_buffers.h"
 #include "snapshot/snr_replay.h"
 #include "sound/ay8910.h"
@@ -595,16 +596,18 @@ void writeSNAInto(uint8_t* out) {
     }
 }
 
-bool writeSNAFile(const char* path) {
-    SDL_RWops* out = path ? SDL_RWFromFile(path, "wb") : nullptr;
-    if (!out) {
-        SDL_Log("Error writing snapshot file %s", path ? path : "");
-        return false;
+bool writeSNAFile(const char* path, std::string* error) {
+    std::string why;
+    bool ok = false;
+    if (!path || !*path) {
+        why = "no file name";
+    } else {
+        uint8_t* image = fileSaveSNA();
+        const std::vector<uint8_t> bytes(image, image + snaSaveSize());
+        delete[] image;
+        ok = writeFileSafely(path, bytes, true, why);
     }
-    uint8_t* image = fileSaveSNA();
-    const size_t size = snaSaveSize();
-    bool ok = SDL_RWwrite(out, image, 1, size) == size;
-    if (SDL_RWclose(out) != 0) ok = false;
-    delete[] image;
+    if (!ok) SDL_Log("Error writing snapshot file %s: %s", path ? path : "", why.c_str());
+    if (error) *error = why;
     return ok;
 }

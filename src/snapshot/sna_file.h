@@ -61,9 +61,10 @@ uint8_t* fileSaveSNA();
 void writeSNAInto(uint8_t* out);
 // The processor stands between two instructions, where a snapshot needs no settling.
 bool snaBoundaryNow();
-// Writes fileSaveSNA()'s image to a new file at `path`; false when the file
-// cannot be created ("Error writing snapshot file %s" is logged) or is short.
-bool writeSNAFile(const char* path);
+// Writes fileSaveSNA()'s image to `path` through a temporary file, so that a
+// failure leaves any file there as it was; false, with the reason logged
+// ("Error writing snapshot file NAME: why") and in `error`, when it fails.
+bool writeSNAFile(const char* path, std::string* error = nullptr);
 
 // Names recorded by the last snapshot loaded (empty when none).
 extern char CPRAFileName[512];

@@ -35,6 +35,7 @@
 #include "support/disk_image_writers.h"
 #include "support/disk_test_support.h"
 #include "support/machine_fixture.h"
+#include "support/sna_test_support.h"
 
 using namespace test_support;
 
@@ -254,15 +255,54 @@ TEST_F(WriteBack, DiskLeavingTheDriveIsWrittenBack) {
     frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
 }
 
-TEST_F(WriteBack, StopSignalsEndTheRunTheOrdinaryWay) {
+// A file another name, the other drive or another program shares is not replaced behind their back; a link is
+// followed to its file.
+TEST_F(WriteBack, SharedFileGetsACopyAndALinkItsFile) {
+    const std::pair<const char*, const char*> cases[] = {  // the name loaded ("": changed on the host), the message
+        {"link.dsk", "Disk A written back to cpcrogue.dsk"}, {"hard.dsk", "(hard.dsk has other hard links)"},
+        {"cpcrogue.dsk", "(cpcrogue.dsk is also in drive B)"},
+        {"", "(cpcrogue.dsk changed on the host since it was loaded)"}};
+    frontendHooks.showOSDText = captureOsd;
+    for (auto [loaded, shown] : cases) {
+        SCOPED_TRACE(shown);
+        for (const std::string& name : filesIn(dir)) fs::remove(dir / name);
+        disk = disk_test::writeTempFile("cpcrogue.dsk", original);
+        const std::string name = *loaded ? loaded : "cpcrogue.dsk";
+        if (name == "link.dsk") fs::create_symlink(disk, dir / name);
+        if (name == "hard.dsk") fs::create_hard_link(disk, dir / name);
+        build();
+        EXPECT_TRUE(loadeject_dsk((dir / name).c_str(), 0, 'd'));
+        EXPECT_TRUE(!*loaded || name != "cpcrogue.dsk" || loadeject_dsk(disk.c_str(), 1, 'd'));
+        type(kSaveProgram, 300);
+        if (!*loaded) std::ofstream(disk, std::ios::binary | std::ios::app) << '!';
+        const std::vector<uint8_t> before = fileBytes(disk);
+        EXPECT_TRUE(writeBackDisk(0));
+        EXPECT_NE(lastShown.find(shown), std::string::npos) << lastShown;
+        EXPECT_EQ(fileBytes(disk) == before, name != "link.dsk");
+        EXPECT_EQ(fs::exists(dir / (name.substr(0, name.size() - 4) + "_000.dsk")), name != "link.dsk");
+        EXPECT_EQ(fs::is_symlink(dir / "link.dsk"), name == "link.dsk");
+        takeDown();
+    }
+    frontendHooks.showOSDText = FrontendHooks{}.showOSDText;
+}
+
+// Each signal that asks a program to end (terminal, session, user) ends the run the ordinary way, which writes
+// the changed disks back.
+class StopSignals : public WriteBack, public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+
+TEST_P(StopSignals, EndTheRunTheOrdinaryWay) {
     mainLoopEnd = 0;
     installStopSignals();
-    std::raise(SIGTERM);
+    std::raise(GetParam().second);
     EXPECT_EQ(mainLoopEnd, 1);
     mainLoopEnd = 0;
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(number, SIG_DFL);
 }
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignals,
+                         ::testing::Values(std::pair{"Interrupt", SIGINT}, std::pair{"Terminate", SIGTERM},
+                                           std::pair{"HangUp", SIGHUP}, std::pair{"Quit", SIGQUIT}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 // The binary, headless, one run per step as a user would.
 class WriteBackRuns : public WriteBack {
@@ -345,6 +385,24 @@ TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {
     EXPECT_EQ(fileBytes(blank), before);
 }
 
+// A snapshot is data from anywhere: the disk it names goes in only from the snapshot's own folder, and even then
+// its file is never written, only a numbered copy.
+TEST_F(WriteBackRuns, SnapshotReachesNoDiskOutsideItsFolderAndWritesOnlyCopies) {
+    ASSERT_EQ(runWith({"--snapshot=" + home.file("plain.sna")}, "", 250).exitCode, 0);
+    std::vector<uint8_t> sna = fileBytes(home.file("plain.sna"));
+    sna_test::chunk(sna, "DSCA", std::vector<uint8_t>(disk.begin(), disk.end()));
+    std::string shown[2];
+    for (int beside = 0; beside < 2; ++beside) {
+        const std::string at = beside ? disk_test::writeTempFile("beside.sna", sna) : home.write("away.sna", sna);
+        shown[beside] = runWith({"-s", at}, "|ERA,\"CPCROGUE.BIN\"\r", 900).output;
+        EXPECT_EQ(fileBytes(disk), original);
+    }
+    EXPECT_NE(shown[0].find("Snapshot disk cpcrogue.dsk is not in the snapshot's folder"), std::string::npos);
+    EXPECT_NE(shown[1].find("A:\\cpcrogue.dsk (inserted by the snapshot)"), std::string::npos) << shown[1];
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"beside.sna", "cpcrogue.dsk", "cpcrogue_000.dsk"}));
+    EXPECT_NE(fileBytes((dir / "cpcrogue_000.dsk").string()), original);
+}
+
 TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
     // Root ignores permission bits: an immutable directory stands in for a read-only one.
     bool root = geteuid() == 0;
@@ -359,7 +417,7 @@ TEST_F(WriteBackRuns, ReadOnlyDirectoryIsReportedAndTheFileUntouched) {
     if (root) chattr("-i");
     else chmod(dir.c_str(), 0755);
     if (writable) GTEST_SKIP() << dir << " stays writable";
-    EXPECT_GE(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("Error writing disk A"), std::string::npos) << run.output;
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"cpcrogue.dsk"});
     EXPECT_EQ(fileBytes(disk), original);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 
@@ -21,6 +23,7 @@ struct RunCase {
     std::vector<std::pair<std::string, std::string>> files = {};
     const char* fifo = nullptr;  // made in the base directory: a special file must end the run, not block it
     bool roms = true;
+    rlim_t fileSizeLimit = RLIM_INFINITY;  // bytes a file of the run may hold: a disk that fills up
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -73,6 +76,19 @@ const RunCase kRuns[] = {
     {"FifoAsDiskEndsTheRun", {"--frames=2", "-0", "$HOME/fifo"}, 1, {"is a FIFO, not a file"}, {}, {}, "fifo"},
     {"FifoAsTapeEndsTheRun", {"--frames=2", "-k", "$HOME/fifo"}, 1, {"is a FIFO, not a file"}, {}, {}, "fifo"},
     {"FifoAsConfigurationIsSkipped", {"--frames=2"}, 0, {"Kestrix.ini is a FIFO, not a file"}, {}, {}, "Kestrix.ini"},
+    // A save that failed: 1, the file and the reason named, the file that was there (files) as it was.
+    {"SnapshotOntoAFullDiskEndsWithOne", {"--frames=2", "--snapshot=/dev/full"}, 1,
+     {"snapshot /dev/full not written: No space left on device"}, {}},
+    {"SnapshotTooLargeKeepsTheOldOne", {"--frames=2", "--snapshot=$HOME/good.sna"}, 1,
+     {"snapshot $HOME/good.sna not written: File too large"}, {}, {{"good.sna", "GOOD"}}, nullptr, true, 4096},
+    {"ScreenshotOntoAFullDiskEndsWithOne", {"--frames=2", "--screenshot=/dev/full"}, 1,
+     {"cannot write /dev/full: No space left on device"}, {}},
+    {"ScreenshotTooLargeKeepsTheOldOne", {"--frames=2", "--screenshot=$HOME/good.png"}, 1,
+     {"cannot write $HOME/good.png: File too large"}, {}, {{"good.png", "GOOD"}}, nullptr, true, 512},
+    {"NewDiskOntoAnExistingFileEndsWithOne", {"--frames=2", "--new-disk=$HOME/old.dsk"}, 1,
+     {"new-disk: $HOME/old.dsk exists"}, {}, {{"old.dsk", "OLD"}}},
+    {"NewDiskInAMissingFolderEndsWithOne", {"--frames=2", "--new-disk=$HOME/none/new.dsk"}, 1,
+     {"new-disk: $HOME/none/new.dsk not created: cannot write to $HOME/none"}, {}},
 };
 // clang-format on
 
@@ -89,7 +105,13 @@ TEST_P(Headless, RunEndsAsScriptsExpect) {
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(withHome(a, home.path()));
     const auto start = std::chrono::steady_clock::now();
+    // The run inherits the limit; the soft one goes back up afterwards.
+    rlimit unlimited{};
+    getrlimit(RLIMIT_FSIZE, &unlimited);
+    const rlimit limit = {std::min(c.fileSizeLimit, unlimited.rlim_max), unlimited.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
     HeadlessResult r = runKestrixHeadless(home.path(), args);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
     if (c.fifo) {
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
     }
@@ -99,6 +121,10 @@ TEST_P(Headless, RunEndsAsScriptsExpect) {
     for (const std::string& text : c.shown)
         EXPECT_NE(r.output.find(withHome(text, home.path())), std::string::npos) << r.output;
     for (const std::string& text : c.notShown) EXPECT_EQ(r.output.find(text), std::string::npos) << r.output;
+    for (const auto& [name, contents] : c.files) {
+        const std::vector<uint8_t> now = fileBytes(home.file(name));
+        EXPECT_EQ(std::string(now.begin(), now.end()), withHome(contents, home.path())) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, Headless, ::testing::ValuesIn(kRuns),
