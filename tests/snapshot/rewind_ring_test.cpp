@@ -18,10 +18,7 @@ static long residentKB() {
 
 static std::string answer(const std::string& command) { return runMonitorCommand(command).lines.at(0); }
 
-class Rewind : public Machine {
-protected:
-    Rewind() : Machine({.sharedRoms = true, .toBasic = true}) {}
-};
+using Rewind = BuiltMachine;
 
 TEST_F(Rewind, MonitorGoesBackAndTheRingStaysWithinItsBound) {
     rewindRing.clear();
