@@ -36,6 +36,7 @@ int nextUromSlot = 0;  // -1 after a refused slot number: the next ROM is not lo
 int badValues = 0;
 
 const char* const kUsageLines[] = {
+    "  FILE - a disk (into drive A), tape, snapshot, cartridge, or a zip or gz holding one, loaded by its kind",
     "  -h, --help - see this text ;-)",
     "  -f, --fullscreen",
     "  -w, --windowx - set horizontal x position of principal window",
@@ -320,13 +321,13 @@ void applyConfigLine(char* line, bool& skipping) {
 }  // namespace
 
 void printUsage(const char* programName) {
-    SDL_Log("Usage: %s [options]", programName ? programName : "kestrix");
+    SDL_Log("Usage: %s [options] [FILE...]", programName ? programName : "kestrix");
     SDL_Log("[options] are :");
     for (const char* line : kUsageLines) SDL_Log("%s", line);
 }
 
 void printHelp(const char* programName) {
-    std::printf("Usage: %s [options]\n[options] are :\n", programName ? programName : "kestrix");
+    std::printf("Usage: %s [options] [FILE...]\n[options] are :\n", programName ? programName : "kestrix");
     for (const char* line : kUsageLines) std::printf("%s\n", line);
     std::fflush(stdout);
 }
