@@ -45,8 +45,8 @@ uint16_t modifiersAtPress[SDL_NUM_SCANCODES] = {};
 // A slot key's own text (Alt+digit gives some on some hosts) is not typed into the machine.
 bool slotKeyText = false;
 
-// Ctrl+1..9 saves slot N, Left Alt+1..9 loads it: the main-row digits, whose CONTROL and COPY combinations the
-// CPC's firmware types nothing for. True when the key was one.
+// Ctrl+1..9 saves slot N, Left Alt+1..9 loads it: the main-row digits, whose CONTROL and COPY combinations CPC
+// programs hardly use (the keypad stays the CPC's function keys). True when the key was one.
 bool quickSlotKey(const SDL_KeyboardEvent& key) {
     const SDL_Scancode code = key.keysym.scancode;
     if (code < SDL_SCANCODE_1 || code > SDL_SCANCODE_9) return false;
