@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick xclip
   pasmo valgrind
   libimgui-dev libzip-dev
+  file dpkg-dev
 )
 
 SUDO=""

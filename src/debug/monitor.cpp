@@ -12,6 +12,7 @@
 #include "debug/number_text.h"
 #include "debug/symbol_table.h"
 #include "machine/frontend_hooks.h"
+#include "snapshot/rewind_ring.h"
 
 namespace {
 
@@ -453,6 +454,16 @@ const std::vector<Command>& commands() {
          [](const Words&, MonitorAnswer& a) {
              if (!frontendHooks.showDebuggerWindow()) throw Failure{"no debugger window without a window"};
              a.lines.push_back("ui shown");
+         }},
+        {"rewind", nullptr, "rewind SECONDS - go back to the machine of that many seconds ago (up to 60)",
+         [](const Words& w, MonitorAnswer& a) {
+             need(w, 2, "rewind SECONDS");
+             const uint32_t seconds = valueOf(w[1]);
+             if (seconds < 1 || seconds > RewindRing::kStates) throw Failure{"seconds out of range (1 to 60)"};
+             std::string error;
+             if (!rewindRing.restore(static_cast<int>(seconds) - 1, error)) throw Failure{error};
+             a.lines.push_back("rewound " + std::to_string(seconds) + " s, " + std::to_string(rewindRing.count()) +
+                               " states kept, " + std::to_string(rewindRing.bytesHeld()) + " bytes");
          }},
         {"help", "h", "help - this list", help},
         {"quit", "q", "quit - end the program",

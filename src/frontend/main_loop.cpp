@@ -12,6 +12,8 @@
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
+#include "frontend/quick_slots.h"
+#include "frontend/rewind_control.h"
 #include "frontend/screenshot.h"
 #include "frontend/ui_hooks.h"
 #include "frontend/virtual_keyboard.h"
@@ -40,6 +42,29 @@ constexpr uint32_t kHomeTapePlayDelayMs = 512;
 
 // The modifiers held when each function key went down.
 uint16_t modifiersAtPress[SDL_NUM_SCANCODES] = {};
+
+// A slot key's own text (Alt+digit gives some on some hosts) is not typed into the machine.
+bool slotKeyText = false;
+
+// Ctrl+1..9 saves slot N, Left Alt+1..9 loads it: the main-row digits, whose CONTROL and COPY combinations CPC
+// programs hardly use (the keypad stays the CPC's function keys). True when the key was one.
+bool quickSlotKey(const SDL_KeyboardEvent& key) {
+    const SDL_Scancode code = key.keysym.scancode;
+    if (code < SDL_SCANCODE_1 || code > SDL_SCANCODE_9) return false;
+    const bool ctrl = key.keysym.mod & KMOD_CTRL;
+    const bool alt = key.keysym.mod & KMOD_LALT;
+    if (ctrl == alt) return false;
+    if (!key.repeat) {
+        const int slot = 1 + (code - SDL_SCANCODE_1);
+        if (ctrl) {
+            saveQuickSlot(slot);
+        } else {
+            loadQuickSlot(slot);
+        }
+    }
+    slotKeyText = true;
+    return true;
+}
 
 // SDL frames each drop with SDL_DROPBEGIN and SDL_DROPCOMPLETE (from 2.0.5 on);
 // without the frame a drop cannot tell its second file from the next drop.
@@ -119,6 +144,7 @@ void mainWindowEvent(const SDL_Event& e) {
                     if (!fullscreen) refreshImageAll();
                     break;
                 case SDL_WINDOWEVENT_MOVED: handleWindowMoved(); break;
+                case SDL_WINDOWEVENT_FOCUS_LOST: rewindHold(false); break;
 #if SDL_VERSION_ATLEAST(2, 0, 18)
                 case SDL_WINDOWEVENT_DISPLAY_CHANGED: handleWindowMoved(); break;
 #endif
@@ -132,6 +158,13 @@ void mainWindowEvent(const SDL_Event& e) {
                 if (!e.key.repeat) breakIntoMonitor();
                 break;
             }
+            slotKeyText = false;
+            if (quickSlotKey(e.key)) break;
+            // Page Up, which no CPC key is mapped to, goes back in time while held.
+            if (key == SDL_SCANCODE_PAGEUP) {
+                rewindHold(true);
+                break;
+            }
             if (!hostKeyEvent(e.key) && key < SDL_NUM_SCANCODES && !e.key.repeat) {
                 modifiersAtPress[key] = e.key.keysym.mod;
             }
@@ -139,6 +172,10 @@ void mainWindowEvent(const SDL_Event& e) {
         }
         case SDL_KEYUP: {
             SDL_Scancode key = e.key.keysym.scancode;
+            if (key == SDL_SCANCODE_PAGEUP) {
+                rewindHold(false);
+                break;
+            }
             if (!hostKeyEvent(e.key) && key < SDL_NUM_SCANCODES) {
                 // Ctrl+F9 means a reset whichever of the two keys is let go first.
                 handleFunctionKey(key, static_cast<uint16_t>(e.key.keysym.mod | modifiersAtPress[key]));
@@ -292,6 +329,10 @@ void dispatchEvent(const SDL_Event& event) {
         case SDL_DROPFILE: handleDroppedFile(event.drop.file); return;
         case SDL_DROPTEXT: SDL_free(event.drop.file); return;
         case SDL_TEXTINPUT:
+            if (slotKeyText) {
+                slotKeyText = false;
+                return;
+            }
             if (event.text.windowID == mWindowID) hostTextInput(event.text.text);
             return;
         default: break;
@@ -343,6 +384,7 @@ void runMainLoop() {
         applyHostKeyQueue();
         pasteStep();
         runMainThreadActions();
+        rewindTurn();
         writeBackStillDisks();
         cslTurn();
         windowMonitorTurn();

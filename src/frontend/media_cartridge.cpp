@@ -11,6 +11,12 @@
 #include "machine/model.h"
 #include "machine/text_buffers.h"
 
+namespace {
+
+std::string cartridgePath;
+
+}  // namespace
+
 bool load_cartridge_file(const char* path) {
     if (!path) return false;
     if (SDL_OpenFile(path) <= 0) {
@@ -39,8 +45,11 @@ bool load_cartridge_file(const char* path) {
         startCPC();
         return false;
     }
+    cartridgePath = path;
     copyToTextBuffer(fileName_cpr_str, fileNamePart(path));
     textShowOSD("%s", fileNamePart(path));
     soft_reset();
     return true;
 }
+
+std::string loadedCartridgePath() { return isPlusModel(cpcType) ? cartridgePath : std::string(); }

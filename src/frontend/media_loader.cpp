@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <strings.h>
+#include <utility>
 
 #include "disk/dsk_image.h"
 #include "disk/fdc765.h"
@@ -14,6 +16,7 @@
 #include "frontend/media_cartridge.h"
 #include "frontend/media_snapshot.h"
 #include "frontend/media_tape.h"
+#include "machine/archive_reader.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
 #include "machine/emulation_thread.h"
@@ -155,6 +158,23 @@ bool load_file_snadsk(const char* givenPath, int unit) {
     }
     const MediaKind* kind = mediaKindOfExtension(extension);
     SDL_CloseFile();
+    std::string shownName = name;
+    if (isArchivePath(path)) {
+        // The image inside is read from memory under the archive's own name, so that a disk written back goes
+        // beside the archive and the archive itself is never written.
+        ArchiveEntry entry;
+        std::string error;
+        if (!readArchiveFile(path, entry, error)) {
+            SDL_Log("load_file_snadsk: archive %s refused: %s", path, error.c_str());
+            textShowOSD("\366 %s %s ! \367", name, error.c_str());
+            if (wasRunning) run();
+            return false;
+        }
+        SDL_Log("load_file_snadsk: %s taken from archive %s", entry.name.c_str(), path);
+        kind = mediaKindOfPath(entry.name.c_str());
+        shownName += ": " + entry.name;
+        setMemoryFile(path, std::move(entry.bytes), entry.name);
+    }
     if (!kind) {
         textShowOSD("\366 Warning this file is not recognized (wrong extension) ! \367");
     } else {
@@ -162,7 +182,7 @@ bool load_file_snadsk(const char* givenPath, int unit) {
         switch (kind->media) {
             case MediaClass::Disk:
                 load_dsk(path, unit, kind->code);
-                textShowOSD("%s", name);
+                textShowOSD("%s", shownName.c_str());
                 taken = true;
                 break;
             case MediaClass::Tape:
@@ -171,7 +191,7 @@ bool load_file_snadsk(const char* givenPath, int unit) {
                 break;
             case MediaClass::Snapshot:
                 taken = load_snapshot_file(path);
-                if (taken) textShowOSD("%s", name);
+                if (taken) textShowOSD("%s", shownName.c_str());
                 break;
             case MediaClass::Cartridge: taken = load_cartridge_file(path); break;
         }
@@ -234,6 +254,12 @@ bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot) {
     });
 }
 
+std::string loadedDiskPath(int unit) {
+    if (unit < 0 || unit > 1 || !t_eject_disk[unit]) return {};
+    const char* name = diskNameBuffer(unit);
+    return name && *name ? std::string(diskDirectory[unit]) + name : std::string();
+}
+
 void eject_dsk(int unit, bool forgetName) {
     if (!fdc) return;
     withEmulationStopped([&] {
@@ -285,6 +311,12 @@ char* save_find_enum(char* buffer, char kind, const char* directory, const char*
     if (!buffer) return nullptr;
     if (!loaded) loaded = fullFileNameStr ? fullFileNameStr : "";
     std::string base;
+    // A gzipped image is numbered after the image's own name.
+    std::string unzipped = loaded;
+    if (unzipped.size() > 3 && strcasecmp(unzipped.c_str() + unzipped.size() - 3, ".gz") == 0) {
+        unzipped.resize(unzipped.size() - 3);
+    }
+    loaded = unzipped.c_str();
     const char* part = fileNamePart(loaded);
     if (std::strlen(loaded) < 5) {
         base = "save";

@@ -3,6 +3,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // A disk is loaded in the unit (enables eject, save and the disk icon states).
 extern uint8_t t_eject_disk[4];
@@ -23,6 +24,8 @@ void showFileRefusal(const char* path, const char* fallback);
 void load_dsk(const char* name, int unit, char kind, bool bySnapshot = false);
 // Loads `name` into the unit, or ejects the disk the unit holds; true when a disk was loaded.
 bool loadeject_dsk(const char* name, int unit, char kind, bool bySnapshot = false);
+// The file the disk in unit 0 or 1 came from; empty without a disk.
+std::string loadedDiskPath(int unit);
 // Ejects the unit's disk; forgetName also clears the name kept for flipping.
 void eject_dsk(int unit, bool forgetName);
 // Shift+F1/F2 (unit 0/1) and Shift+F3 (unit 255, the tape): turns a

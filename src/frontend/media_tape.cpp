@@ -108,7 +108,9 @@ bool load_tape_file(const char* path) {
     bool wasRunning = running != 0;
     if (wasRunning) stopRun();
     SDL_CloseFile();
-    const MediaKind* media = mediaKindOfPath(path);
+    // An image taken out of an archive goes by its own name.
+    const char* inner = memoryFileName(path);
+    const MediaKind* media = mediaKindOfPath(inner ? inner : path);
     char kind = media && media->media == MediaClass::Tape ? media->code : 0;
     SDL_OpenFile(path);
     bool loaded = false;
@@ -142,6 +144,11 @@ void autorun_cdt(uint32_t delayMs) {
     setAutorunText(command.c_str());
     scheduleTimedAction(delayMs, pressPlay, nullptr);
     autorun_dsk(delayMs + kTypingAfterPlayMs, kTapeKeyPeriodMs);
+}
+
+std::string loadedTapePath() {
+    if (!t_loadeject_cdt || !fileName_cdt_str || !fileName_cdt_str[0]) return {};
+    return std::string(tapeDirectory) + fileName_cdt_str;
 }
 
 bool autorunTapeInProgress() { return autorunInProgress(); }

@@ -1,6 +1,7 @@
 // Tape side of media loading: insert, eject, flip and autorun of tape images.
 #pragma once
 #include <cstdint>
+#include <string>
 
 // A tape is in the deck.
 extern bool t_loadeject_cdt;
@@ -15,6 +16,8 @@ bool load_tape_file(const char* path);
 // empty, but an image with nothing to play leaves the tape that was in it.
 bool loadeject_cdt(const char* name, char kind);
 void eject_cdt();
+// The file the tape in the deck came from; empty without a tape.
+std::string loadedTapePath();
 
 // Tape autorun (Home key, -e): the deck goes into play after delayMs, and
 // 512 ms later the load command is typed. Does nothing while an autorun is

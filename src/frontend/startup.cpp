@@ -20,6 +20,7 @@
 #include "machine/config.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
+#include "machine/file_reader.h"
 #include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
@@ -43,6 +44,17 @@ void shutdown() {
     freeTextBuffers();
 }
 
+// Where ROM/ and Kestrix.ini are looked for, and the IMG/ folder the program would use.
+void printDataFolders() {
+    initBasePath();
+    const std::string shared = sharedDataPath();
+    std::printf("files: %s%s%s\n", getbasepath, shared.empty() ? "" : " then ", shared.c_str());
+    char images[kTextBufferSize];
+    buildBasePath(images, "IMG", "");
+    std::printf("IMG: %s%s\n", images, directoryTestExist(images) ? "" : " (missing)");
+    freeBasePath();
+}
+
 }  // namespace
 
 int kestrixMain(int argc, char** argv) {
@@ -54,6 +66,7 @@ int kestrixMain(int argc, char** argv) {
             return 0;
         case EarlyRequest::Version:
             std::printf("%s\n", KestrixVersionText);
+            printDataFolders();
             return 0;
         case EarlyRequest::None: break;
     }

@@ -19,6 +19,7 @@
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/keyboard.h"
+#include "machine/archive_reader.h"
 #include "machine/media_kind.h"
 #include "machine/memory.h"
 #include "machine/model.h"
@@ -39,6 +40,7 @@ int nextUromSlot = 0;  // -1 after a refused slot number: the next ROM is not lo
 int badValues = 0;
 
 const char* const kUsageLines[] = {
+    "  FILE - a disk (into drive A), tape, snapshot, cartridge, or a zip or gz holding one, loaded by its kind",
     "  -h, --help - see this text ;-)",
     "  -f, --fullscreen",
     "  -w, --windowx - set horizontal x position of principal window",
@@ -375,13 +377,13 @@ void applyConfigLine(char* line, bool& skipping) {
 }  // namespace
 
 void printUsage(const char* programName) {
-    SDL_Log("Usage: %s [options]", programName ? programName : "kestrix");
+    SDL_Log("Usage: %s [options] [FILE...]", programName ? programName : "kestrix");
     SDL_Log("[options] are :");
     for (const char* line : kUsageLines) SDL_Log("%s", line);
 }
 
 void printHelp(const char* programName) {
-    std::printf("Usage: %s [options]\n[options] are :\n", programName ? programName : "kestrix");
+    std::printf("Usage: %s [options] [FILE...]\n[options] are :\n", programName ? programName : "kestrix");
     for (const char* line : kUsageLines) std::printf("%s\n", line);
     std::fflush(stdout);
 }
@@ -556,6 +558,11 @@ namespace {
 bool takeFileArguments(int argc, char** argv) {
     for (int i = optind; i < argc; ++i) {
         const MediaKind* kind = mediaKindOfPath(argv[i]);
+        if (!kind && isArchivePath(argv[i])) {
+            // The image inside decides what it is; a disk goes into drive A.
+            loadMedia(argv[i], 0, false);
+            continue;
+        }
         if (!kind) {
             SDL_Log("argument[%d] %s is neither an option nor a file of a known kind - refused\n\n", i, argv[i]);
             textShowOSD("\366 %s: unknown kind of file ! \367", fileNamePart(argv[i]));

@@ -8,6 +8,7 @@
 #include "machine/model.h"
 #include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
+#include "snapshot/rewind_ring.h"
 #include "sound/audio_output.h"
 
 // The stop protocol is a Dekker handshake (each side writes its flag, then reads
@@ -36,6 +37,7 @@ bool runOneFrame() {
     if (!ended) return false;
     advanceEmulatedTime(kFrameMicroseconds);
     framesEmulated.fetch_add(1, std::memory_order_relaxed);
+    rewindRing.frameEnded();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "sound/audio_output.h"
 
@@ -35,6 +36,22 @@ void audioResumeAfterOpen() {
 const char* lastOpenProblem = "not found";
 char refusal[160] = {};
 
+struct MemoryFile {
+    std::string path, innerName;
+    std::vector<uint8_t> bytes;
+};
+// Both drives, the deck and a snapshot or cartridge: four are as many as can be loading at once.
+constexpr size_t kMemoryFilesKept = 4;
+std::vector<MemoryFile> memoryFiles;
+
+const MemoryFile* memoryFileOf(const char* path) {
+    if (!path) return nullptr;
+    for (const MemoryFile& file : memoryFiles) {
+        if (file.path == path) return &file;
+    }
+    return nullptr;
+}
+
 // What keeps `path` from being read as a file, or null. Decided from the
 // directory entry alone: a FIFO or a device opened for reading could block
 // the program for good.
@@ -52,8 +69,13 @@ const char* openProblem(const char* path) {
 
 int64_t openQuiet(const char* path) {
     refusal[0] = 0;
-    const char* problem = openProblem(path);
-    cPCFile = problem ? nullptr : SDL_RWFromFile(path, "rb");
+    const MemoryFile* memory = memoryFileOf(path);
+    const char* problem = memory ? nullptr : openProblem(path);
+    if (memory) {
+        cPCFile = SDL_RWFromConstMem(memory->bytes.data(), static_cast<int>(memory->bytes.size()));
+    } else {
+        cPCFile = problem ? nullptr : SDL_RWFromFile(path, "rb");
+    }
     if (!cPCFile) {
         if (!problem) problem = "cannot be read";
         lastOpenProblem = problem;
@@ -75,6 +97,23 @@ int64_t openQuiet(const char* path) {
 }
 
 }  // namespace
+
+void setMemoryFile(const char* path, std::vector<uint8_t> bytes, const std::string& innerName) {
+    if (!path) return;
+    for (auto it = memoryFiles.begin(); it != memoryFiles.end(); ++it) {
+        if (it->path == path) {
+            memoryFiles.erase(it);
+            break;
+        }
+    }
+    if (memoryFiles.size() >= kMemoryFilesKept) memoryFiles.erase(memoryFiles.begin());
+    memoryFiles.push_back(MemoryFile{path, innerName, std::move(bytes)});
+}
+
+const char* memoryFileName(const char* path) {
+    const MemoryFile* file = memoryFileOf(path);
+    return file ? file->innerName.c_str() : nullptr;
+}
 
 const char* fileOpenProblem() { return lastOpenProblem ? lastOpenProblem : "not found"; }
 

@@ -4,12 +4,20 @@
 #pragma once
 #include <SDL.h>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 extern SDL_RWops* cPCFile;
 extern int64_t cPCFileLength;
 extern int64_t filepos_idx;
 
 int64_t SDL_OpenFile(const char* path);
+// Makes SDL_OpenFile(path) open these bytes instead of the file: an image taken
+// out of an archive, read by every loader as if it were the archive's file.
+// The few most recent are kept; `innerName` is the image's own name.
+void setMemoryFile(const char* path, std::vector<uint8_t> bytes, const std::string& innerName);
+// The image name set for `path`, or null when it opens as itself.
+const char* memoryFileName(const char* path);
 int SDL_ReadFile(const char* path, void* buffer, int64_t size);
 void SDL_CloseFile();
 void SDL_RewindFile(int64_t offset);

@@ -515,10 +515,17 @@ size_t snaSaveSize() {
     return kSnaHeaderSize + static_cast<size_t>(mem->bankCount) * kBank + plusChunk;
 }
 
+bool snaBoundaryNow() { return betweenInstructions(); }
+
 uint8_t* fileSaveSNA() {
     settleAtInstructionBoundary();
-    const size_t size = snaSaveSize();
-    auto* out = new uint8_t[size]();
+    auto* out = new uint8_t[snaSaveSize()];
+    writeSNAInto(out);
+    return out;
+}
+
+void writeSNAInto(uint8_t* out) {
+    std::memset(out, 0, snaSaveSize());
     uint8_t* h = out;
     std::memcpy(h, "MV - SNA", 8);
     h[kSnaVersion] = 3;
@@ -596,7 +603,6 @@ uint8_t* fileSaveSNA() {
         writeLe32(chunk + 4, kAsicSnapshotChunkSize);
         asicSnapshotChunkWrite(chunk + 8);
     }
-    return out;
 }
 
 bool writeSNAFile(const char* path, std::string* error) {

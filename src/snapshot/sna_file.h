@@ -60,6 +60,11 @@ size_t snaSaveSize();
 // machine is first stepped to the end of the instruction under way, so that
 // the registers are those a program sees between two instructions.
 uint8_t* fileSaveSNA();
+// The same image into `out` (snaSaveSize() bytes) as the machine stands, for
+// a caller that took it between two instructions (snaBoundaryNow()).
+void writeSNAInto(uint8_t* out);
+// The processor stands between two instructions, where a snapshot needs no settling.
+bool snaBoundaryNow();
 // Writes fileSaveSNA()'s image to `path` through a temporary file, so that a
 // failure leaves any file there as it was; false, with the reason logged
 // ("Error writing snapshot file NAME: why") and in `error`, when it fails.

@@ -31,6 +31,7 @@
 #include "machine/frontend_hooks.h"
 #include "machine/text_buffers.h"
 #include "machine/timed_actions.h"
+#include "support/archive_writer.h"
 #include "support/disk_image_writers.h"
 #include "support/disk_test_support.h"
 #include "support/machine_fixture.h"
@@ -358,6 +359,19 @@ TEST_F(WriteBackRuns, PreservationImageGetsANumberedDskCopy) {
     EXPECT_NE(first.output.find("rogue_000.dsk"), std::string::npos) << first.output;
     EXPECT_EQ(fileBytes(hfe), hfeBytes);
     expectProgramIn((fs::path(hfe).parent_path() / "rogue_000.dsk").string());
+}
+
+TEST_F(WriteBackRuns, DiskInAZipCataloguesAndIsSavedBesideTheZip) {
+    const std::string zip = (dir / "x.zip").string();
+    const std::vector<uint8_t> zipped = zipArchive({{"games/", {}}, {"cpcrogue.dsk", original}});
+    std::ofstream(zip, std::ios::binary).write(reinterpret_cast<const char*>(zipped.data()), zipped.size());
+    ScreenRun cat = runToScreenshot(home, 450, {"-0", zip, "-a", "cat"});
+    ASSERT_TRUE(cat.ok()) << cat.pictureError << cat.process.output;
+    EXPECT_TRUE(readScreenText(cat.picture, font).contains("CPCROGUE.BIN"));
+    // Named alone, as a desktop opens a file with the program.
+    EXPECT_NE(runWith({zip}, kSaveProgram).output.find("Disk A written to x_000.dsk"), std::string::npos);
+    EXPECT_EQ(fileBytes(zip), zipped);
+    expectProgramIn((dir / "x_000.dsk").string());
 }
 
 TEST_F(WriteBackRuns, NewDiskTakesASaveAndIsNeverOverwritten) {

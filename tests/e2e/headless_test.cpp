@@ -171,7 +171,7 @@ TEST(CommandLineRequests, HelpAndVersionGoToStandardOutputBeforeAnythingStarts) 
     EXPECT_EQ(run("--headless -h", out, err), 0);
     EXPECT_EQ(out.rfind("Usage: ", 0), 0u) << out;
     EXPECT_EQ(run("--version", out, err), 0) << out << err;
-    EXPECT_EQ(out, std::string(KestrixVersionText) + "\n");
+    EXPECT_EQ(out.rfind(std::string(KestrixVersionText) + "\n", 0), 0u) << out;
     EXPECT_EQ(err, "");
     // An argument that reads like an option is still the argument.
     EXPECT_EQ(run("--headless --frames=1 -a --help", out, err), 1) << out << err;
