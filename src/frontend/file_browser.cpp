@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "machine/archive_reader.h"
 #include "machine/base_path.h"
 #include "machine/config.h"
 
@@ -34,6 +35,19 @@ std::string withSeparator(std::string folder) {
 
 bool startsWith(const std::string& name, const std::string& prefix) {
     return name.size() >= prefix.size() && strncasecmp(name.c_str(), prefix.c_str(), prefix.size()) == 0;
+}
+
+// Files of the kind, and archives that may hold one: a gzipped image by the
+// name inside, a zip whatever it holds (looking inside costs an inflate).
+bool listedAs(const std::string& name, MediaClass wanted) {
+    const MediaKind* kind = mediaKindOfPath(name.c_str());
+    if (kind) return kind->media == wanted;
+    if (!isArchivePath(name.c_str())) return false;
+    if (name.size() > 3 && strcasecmp(name.c_str() + name.size() - 3, ".gz") == 0) {
+        const MediaKind* inner = mediaKindOfPath(name.substr(0, name.size() - 3).c_str());
+        return inner && inner->media == wanted;
+    }
+    return true;
 }
 
 }  // namespace
@@ -63,8 +77,7 @@ bool FileBrowser::list(const std::string& folder) {
             entry.folder = true;
             entry.readable = access(full.c_str(), R_OK | X_OK) == 0;
         } else {
-            const MediaKind* kind = mediaKindOfPath(name.c_str());
-            if (!kind || kind->media != kind_) continue;
+            if (!listedAs(name, kind_)) continue;
             entry.readable = stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), R_OK) == 0;
         }
         found.push_back(std::move(entry));

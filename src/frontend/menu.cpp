@@ -18,6 +18,8 @@
 #include "frontend/machine_status.h"
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
+#include "frontend/quick_slots.h"
+#include "frontend/rewind_control.h"
 #include "frontend/ui_hooks.h"
 #include "frontend/ui_surface.h"
 #include "frontend/window.h"
@@ -34,7 +36,7 @@
 
 namespace {
 
-enum class Page { Main, DriveA, DriveB, Tape, Snapshot, Cartridge, Recent, Model, Language, Crtc, Memory, Browser };
+enum class Page { Main, DriveA, DriveB, Tape, Snapshot, Cartridge, Slots, Recent, Model, Language, Crtc, Memory, Browser };
 
 struct Item {
     std::string label;
@@ -133,6 +135,8 @@ std::vector<Item> itemsOf(Page page) {
                  [] { choosePage(Page::Tape); }, false},
                 {"Snapshot", [] { choosePage(Page::Snapshot); }, false},
                 {"Cartridge", [] { choosePage(Page::Cartridge); }, false},
+                {"Quick slots", [] { choosePage(Page::Slots); }, false},
+                {"Go back 5 seconds", [] { goBackSeconds(5); }},
                 {"Recent files", [] { choosePage(Page::Recent); }, false},
                 {std::string("Model: ") + modelName(cpcType), [] { choosePage(Page::Model); }, false},
                 {"Language", [] { choosePage(Page::Language); }, false, modelHasLanguages(cpcType)},
@@ -168,6 +172,14 @@ std::vector<Item> itemsOf(Page page) {
             };
         case Page::Cartridge:
             return {{"Load...", [] { openBrowser(MediaClass::Cartridge, 0, Page::Cartridge); }, false}};
+        case Page::Slots: {
+            std::vector<Item> items;
+            for (int slot = 1; slot <= kQuickSlots; ++slot) {
+                items.push_back({"Save slot " + std::to_string(slot), [slot] { saveQuickSlot(slot); }});
+                items.push_back({"Load slot " + std::to_string(slot), [slot] { loadQuickSlot(slot); }});
+            }
+            return items;
+        }
         case Page::Recent: {
             std::vector<Item> items;
             for (const std::string& file : recentFiles()) items.push_back({file, [file] { loadChosenFile(file, 0); }});

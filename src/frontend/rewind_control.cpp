@@ -58,3 +58,13 @@ void rewindTurn() {
 }
 
 bool rewindHeld() { return held; }
+
+bool goBackSeconds(int seconds) {
+    std::string error;
+    if (!rewindRing.restore(seconds - 1, error)) {
+        textShowOSD("\366 No state %d s ago (%s) \367", seconds, error.c_str());
+        return false;
+    }
+    textShowOSD("\366 Back %d s \367", seconds);
+    return true;
+}

@@ -8,3 +8,5 @@ void rewindHold(bool held);
 // Main thread, once a pass of the main loop: the next step back when one is due.
 void rewindTurn();
 bool rewindHeld();
+// One jump back by that many seconds (the menu's), with the machine held.
+bool goBackSeconds(int seconds);

@@ -27,14 +27,14 @@ TEST(FileBrowser, ListsFoldersAndFilesOfItsKindWithTypeAheadAndRemembersTheFolde
     initBasePath();
     const std::string folder = home.path() + "/media/";
     fs::create_directories(folder + "games");
-    for (const char* name : {"B.dsk", "a.DSK", ".hidden.dsk", "notes.txt", "tape.cdt"}) std::ofstream(folder + name) << "x";
+    for (const char* name : {"B.dsk", "a.DSK", ".hidden.dsk", "notes.txt", "tape.cdt", "c.zip", "d.dsk.gz", "t.cdt.gz"}) std::ofstream(folder + name) << "x";
     fs::create_symlink(folder + "nowhere.dsk", folder + "broken.dsk");
 
     FileBrowser browser;
     browser.open(MediaClass::Disk);
     EXPECT_EQ(browser.folder(), std::string(getbasepath));
     ASSERT_TRUE(browser.list(folder));
-    EXPECT_EQ(listing(browser), " ../ games/ a.DSK B.dsk broken.dsk!");
+    EXPECT_EQ(listing(browser), " ../ games/ a.DSK B.dsk broken.dsk! c.zip d.dsk.gz");
     browser.typeAhead('b', 10000);
     EXPECT_EQ(browser.selected(), 3);
     browser.typeAhead('r', 10100);
