@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -314,6 +315,38 @@ TEST_F(WindowedInput, CharacterKeymapTypesTheHostsCharactersAndShiftInsertPastes
         screen = k.readScreen();
         return answerUnder(screen, "print 2+2", 3) == " 4 ";
     })) << screen.dump();
+}
+
+TEST_F(WindowedInput, HoldingPageUpGoesBackInTimeAndLettingGoRunsOn) {
+    // The top row counts emulated seconds, from a snapshot of the program running, so that every state kept
+    // to go back to runs it (typed keys are not in the states).
+    TempKestrixHome maker;
+    const std::string running = maker.file("counting.sna");
+    ASSERT_EQ(runKestrixHeadless(maker.path(), {"--frames=600", "-a", "10 LOCATE 1,1:PRINT INT(TIME/300);\r20 GOTO 10\rRUN\r",
+                                                "--snapshot=" + running})
+                  .exitCode,
+              0);
+    KestrixWindow k;
+    if (!openAtBasic(k, {"-s", running})) return;
+    ScreenText screen;
+    auto seconds = [&] {
+        screen = k.readScreen();
+        const test_support::TextPosition banner = screen.find("Amstrad 128K");
+        if (!banner.found()) return -1;
+        const std::string top = screen.slice(banner.row - 1, 0, banner.column + 8);
+        return top.find_first_of("0123456789") == std::string::npos ? -1 : std::atoi(top.c_str());
+    };
+    int reached = -1;
+    ASSERT_TRUE(eventually([&] { return (reached = seconds()) >= 20; })) << screen.dump();
+    ASSERT_TRUE(xdo("keydown Prior"));
+    const bool wentBack = eventually([&] {
+        const int now = seconds();
+        return now >= 0 && now <= reached - 4;
+    });
+    ASSERT_TRUE(xdo("keyup Prior"));
+    EXPECT_TRUE(wentBack) << "held at " << reached << " s: " << screen.dump();
+    const int back = seconds();
+    EXPECT_TRUE(eventually([&] { return seconds() > back + 1; })) << "runs on from " << back << ": " << screen.dump();
 }
 
 TEST_F(WindowedInput, F12CyclesNoneJoystickLightGunAndTheInputIconFollows) {
