@@ -254,7 +254,8 @@ Bytes cswFromPulses(const std::vector<tapePulse>& pulses, uint32_t rate, int ver
 std::string pulseText(const std::vector<tapePulse>& pulses, size_t from, size_t count) {
     std::string out;
     for (size_t i = from; i < from + count && i < pulses.size(); ++i) {
-        out += (out.empty() ? "" : " ") + std::to_string(pulses[i].level) + ":" + std::to_string(pulses[i].duration);
+        if (!out.empty()) out += ' ';
+        out += std::to_string(pulses[i].level) + ":" + std::to_string(pulses[i].duration);
     }
     return out;
 }
