@@ -9,6 +9,7 @@
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
+#include "frontend/sound_recording.h"
 #include "frontend/window.h"
 #include "machine/emulation_thread.h"
 #include "machine/frontend_hooks.h"
@@ -58,6 +59,7 @@ void installFrontendServices() {
     frontendHooks.enableJoystick = enableJoystickOption;
     frontendHooks.enableGunStick = enableGunStickOption;
     frontendHooks.setKeymap = setKeymapMode;
+    frontendHooks.startWavRecording = startWavRecording;
     frontendHooks.debuggerStopped = debuggerStoppedOnEmulationThread;
     frontendHooks.joystickCheckOnReset = joystickCheckOnReset;
     if (headlessMode) return;

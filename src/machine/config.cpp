@@ -59,6 +59,8 @@ const char* const kUsageLines[] = {
     "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
     "      --keymap=char or position - type the host's characters or go by key position",
+    "      --tape-turbo=on or off - run unpaced while the tape plays (default on)",
+    "      --record-wav=WAV file to record the sound into (16-bit stereo), until the end",
     "      --version - print the version",
     "  --headless - run without a window (options below need it)",
     "  --frames=number of frames to run headless",
@@ -76,6 +78,8 @@ constexpr int kOptionDiskWrite = 1000;
 constexpr int kOptionNewDisk = 1001;
 constexpr int kKeymapOption = 1002;
 constexpr int kVersionOption = 1003;  // answered before start-up, ignored here
+constexpr int kOptionTapeTurbo = 1020;
+constexpr int kOptionRecordWav = 1021;
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -96,6 +100,8 @@ const option kLongOptions[] = {
     {"new-disk", required_argument, nullptr, kOptionNewDisk},
     {"keymap", required_argument, nullptr, kKeymapOption},
     {"version", no_argument, nullptr, kVersionOption},
+    {"tape-turbo", required_argument, nullptr, kOptionTapeTurbo},
+    {"record-wav", required_argument, nullptr, kOptionRecordWav},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -197,6 +203,16 @@ constexpr long kMaxMemoryKb = 4160;  // 64 KB and the largest expansion
 void applyVolumeText(const char* text) {
     long value;
     if (numberInRange("volume", text, 0, 128, value)) CPC_audio_volume = static_cast<float>(value) / 128.0f;
+}
+
+bool applyTapeTurboText(const char* text) {
+    if (strcasecmp(text, "on") != 0 && strcasecmp(text, "off") != 0) {
+        SDL_Log("config: tape turbo '%s' is neither on nor off, refused", text);
+        ++badValues;
+        return false;
+    }
+    tapeTurbo = strcasecmp(text, "on") == 0;
+    return true;
 }
 
 void applyMemoryText(const char* text) {
@@ -306,6 +322,7 @@ void applyConfigLine(char* line, bool& skipping) {
         frontendHooks.enableGunStick();
     }
     if (keyIs(key, "keymap")) frontendHooks.setKeymap(value);
+    if (keyIs(key, "tapeturbo")) applyTapeTurboText(value);
 }
 
 }  // namespace
@@ -484,6 +501,10 @@ bool parseCommandLine(int argc, char** argv) {
             case 'j': frontendHooks.enableJoystick(); break;
             case 'g': frontendHooks.enableGunStick(); break;
             case kKeymapOption: frontendHooks.setKeymap(arg); break;
+            case kOptionTapeTurbo: applyTapeTurboText(arg); break;
+            case kOptionRecordWav:
+                if (pathFits(arg) && !frontendHooks.startWavRecording(arg)) ++namedFileFailures;
+                break;
             default: break;
         }
         if (c == 't' && !applyCrtcTypeOk) ++badValues;

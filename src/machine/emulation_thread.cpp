@@ -9,6 +9,7 @@
 #include "machine/shared_flag.h"
 #include "machine/timed_actions.h"
 #include "sound/audio_output.h"
+#include "tape/tape_drive.h"
 
 // The stop protocol is a Dekker handshake (each side writes its flag, then reads
 // the other's): these two keep the default sequentially consistent order, which
@@ -29,6 +30,10 @@ SDL_threadID threadID = 0;
 bool headlessMode = false;
 std::atomic<uint32_t> framesEmulated{0};
 void (*frameProbe)(FramePoint point) = nullptr;
+bool tapeTurbo = true;
+std::atomic<uint8_t> tapeTurboActive{0};
+
+bool tapeWantsTurbo() { return tapeTurbo && tape && tape->motorTarget; }
 
 bool runOneFrame() {
     const bool ended = isPlusModel(cpcType) ? as->clock() : ga->clock();
@@ -43,15 +48,15 @@ void run() {
     // Running again lets a debugger stop go.
     if (debugger.stopped()) debugger.resume();
     if (!running) {
-        running = 1;
-        frontendHooks.restorePictureModulation();
+        // The sound restarts at its latency before the first frame can queue behind it.
         if (freerun_keep_CPC_audio_enable) {
             freerun_keep_CPC_audio_enable = false;
             endisable_sound();
         } else if (CPC_audio_enable) {
-            audioClearQueue();
-            audioPause(false);
+            audioRestartQueue();
         }
+        running = 1;
+        frontendHooks.restorePictureModulation();
     }
     frontendHooks.redrawRunIcon();
     refreshScreen = true;
@@ -130,10 +135,21 @@ int runCPC(void*) {
         cpcIsRunning = 0;
         if (debugger.stopped()) frontendHooks.debuggerStopped();
         if (!frameEnded) continue;
-        if (loadFlag(freeRunEnable)) continue;
+        const bool turbo = tapeWantsTurbo();
+        if (turbo != static_cast<bool>(loadFlag(tapeTurboActive))) {
+            storeFlag(tapeTurboActive, turbo);
+            audioSilentWhileUnpaced(turbo);
+        }
+        const double pacing = audioFrameEnded();
         double now = SDL_GetTicks();
+        if (turbo || loadFlag(freeRunEnable)) {
+            deadline = now + static_cast<double>(kFramePeriodMs);
+            continue;
+        }
         if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));
-        deadline += static_cast<double>(kFramePeriodMs);
+        deadline += static_cast<double>(kFramePeriodMs) * pacing;
+        // After a stall (a busy host, a debugger window) the pace starts again rather than catching up.
+        if (deadline < now - 4 * static_cast<double>(kFramePeriodMs)) deadline = now;
     }
     return 0;
 }
