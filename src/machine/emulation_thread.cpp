@@ -140,14 +140,17 @@ int runCPC(void*) {
             storeFlag(tapeTurboActive, turbo);
             audioSilentWhileUnpaced(turbo);
         }
-        const double pacing = audioFrameEnded();
+        bool soundRunsShort = false;
+        const double period = static_cast<double>(kFramePeriodMs) * audioFrameEnded(soundRunsShort);
         double now = SDL_GetTicks();
-        if (turbo || loadFlag(freeRunEnable)) {
-            deadline = now + static_cast<double>(kFramePeriodMs);
+        if (turbo || loadFlag(freeRunEnable) || soundRunsShort) {
+            deadline = now + period;
             continue;
         }
         if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));
-        deadline += static_cast<double>(kFramePeriodMs) * pacing;
+        deadline += period;
+        // A device slower than the pace can follow: the machine waits for it.
+        if (audioWaitForDevice()) deadline = SDL_GetTicks() + period;
         // After a stall (a busy host, a debugger window) the pace starts again rather than catching up.
         if (deadline < now - 4 * static_cast<double>(kFramePeriodMs)) deadline = now;
     }

@@ -5,11 +5,14 @@
 namespace {
 
 // Per video frame, the error counted in video frames of samples: a frame's
-// worth of error asks for 2 % at once and learns 0.02 % a frame, which finds
-// a clock 1 % off before the queue runs dry and settles without much
-// overshoot (damping about 0.7).
-constexpr double kProportional = 0.02;
-constexpr double kIntegral = 0.0002;
+// worth of error asks for 1 % at once (the rate takes half a percent of it)
+// and learns 0.01 % a frame, which finds a clock 1 % off in a few seconds and
+// settles without much overshoot (damping about 0.5). The fill is only known
+// to half a device chunk, so a stronger rate would wobble the pitch.
+constexpr double kProportional = 0.01;
+constexpr double kIntegral = 0.0001;
+// The rate's part of the quick correction: a frame's worth of error bends the pitch by 0.4 %.
+constexpr double kRateShare = 0.4;
 constexpr double kSmoothing = 0.05;  // the device takes its samples in chunks
 
 }  // namespace
@@ -27,9 +30,13 @@ void AudioLatencyControl::observe(double queuedFrames) {
     const double error = (target_ - smoothed_) / perVideoFrame_;
     const double limit = kMaxRateTrim + kMaxPacingTrim;
     learned_ = std::clamp(learned_ + kIntegral * error, -limit, limit);
-    // Samples made per second of the host's time, as wanted: first from the
-    // rate, then from the pacing (a shorter frame period makes more).
+    // Samples made per second of the host's time, as wanted. The quick part
+    // of the correction changes the rate; the pacing takes the rest and the
+    // learned difference of the clocks, so a steady device keeps the pitch
+    // exact and the picture follows the device's clock.
+    const double quick = std::clamp(kRateShare * kProportional * error, -kMaxRateTrim, kMaxRateTrim);
     const double demand = 1.0 + std::clamp(kProportional * error + learned_, -limit, limit);
-    rate_ = std::clamp(demand, 1.0 - kMaxRateTrim, 1.0 + kMaxRateTrim);
+    rate_ = 1.0 + quick;
     pacing_ = std::clamp(rate_ / demand, 1.0 - kMaxPacingTrim, 1.0 + kMaxPacingTrim);
 }
+

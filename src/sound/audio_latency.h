@@ -2,14 +2,17 @@
 // after each push, smoothed, steers the rate at which the frame clock makes
 // samples, by at most half a percent (an inaudible change of pitch); a clock
 // that drifts further than that also stretches or shortens the frame pacing.
-// Plain arithmetic, no device: the emulation thread feeds it.
+// A fill more than a video frame off its target (a device far off its rate,
+// a stall) is brought back at once: the next frame waits for the device, or
+// runs without waiting for the pace. Plain arithmetic, no device: the
+// emulation thread feeds it.
 #pragma once
 #include <cstdint>
 
 class AudioLatencyControl {
 public:
     static constexpr double kMaxRateTrim = 0.005;
-    static constexpr double kMaxPacingTrim = 0.03;
+    static constexpr double kMaxPacingTrim = 0.08;
 
     // The fill wanted after each push and the samples one video frame makes,
     // both in sample frames.
@@ -19,6 +22,14 @@ public:
     void restart();
     // The fill right after a push.
     void observe(double queuedFrames);
+
+    // The fill right after a push is a video frame short: the next frame starts without waiting for the pace.
+    bool runNow(double queuedAfterPush) const { return queuedAfterPush < target_ - perVideoFrame_ / 2; }
+    // When the pace lets the next frame start, its push would leave the fill a video frame too long: the
+    // frame waits, until the device has taken what it would take in a paced frame (`waiting`: since then).
+    bool waitForDevice(double queuedBeforeFrame, bool waiting) const {
+        return queuedBeforeFrame > (waiting ? target_ - perVideoFrame_ : target_);
+    }
 
     // Samples per emulated second are multiplied by rate(); the frame period by pacing().
     double rate() const { return rate_; }

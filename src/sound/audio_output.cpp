@@ -50,6 +50,7 @@ int framesSinceRestart = 0;
 struct QueueFigures {
     uint64_t pushes = 0;
     double sum = 0, low = 0, high = 0;  // seconds after each push
+    double drained = 0;                 // the mean of the fills after a push and before it
 } figures;
 uint32_t lastUnderrunLog = 0;
 
@@ -61,10 +62,13 @@ void logQueueFigures() {
     const double rate = deviceRate();
     const double device = cpcAudioSpecObtained.samples / rate;
     if (figures.pushes) {
-        SDL_Log("audio: queue after each push %.1f ms on average (%.1f to %.1f), device buffer %.1f ms, "
-                "target %.1f ms, %u underruns",
-                1000 * figures.sum / static_cast<double>(figures.pushes), 1000 * figures.low, 1000 * figures.high,
-                1000 * device, 1000 * kAudioQueueTargetSeconds, audioUnderruns);
+        const double pushes = static_cast<double>(figures.pushes);
+        SDL_Log("audio: queue after each push %.1f ms on average (%.1f to %.1f), target %.1f ms; latency %.1f ms "
+                "(the queue's mean %.1f ms and the device buffer %.1f ms); %u underruns; sample rate %+.2f %%, "
+                "frame period %+.2f %%",
+                1000 * figures.sum / pushes, 1000 * figures.low, 1000 * figures.high, 1000 * kAudioQueueTargetSeconds,
+                1000 * (figures.drained / pushes + device), 1000 * figures.drained / pushes, 1000 * device,
+                audioUnderruns, 100 * (latency.rate() - 1), 100 * (latency.pacing() - 1));
     }
     figures = {};
 }
@@ -106,7 +110,8 @@ void audioDeliver() {
     CPC_audio_buffer_length = 0;
 }
 
-double audioFrameEnded() {
+double audioFrameEnded(bool& runNow) {
+    runNow = false;
     if (!CPC_audio_enable || !cpcAudioDevice || silentWhileUnpaced) {
         audioDeliver();
         return 1.0;
@@ -115,27 +120,39 @@ double audioFrameEnded() {
         latency.setTarget(kAudioQueueTargetSeconds * deviceRate(), deviceRate() * (kFrameMicroseconds / 1e6));
         framesSinceRestart = 0;
     }
-    if (queuedFrames() == 0 && framesSinceRestart > 0) {
+    if (framesSinceRestart > 0 && queuedFrames() == 0) {
         ++audioUnderruns;
         // At most a line a second, however often it runs dry.
         const uint32_t now = SDL_GetTicks();
-        if (now - lastUnderrunLog >= 1000) {
+        if (audioUnderruns == 1 || now - lastUnderrunLog >= 1000) {
             lastUnderrunLog = now;
             SDL_Log("audio: the queue ran dry (%u times since the sound came on)", audioUnderruns);
         }
     }
+    const double before = queuedFrames();
     audioDeliver();
     const uint32_t queued = queuedFrames();
     latency.observe(queued);
+    runNow = latency.runNow(queued);
     CPC_audio_frameCount = static_cast<float>(audioBaseFrameCount / latency.rate());
     if (++framesSinceRestart > kSettlingFrames) {
         const double seconds = queued / static_cast<double>(deviceRate());
+        figures.drained += (queued + before) / 2 / deviceRate();
         figures.low = figures.pushes ? std::min(figures.low, seconds) : seconds;
         figures.high = figures.pushes ? std::max(figures.high, seconds) : seconds;
         figures.sum += seconds;
         ++figures.pushes;
     }
     return latency.pacing();
+}
+
+bool audioWaitForDevice() {
+    if (!CPC_audio_enable || !cpcAudioDevice || silentWhileUnpaced || !latency.waitForDevice(queuedFrames(), false)) {
+        return false;
+    }
+    // A device that stopped taking samples holds the machine back no longer than this.
+    for (int ms = 0; ms < 100 && running && latency.waitForDevice(queuedFrames(), true); ++ms) SDL_Delay(1);
+    return true;
 }
 
 void audioSilentWhileUnpaced(bool silent) {

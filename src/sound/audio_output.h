@@ -18,10 +18,11 @@ extern float CPC_audio_frameCount_timer;
 
 constexpr int kAudioRequestedRate = 44100;
 constexpr int kAudioBufferFloats = 4096;
-// The device buffer (10 ms) and the queue's fill wanted after each push: the
-// sound is heard about that much after the picture.
+// The device buffer (10 ms) and the queue's fill wanted after each push (it
+// drains by a frame's 20 ms before the next): the sound is heard about 40 ms
+// after the picture.
 constexpr double kAudioDeviceBufferSeconds = 0.010;
-constexpr double kAudioQueueTargetSeconds = 0.035;
+constexpr double kAudioQueueTargetSeconds = 0.040;
 
 // Microseconds per output frame at the device's own rate; the frame clock's
 // CPC_audio_frameCount follows it, trimmed by the queue control.
@@ -38,9 +39,13 @@ void audioRestartQueue();
 // the buffer starts again. On the emulation thread (and headless).
 void audioDeliver();
 // End of an emulated frame on the emulation thread: delivers, then measures
-// the queue and trims the sample rate (and returns the frame pacing factor,
-// 1 when no device plays).
-double audioFrameEnded();
+// the queue and trims the sample rate. Returns the factor of the frame
+// period (1 when no device plays); `runNow` when the queue is too short to
+// wait for the pace.
+double audioFrameEnded(bool& runNow);
+// Before the next frame, once paced: waits (a little at most) while the
+// queue is a frame too long for it. True when it waited.
+bool audioWaitForDevice();
 // While the tape runs unpaced nothing is queued and the device plays silence;
 // afterwards the queue restarts at its target.
 void audioSilentWhileUnpaced(bool silent);
