@@ -112,6 +112,8 @@ void freeRun() {
 }
 
 int runCPC(void*) {
+    // Each frame's sound must be queued before the device runs dry, on a busy host too.
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
     double deadline = SDL_GetTicks() + static_cast<double>(kFramePeriodMs);
     while (!loadFlag(mainLoopEnd)) {
         // A debugger stop holds the machine until the debugger lets it go.
