@@ -120,7 +120,8 @@ double audioFrameEnded(bool& runNow) {
         latency.setTarget(kAudioQueueTargetSeconds * deviceRate(), deviceRate() * (kFrameMicroseconds / 1e6));
         framesSinceRestart = 0;
     }
-    if (framesSinceRestart > 0 && queuedFrames() == 0) {
+    const double before = queuedFrames();
+    if (framesSinceRestart > 0 && before == 0) {
         ++audioUnderruns;
         // At most a line a second, however often it runs dry.
         const uint32_t now = SDL_GetTicks();
@@ -129,7 +130,6 @@ double audioFrameEnded(bool& runNow) {
             SDL_Log("audio: the queue ran dry (%u times since the sound came on)", audioUnderruns);
         }
     }
-    const double before = queuedFrames();
     audioDeliver();
     const uint32_t queued = queuedFrames();
     latency.observe(queued);
