@@ -23,12 +23,14 @@ public:
     // The fill right after a push.
     void observe(double queuedFrames);
 
-    // The fill right after a push is a video frame short: the next frame starts without waiting for the pace.
-    bool runNow(double queuedAfterPush) const { return queuedAfterPush < target_ - perVideoFrame_ / 2; }
-    // When the pace lets the next frame start, its push would leave the fill a video frame too long: the
-    // frame waits, until the device has taken what it would take in a paced frame (`waiting`: since then).
+    // The fill right after a push is three quarters of a video frame short: the next frame starts without
+    // waiting for the pace.
+    bool runNow(double queuedAfterPush) const { return queuedAfterPush < target_ - perVideoFrame_ * 3 / 4; }
+    // When the pace lets the next frame start, its push would leave the fill half a video frame too long:
+    // the frame waits, until the device has taken what it would take in a paced frame (`waiting`: since
+    // then).
     bool waitForDevice(double queuedBeforeFrame, bool waiting) const {
-        return queuedBeforeFrame > (waiting ? target_ - perVideoFrame_ : target_);
+        return queuedBeforeFrame > target_ - perVideoFrame_ * (waiting ? 1.0 : 0.5);
     }
 
     // Samples per emulated second are multiplied by rate(); the frame period by pacing().

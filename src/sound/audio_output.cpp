@@ -187,7 +187,7 @@ void enable_sound() {
     cpcAudioSpec.freq = kAudioRequestedRate;
     cpcAudioSpec.format = AUDIO_F32LSB;
     cpcAudioSpec.channels = 2;
-    cpcAudioSpec.samples = static_cast<Uint16>(kAudioRequestedRate * kAudioDeviceBufferSeconds);
+    cpcAudioSpec.samples = kAudioDeviceFrames;
     cpcAudioSpec.callback = nullptr;
     cpcAudioSpec.userdata = nullptr;
     // The frame clock writes 32-bit float stereo and follows only the rate, so

@@ -18,10 +18,10 @@ extern float CPC_audio_frameCount_timer;
 
 constexpr int kAudioRequestedRate = 44100;
 constexpr int kAudioBufferFloats = 4096;
-// The device buffer (10 ms) and the queue's fill wanted after each push (it
-// drains by a frame's 20 ms before the next): the sound is heard about 40 ms
-// after the picture.
-constexpr double kAudioDeviceBufferSeconds = 0.010;
+// The device buffer (12 ms at 44100 Hz; SDL's drivers want a power of two)
+// and the queue's fill wanted after each push (it drains by a frame's 20 ms
+// before the next): the sound is heard about 40 ms after the picture.
+constexpr int kAudioDeviceFrames = 512;
 constexpr double kAudioQueueTargetSeconds = 0.040;
 
 // Microseconds per output frame at the device's own rate; the frame clock's
