@@ -9,6 +9,7 @@
 #include "frontend/media_loader.h"
 #include "frontend/media_tape.h"
 #include "frontend/osd.h"
+#include "frontend/sound_recording.h"
 #include "frontend/ui_hooks.h"
 #include "frontend/window.h"
 #include "machine/emulation_thread.h"
@@ -59,6 +60,7 @@ void installFrontendServices() {
     frontendHooks.enableJoystick = enableJoystickOption;
     frontendHooks.enableGunStick = enableGunStickOption;
     frontendHooks.setKeymap = setKeymapMode;
+    frontendHooks.startWavRecording = startWavRecording;
     frontendHooks.debuggerStopped = debuggerStoppedOnEmulationThread;
     frontendHooks.showDebuggerWindow = [] { return !headlessMode && uiHooks.showDebugger(); };
     frontendHooks.joystickCheckOnReset = joystickCheckOnReset;

@@ -13,6 +13,7 @@
 #include "machine/emulation_thread.h"
 #include "machine/shared_flag.h"
 #include "snapshot/sna_file.h"
+#include "sound/audio_output.h"
 
 // Under callgrind (started with --instr-atstart=no) only the measured frames are profiled.
 #if __has_include(<valgrind/callgrind.h>)
@@ -94,6 +95,8 @@ static bool headlessFrame(bool& frameEnded) {
     frameEnded = false;
     if (!headlessMonitorTurn()) return false;
     frameEnded = !running || runOneFrame();
+    // Only a recording takes samples headless: they leave the buffer each frame.
+    audioDeliver();
     writeBackStillDisks();
     return true;
 }

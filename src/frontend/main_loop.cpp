@@ -394,7 +394,7 @@ void runMainLoop() {
         if (frameskip > 0) {
             --frameskip;
         } else {
-            if (loadFlag(freeRunEnable)) frameskip = kFreeRunSkippedPasses;
+            if (loadFlag(freeRunEnable) || loadFlag(tapeTurboActive)) frameskip = kFreeRunSkippedPasses;
             if (running) {
                 presentRunningFrame();
             } else if (refreshScreen) {

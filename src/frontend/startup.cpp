@@ -9,6 +9,7 @@
 #include "frontend/disk_writeback.h"
 #include "frontend/frontend_services.h"
 #include "frontend/headless.h"
+#include "frontend/sound_recording.h"
 #include "frontend/icons.h"
 #include "frontend/log_output.h"
 #include "frontend/main_loop.h"
@@ -37,6 +38,7 @@ void shutdown() {
         SDL_Log("Thread returned value: %d\n", value);
     }
     endMonitorSession();
+    stopWavRecording();
     writeBackAllDisks();
     endCPC();
     uiHooks.shutdown();
@@ -176,6 +178,7 @@ int kestrixMain(int argc, char** argv) {
         }
         run();
         exitCode = runHeadlessFrames(headless);
+        if (!stopWavRecording() && exitCode == 0) exitCode = 1;
         // A disk named by a setting is read a little after the start.
         if (namedFileFailures && exitCode == 0) exitCode = 1;
         running = 0;
@@ -186,6 +189,7 @@ int kestrixMain(int argc, char** argv) {
         frameLimit = SDL_GetTicks() + fpsDisplay;
         if (mWindow) SDL_ShowWindow(mWindow);
         runMainLoop();
+        stopWavRecording();
         storeFlag(mainLoopEnd, 1);
     }
     shutdown();

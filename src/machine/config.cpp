@@ -67,6 +67,8 @@ const char* const kUsageLines[] = {
     "      --diskwrite=back, copy or off - what becomes of disks the machine wrote (default back)",
     "      --new-disk=fileName of a blank data disk to create and load in floppy drive unit 0",
     "      --keymap=char or position - type the host's characters or go by key position",
+    "      --tape-turbo=on or off - run unpaced while the tape plays (default on)",
+    "      --record-wav=WAV file to record the sound into (16-bit stereo), until the end",
     "      --version - print the version",
     "      --csl=FILE - run a CSL script from the start of the machine",
     "      --ssm - SSM codes take screenshots (FFFE) and snapshots (FFFF) without a script",
@@ -88,6 +90,8 @@ constexpr int kKeymapOption = 1002;
 constexpr int kVersionOption = 1003;  // answered before start-up, ignored here
 constexpr int kCslOption = 1004;
 constexpr int kSsmOption = 1005;
+constexpr int kOptionTapeTurbo = 1020;
+constexpr int kOptionRecordWav = 1021;
 
 const char kShortOptions[] = "hfw:z:ndv:jxc:t:m:0:1:k:p:s:u:r:l:ea:g";
 
@@ -110,6 +114,8 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersionOption},
     {"csl", required_argument, nullptr, kCslOption},
     {"ssm", no_argument, nullptr, kSsmOption},
+    {"tape-turbo", required_argument, nullptr, kOptionTapeTurbo},
+    {"record-wav", required_argument, nullptr, kOptionRecordWav},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -219,6 +225,12 @@ bool refuseValue(const char* what, const char* text, const char* allowed) {
     textShowOSD("\366 %s %s refused ! \367", what, text);
     ++badValues;
     return false;
+}
+
+bool applyTapeTurboText(const char* text) {
+    if (strcasecmp(text, "on") != 0 && strcasecmp(text, "off") != 0) return refuseValue("tape turbo", text, "on or off");
+    tapeTurbo = strcasecmp(text, "on") == 0;
+    return true;
 }
 
 void applyMemoryText(const char* text) {
@@ -372,6 +384,7 @@ void applyConfigLine(char* line, bool& skipping) {
         frontendHooks.enableGunStick();
     }
     if (keyIs(key, "keymap") && !frontendHooks.setKeymap(value)) refuseValue("keymap", value, "char or position");
+    if (keyIs(key, "tapeturbo")) applyTapeTurboText(value);
 }
 
 }  // namespace
@@ -677,6 +690,10 @@ bool parseCommandLine(int argc, char** argv) {
                 break;
             case kCslOption: cslScriptOption = arg; break;
             case kSsmOption: ssmOption = true; break;
+            case kOptionTapeTurbo: applyTapeTurboText(arg); break;
+            case kOptionRecordWav:
+                if (pathFits(arg) && !frontendHooks.startWavRecording(arg)) ++namedFileFailures;
+                break;
             default: break;
         }
         if (c == 't' && !applyCrtcTypeOk) ++badValues;

@@ -10,6 +10,7 @@
 #include "machine/timed_actions.h"
 #include "snapshot/rewind_ring.h"
 #include "sound/audio_output.h"
+#include "tape/tape_drive.h"
 
 // The stop protocol is a Dekker handshake (each side writes its flag, then reads
 // the other's): these two keep the default sequentially consistent order, which
@@ -30,6 +31,10 @@ SDL_threadID threadID = 0;
 bool headlessMode = false;
 std::atomic<uint32_t> framesEmulated{0};
 void (*frameProbe)(FramePoint point) = nullptr;
+bool tapeTurbo = true;
+std::atomic<uint8_t> tapeTurboActive{0};
+
+bool tapeWantsTurbo() { return tapeTurbo && tape && tape->motorTarget; }
 
 bool runOneFrame() {
     const bool ended = isPlusModel(cpcType) ? as->clock() : ga->clock();
@@ -45,15 +50,15 @@ void run() {
     // Running again lets a debugger stop go.
     if (debugger.stopped()) debugger.resume();
     if (!running) {
-        running = 1;
-        frontendHooks.restorePictureModulation();
+        // The sound restarts at its latency before the first frame can queue behind it.
         if (freerun_keep_CPC_audio_enable) {
             freerun_keep_CPC_audio_enable = false;
             endisable_sound();
         } else if (CPC_audio_enable) {
-            audioClearQueue();
-            audioPause(false);
+            audioRestartQueue();
         }
+        running = 1;
+        frontendHooks.restorePictureModulation();
     }
     frontendHooks.redrawRunIcon();
     refreshScreen = true;
@@ -109,6 +114,8 @@ void freeRun() {
 }
 
 int runCPC(void*) {
+    // Each frame's sound must be queued before the device runs dry, on a busy host too.
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
     double deadline = SDL_GetTicks() + static_cast<double>(kFramePeriodMs);
     while (!loadFlag(mainLoopEnd)) {
         // A debugger stop holds the machine until the debugger lets it go.
@@ -132,10 +139,24 @@ int runCPC(void*) {
         cpcIsRunning = 0;
         if (debugger.stopped()) frontendHooks.debuggerStopped();
         if (!frameEnded) continue;
-        if (loadFlag(freeRunEnable)) continue;
+        const bool turbo = tapeWantsTurbo();
+        if (turbo != static_cast<bool>(loadFlag(tapeTurboActive))) {
+            storeFlag(tapeTurboActive, turbo);
+            audioSilentWhileUnpaced(turbo);
+        }
+        bool soundRunsShort = false;
+        const double period = static_cast<double>(kFramePeriodMs) * audioFrameEnded(soundRunsShort);
         double now = SDL_GetTicks();
+        if (turbo || loadFlag(freeRunEnable) || soundRunsShort) {
+            deadline = now + period;
+            continue;
+        }
         if (deadline > now) SDL_Delay(static_cast<Uint32>(deadline - now));
-        deadline += static_cast<double>(kFramePeriodMs);
+        deadline += period;
+        // A device slower than the pace can follow: the machine waits for it.
+        if (audioWaitForDevice()) deadline = SDL_GetTicks() + period;
+        // After a stall (a busy host, a debugger window) the pace starts again rather than catching up.
+        if (deadline < now - 4 * static_cast<double>(kFramePeriodMs)) deadline = now;
     }
     return 0;
 }

@@ -34,6 +34,12 @@ extern bool headlessMode;
 enum class FramePoint : uint8_t { beforeHandshake, frameStart, frameEnd };
 extern void (*frameProbe)(FramePoint point);
 
+// While the tape deck plays with its motor on, the thread runs frames
+// unpaced and silent (the frames are the same; only the waits go).
+extern bool tapeTurbo;                       // the option, on by default
+extern std::atomic<uint8_t> tapeTurboActive;  // running unpaced for the tape now
+bool tapeWantsTurbo();
+
 void run();
 void stopRun();
 // Runs `change` with the emulation stopped, and restarts it if it ran.

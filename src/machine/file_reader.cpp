@@ -27,10 +27,7 @@ void audioQuietBeforeOpen() {
 }
 
 void audioResumeAfterOpen() {
-    if (CPC_audio_enable) {
-        audioClearQueue();
-        audioPause(false);
-    }
+    if (CPC_audio_enable) audioRestartQueue();
 }
 
 const char* lastOpenProblem = "not found";

@@ -39,6 +39,7 @@ struct FrontendHooks {
     void (*enableJoystick)() = [] {};
     void (*enableGunStick)() = [] {};
     bool (*setKeymap)(const char* mode) = [](const char*) { return true; };  // "char" or "position"
+    bool (*startWavRecording)(const char* path) = [](const char*) { return false; };  // false when it cannot
     // The debugger stopped the machine (called on the emulation thread, once a stop).
     void (*debuggerStopped)() = [] {};
     // Shows the debugger window (main thread); false without a window.

@@ -46,8 +46,6 @@ void mixAudioFrame() {
     CPC_audio_buffer[CPC_audio_buffer_length] = left;
     CPC_audio_buffer[CPC_audio_buffer_length + 1] = right;
     CPC_audio_buffer_length = static_cast<uint16_t>(CPC_audio_buffer_length + 2);
-    if (CPC_audio_buffer_length >= kAudioBufferFloats) {
-        SDL_QueueAudio(cpcAudioDevice, CPC_audio_buffer, sizeof CPC_audio_buffer);
-        CPC_audio_buffer_length = 0;
-    }
+    // Delivered once a frame; only a very high device rate fills it sooner.
+    if (CPC_audio_buffer_length >= kAudioBufferFloats) audioDeliver();
 }

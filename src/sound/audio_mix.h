@@ -16,6 +16,6 @@ inline bool audioFrameDue() {
     return true;
 }
 
-// One stereo frame from the AY as it stands (it must be up to date); the
-// full buffer is queued whole.
+// One stereo frame from the AY as it stands (it must be up to date); a full
+// buffer is delivered at once.
 void mixAudioFrame();

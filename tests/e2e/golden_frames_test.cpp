@@ -5,13 +5,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "debug/debugger.h"
+#include "e2e/headless_run.h"
 #include "e2e_cases.h"
 #include "machine/emulation_thread.h"
 #include "sound/audio_output.h"
+#include "sound/wav_recorder.h"
 #include "support/frame_record.h"
 #include "video/monitor.h"
 
@@ -149,6 +152,26 @@ TEST(GoldenFrames, AHundredDebuggerStopsChangeNothing) {
     }
     debugger.clear();
     if (checked == 0) GTEST_SKIP() << "the golden lines with stops could not run (media or programs missing)";
+}
+
+// The program's --record-wav file holds, after its header, exactly the samples
+// the frame clock made in this process's run of the same command line.
+TEST(GoldenFrames, RecordedWavHoldsTheSamplesOfTheFrameClock) {
+    SKIP_WITHOUT_SHARED_ROMS();
+    TempKestrixHome home;
+    std::vector<std::string> options = {"-c", "6128", "-a", "SOUND 1,142,100,15:SOUND 2,300,100,12,0,0,7"};
+    std::vector<int16_t> expected;
+    ASSERT_TRUE(startInProcessHeadless(home, options, AudioMode::Mono));
+    for (int i = 0; i < 250 && runOneFrame(); ++i, CPC_audio_buffer_length = 0) {
+        for (int k = 0; k < CPC_audio_buffer_length; ++k) expected.push_back(wavSampleOf(CPC_audio_buffer[k]));
+    }
+    stopInProcessHeadless();
+    options.insert(options.begin(), {"--frames=250", "--record-wav=" + home.file("a.wav")});
+    ASSERT_EQ(runKestrixHeadless(home.path(), options).exitCode, 0);
+    const std::vector<uint8_t> wav = fileBytes(home.file("a.wav"));
+    ASSERT_EQ(wav.size(), 44 + 2 * expected.size());
+    EXPECT_EQ(wav[24] | wav[25] << 8, 44100);
+    EXPECT_EQ(std::memcmp(wav.data() + 44, expected.data(), 2 * expected.size()), 0) << "the samples differ";
 }
 
 }  // namespace

@@ -379,6 +379,7 @@ struct Capture {
     std::string why;
     size_t bytes = 0;
     std::vector<float> left;  // the left channel
+    std::string figures;      // the program's figures of the queue, at its end
 };
 
 std::vector<float> leftChannel(const std::string& path, size_t* bytes) {
@@ -436,13 +437,15 @@ float peakToPeak(const std::vector<float>& s, size_t from, size_t to) {
 
 class SoundFromBasic : public window_test::XvfbTest {
 protected:
-    // Starts kestrix with `args`, plays the tone from BASIC and closes it.
-    Capture play(const std::vector<std::string>& args) {
+    // Starts kestrix with `args`, plays the tone from BASIC and closes it; the disk driver sleeps `delay` ms
+    // (and a little more) a chunk of 11.6 ms, a device clock some percent fast or slow.
+    Capture play(const std::vector<std::string>& args, const char* delay = "11") {
         Capture c;
         KestrixWindow k;
         std::string file = k.home().path() + "/audio.raw";
         k.setEnv("SDL_AUDIODRIVER", "disk");
         k.setEnv("SDL_DISKAUDIOFILE", file);
+        k.setEnv("SDL_DISKAUDIODELAY", delay);
         if (!open(k, args, true) || !k.typeKeys(kSoundCommand)) {
             c.why = "no BASIC prompt to type at";
             return c;
@@ -451,14 +454,16 @@ protected:
         closeAndExpectCleanExit(k);
         c.ran = true;
         c.left = leftChannel(file, &c.bytes);
+        const std::string log = k.log();
+        c.figures = log.substr(std::min(log.find("audio: queue after"), log.size()));
         return c;
     }
 
     // Typed keys can be lost on a heavily loaded machine; a few tries tell that from a silent AY.
-    Capture playSounding(const std::vector<std::string>& args) {
+    Capture playSounding(const std::vector<std::string>& args, const char* delay) {
         Capture c;
         for (int attempt = 0; attempt < 3; ++attempt) {
-            c = play(args);
+            c = play(args, delay);
             auto span = soundingSpan(c.left);
             if (!c.ran || span.second - span.first > 65536u) break;
         }
@@ -466,8 +471,21 @@ protected:
     }
 };
 
+// The queue held within a frame of its 40 ms target, the sound at most 50 ms late.
+void expectLatencyHeld(const Capture& c) {
+    double low = 0, high = 0, latency = 99;
+    unsigned underruns = 99;
+    std::sscanf(c.figures.c_str(), "audio: queue after each push %*f ms on average (%lf to %lf), target %*f ms; "
+                "latency %lf ms (the queue's mean %*f ms and the device buffer %*f ms); %u", &low, &high, &latency,
+                &underruns);
+    EXPECT_TRUE(low >= 15 && high <= 65 && latency <= 50) << c.figures;
+    EXPECT_LE(underruns, 2u) << "a busy machine may take the odd frame late: " << c.figures;
+}
+
+// With the device's clock off (one way, then the other), the pitch stays and the queue holds.
 TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
-    Capture full = playSounding({});
+    Capture full = playSounding({}, "10");
+    expectLatencyHeld(full);
     ASSERT_TRUE(full.ran) << full.why;
     auto [from, to] = soundingSpan(full.left);
     ASSERT_GT(to, 0u) << "no sound in " << full.bytes << " bytes after three tries";
@@ -475,9 +493,10 @@ TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
     const size_t n = 32768;
     size_t middle = from + (to - from - n) / 2;
     double f = toneFrequency(full.left, middle, n);
-    EXPECT_NEAR(f, 440.0, 4.4);
+    EXPECT_NEAR(f, 440.0, 2.2);
 
-    Capture half = playSounding({"-v", "64"});
+    Capture half = playSounding({"-v", "64"}, "12");
+    expectLatencyHeld(half);
     ASSERT_TRUE(half.ran) << half.why;
     auto [hFrom, hTo] = soundingSpan(half.left);
     ASSERT_GT(hTo - hFrom, 65536u);
@@ -485,7 +504,7 @@ TEST_F(SoundFromBasic, ToneIs440HzAndVolume64HalvesIt) {
     float halfSwing = peakToPeak(half.left, hFrom, hTo);
     EXPECT_NEAR(halfSwing / fullSwing, 0.5, 0.02);
     std::printf("tone %.2f Hz; volume 64 gives %.3f of the swing\n", f, halfSwing / fullSwing);
-    EXPECT_NEAR(toneFrequency(half.left, hFrom + (hTo - hFrom - n) / 2, n), 440.0, 4.4);
+    EXPECT_NEAR(toneFrequency(half.left, hFrom + (hTo - hFrom - n) / 2, n), 440.0, 2.2);
 }
 
 TEST_F(SoundFromBasic, NoSoundOptionWritesNoSamples) {

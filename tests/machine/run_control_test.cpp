@@ -5,7 +5,9 @@
 #include <chrono>
 
 #include "machine/emulation_thread.h"
+#include "support/frame_record.h"
 #include "support/machine_fixture.h"
+#include "tape/tape_drive.h"
 
 namespace {
 
@@ -121,3 +123,45 @@ TEST_F(RunControl, SoftResetRestartsTheEmulation) {
 }
 
 }  // namespace
+
+// The 464 loading cpcrogue.cdt with the tape turbo: the emulation thread runs
+// the load (the motor's first frame to its last, after paced frames before
+// it) in under a tenth of its paced time (19.968 ms a frame, counted rather
+// than waited for), and ends with the machine of an unpaced headless load.
+uint32_t turboStopAt = 0;
+void stopAtFrame(FramePoint point) {
+    if (point == FramePoint::frameEnd && framesEmulated == turboStopAt) running = 0;
+}
+
+TEST(TapeTurbo, LoadsATapeUnpacedAndAsAPacedLoadWould) {
+    SKIP_WITHOUT_SHARED(test_support::kSharedOsRom6128, "media/cpcrogue.cdt");
+    using namespace test_support;
+    const std::vector<std::string> options = {"-c", "464", "-k", sharedPath("media/cpcrogue.cdt"), "-e"};
+    TempKestrixHome home;
+    std::vector<FrameRecord> reference;
+    uint32_t loadStart = 0, loadEnd = 0;
+    ASSERT_TRUE(startInProcessHeadless(home, options, AudioMode::Mono));
+    for (uint32_t i = 1; i <= 3000 && runOneFrame(); ++i, reference.push_back(recordFrame())) {
+        if (tape->motorTarget) loadEnd = i, loadStart = loadStart ? loadStart : i;
+    }
+    stopInProcessHeadless();
+    ASSERT_TRUE(startInProcessHeadless(home, options, AudioMode::Mono));
+    turboStopAt = framesEmulated + loadEnd;
+    frameProbe = stopAtFrame;
+    const auto start = std::chrono::steady_clock::now();
+    SDL_Thread* thread = SDL_CreateThread(runCPC, "runCPC", nullptr);
+    while (running || cpcIsRunning) SDL_Delay(1);
+    const double paced = (loadEnd - loadStart + 1) * (kFrameMicroseconds / 1e6);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() -
+                           (loadStart - 1) * (kFrameMicroseconds / 1e6);
+    mainLoopEnd = 1;
+    SDL_WaitThread(thread, nullptr);
+    frameProbe = nullptr;
+    FrameRecord turbo = recordFrame();
+    stopInProcessHeadless();
+    std::printf("the load: %.2f s with the turbo, %.2f s paced\n", seconds, paced);
+    EXPECT_LT(seconds, paced / 10);
+    ASSERT_GT(loadEnd - loadStart, 1000u) << "the tape loads for a while";
+    turbo.part[kPartAudio] = reference[loadEnd - 1].part[kPartAudio];  // delivered each frame, not kept
+    EXPECT_EQ(firstDifference({reference[loadEnd - 1]}, {turbo}), "");
+}

@@ -228,6 +228,7 @@ bool startInProcessHeadless(const TempKestrixHome& home, const std::vector<std::
     cpcIsRunning = 0;
     if (!startCPC()) return false;
     installFrontendServices();
+    namedFileFailures = 0;  // an earlier run's in this process
     parseMainConfigFile();
     std::vector<std::string> words{"kestrix"};
     words.insert(words.end(), options.begin(), options.end());
