@@ -329,6 +329,7 @@ char* save_find_enum(char* buffer, char kind, const char* directory, const char*
                             : kind == 'p' ? "png"
                             : kind == 'b' ? "bmp"
                             : kind == 'd' ? "dsk"
+                            : kind == 'w' ? "wav"
                                           : "bin";
     return numberedSaveName(buffer, base, extension);
 }

@@ -35,7 +35,7 @@ bool flipSide(uint8_t unit, const char* name);
 // Right click on a drive icon: writes the unit's tracks to a numbered .bin file.
 void save_dsk(int unit);
 // Numbered save name from the last loaded file: base + "_000" to "_999" and
-// the extension of `kind` ('s' sna, 'p' png, 'b' bmp, 'd' dsk, other bin), the
+// the extension of `kind` ('s' sna, 'p' png, 'b' bmp, 'd' dsk, 'w' wav, other bin), the
 // first that does not exist. Null when all thousand exist. `loaded` names the
 // file to number after instead of the last loaded one.
 char* save_find_enum(char* buffer, char kind, const char* directory, const char* loaded = nullptr);

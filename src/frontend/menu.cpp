@@ -20,6 +20,7 @@
 #include "frontend/media_tape.h"
 #include "frontend/quick_slots.h"
 #include "frontend/rewind_control.h"
+#include "frontend/sound_recording.h"
 #include "frontend/ui_hooks.h"
 #include "frontend/ui_surface.h"
 #include "frontend/window.h"
@@ -106,6 +107,16 @@ void loadChosenFile(const std::string& path, int unit) {
     load_file_snadsk(currentFilePath, unit);
 }
 
+// Into a numbered WAV beside the loaded file, as screenshots and snapshots go.
+void toggleSoundRecording() {
+    if (wavRecordingActive()) {
+        stopWavRecording();
+        return;
+    }
+    char name[kTextBufferSize];
+    if (save_find_enum(name, 'w', nullptr)) startWavRecording(name);
+}
+
 std::vector<Item> driveItems(int unit) {
     const bool loaded = statusDiskLoaded(unit);
     const char* name = unit ? fileName_dsk1_str : fileName_dsk0_str;
@@ -150,6 +161,7 @@ std::vector<Item> itemsOf(Page page) {
                 {std::string("Joystick / light gun: ") + input, [] { cycleJoystick(); }, false},
                 {std::string("Key mapping: ") + (keymapByCharacter ? "character" : "position"),
                  [] { setKeymapMode(keymapByCharacter ? "position" : "char"); }, false},
+                {std::string("Record sound: ") + onOff(wavRecordingActive()), [] { toggleSoundRecording(); }},
                 {"Full screen", [] { SDL_fullscreen(!fullscreen, false); }},
                 {"Screenshot", [] { saveScreenRequest = true; }},
                 {"Debugger", [] { uiHooks.showDebugger(); }},
