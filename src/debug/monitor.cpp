@@ -24,18 +24,6 @@ struct Failure {
     std::string text;
 };
 
-std::string hex4(uint32_t v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", v & 0xFFFF);
-    return text;
-}
-
-std::string hex2(uint32_t v) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", v & 0xFF);
-    return text;
-}
-
 // A number, a label, a register or a small expression without spaces.
 uint32_t valueOf(const std::string& word) {
     Expression expression;

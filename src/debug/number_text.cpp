@@ -1,5 +1,7 @@
 #include "debug/number_text.h"
 
+#include <cstdio>
+
 namespace {
 
 int digitValue(char c) {
@@ -52,4 +54,16 @@ std::string hex(uint32_t value, int digits, HexStyle style) {
     char buffer[10];
     const int n = hexTo(buffer, value, digits, style);
     return std::string(buffer, size_t(n));
+}
+
+std::string hex4(uint32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value & 0xFFFF);
+    return text;
+}
+
+std::string hex2(uint32_t value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+    return text;
 }

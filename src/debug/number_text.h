@@ -15,3 +15,6 @@ enum class HexStyle { Ampersand, Hash };
 std::string hex(uint32_t value, int digits, HexStyle style);
 // The same into a buffer of at least 10 bytes, for callers that must not allocate; returns the length.
 int hexTo(char* out, uint32_t value, int digits, HexStyle style);
+// Bare upper-case hex of four and of two digits ("BE80", "3F"), the low bits of value.
+std::string hex4(uint32_t value);
+std::string hex2(uint32_t value);

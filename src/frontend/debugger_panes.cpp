@@ -17,6 +17,7 @@
 #include "debug/machine_environment.h"
 #include "debug/memory_view.h"
 #include "debug/monitor.h"
+#include "debug/number_text.h"
 #include "debug/symbol_table.h"
 #include "frontend/monitor_session.h"
 #include "machine/emulation_thread.h"
@@ -29,18 +30,6 @@ constexpr size_t kConsoleLines = 40;
 std::deque<std::string> console;
 // Bumped by every command, so that what the panes keep is worked out again.
 unsigned commandCount = 0;
-
-std::string hex4(uint32_t v) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", v & 0xFFFF);
-    return text;
-}
-
-std::string hex2(uint32_t v) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", v & 0xFF);
-    return text;
-}
 
 bool allHex(const char* text) {
     if (!*text) return false;
