@@ -91,7 +91,7 @@ const RunCase kRuns[] = {
     {"FifoAsTapeEndsTheRun", {"--frames=2", "-k", "$HOME/fifo"}, 1, {"is a FIFO, not a file"}, {}, {}, "fifo"},
     {"WavThatCannotBeMadeEndsWithOne", {"--frames=2", "--record-wav=$HOME/none/a.wav"}, 1,
      {"Cannot record the sound to a.wav"}, {}},
-    {"TapeTurboIsOnOrOff", {"--frames=2", "--tape-turbo=fast"}, 2, {"neither on nor off"}, {}},
+    {"TapeTurboIsOnOrOff", {"--frames=2", "--tape-turbo=fast"}, 2, {"tape turbo 'fast' is not on or off"}, {}},
     {"FifoAsConfigurationIsSkipped", {"--frames=2"}, 0, {"Kestrix.ini is a FIFO, not a file"}, {}, {}, "Kestrix.ini"},
     // A save that failed: 1, the file and the reason named, the file that was there (files) as it was.
     {"SnapshotOntoAFullDiskEndsWithOne", {"--frames=2", "--snapshot=/dev/full"}, 1,

@@ -249,9 +249,9 @@ TEST(FrontendServices, WithAWindowTheOneInstallerFillsEveryHook) {
         if (withoutWindow[i] == idle[i]) ++drawnOnlyInAWindow;
         else EXPECT_EQ(withoutWindow[i], installed[i]) << "hook " << i;
     }
-    // Headless, the loading, autorun, option and debugger services are there (the debugger window's
-    // answers that there is none); the drawing is not.
-    EXPECT_EQ(kHookCount - drawnOnlyInAWindow, 15u);
+    // Headless, the loading, autorun, option, recording and debugger services are there (the debugger
+    // window's answers that there is none); the drawing is not.
+    EXPECT_EQ(kHookCount - drawnOnlyInAWindow, 16u);
     EXPECT_EQ(withoutWindow[0], idle[0]) << "no icon is drawn headless";
 }
 
