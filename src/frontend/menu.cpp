@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -238,8 +239,10 @@ std::vector<Item> itemsOf(Page page) {
 }
 
 const char* pageTitle(Page page) {
-    static const char* const kTitles[] = {"Kestrix", "Drive A", "Drive B", "Tape", "Snapshot", "Cartridge",
-                                          "Recent files", "Model", "Language", "CRTC type", "Memory", "Load"};
+    static const char* const kTitles[] = {"Kestrix",   "Drive A",     "Drive B",      "Tape",  "Snapshot",
+                                          "Cartridge", "Quick slots", "Recent files", "Model", "Language",
+                                          "CRTC type", "Memory",      "Load"};
+    static_assert(std::size(kTitles) == size_t(Page::Browser) + 1, "a title for every page");
     return kTitles[int(page)];
 }
 

@@ -35,6 +35,9 @@ TEST_F(Rewind, MonitorGoesBackAndTheRingStaysWithinItsBound) {
     frames(3100);
     EXPECT_EQ(rewindRing.count(), RewindRing::kStates);
     EXPECT_LE(rewindRing.bytesHeld(), RewindRing::kBudget);
+#ifndef KESTRIX_SANITIZE_ADDRESS
+    // The sanitizer's allocator keeps freed blocks a while: only the ring's own count holds there.
     EXPECT_LT(residentKB() - before, static_cast<long>(RewindRing::kBudget / 1024 + 8192));
+#endif
     EXPECT_EQ(answer("rewind 30").rfind("rewound 30 s", 0), 0u);
 }
