@@ -372,30 +372,6 @@ TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
     t_colorG = false;
 }
 
-TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
-    TempKestrixHome home(false);
-    setenv("KESTRIX_HOME", home.path().c_str(), 1);
-    initBasePath();
-    OffscreenWindow window;
-    ASSERT_NE(mRenderer, nullptr);
-    beginCPC();
-    running = 1;
-    loadStatusImages(true);
-    for (int id = 0; id < imgCount; ++id) EXPECT_EQ(statusImages[id].texture, nullptr);
-    refreshImageAll();
-    textShowOSDInit();
-    presentRunningFrame();
-    int coloured = 0;
-    for (int y = kStripTop; y < kMainWindowHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x) coloured += (window.pixel(x, y) >> 8) != 0xFFFFFFu;
-    EXPECT_EQ(coloured, 0);
-    running = 0;
-    forgetStatusImages(true);
-    endCPC();
-    freeBasePath();
-    unsetenv("KESTRIX_HOME");
-}
-
 // Clicks on the side and rewind icons while the emulation thread runs frames:
 // the disk and the tape position change only between frames.
 // A frame sees the tape at pulse 7, as if the deck had moved it there; the
