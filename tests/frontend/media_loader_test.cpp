@@ -74,6 +74,11 @@ protected:
         headlessMode = false;
     }
     static void wait(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
+    // A drive as the user sees it: a disk in or not, its name, its eject icon.
+    static std::string drive(int unit) {
+        return std::string((unit ? fd1 : fd0)->diskInserted ? "in " : "empty ") +
+               (unit ? fileName_dsk1_str : fileName_dsk0_str) + " eject " + std::to_string(t_eject_disk[unit]);
+    }
     static bool wasShown(const std::string& text) { return timesShown(text) > 0; }
     std::string image(const std::string& name, int sides = 1) {
         std::vector<Track> tracks = {standardTrack(0)};
@@ -89,9 +94,7 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
     EXPECT_TRUE(load_file_snadsk(path.c_str(), 0));
     EXPECT_FALSE(fd0->diskInserted);
     wait(100);
-    EXPECT_TRUE(fd0->diskInserted);
-    EXPECT_STREQ(fileName_dsk0_str, "Game.DSK");
-    EXPECT_EQ(t_eject_disk[0], 1);
+    EXPECT_EQ(drive(0), "in Game.DSK eject 1");
     EXPECT_TRUE(wasShown("A:\\Game.DSK"));
 
     // The configuration passes the name in fullFileNameStr, which the load also writes.
@@ -103,7 +106,7 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
     // Into drive B as well.
     EXPECT_TRUE(load_file_snadsk(image("Other.dsk").c_str(), 1));
     wait(100);
-    EXPECT_TRUE(fd1->diskInserted);
+    EXPECT_EQ(drive(1), "in Other.dsk eject 1");
     EXPECT_TRUE(wasShown("B:\\Other.dsk"));
 }
 
@@ -125,9 +128,8 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
     std::string path = image("Work.dsk");
     ASSERT_TRUE(loadeject_dsk(path.c_str(), 0, 'd'));
     EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'd'));
-    EXPECT_FALSE(fd0->diskInserted);
+    EXPECT_EQ(drive(0), "empty  eject 0");
     EXPECT_TRUE(wasShown("A:\\Disk ejected !"));
-    EXPECT_STREQ(fileName_dsk0_str, "");
 
     // Each refusal names the file and the reason.
     const std::tuple<std::string, char, std::string> refused[] = {
@@ -137,8 +139,7 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
         {path, 'x', "Work.dsk: not a disk image !"}};  // a kind without a reader
     for (const auto& [file, kind, why] : refused) {
         EXPECT_FALSE(loadeject_dsk(file.c_str(), 1, kind));
-        EXPECT_FALSE(fd1->diskInserted);
-        EXPECT_EQ(t_eject_disk[1], 0);
+        EXPECT_EQ(drive(1), "empty  eject 0");
         EXPECT_TRUE(wasShown("\366 " + why + " \367")) << why;
     }
 }
@@ -160,8 +161,7 @@ TEST_F(MediaLoader, FlipLoadsTheOtherFileOfASet) {
     EXPECT_TRUE(flipSide(0, fileName_dsk0_str));
     EXPECT_FALSE(flipSide(0, fileName_dsk0_str));  // still locked
     wait(100);
-    EXPECT_STREQ(fileName_dsk0_str, "Game (Face B).dsk");
-    EXPECT_TRUE(fd0->diskInserted);
+    EXPECT_EQ(drive(0), "in Game (Face B).dsk eject 1");
     wait(1000);
     EXPECT_TRUE(flipSide(0, fileName_dsk0_str));
     wait(100);
@@ -220,8 +220,7 @@ TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
     EXPECT_TRUE(load_file_snadsk(image("A.dsk").c_str(), 0));
     EXPECT_TRUE(load_file_snadsk(image("B.dsk").c_str(), 0));
     wait(200);
-    EXPECT_TRUE(fd0->diskInserted);
-    EXPECT_STREQ(fileName_dsk0_str, "B.dsk");
+    EXPECT_EQ(drive(0), "in B.dsk eject 1");
 
     std::string dir = std::filesystem::path(image("x.dsk")).parent_path().string() + "/folder.dsk";
     std::filesystem::create_directory(dir);
@@ -284,20 +283,22 @@ protected:
         return scratch.write(name, image);
     }
     static void advanceMs(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
+    // The deck as the user sees it: a tape in or not, its name and whether it has pulses.
+    static std::string deck() {
+        return std::string(t_loadeject_cdt ? "in " : "empty ") + fileName_cdt_str +
+               (tape->pulseCount ? " pulses" : " none");
+    }
 };
 
 TEST_F(TapeMedia, LoadAndEjectATape) {
     std::string path = writeTape("Game.cdt");
     EXPECT_TRUE(load_tape_file(path.c_str()));
-    EXPECT_TRUE(t_loadeject_cdt);
-    EXPECT_STREQ(fileName_cdt_str, "Game.cdt");
+    EXPECT_EQ(deck(), "in Game.cdt pulses");
     EXPECT_EQ(osd.back(), "Game.cdt");
     EXPECT_GT(tape->pulseCount, 5u);
 
     eject_cdt();
-    EXPECT_FALSE(t_loadeject_cdt);
-    EXPECT_EQ(tape->pulseCount, 0u);
-    EXPECT_STREQ(fileName_cdt_str, "");
+    EXPECT_EQ(deck(), "empty  none");
     EXPECT_EQ(osd.back(), "Tape ejected !");
 }
 
@@ -329,8 +330,7 @@ TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
     for (const auto& [name, image] : empties) {
         EXPECT_FALSE(load_tape_file(scratch.write(name, image).c_str())) << name;
         EXPECT_EQ(tape->pulseCount, pulses) << name;
-        EXPECT_TRUE(t_loadeject_cdt) << name;
-        EXPECT_STREQ(fileName_cdt_str, "Game.cdt") << name;
+        EXPECT_EQ(deck(), "in Game.cdt pulses") << name;
     }
     EXPECT_EQ(osd.back(), "\366 empty.wav: holds no samples, refused ! \367");
 }
@@ -400,7 +400,7 @@ TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
     writeTape("Game (Side 2).cdt", 9);
     ASSERT_TRUE(load_tape_file(writeTape("Game (Side 1).cdt").c_str()));
     EXPECT_TRUE(flipTapeSide());
-    EXPECT_STREQ(fileName_cdt_str, "Game (Side 2).cdt");
+    EXPECT_EQ(deck(), "in Game (Side 2).cdt pulses");
     EXPECT_FALSE(flipTapeSide()) << "a second flip within a second is ignored";
     advanceMs(1000);
     EXPECT_TRUE(flipTapeSide());
@@ -409,7 +409,7 @@ TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
     advanceMs(1000);
     ASSERT_TRUE(load_tape_file(writeTape("Other (Side 1).cdt").c_str()));
     EXPECT_FALSE(flipTapeSide()) << "no other side on disk";
-    EXPECT_STREQ(fileName_cdt_str, "Other (Side 1).cdt");
+    EXPECT_EQ(deck(), "in Other (Side 1).cdt pulses");
 }
 
 // Autorun typing on emulated time: storage of the text, the key sequence with
@@ -489,9 +489,7 @@ std::string typed(const std::vector<Press>& presses, bool times = false) {
 
 TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
     setAutorunText("run\"x");
-    EXPECT_EQ(autorun_dsk_str[0], 0x0D);
-    EXPECT_STREQ(autorun_dsk_str + 1, "x\"nur");
-    EXPECT_EQ(autorun_dsk_str_idx, 5);
+    EXPECT_EQ(std::string(autorun_dsk_str) + " at " + std::to_string(autorun_dsk_str_idx), "\rx\"nur at 5");
     EXPECT_TRUE(autorunInProgress()) << "pending until typed";
 
     const std::string longText(600, 'k');

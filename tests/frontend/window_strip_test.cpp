@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <vector>
@@ -207,12 +206,6 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
 TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     SKIP_WITHOUT_SHARED_ROMS();
     ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
-    auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
-        std::string path = home.path() + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    };
     // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
     std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0,
                                 'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
@@ -225,11 +218,11 @@ TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     hfe[10] = 1;
     hfe[0x12] = 1;
     const SDL_Rect led = {24, 0, 12, 11};
-    ASSERT_TRUE(loadeject_dsk(write("Game.ipf", ipf).c_str(), 0, 'i'));
+    ASSERT_TRUE(loadeject_dsk(home.write("Game.ipf", ipf).c_str(), 0, 'i'));
     composeWindow();
     EXPECT_EQ(iconMismatchBesides("disk_eject_original", imgDisk0, led), 0);
     eject_dsk(0, true);
-    ASSERT_TRUE(loadeject_dsk(write("Game.hfe", hfe).c_str(), 0, 'h'));
+    ASSERT_TRUE(loadeject_dsk(home.write("Game.hfe", hfe).c_str(), 0, 'h'));
     composeWindow();
     EXPECT_EQ(iconMismatchBesides("disk_eject", imgDisk0, led), 0);
 }
