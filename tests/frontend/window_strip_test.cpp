@@ -44,9 +44,7 @@ protected:
     SDL_Surface* keyboardWindow = nullptr;
 
     void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_GENERATED_IMAGES();
         frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         initBasePath();
@@ -373,9 +371,7 @@ protected:
     std::unique_ptr<frontend_test::OffscreenWindow> window;
 
     void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_GENERATED_IMAGES();
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         frontend_test::linkGeneratedImages(home.path());
@@ -446,12 +442,7 @@ Uint32 pixel(SDL_Surface* s, int x, int y) {
 }
 
 class GeneratedImages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
-    }
+    void SetUp() override { ASSERT_GENERATED_IMAGES(); }
 };
 
 TEST_F(GeneratedImages, CharsetHasADistinctGlyphForEveryPrintableCodeAndTheFrames) {

@@ -12,6 +12,9 @@ namespace window_test {
 // The IMG/ directory the build generates beside the executable.
 std::string generatedImageDir();
 bool generatedImagesPresent();
+// Fails the test when the build made no images beside the executable.
+#define ASSERT_GENERATED_IMAGES() \
+    ASSERT_TRUE(window_test::generatedImagesPresent()) << "no generated images in " << window_test::generatedImageDir()
 // IMG/<name>.bmp as 32-bit pixels in the given SDL format; null when absent.
 SDL_Surface* loadGeneratedImage(const std::string& name, Uint32 format = SDL_PIXELFORMAT_RGBA8888);
 
