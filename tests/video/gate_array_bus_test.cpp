@@ -82,9 +82,9 @@ TEST_F(GateArrayBus, RamConfigurationAndCrtcShareA14Low) {
     EXPECT_EQ(std::make_tuple(mem->page[3], crtc->selectedReg), std::make_tuple(mem->banks[7], 0xC1 & 31));
     ioCycle(0x3F00, 0xC3);
     EXPECT_EQ(mem->page[1], mem->banks[3]);
-    // A15 = 1 never reaches the RAM configuration, nor does a gate array function (bits 7-6 are 10).
+    // A15 = 1 never reaches the RAM configuration, nor does a mode/ROM byte (bits 7-6 are 10).
     ioCycle(0xBF00, 0xC2);
-    ioCycle(0x7F00, 0x8C);
+    ioCycle(0x3F00, 0x8C);
     EXPECT_EQ(mem->ramConfig, 0xC3);
 }
 
