@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -182,11 +183,9 @@ TEST_F(TapeDeck, EjectEmptiesDeckAndIndex) {
     insert({10, 10});
     motorAndPlay();
     tape->eject();
-    EXPECT_EQ(tape->pulses, nullptr);
-    EXPECT_EQ(tape->pulseCount, 0u);
-    EXPECT_FALSE(tape->playKey);
-    EXPECT_TRUE(tape->motorLine) << "the motor line belongs to the PPI";
-    EXPECT_EQ(tapeIndex->cdtNbBlock, 0u);
+    // The motor line belongs to the PPI.
+    EXPECT_EQ(std::tuple(tape->pulses, tape->pulseCount, tape->playKey, tape->motorLine, tapeIndex->cdtNbBlock),
+              std::tuple(nullptr, 0u, false, true, 0u));
 }
 
 TEST(TapePulseBuilder, PausesAndRounding) {
