@@ -8,30 +8,20 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "machine/file_reader.h"
+#include "support/temp_home.h"
 
 namespace {
 
 class FileReader : public ::testing::Test {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = (std::filesystem::temp_directory_path() /
-                ("kestrix-file-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                   .string();
-    }
-    void TearDown() override {
-        SDL_CloseFile();
-        std::remove(path.c_str());
-    }
-    void write(const std::vector<uint8_t>& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
+    TempKestrixHome home{false};
+    const std::string path = home.file("file");
+    void TearDown() override { SDL_CloseFile(); }
+    void write(const std::vector<uint8_t>& bytes) { home.write("file", bytes); }
 };
 
 TEST_F(FileReader, WholeRecordReadNeedsTheFullSize) {
