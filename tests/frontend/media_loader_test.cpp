@@ -4,7 +4,6 @@
 #include "frontend/media_loader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "machine/timed_actions.h"
 #include "support/disk_test_support.h"
 #include "support/tape_test_support.h"
+#include "support/temp_home.h"
 #include "tape/tape_drive.h"
 
 using namespace disk_test;
@@ -241,13 +241,11 @@ TEST(FlipNames, SetRules) {
 }
 
 TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kestrix-flip-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string base = dir.string() + "/";
+    TempKestrixHome dir(false);
+    const std::string base = dir.path() + "/";
     // "Face A" is tried before "Side 1": its "Face B" is absent, "Side 2" is there.
     std::ofstream(base + "Game Face A Side 2.dsk") << "x";
-    fs::create_directory(base + "Other Face B.dsk");  // a directory is no disk
+    std::filesystem::create_directory(base + "Other Face B.dsk");  // a directory is no disk
     EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face A Side 2.dsk");
     EXPECT_EQ(findOtherSide(base, (base + "Game Face A Side 1.dsk").c_str()), base + "Game Face A Side 2.dsk")
         << "the name is taken after the last separator of the path";
@@ -256,7 +254,6 @@ TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
     EXPECT_EQ(findOtherSide(base, "Other Face A.dsk"), "");
     EXPECT_EQ(findOtherSide(base, ""), "");
     EXPECT_EQ(findOtherSide(base, nullptr), "");
-    fs::remove_all(dir);
 }
 
 // Tapes by file name: loading, refusing, the GX4000, the tape autorun and flipping sides.
