@@ -36,6 +36,16 @@ using frontend_test::rectText;
 using window_test::loadGeneratedImage;
 using window_test::mismatchedPixels;
 
+void clickAt(int x, int y) {
+    button_x = x;
+    button_y = y;
+    checkClickButton();
+}
+void clickOn(StatusImageId id) {
+    const SDL_Rect& r = statusImages[id].rect;
+    clickAt(r.x + r.w / 2, r.y + r.h / 2);
+}
+
 class StatusStrip : public ::testing::Test {
 protected:
     TempKestrixHome home{true};
@@ -304,15 +314,6 @@ TEST_F(StatusStrip, AnUnchangedRunningPictureLeavesTheWindowAsItIs) {
 }
 
 TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
-    auto clickAt = [](int x, int y) {
-        button_x = x;
-        button_y = y;
-        checkClickButton();
-    };
-    auto clickOn = [&clickAt](StatusImageId id) {
-        const SDL_Rect& r = statusImages[id].rect;
-        clickAt(r.x + r.w / 2, r.y + r.h / 2);
-    };
     running = 1;
     crtcType = 0;
     refreshImageAll();
@@ -407,13 +408,6 @@ protected:
         window.reset();
         freeTextBuffers();
         BuiltMachine::TearDown();
-    }
-
-    static void clickOn(StatusImageId id) {
-        const SDL_Rect& r = statusImages[id].rect;
-        button_x = r.x + r.w / 2;
-        button_y = r.y + r.h / 2;
-        checkClickButton();
     }
 };
 

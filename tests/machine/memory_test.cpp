@@ -33,8 +33,7 @@ TEST(MemoryMap, RamSizesRoundUp) {
     for (const auto& c : cases) {
         memory m;
         m.init(c.kb);
-        EXPECT_EQ(std::tuple(m.bankCount, m.ramOver64, m.ramOver128), std::tuple(c.banks, c.over64, c.over128))
-            << c.kb;
+        EXPECT_EQ(std::tuple(m.bankCount, m.ramOver64, m.ramOver128), std::tuple(c.banks, c.over64, c.over128)) << c.kb;
     }
 }
 
