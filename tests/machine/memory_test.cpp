@@ -88,10 +88,7 @@ TEST(MemoryMap, ResetClearsOnlyTheFirst128K) {
     m.updateRamConfiguration(0x7F, 0xC2);
     m.uromSelected = 9;
     m.reset();
-    EXPECT_EQ(m.banks[7][5], 0);
-    EXPECT_EQ(m.banks[8][5], 0x77);
-    EXPECT_EQ(m.ramConfig, 0);
-    EXPECT_EQ(m.uromSelected, 0);
+    EXPECT_EQ(std::tuple(m.banks[7][5], m.banks[8][5], m.ramConfig, m.uromSelected), std::tuple(0, 0x77, 0, 0));
     EXPECT_EQ(pages(m), (std::vector<int>{0, 1, 2, 3}));
 }
 
@@ -104,8 +101,7 @@ TEST(MemoryMap, DirectBankSelectWraps) {
     m.selectExpBank(1, 13);
     EXPECT_EQ(bankOf(m, 1), 5);
     m.mWrite(0x4001, 0x5A);
-    EXPECT_EQ(m.banks[5][1], 0x5A);
-    EXPECT_EQ(m.mRead(0x4001), 0x5A);
+    EXPECT_EQ(std::tuple(m.banks[5][1], m.mRead(0x4001)), std::tuple(0x5A, 0x5A));
 }
 
 TEST(MemoryMap, CartridgeBanksInUpperRomSlots) {
