@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/asic_test_support.h"
@@ -174,10 +175,9 @@ TEST_F(ReportPlus, AsicReportFollowsTheRegisterPage) {
                            {"dma2.on", "1"}});
     EXPECT_EQ(report.at("ink3"), "&00F0") << "green 0, red F, blue 0";
 
-    const Report gaReport = parse(reportGateArray());
-    EXPECT_EQ(gaReport.at("pen3"), "&0C");
-    EXPECT_EQ(parse(reportCrtc()).at("type"), "3");
-    EXPECT_EQ(parse(reportFdc()).at("drive0.disk"), "0");
+    EXPECT_EQ(std::tuple(parse(reportGateArray()).at("pen3"), parse(reportCrtc()).at("type"),
+                         parse(reportFdc()).at("drive0.disk")),
+              std::tuple("&0C", "3", "0"));
 }
 
 }  // namespace

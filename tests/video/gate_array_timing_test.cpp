@@ -2,6 +2,7 @@
 // resynchronisation, mode changes and colour writes, with the CRTC running
 // the firmware's screen.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <tuple>
 
 #include "support/machine_fixture.h"
@@ -123,8 +124,7 @@ TEST_F(GateArrayTiming, ModeChangesOnlyAtHsync) {
         ga->clockMicrosecond();
         ++afterStart;
     }
-    EXPECT_GE(afterStart, 1);
-    EXPECT_LE(afterStart, 2) << "in the first or second microsecond of HSYNC";
+    EXPECT_TRUE(afterStart == 1 || afterStart == 2) << afterStart << ": in the first or second microsecond of HSYNC";
 }
 
 TEST_F(GateArrayTiming, BeamLinesLockElevenAndAHalfMicrosecondsAfterHsync) {
@@ -138,8 +138,7 @@ TEST_F(GateArrayTiming, BeamLinesLockElevenAndAHalfMicrosecondsAfterHsync) {
         ga->clockMicrosecond();
         ++stepsToDraw;
     }
-    EXPECT_EQ(stepsToDraw, 11);
-    EXPECT_EQ(cpcscreenpixels_xy % kFrameWidth, 8u);
+    EXPECT_EQ(std::make_tuple(stepsToDraw, cpcscreenpixels_xy % kFrameWidth), std::make_tuple(11, 8u));
 }
 
 TEST_F(GateArrayTiming, OneFinishedPicturePerFrame) {
@@ -179,8 +178,7 @@ TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
             previous = c;
         }
     }
-    EXPECT_GT(toWhite, 100);
-    EXPECT_GT(toBlack, 100);
+    EXPECT_GT(std::min(toWhite, toBlack), 100);
 }
 
 // The same flipping on pen 0 over a screen of zero bytes, and on the
@@ -208,8 +206,7 @@ TEST_F(GateArrayTiming, PaperAndBorderColourWritesShowWithinOneRun) {
         }
         // Each colour covers a good part of the frame; a colour stuck for
         // the run leaves the other a small fraction of that.
-        EXPECT_GT(whitePixels, 50000) << "pen select " << int(pen);
-        EXPECT_GT(redPixels, 50000) << "pen select " << int(pen);
+        EXPECT_GT(std::min(whitePixels, redPixels), 50000) << "pen select " << int(pen);
     }
 }
 
