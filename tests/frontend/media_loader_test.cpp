@@ -211,8 +211,7 @@ TEST_F(MediaLoader, InsertKeyTypesCat) {
     wait(20);
     EXPECT_TRUE(keyDown(0x76)) << "'c' held";
     wait(2000);
-    EXPECT_FALSE(autorunInProgress());
-    EXPECT_FALSE(keyDown(0x76));
+    EXPECT_EQ(std::tuple(autorunInProgress(), keyDown(0x76)), std::tuple(false, false));
 }
 
 TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
@@ -366,9 +365,7 @@ TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
         returns += down && !wasDown;
         wasDown = down;
     }
-    EXPECT_FALSE(autorunInProgress());
-    EXPECT_EQ(returns, 20);
-    EXPECT_TRUE(allKeysUp()) << "every key released";
+    EXPECT_EQ(std::tuple(autorunInProgress(), returns, allKeysUp()), std::tuple(false, 20, true));
 }
 
 TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
@@ -503,8 +500,7 @@ TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
 
     // a, B with SHIFT, 1 on the keypad, then RETURN (keypad ENTER), each held 30 ms.
     EXPECT_EQ(typed(record(500), true), "85 2000-2030, S66 2060-2090, 15 2120-2150, 06 2180-2210");
-    EXPECT_TRUE(allKeysUp());
-    EXPECT_FALSE(autorunInProgress());
+    EXPECT_EQ(std::tuple(allKeysUp(), autorunInProgress()), std::tuple(true, false));
     EXPECT_EQ(autorun_dsk_key[0], 0);
 }
 
@@ -512,8 +508,8 @@ TEST_F(Autorun, UntypableCharacterEndsTyping) {
     setAutorunText("a~b");
     autorun_dsk(0, 30);
     EXPECT_EQ(typed(record(1000)), "85");
-    EXPECT_TRUE(allKeysUp());
-    EXPECT_FALSE(autorunInProgress()) << "the rest is dropped, so later autoruns are not blocked";
+    EXPECT_EQ(std::tuple(allKeysUp(), autorunInProgress()), std::tuple(true, false))
+        << "the rest is dropped, so later autoruns are not blocked";
 
     setAutorunText("c");
     autorun_dsk(0, 30);
