@@ -106,16 +106,14 @@ TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
     insert(cartridgeWith(std::vector<uint8_t>(16, 0xB0), banks));
     mem->banks[1][0] = 0x11;
     mem->banks[2][0] = 0x22;
-    EXPECT_EQ(as->readMemory(0x0000), 0xB0);
-    EXPECT_EQ(as->readMemory(0xC000), 0xB1) << "upper ROM 0 is bank 1";
+    // Upper ROM 0 is bank 1.
+    EXPECT_EQ(std::tuple(as->readMemory(0x0000), as->readMemory(0xC000)), std::tuple(0xB0, 0xB1));
     sendSequence(17);
 
     asicIo(0x7F00, 0xAA);  // bank 2 at &4000
-    EXPECT_EQ(as->readMemory(0x4000), 0xB2);
-    EXPECT_EQ(as->readMemory(0x0000), 0x00) << "RAM under &0000 now";
+    EXPECT_EQ(std::tuple(as->readMemory(0x4000), as->readMemory(0x0000)), std::tuple(0xB2, 0x00)) << "RAM under &0000";
     asicIo(0x7F00, 0xB3);  // bank 3 at &8000
-    EXPECT_EQ(as->readMemory(0x8000), 0xB3);
-    EXPECT_EQ(as->readMemory(0x4000), 0x11);
+    EXPECT_EQ(std::tuple(as->readMemory(0x8000), as->readMemory(0x4000)), std::tuple(0xB3, 0x11));
     asicIo(0x7F00, 0xA7);  // bank 7 is FFh-filled, bank 0 at &0000
     EXPECT_EQ(as->readMemory(0x0000), 0xFF);
     asicIo(0x7F00, 0xB8);  // page mapped, bank 0
@@ -126,8 +124,7 @@ TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
     cpu->wr = true;
     as->serviceMemory();
     cpu->mreq = cpu->wr = false;
-    EXPECT_EQ(as->asicPage[0x2400], 0x3C);
-    EXPECT_EQ(mem->banks[1][0x2400], 0) << "the page takes the write, not RAM";
+    EXPECT_EQ(std::tuple(as->asicPage[0x2400], mem->banks[1][0x2400]), std::tuple(0x3C, 0)) << "the page, not RAM";
     asicIo(0x7F00, 0x84);  // lower ROM off
     EXPECT_EQ(as->readMemory(0x0000), 0x00);
 

@@ -44,15 +44,10 @@ void expectEntries(const Report& report, const Report& expected) {
     EXPECT_EQ(seen, expected);
 }
 
-std::vector<std::string> numbered(const char* stem, int count) {
-    std::vector<std::string> keys;
+// The keys given and stem0, stem1 ... up to `count`.
+std::vector<std::string> numbered(const char* stem, int count, std::vector<std::string> keys = {}) {
     for (int n = 0; n < count; ++n) keys.push_back(std::string(stem).append(std::to_string(n)));
     return keys;
-}
-
-std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 class Report6128 : public test_support::BuiltMachine {};
@@ -72,16 +67,18 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
     ioCycle(0xFB7F, 0x0F);  // SEEK's first byte
 
     const Report crtcReport = parse(reportCrtc());
-    expectKeys(crtcReport,
-               join(numbered("R", 18),
-                    {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA", "skew", "adjust"}),
-               "crtc");
+    expectKeys(
+        crtcReport,
+        numbered("R", 18,
+                 {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA", "skew", "adjust"}),
+        "crtc");
     expectEntries(crtcReport, {{"R12", "&2C"}, {"R7", "&1E"}, {"sel", "7"}, {"type", "0"}});
 
     const Report gaReport = parse(reportGateArray());
     expectKeys(gaReport,
-               join(numbered("pen", 16), {"border", "pensel", "mode", "mode.next", "lrom", "urom", "urom.sel", "ram",
-                                          "int.counter", "hsync.counter", "int", "vsync.delay"}),
+               numbered("pen", 16,
+                        {"border", "pensel", "mode", "mode.next", "lrom", "urom", "urom.sel", "ram", "int.counter",
+                         "hsync.counter", "int", "vsync.delay"}),
                "ga");
     expectEntries(gaReport, {{"pen3", "&14"},
                              {"pensel", "3"},
@@ -93,8 +90,9 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
 
     const Report ayReport = parse(reportAy());
     expectKeys(ayReport,
-               join(numbered("R", 16), {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape", "env.step",
-                                        "env.period", "bdir", "bc1"}),
+               numbered("R", 16,
+                        {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape", "env.step", "env.period",
+                         "bdir", "bc1"}),
                "ay");
     expectEntries(ayReport, {{"R0", "&34"}, {"A.period", "564"}, {"env.shape", "&0E"}});
 
@@ -159,11 +157,13 @@ TEST_F(ReportPlus, AsicReportFollowsTheRegisterPage) {
     asic_test::asicIo(0x7F00, 0x40 | 0x0C);  // bright red
 
     const Report report = parse(reportAsic());
-    expectKeys(report,
-               join(join(numbered("sprite", 16), numbered("ink", 32)),
-                    {"unlocked", "rmr2", "lrom.bank", "lrom.at", "page", "sscr", "scroll.h", "splt", "ssa", "pri",
-                     "dma0.addr", "dma1.prescaler", "dma2.pause", "dma0.loop", "dma0.on", "dcsr", "ivr"}),
-               "asic");
+    expectKeys(
+        report,
+        numbered("ink", 32,
+                 numbered("sprite", 16,
+                          {"unlocked", "rmr2", "lrom.bank", "lrom.at", "page", "sscr", "scroll.h", "splt", "ssa", "pri",
+                           "dma0.addr", "dma1.prescaler", "dma2.pause", "dma0.loop", "dma0.on", "dcsr", "ivr"})),
+        "asic");
     expectEntries(report, {{"unlocked", "1"},
                            {"rmr2", "&38"},
                            {"page", "1"},

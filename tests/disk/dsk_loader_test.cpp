@@ -105,9 +105,8 @@ TEST(DskLoader, MalformedImagesLoadSafely) {
     // Cut inside the sector data of the third track: the rest reads as zeros.
     std::vector<uint8_t> truncated(image.begin(), image.begin() + 256 + 2 * 0x1300 + 700);
     ASSERT_EQ(loadImage(drive, truncated), 1);
-    EXPECT_EQ(drive.trackCount, 42);
-    EXPECT_GT(countSyncWords(drive, 2), 0);
-    EXPECT_EQ(countSyncWords(drive, 3), 0);
+    EXPECT_EQ(std::tuple(drive.trackCount, countSyncWords(drive, 2) > 0, countSyncWords(drive, 3)),
+              std::tuple(42, true, 0));
 
     // Header only, counting far more tracks than there are.
     std::vector<uint8_t> header(image.begin(), image.begin() + 256);

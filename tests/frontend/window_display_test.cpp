@@ -223,8 +223,7 @@ TEST(OnScreenText, LayoutCentresWhatFitsAndCutsWhatDoesNot) {
 
 TEST(OnScreenText, MessageShowsFor511PassesAndFadesOut) {
     textShowOSDInit();
-    EXPECT_EQ(textDisplayTime, 512);
-    EXPECT_EQ(textDisplayAlpha, 255);
+    EXPECT_EQ(std::tuple(textDisplayTime, textDisplayAlpha), std::tuple(512, 255));
     int shown = 0;
     int lastAlpha = 255;
     while (osdAdvance()) {

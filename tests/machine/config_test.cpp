@@ -150,7 +150,6 @@ TEST_F(ConfigWhileRunning, SettingsChangeTheMachineOnlyBetweenFrames) {
     EXPECT_EQ(changesDuringFrames, 0);
 }
 
-
 // Names the configuration hands to the media loader.
 std::vector<std::string> mediaNamed;
 bool recordMedia(const char* path, int) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/tape_test_support.h"
 #include "tape/tape_drive.h"
 #include "tape/tape_pulse_builder.h"
@@ -142,8 +144,8 @@ TEST_F(CdtImage, RealTapeLoads) {
     ASSERT_EQ(loadTapeImage(path, 'c'), 1);
     EXPECT_GT(tape->pulseCount, 10000u);
     ASSERT_GE(tapeIndex->cdtNbBlock, 3u);
-    EXPECT_EQ(tapeIndex->entries[0].kind, TapeKindBeginOfTape);
-    EXPECT_EQ(tapeIndex->last()->kind, TapeKindEndOfTape);
+    EXPECT_EQ(std::tuple(tapeIndex->entries[0].kind, tapeIndex->last()->kind),
+              std::tuple(TapeKindBeginOfTape, TapeKindEndOfTape));
     uint64_t total = 0;
     for (const tapePulse& p : deckPulses()) total += p.duration;
     EXPECT_GT(total, 5000000u) << "several seconds of tape";
