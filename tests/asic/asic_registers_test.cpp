@@ -2,6 +2,8 @@
 // interrupt acknowledge, driven through its pins without a processor program.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/asic_test_support.h"
 
 using namespace asic_test;
@@ -44,14 +46,12 @@ TEST_F(Asic, UnlockSequenceAndItsEdges) {
 
 TEST_F(Asic, FunctionTenIsRmr2OnlyWhenUnlocked) {
     asicIo(0x7F00, 0xA0);
-    EXPECT_EQ(as->modeRomReg, 0x00) << "locked: a mode and ROM write, both ROMs on, mode 0";
-    EXPECT_EQ(as->rmr2, 0);
+    EXPECT_EQ(std::tuple(as->modeRomReg, as->rmr2), std::tuple(0x00, 0)) << "locked: a mode and ROM write";
     asicIo(0x7F00, 0x8D);
     EXPECT_EQ(as->modeRomReg, 0x0D);
     sendSequence(17);
     asicIo(0x7F00, 0xA0);
-    EXPECT_EQ(as->rmr2, 0x20);
-    EXPECT_EQ(as->modeRomReg, 0x0D) << "RMR2 leaves the mode and ROM register";
+    EXPECT_EQ(std::tuple(as->rmr2, as->modeRomReg), std::tuple(0x20, 0x0D)) << "RMR2 leaves the mode and ROM register";
     sendSequence(16, 0x01, true);  // relocked: RMR2 stays in force
     EXPECT_FALSE(as->unlocked);
     EXPECT_EQ(as->rmr2, 0x20);
@@ -87,20 +87,17 @@ TEST_F(Asic, RegisterPageReadsAndWrites) {
     EXPECT_EQ(as->mRead(0x280D, 0xAA), 0);
     as->analogJoystick[0] = true;
     as->analogAxis[0][1] = -32768;
-    EXPECT_EQ(as->mRead(0x2808, 0), 31);
-    EXPECT_EQ(as->mRead(0x2809, 0), 62);
+    EXPECT_EQ(std::tuple(as->mRead(0x2808, 0), as->mRead(0x2809, 0)), std::tuple(31, 62));
     EXPECT_EQ(as->mRead(0x3000, 0x77), 0x77) << "unused addresses answer with the data bus";
 }
 
 TEST_F(Asic, ColourWritesFillThePalettePage) {
     asicIo(0x7F00, 0x01);  // pen 1
     asicIo(0x7F00, 0x4C);  // hardware colour 12, bright red
-    EXPECT_EQ(as->asicPage[0x2402], 0xF0);
-    EXPECT_EQ(as->asicPage[0x2403], 0x00);
+    EXPECT_EQ(std::tuple(as->asicPage[0x2402], as->asicPage[0x2403]), std::tuple(0xF0, 0x00));
     asicIo(0x7F00, 0x10);  // border, by an IN this time
     asicIo(0x7F00, 0x44, false);  // colour 4, blue
-    EXPECT_EQ(as->asicPage[0x2420], 0x06);
-    EXPECT_EQ(as->asicPage[0x2421], 0x00);
+    EXPECT_EQ(std::tuple(as->asicPage[0x2420], as->asicPage[0x2421]), std::tuple(0x06, 0x00));
 }
 
 TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
@@ -109,16 +106,14 @@ TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
     insert(cartridgeWith(std::vector<uint8_t>(16, 0xB0), banks));
     mem->banks[1][0] = 0x11;
     mem->banks[2][0] = 0x22;
-    EXPECT_EQ(as->readMemory(0x0000), 0xB0);
-    EXPECT_EQ(as->readMemory(0xC000), 0xB1) << "upper ROM 0 is bank 1";
+    // Upper ROM 0 is bank 1.
+    EXPECT_EQ(std::tuple(as->readMemory(0x0000), as->readMemory(0xC000)), std::tuple(0xB0, 0xB1));
     sendSequence(17);
 
     asicIo(0x7F00, 0xAA);  // bank 2 at &4000
-    EXPECT_EQ(as->readMemory(0x4000), 0xB2);
-    EXPECT_EQ(as->readMemory(0x0000), 0x00) << "RAM under &0000 now";
+    EXPECT_EQ(std::tuple(as->readMemory(0x4000), as->readMemory(0x0000)), std::tuple(0xB2, 0x00)) << "RAM under &0000";
     asicIo(0x7F00, 0xB3);  // bank 3 at &8000
-    EXPECT_EQ(as->readMemory(0x8000), 0xB3);
-    EXPECT_EQ(as->readMemory(0x4000), 0x11);
+    EXPECT_EQ(std::tuple(as->readMemory(0x8000), as->readMemory(0x4000)), std::tuple(0xB3, 0x11));
     asicIo(0x7F00, 0xA7);  // bank 7 is FFh-filled, bank 0 at &0000
     EXPECT_EQ(as->readMemory(0x0000), 0xFF);
     asicIo(0x7F00, 0xB8);  // page mapped, bank 0
@@ -129,8 +124,7 @@ TEST_F(Asic, MemoryMapFollowsRmr2AndTheCartridgeBanks) {
     cpu->wr = true;
     as->serviceMemory();
     cpu->mreq = cpu->wr = false;
-    EXPECT_EQ(as->asicPage[0x2400], 0x3C);
-    EXPECT_EQ(mem->banks[1][0x2400], 0) << "the page takes the write, not RAM";
+    EXPECT_EQ(std::tuple(as->asicPage[0x2400], mem->banks[1][0x2400]), std::tuple(0x3C, 0)) << "the page, not RAM";
     asicIo(0x7F00, 0x84);  // lower ROM off
     EXPECT_EQ(as->readMemory(0x0000), 0x00);
 

@@ -1,4 +1,4 @@
-// The ASIC's picture: sprites, split screen, raster interrupt and soft scroll.
+// The ASIC's picture: sprites, split screen and soft scroll.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -81,25 +81,6 @@ TEST_F(AsicVideo, SplitScreenAndExtendedBorder) {
     EXPECT_EQ(pixel(middle, rows[51]), kGreen) << "line 51 from &2000";
     EXPECT_EQ(pixel(middle, rows[199]), kGreen);
     EXPECT_EQ(pixel(middle, rows[0]), kBlue);
-}
-
-// PRI = 100: one interrupt a frame, raised on line 100, and no 300 Hz ones.
-TEST_F(AsicVideo, RasterInterruptReplacesTheLineCounter) {
-    SKIP_WITHOUT_ASIC_PROGRAMS();
-    insert(cartridgeWith(program("asic_raster")));
-    frames(2);
-    int raised = 0;
-    bool last = cpu->intLine;
-    for (int us = 0; us < 5 * 19968; ++us) {
-        as->clockMicrosecond();
-        if (cpu->intLine && !last) {
-            ++raised;
-            EXPECT_EQ(crtc->plusLineCounter, 100);
-        }
-        last = cpu->intLine;
-    }
-    EXPECT_EQ(raised, 5);
-    EXPECT_GE(ram(0x8000), 5) << "the program took them";
 }
 
 // SSCR bits 6-4 move the raster address the type-3 CRTC outputs.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "asic/cartridge.h"
 #include "machine/file_reader.h"
@@ -23,27 +24,19 @@ TEST_F(Cartridge, BanksAreNumberedInDecimalAndFilled) {
     for (int b = 0; b < 8; ++b) EXPECT_EQ(mem->cbBank[b][16383], 0x10 + b);
     for (int b = 8; b < 32; ++b) {
         ASSERT_NE(mem->cbBank[b], nullptr) << b;
-        EXPECT_EQ(mem->cbBank[b][0], 0xFF) << b;
-        EXPECT_EQ(mem->cbBank[b][16383], 0xFF) << b;
+        EXPECT_EQ(std::tuple(mem->cbBank[b][0], mem->cbBank[b][16383]), std::tuple(0xFF, 0xFF)) << b;
     }
-    EXPECT_EQ(mem->cbBank[32], nullptr);
-    EXPECT_EQ(mem->cartridgeBankCount, 32);
-    EXPECT_EQ(mem->lowerRom, mem->cbBank[0]);
-    EXPECT_EQ(mem->urom[0], mem->cbBank[1]);
-    EXPECT_EQ(mem->urom[7], mem->cbBank[3]);
+    EXPECT_EQ(std::tuple(mem->cbBank[32], mem->cartridgeBankCount), std::tuple(nullptr, 32));
+    EXPECT_EQ(std::tuple(mem->lowerRom, mem->urom[0], mem->urom[7]),
+              std::tuple(mem->cbBank[0], mem->cbBank[1], mem->cbBank[3]));
 
     // "cb10" is bank 10; a short chunk is zero-filled; a long one gives its
     // first 16384 bytes and the chunk after it is still read.
     std::vector<uint8_t> longChunk = filled(16384 + 100, 0x33);
     ASSERT_TRUE(loadCprBytes(buildCpr({{"cb00", filled(4000, 0xAB)}, {"cb10", longChunk}, {"cb12", filled(10, 0x44)}})));
-    EXPECT_EQ(mem->cbBank[0][3999], 0xAB);
-    EXPECT_EQ(mem->cbBank[0][4000], 0x00);
-    EXPECT_EQ(mem->cbBank[0][16383], 0x00);
+    EXPECT_EQ(std::tuple(mem->cbBank[0][3999], mem->cbBank[0][4000], mem->cbBank[0][16383]), std::tuple(0xAB, 0, 0));
     EXPECT_EQ(mem->cbBank[1], nullptr) << "banks before the last one are not made up";
-    EXPECT_EQ(mem->cbBank[10][16383], 0x33);
-    EXPECT_EQ(mem->cbBank[12][9], 0x44);
-    EXPECT_EQ(mem->cbBank[13][0], 0xFF);
-
+    EXPECT_EQ(std::tuple(mem->cbBank[10][16383], mem->cbBank[12][9], mem->cbBank[13][0]), std::tuple(0x33, 0x44, 0xFF));
 }
 
 TEST_F(Cartridge, RefusedFiles) {

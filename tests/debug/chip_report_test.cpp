@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/asic_test_support.h"
@@ -36,15 +37,17 @@ void expectKeys(const Report& report, const std::vector<std::string>& keys, cons
     for (const std::string& key : keys) EXPECT_TRUE(report.count(key)) << chip << " lacks " << key;
 }
 
-std::vector<std::string> numbered(const char* stem, int count) {
-    std::vector<std::string> keys;
-    for (int n = 0; n < count; ++n) keys.push_back(std::string(stem).append(std::to_string(n)));
-    return keys;
+// The entries `expected` names, as the report has them, compared at once.
+void expectEntries(const Report& report, const Report& expected) {
+    Report seen;
+    for (const auto& entry : expected) seen[entry.first] = report.count(entry.first) ? report.at(entry.first) : "?";
+    EXPECT_EQ(seen, expected);
 }
 
-std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+// The keys given and stem0, stem1 ... up to `count`.
+std::vector<std::string> numbered(const char* stem, int count, std::vector<std::string> keys = {}) {
+    for (int n = 0; n < count; ++n) keys.push_back(std::string(stem).append(std::to_string(n)));
+    return keys;
 }
 
 class Report6128 : public test_support::BuiltMachine {};
@@ -64,54 +67,46 @@ TEST_F(Report6128, EveryChipReportsItsStateAndFollowsTheMachine) {
     ioCycle(0xFB7F, 0x0F);  // SEEK's first byte
 
     const Report crtcReport = parse(reportCrtc());
-    expectKeys(crtcReport,
-               join(numbered("R", 18),
-                    {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA", "skew", "adjust"}),
-               "crtc");
-    EXPECT_EQ(crtcReport.at("R12"), "&2C");
-    EXPECT_EQ(crtcReport.at("R7"), "&1E");
-    EXPECT_EQ(crtcReport.at("sel"), "7");
-    EXPECT_EQ(crtcReport.at("type"), "0");
+    expectKeys(
+        crtcReport,
+        numbered("R", 18,
+                 {"type", "sel", "C0", "C4", "C9", "C3l", "C3h", "hsync", "vsync", "MA", "RA", "skew", "adjust"}),
+        "crtc");
+    expectEntries(crtcReport, {{"R12", "&2C"}, {"R7", "&1E"}, {"sel", "7"}, {"type", "0"}});
 
     const Report gaReport = parse(reportGateArray());
     expectKeys(gaReport,
-               join(numbered("pen", 16), {"border", "pensel", "mode", "mode.next", "lrom", "urom", "urom.sel", "ram",
-                                          "int.counter", "hsync.counter", "int", "vsync.delay"}),
+               numbered("pen", 16,
+                        {"border", "pensel", "mode", "mode.next", "lrom", "urom", "urom.sel", "ram", "int.counter",
+                         "hsync.counter", "int", "vsync.delay"}),
                "ga");
-    EXPECT_EQ(gaReport.at("pen3"), "&14");
-    EXPECT_EQ(gaReport.at("pensel"), "3");
-    EXPECT_EQ(gaReport.at("mode.next"), "2");
-    EXPECT_EQ(gaReport.at("lrom"), "0");
-    EXPECT_EQ(gaReport.at("urom"), "0");
-    EXPECT_EQ(gaReport.at("ram"), "&C4");
-    EXPECT_EQ(gaReport.at("ram.page1"), "4");
+    expectEntries(gaReport, {{"pen3", "&14"},
+                             {"pensel", "3"},
+                             {"mode.next", "2"},
+                             {"lrom", "0"},
+                             {"urom", "0"},
+                             {"ram", "&C4"},
+                             {"ram.page1", "4"}});
 
     const Report ayReport = parse(reportAy());
     expectKeys(ayReport,
-               join(numbered("R", 16), {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape", "env.step",
-                                        "env.period", "bdir", "bc1"}),
+               numbered("R", 16,
+                        {"sel", "A.period", "B.tone", "C.level", "noise.period", "env.shape", "env.step", "env.period",
+                         "bdir", "bc1"}),
                "ay");
-    EXPECT_EQ(ayReport.at("R0"), "&34");
-    EXPECT_EQ(ayReport.at("A.period"), "564");
-    EXPECT_EQ(ayReport.at("env.shape"), "&0E");
+    expectEntries(ayReport, {{"R0", "&34"}, {"A.period", "564"}, {"env.shape", "&0E"}});
 
     const Report ppiReport = parse(reportPpi());
     expectKeys(ppiReport, {"portA", "portB", "portC", "control", "portA.dir", "key.line"}, "ppi");
-    EXPECT_EQ(ppiReport.at("control"), "&82");
-    EXPECT_EQ(ppiReport.at("portB.dir"), "in");
-    EXPECT_EQ(ppiReport.at("portA.dir"), "out");
-    EXPECT_EQ(ppiReport.at("portC"), "&45");
-    EXPECT_EQ(ppiReport.at("key.line"), "5");
+    expectEntries(ppiReport,
+                  {{"control", "&82"}, {"portB.dir", "in"}, {"portA.dir", "out"}, {"portC", "&45"}, {"key.line", "5"}});
 
     const Report fdcReport = parse(reportFdc());
     expectKeys(fdcReport,
                {"phase", "cmd", "msr", "st0", "st1", "st2", "st3", "result", "drive0.track", "drive0.motor",
                 "drive0.disk", "drive0.wp", "drive0.changed", "drive1.side"},
                "fdc");
-    EXPECT_EQ(fdcReport.at("phase"), "command");
-    EXPECT_EQ(fdcReport.at("cmd"), "seek");
-    EXPECT_EQ(fdcReport.at("cmd.received"), "1");
-    EXPECT_EQ(fdcReport.at("drive0.disk"), "0");
+    expectEntries(fdcReport, {{"phase", "command"}, {"cmd", "seek"}, {"cmd.received", "1"}, {"drive0.disk", "0"}});
 
     EXPECT_EQ(parse(reportTape()).at("present"), "0");
     EXPECT_EQ(reportAsic(), std::vector<std::string>{"asic=none"});
@@ -127,11 +122,7 @@ TEST_F(Report6128, TapeNamesTheBlockThePulsesAreIn) {
     tape->pulseIndex = 3;
     const Report report = parse(reportTape());
     expectKeys(report, {"present", "counter", "pulse", "block", "block.kind", "motor", "play", "level"}, "tape");
-    EXPECT_EQ(report.at("present"), "1");
-    EXPECT_EQ(report.at("pulses"), "4");
-    EXPECT_EQ(report.at("pulse"), "3");
-    EXPECT_EQ(report.at("block"), "1");
-    EXPECT_EQ(report.at("block.kind"), "&11");
+    expectEntries(report, {{"present", "1"}, {"pulses", "4"}, {"pulse", "3"}, {"block", "1"}, {"block.kind", "&11"}});
     EXPECT_EQ(report.at("block.text"), "GAME?BLOCK 1") << "a control character in a text stays on its line";
 }
 
@@ -166,26 +157,27 @@ TEST_F(ReportPlus, AsicReportFollowsTheRegisterPage) {
     asic_test::asicIo(0x7F00, 0x40 | 0x0C);  // bright red
 
     const Report report = parse(reportAsic());
-    expectKeys(report,
-               join(join(numbered("sprite", 16), numbered("ink", 32)),
-                    {"unlocked", "rmr2", "lrom.bank", "lrom.at", "page", "sscr", "scroll.h", "splt", "ssa", "pri",
-                     "dma0.addr", "dma1.prescaler", "dma2.pause", "dma0.loop", "dma0.on", "dcsr", "ivr"}),
-               "asic");
-    EXPECT_EQ(report.at("unlocked"), "1");
-    EXPECT_EQ(report.at("rmr2"), "&38");
-    EXPECT_EQ(report.at("page"), "1");
-    EXPECT_EQ(report.at("sprite1"), "x=&0140 y=&0021 zoomx=1 zoomy=2");
-    EXPECT_EQ(report.at("sprite0"), "x=&0000 y=&0000 zoomx=0 zoomy=0");
-    EXPECT_EQ(report.at("pri"), "&64");
-    EXPECT_EQ(report.at("dma0.on"), "1");
-    EXPECT_EQ(report.at("dma1.on"), "0");
-    EXPECT_EQ(report.at("dma2.on"), "1");
+    expectKeys(
+        report,
+        numbered("ink", 32,
+                 numbered("sprite", 16,
+                          {"unlocked", "rmr2", "lrom.bank", "lrom.at", "page", "sscr", "scroll.h", "splt", "ssa", "pri",
+                           "dma0.addr", "dma1.prescaler", "dma2.pause", "dma0.loop", "dma0.on", "dcsr", "ivr"})),
+        "asic");
+    expectEntries(report, {{"unlocked", "1"},
+                           {"rmr2", "&38"},
+                           {"page", "1"},
+                           {"sprite1", "x=&0140 y=&0021 zoomx=1 zoomy=2"},
+                           {"sprite0", "x=&0000 y=&0000 zoomx=0 zoomy=0"},
+                           {"pri", "&64"},
+                           {"dma0.on", "1"},
+                           {"dma1.on", "0"},
+                           {"dma2.on", "1"}});
     EXPECT_EQ(report.at("ink3"), "&00F0") << "green 0, red F, blue 0";
 
-    const Report gaReport = parse(reportGateArray());
-    EXPECT_EQ(gaReport.at("pen3"), "&0C");
-    EXPECT_EQ(parse(reportCrtc()).at("type"), "3");
-    EXPECT_EQ(parse(reportFdc()).at("drive0.disk"), "0");
+    EXPECT_EQ(std::tuple(parse(reportGateArray()).at("pen3"), parse(reportCrtc()).at("type"),
+                         parse(reportFdc()).at("drive0.disk")),
+              std::tuple("&0C", "3", "0"));
 }
 
 }  // namespace

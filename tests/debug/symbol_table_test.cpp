@@ -11,16 +11,7 @@
 #include <vector>
 
 #include "debug/disassembler.h"
-
-namespace {
-
-std::string tempPath(const std::string& name) { return ::testing::TempDir() + "kestrix_symbols_" + name; }
-
-void writeFile(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary).write(data.data(), std::streamsize(data.size()));
-}
-
-}  // namespace
+#include "support/temp_home.h"
 
 TEST(SymbolTable, ReadsTheEquateFormsAndSkipsTheRest) {
     SymbolTable table;
@@ -65,18 +56,20 @@ TEST(SymbolTable, ReadsTheEquateFormsAndSkipsTheRest) {
 
 TEST(SymbolTable, ReadsPasmosSymbolFileBackIntoTheListing) {
     if (std::system("command -v pasmo >/dev/null 2>&1") != 0) GTEST_SKIP() << "pasmo is not installed";
-    const std::string source = tempPath("round.asm"), binary = tempPath("round.bin"), symbols = tempPath("round.sym");
-    writeFile(source,
-              "TXT_OUTPUT EQU 0BB5AH\n"
-              "        ORG 4000H\n"
-              "start:  LD HL,message\n"
-              "loop:   LD A,(HL)\n"
-              "        OR A\n"
-              "        RET Z\n"
-              "        CALL TXT_OUTPUT\n"
-              "        INC HL\n"
-              "        JR loop\n"
-              "message: DEFB \"Hi\",0\n");
+    TempKestrixHome home(false);
+    const std::string source = home.file("round.asm"), binary = home.file("round.bin"),
+                      symbols = home.file("round.sym");
+    home.writeFile("round.asm",
+                   "TXT_OUTPUT EQU 0BB5AH\n"
+                   "        ORG 4000H\n"
+                   "start:  LD HL,message\n"
+                   "loop:   LD A,(HL)\n"
+                   "        OR A\n"
+                   "        RET Z\n"
+                   "        CALL TXT_OUTPUT\n"
+                   "        INC HL\n"
+                   "        JR loop\n"
+                   "message: DEFB \"Hi\",0\n");
     const std::string command = "pasmo '" + source + "' '" + binary + "' '" + symbols + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
@@ -99,13 +92,13 @@ TEST(SymbolTable, ReadsPasmosSymbolFileBackIntoTheListing) {
         at = uint16_t(at + d.length);
     }
     EXPECT_EQ(listing, "LD HL,message\nLD A,(HL)\nOR A\nRET Z\nCALL TXT_OUTPUT\nINC HL\nJR loop\n");
-    for (const std::string& path : {source, binary, symbols}) std::remove(path.c_str());
 }
 
 TEST(SymbolTable, SurvivesHostileFiles) {
+    TempKestrixHome home(false);
     SymbolTable table;
     std::string error;
-    EXPECT_FALSE(table.addFile(tempPath("missing.sym"), error));
+    EXPECT_FALSE(table.addFile(home.file("missing.sym"), error));
     EXPECT_FALSE(error.empty());
 
     // Random bytes, a 1 MB line and a 1 MB name, then one good line without a newline.
@@ -115,17 +108,13 @@ TEST(SymbolTable, SurvivesHostileFiles) {
     data += "\nX EQU " + std::string(1u << 20, '1') + "\n";
     data += std::string(1u << 20, 'N') + " EQU 1\n";
     data += "END_MARK EQU 5";
-    const std::string hostile = tempPath("hostile.sym");
-    writeFile(hostile, data);
+    home.writeFile("hostile.sym", data);
     error.clear();
-    ASSERT_TRUE(table.addFile(hostile, error)) << error;
+    ASSERT_TRUE(table.addFile(home.file("hostile.sym"), error)) << error;
     EXPECT_EQ(table.valueOf("END_MARK"), 5);
     EXPECT_FALSE(table.valueOf("X"));
 
-    const std::string huge = tempPath("huge.sym");
-    writeFile(huge, std::string(SymbolTable::kMaxFileBytes + 1, '\n'));
-    EXPECT_FALSE(table.addFile(huge, error));
+    home.writeFile("huge.sym", std::string(SymbolTable::kMaxFileBytes + 1, '\n'));
+    EXPECT_FALSE(table.addFile(home.file("huge.sym"), error));
     EXPECT_NE(error.find("larger"), std::string::npos) << error;
-    std::remove(hostile.c_str());
-    std::remove(huge.c_str());
 }

@@ -79,16 +79,12 @@ TEST(FdcProtocol, UnitWithoutDriveIsRefused) {
     EXPECT_EQ(bench.status(), 0x80);
 }
 
-TEST(FdcProtocol, DataCommandOnDriveNotReadyEndsWith48) {
+TEST(FdcProtocol, ReadOnADriveNotReadyEndsWith48AndWriteOnAProtectedDiskWithNotWritable) {
     Bench bench;
     ASSERT_EQ(loadImage(bench.driveA, formattedDisk()), 1);
     Execution read = bench.run(sectorCommand(0x06, 0, 0, 0, 0xC1, 2, 0xC1));
     EXPECT_EQ(results(read), "48 00 00 00 00 C1 02");
     EXPECT_TRUE(read.data.empty());
-}
-
-TEST(FdcProtocol, WriteOnProtectedDiskEndsWithNotWritable) {
-    Bench bench;
     ASSERT_TRUE(insertSpinning(bench, formattedDisk()));
     bench.driveA.writeProtected = true;
     Execution write = bench.run(sectorCommand(0x05, 0, 0, 0, 0xC1, 2, 0xC1));

@@ -24,22 +24,26 @@ TEST(MfmTables, EncodeDecodeAndCrcAreTheDiskOnes) {
     EXPECT_EQ(crc, 0x29B1);  // CRC-16-CCITT check value
 }
 
-TEST(FloppyDrive, SignalsWithoutDiskAreHigh) {
+// Without a disk: the signals high, an index at every byte boundary, steps stopping at track 0 and the last cylinder.
+TEST(FloppyDrive, EmptyDriveSignalsIndexAndStepping) {
     floppyDrive drive;
     drive.init(0);
     EXPECT_EQ(std::make_tuple(drive.signal_WP(), drive.signal_TS(), drive.trackZero, drive.lastCylinder),
               std::make_tuple(true, true, true, 41));
-}
-
-TEST(FloppyDrive, UnformattedTrackGivesAnIndexAtEveryByteBoundary) {
-    floppyDrive drive;
-    drive.init(0);
     int pulses = 0;
     for (int t = 0; t < 32 * 10; ++t) {
         drive.clock();
         if (drive.bitCounter == 0 && drive.indexPulse) ++pulses;
     }
     EXPECT_EQ(pulses, 10);
+
+    drive.stepOutward = true;
+    drive.stepLine = true;
+    drive.clock();
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(0, true));
+    drive.stepOutward = false;
+    for (int i = 0; i < 60; ++i) drive.clock();  // step line held: one step per microsecond
+    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(41, false));
 }
 
 TEST(FloppyDrive, FormattedTrackGivesOneIndexPerRevolution) {
@@ -72,18 +76,6 @@ TEST(FloppyDrive, MotorGivesReadyAfterSpinUpAndTwoIndexPulses) {
     bench.driveA.start_motor(false);
     bench.tick(25001);
     EXPECT_EQ(std::make_tuple(bench.driveA.ready, bench.driveA.motorRunning), std::make_tuple(false, false));
-}
-
-TEST(FloppyDrive, SteppingStopsAtTrackZeroAndAtTheLastCylinder) {
-    floppyDrive drive;
-    drive.init(0);
-    drive.stepOutward = true;
-    drive.stepLine = true;
-    drive.clock();
-    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(0, true));
-    drive.stepOutward = false;
-    for (int i = 0; i < 60; ++i) drive.clock();  // step line held: one step per microsecond
-    EXPECT_EQ(std::make_tuple(drive.cylinder, drive.trackZero), std::make_tuple(41, false));
 }
 
 TEST(FloppyDrive, ShorterDiskPutsTheHeadBackToCylinderZero) {

@@ -35,9 +35,6 @@ std::string withHome(std::string s, const std::string& home) {
 
 // clang-format off
 const RunCase kRuns[] = {
-    {"Cpc464Starts", {"--frames=50", "-c", "464"}, 0, {}, {"can't be started"}},
-    {"Cpc664Starts", {"--frames=50", "-c", "664"}, 0, {}, {"can't be started"}},
-    {"Cpc6128Starts", {"--frames=50", "-c", "6128"}, 0, {}, {"can't be started"}},
     {"MissingOsRomIsNamedAndEndsWithOne", {"--frames=5"}, 1,
      {"$HOME/ROM/Rom CPC 6128 (UK) (Rom A) (1985) (OS v3) [UTILITAIRE] [ROM].rom", "main: CPC can't be started!"}, {},
      {}, nullptr, false},
@@ -47,19 +44,13 @@ const RunCase kRuns[] = {
     // Scripts must see a refused command line: 2.
     {"UnknownOptionIsRefused", {"-q"}, 2, {"-q is invalid or missing an argument - ignored", "Usage: "}, {}},
     {"MissingValueShowsTheUsage", {"--mem="}, 2, {"is missing an argument", "Usage: "}, {}},
-    {"HelpListsTheHeadlessOptionsToo", {"-h"}, 0,
-     {"  -c, --cpc=464, 664, 6128, 464+, 6128+ or gx4000", "--screenshot="}, {}},
     {"BadFrameCountIsRefused", {"--frames=x"}, 2, {"Usage: "}, {}},
     {"NegativeBenchSkipIsRefused", {"--bench-skip=-3"}, 2, {}, {}},
     {"BogusOptionIsRefused", {"--bogus"}, 2, {}, {}},
     {"OversizedMemoryIsRefused", {"--frames=2", "-m", "65536"}, 2, {}, {}},
     {"BenchCountsTheFramesAfterTheSkippedOnes", {"--frames=30", "--bench-skip=12", "--bench"}, 0,
      {"frames 18, seconds "}, {}},
-    {"CrtcType0", {"--frames=2", "-t", "0"}, 0, {}, {"Unknown CRTC"}},
-    {"CrtcType1", {"--frames=2", "-t", "1"}, 0, {}, {"Unknown CRTC"}},
-    {"CrtcType2", {"--frames=2", "-t", "2"}, 0, {}, {"Unknown CRTC"}},
     {"CrtcType3", {"--frames=2", "-t", "3"}, 0, {}, {"Unknown CRTC"}},
-    {"CrtcType4", {"--frames=2", "-t", "4"}, 0, {}, {"Unknown CRTC"}},
     {"CrtcType5IsUnknown", {"--frames=2", "-t", "5"}, kAnyExit, {" changeCRTCType: Unknown CRTC 5"}, {}},
     {"DefaultSectionSkipsTheRest", {"--frames=1"}, kAnyExit, {}, {"Unknown CPC"},
      {{"Kestrix.ini", "[default]\ndefault=y\ncpc=zx81\n"}}},

@@ -61,7 +61,7 @@ TEST_F(SnapshotRoundTrip, BasicProgramModeAndHardwareColours18To31On6128) {
         "PEN 1:LIST";
     RgbaImage saved;
     const std::string sna = saveAfter(800, {"-a", typed}, &saved);
-    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    const std::vector<uint8_t> file = fileBytes(sna);
     ASSERT_EQ(file.size(), 256u + 131072u);
     EXPECT_EQ(file[0x6D], 2);
     EXPECT_EQ(file[0x6B] | file[0x6C] << 8, 128);
@@ -74,7 +74,7 @@ TEST_F(SnapshotRoundTrip, BasicProgramModeAndHardwareColours18To31On6128) {
 TEST_F(SnapshotRoundTrip, Cpc464With64KB) {
     RgbaImage saved;
     const std::string sna = saveAfter(500, {"-c", "464", "-a", "10 REM 464\rMODE 1:INK 1,24:BORDER 3:LIST"}, &saved);
-    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    const std::vector<uint8_t> file = fileBytes(sna);
     ASSERT_EQ(file.size(), 256u + 65536u);
     EXPECT_EQ(file[0x6D], 0);
     expectSamePictureAfterLoad(sna, saved);
@@ -89,14 +89,14 @@ TEST_F(SnapshotRoundTrip, PlusAsicStateOn6128Plus) {
         "30 DATA 255,0,255,119,179,81,168,212,98,57,156,70,43,21,138,205,238\rrun";
     RgbaImage saved;
     const std::string sna = saveAfter(1500, {"-c", "6128+", "-a", typed}, &saved);
-    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    const std::vector<uint8_t> file = fileBytes(sna);
     ASSERT_EQ(file.size(), 256u + 131072u + 8u + 2296u);
     EXPECT_EQ(file[0x6D], 4);
     EXPECT_EQ(file[0xB6], 0) << "unlocked";
     EXPECT_EQ(std::string(file.begin() + 256 + 131072, file.begin() + 256 + 131072 + 4), "CPC+");
     expectSamePictureAfterLoad(sna, saved);
     // Saved again from the loaded machine: the same ASIC chunk.
-    const std::vector<uint8_t> again = sna_test::readFile(saveAfter(2, {"-s", sna}));
+    const std::vector<uint8_t> again = fileBytes(saveAfter(2, {"-s", sna}));
     ASSERT_EQ(again.size(), file.size());
     EXPECT_TRUE(std::equal(file.end() - 2296, file.end(), again.end() - 2296));
 }
@@ -105,12 +105,12 @@ TEST_F(SnapshotRoundTrip, Cpc464PlusComesBackAsItWasSaved) {
     RgbaImage saved;
     const std::string sna =
         saveAfter(500, {"-c", "464+", "-a", "10 REM 464 PLUS\rMODE 0:INK 1,17:INK 2,2:BORDER 24:LIST"}, &saved);
-    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    const std::vector<uint8_t> file = fileBytes(sna);
     ASSERT_EQ(file.size(), 256u + 65536u + 8u + 2296u);
     EXPECT_EQ(file[0x6D], 5);
     expectSamePictureAfterLoad(sna, saved);
     // Saved again before a single frame ran: the same file, memory and all.
-    const std::vector<uint8_t> again = sna_test::readFile(saveAfter(0, {"-s", sna}));
+    const std::vector<uint8_t> again = fileBytes(saveAfter(0, {"-s", sna}));
     EXPECT_TRUE(again == file) << "the reloaded 464+ differs";
 }
 
@@ -118,13 +118,13 @@ TEST_F(SnapshotRoundTrip, ExpansionBanksOf576KB) {
     // Autorun typing merges a key typed twice in a row, hence the decimal numbers.
     const std::string sna = saveAfter(
         600, {"-m", "576", "-a", "OUT 32512,204:POKE 16384,123:OUT 32512,252:POKE 16384,45:OUT 32512,192"});
-    const std::vector<uint8_t> file = sna_test::readFile(sna);
+    const std::vector<uint8_t> file = fileBytes(sna);
     ASSERT_EQ(file.size(), 256u + 36u * 16384u);
     EXPECT_EQ(file[0x9A], 134);
     EXPECT_EQ(file[256 + 8 * 16384], 123) << "bank 8";
     EXPECT_EQ(file[256 + 32 * 16384], 45) << "bank 32";
     // Loaded into a default 6128 and saved again: the same 576 KB, banks 8 to 35 untouched.
-    const std::vector<uint8_t> again = sna_test::readFile(saveAfter(2, {"-s", sna}));
+    const std::vector<uint8_t> again = fileBytes(saveAfter(2, {"-s", sna}));
     ASSERT_EQ(again.size(), file.size());
     EXPECT_TRUE(std::equal(file.begin() + 256 + 8 * 16384, file.end(), again.begin() + 256 + 8 * 16384));
 }
@@ -146,7 +146,7 @@ TEST_F(SnapshotRoundTrip, SnrRecordingTypesIntoBasicFrameExactly) {
     }
     stream.pop_back();  // the last release ends the recording
     const std::string snr = home.path() + "/typed.snr";
-    home.writeFile("typed.snr", sna_test::text(sna_test::snrFromSnapshot(sna_test::readFile(ready), stream)));
+    home.writeFile("typed.snr", sna_test::text(sna_test::snrFromSnapshot(fileBytes(ready), stream)));
 
     // Replay runs once per picture: the last record falls in frame 11 + 9 * 3 + 7 * 3 + 256.
     const int lastFrame = 11 + 27 + 21 + 256;

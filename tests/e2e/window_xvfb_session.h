@@ -89,7 +89,7 @@ protected:
 
     void SetUp() override {
         SKIP_WITHOUT_SHARED_ROMS();
-        ASSERT_TRUE(generatedImagesPresent()) << "no generated images in " << generatedImageDir();
+        ASSERT_GENERATED_IMAGES();
         if (!XvfbSession::toolsPresent()) GTEST_SKIP() << "xvfb-run, xdotool or ImageMagick missing";
         x = std::make_unique<XvfbSession>();
         ASSERT_TRUE(x->ok()) << x->failure();

@@ -1,6 +1,6 @@
 // Input without a window: SDL's virtual joysticks under the dummy video
-// driver, the light gun on a test picture, the virtual keyboard's clicks, the
-// character keymap, and host key taps typed faster than the firmware scans.
+// driver, the light gun on a test picture, the virtual keyboard's clicks and the
+// character keymap.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -301,50 +301,6 @@ TEST_F(Input, CharacterModeTypesWhatTheHostShowsAndPasteKeepsTypableText) {
     EXPECT_TRUE(keymapByCharacter);
 
     EXPECT_EQ(pasteFilter("10 PRINT \"\xC3\xA9t\xC3\xA9\"\r\n\n\t\r\n20 GOTO 10~"), "10 PRINT \"t\"\n20 GOTO 10\n");
-}
-
-// A whole line of taps, each pressed and released within one frame, typed
-// before the emulation runs a single frame: BASIC gets every key in order.
-class HostTaps : public test_support::BuiltMachine {
-protected:
-    void SetUp() override {
-        BuiltMachine::SetUp();
-        if (IsSkipped()) return;
-        savedHeadless = headlessMode;
-        headlessMode = true;
-        mWindowID = 0;
-        run();
-    }
-    void TearDown() override {
-        headlessMode = savedHeadless;
-        BuiltMachine::TearDown();
-    }
-    // Runs frames until the screen shows `text`; false after `frames`.
-    bool runUntil(const std::string& text, int frames) {
-        for (int i = 0; i < frames; ++i) {
-            runOneFrame();
-            applyHostKeyQueue();
-            if (i % 25 == 24 && screen().contains(text)) return true;
-        }
-        return false;
-    }
-    bool savedHeadless = false;
-};
-
-TEST_F(HostTaps, EveryTapOfALineTypedWithinOneFrameReachesBasic) {
-    ASSERT_TRUE(runUntil("Ready", 300));
-    const SDL_Scancode keys[] = {SDL_SCANCODE_P,         SDL_SCANCODE_R,     SDL_SCANCODE_I, SDL_SCANCODE_N,
-                                 SDL_SCANCODE_T,         SDL_SCANCODE_SPACE, SDL_SCANCODE_1, SDL_SCANCODE_1,
-                                 SDL_SCANCODE_SEMICOLON, SDL_SCANCODE_1,     SDL_SCANCODE_1, SDL_SCANCODE_RETURN};
-    for (SDL_Scancode key : keys) {
-        const bool star = key == SDL_SCANCODE_SEMICOLON;  // SHIFT + the key right of L
-        if (star) dispatchEvent(keyEvent(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, KMOD_LSHIFT));
-        dispatchEvent(keyEvent(SDL_KEYDOWN, key));
-        dispatchEvent(keyEvent(SDL_KEYUP, key));
-        if (star) dispatchEvent(keyEvent(SDL_KEYUP, SDL_SCANCODE_LSHIFT));
-    }
-    ASSERT_TRUE(runUntil("121", 300)) << screen().dump();
-    EXPECT_TRUE(screen().contains("print 11*11"));
 }
 
 }  // namespace

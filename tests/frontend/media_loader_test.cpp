@@ -4,7 +4,6 @@
 #include "frontend/media_loader.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "machine/timed_actions.h"
 #include "support/disk_test_support.h"
 #include "support/tape_test_support.h"
+#include "support/temp_home.h"
 #include "tape/tape_drive.h"
 
 using namespace disk_test;
@@ -74,6 +74,11 @@ protected:
         headlessMode = false;
     }
     static void wait(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
+    // A drive as the user sees it: a disk in or not, its name, its eject icon.
+    static std::string drive(int unit) {
+        return std::string((unit ? fd1 : fd0)->diskInserted ? "in " : "empty ") +
+               (unit ? fileName_dsk1_str : fileName_dsk0_str) + " eject " + std::to_string(t_eject_disk[unit]);
+    }
     static bool wasShown(const std::string& text) { return timesShown(text) > 0; }
     std::string image(const std::string& name, int sides = 1) {
         std::vector<Track> tracks = {standardTrack(0)};
@@ -89,9 +94,7 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
     EXPECT_TRUE(load_file_snadsk(path.c_str(), 0));
     EXPECT_FALSE(fd0->diskInserted);
     wait(100);
-    EXPECT_TRUE(fd0->diskInserted);
-    EXPECT_STREQ(fileName_dsk0_str, "Game.DSK");
-    EXPECT_EQ(t_eject_disk[0], 1);
+    EXPECT_EQ(drive(0), "in Game.DSK eject 1");
     EXPECT_TRUE(wasShown("A:\\Game.DSK"));
 
     // The configuration passes the name in fullFileNameStr, which the load also writes.
@@ -103,7 +106,7 @@ TEST_F(MediaLoader, DiskArrivesAfterTheDelayWhateverTheCaseOfItsExtension) {
     // Into drive B as well.
     EXPECT_TRUE(load_file_snadsk(image("Other.dsk").c_str(), 1));
     wait(100);
-    EXPECT_TRUE(fd1->diskInserted);
+    EXPECT_EQ(drive(1), "in Other.dsk eject 1");
     EXPECT_TRUE(wasShown("B:\\Other.dsk"));
 }
 
@@ -125,9 +128,8 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
     std::string path = image("Work.dsk");
     ASSERT_TRUE(loadeject_dsk(path.c_str(), 0, 'd'));
     EXPECT_FALSE(loadeject_dsk(path.c_str(), 0, 'd'));
-    EXPECT_FALSE(fd0->diskInserted);
+    EXPECT_EQ(drive(0), "empty  eject 0");
     EXPECT_TRUE(wasShown("A:\\Disk ejected !"));
-    EXPECT_STREQ(fileName_dsk0_str, "");
 
     // Each refusal names the file and the reason.
     const std::tuple<std::string, char, std::string> refused[] = {
@@ -137,8 +139,7 @@ TEST_F(MediaLoader, LoadEjectTogglesAndAFailedLoadLeavesTheDriveEmpty) {
         {path, 'x', "Work.dsk: not a disk image !"}};  // a kind without a reader
     for (const auto& [file, kind, why] : refused) {
         EXPECT_FALSE(loadeject_dsk(file.c_str(), 1, kind));
-        EXPECT_FALSE(fd1->diskInserted);
-        EXPECT_EQ(t_eject_disk[1], 0);
+        EXPECT_EQ(drive(1), "empty  eject 0");
         EXPECT_TRUE(wasShown("\366 " + why + " \367")) << why;
     }
 }
@@ -160,8 +161,7 @@ TEST_F(MediaLoader, FlipLoadsTheOtherFileOfASet) {
     EXPECT_TRUE(flipSide(0, fileName_dsk0_str));
     EXPECT_FALSE(flipSide(0, fileName_dsk0_str));  // still locked
     wait(100);
-    EXPECT_STREQ(fileName_dsk0_str, "Game (Face B).dsk");
-    EXPECT_TRUE(fd0->diskInserted);
+    EXPECT_EQ(drive(0), "in Game (Face B).dsk eject 1");
     wait(1000);
     EXPECT_TRUE(flipSide(0, fileName_dsk0_str));
     wait(100);
@@ -211,8 +211,7 @@ TEST_F(MediaLoader, InsertKeyTypesCat) {
     wait(20);
     EXPECT_TRUE(keyDown(0x76)) << "'c' held";
     wait(2000);
-    EXPECT_FALSE(autorunInProgress());
-    EXPECT_FALSE(keyDown(0x76));
+    EXPECT_EQ(std::tuple(autorunInProgress(), keyDown(0x76)), std::tuple(false, false));
 }
 
 TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
@@ -220,8 +219,7 @@ TEST_F(MediaLoader, TheLastDiskNamedForADriveWinsAndSpecialFilesAreTold) {
     EXPECT_TRUE(load_file_snadsk(image("A.dsk").c_str(), 0));
     EXPECT_TRUE(load_file_snadsk(image("B.dsk").c_str(), 0));
     wait(200);
-    EXPECT_TRUE(fd0->diskInserted);
-    EXPECT_STREQ(fileName_dsk0_str, "B.dsk");
+    EXPECT_EQ(drive(0), "in B.dsk eject 1");
 
     std::string dir = std::filesystem::path(image("x.dsk")).parent_path().string() + "/folder.dsk";
     std::filesystem::create_directory(dir);
@@ -242,13 +240,11 @@ TEST(FlipNames, SetRules) {
 }
 
 TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kestrix-flip-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string base = dir.string() + "/";
+    TempKestrixHome dir(false);
+    const std::string base = dir.path() + "/";
     // "Face A" is tried before "Side 1": its "Face B" is absent, "Side 2" is there.
     std::ofstream(base + "Game Face A Side 2.dsk") << "x";
-    fs::create_directory(base + "Other Face B.dsk");  // a directory is no disk
+    std::filesystem::create_directory(base + "Other Face B.dsk");  // a directory is no disk
     EXPECT_EQ(findOtherSide(base, "Game Face A Side 1.dsk"), base + "Game Face A Side 2.dsk");
     EXPECT_EQ(findOtherSide(base, (base + "Game Face A Side 1.dsk").c_str()), base + "Game Face A Side 2.dsk")
         << "the name is taken after the last separator of the path";
@@ -257,7 +253,6 @@ TEST(FlipNames, TheFirstCandidateThatExistsBesideTheFile) {
     EXPECT_EQ(findOtherSide(base, "Other Face A.dsk"), "");
     EXPECT_EQ(findOtherSide(base, ""), "");
     EXPECT_EQ(findOtherSide(base, nullptr), "");
-    fs::remove_all(dir);
 }
 
 // Tapes by file name: loading, refusing, the GX4000, the tape autorun and flipping sides.
@@ -284,20 +279,22 @@ protected:
         return scratch.write(name, image);
     }
     static void advanceMs(uint32_t ms) { advanceEmulatedTime(ms * 1000); }
+    // The deck as the user sees it: a tape in or not, its name and whether it has pulses.
+    static std::string deck() {
+        return std::string(t_loadeject_cdt ? "in " : "empty ") + fileName_cdt_str +
+               (tape->pulseCount ? " pulses" : " none");
+    }
 };
 
 TEST_F(TapeMedia, LoadAndEjectATape) {
     std::string path = writeTape("Game.cdt");
     EXPECT_TRUE(load_tape_file(path.c_str()));
-    EXPECT_TRUE(t_loadeject_cdt);
-    EXPECT_STREQ(fileName_cdt_str, "Game.cdt");
+    EXPECT_EQ(deck(), "in Game.cdt pulses");
     EXPECT_EQ(osd.back(), "Game.cdt");
     EXPECT_GT(tape->pulseCount, 5u);
 
     eject_cdt();
-    EXPECT_FALSE(t_loadeject_cdt);
-    EXPECT_EQ(tape->pulseCount, 0u);
-    EXPECT_STREQ(fileName_cdt_str, "");
+    EXPECT_EQ(deck(), "empty  none");
     EXPECT_EQ(osd.back(), "Tape ejected !");
 }
 
@@ -329,8 +326,7 @@ TEST_F(TapeMedia, AnEmptyImageIsRefusedAndTheTapeInTheDeckStays) {
     for (const auto& [name, image] : empties) {
         EXPECT_FALSE(load_tape_file(scratch.write(name, image).c_str())) << name;
         EXPECT_EQ(tape->pulseCount, pulses) << name;
-        EXPECT_TRUE(t_loadeject_cdt) << name;
-        EXPECT_STREQ(fileName_cdt_str, "Game.cdt") << name;
+        EXPECT_EQ(deck(), "in Game.cdt pulses") << name;
     }
     EXPECT_EQ(osd.back(), "\366 empty.wav: holds no samples, refused ! \367");
 }
@@ -369,9 +365,7 @@ TEST_F(TapeMedia, AutorunPressesPlayThenTypesTheCommand) {
         returns += down && !wasDown;
         wasDown = down;
     }
-    EXPECT_FALSE(autorunInProgress());
-    EXPECT_EQ(returns, 20);
-    EXPECT_TRUE(allKeysUp()) << "every key released";
+    EXPECT_EQ(std::tuple(autorunInProgress(), returns, allKeysUp()), std::tuple(false, 20, true));
 }
 
 TEST_F(TapeMedia, ModelsWithADiskInterfaceSwitchToTapeFirst) {
@@ -400,7 +394,7 @@ TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
     writeTape("Game (Side 2).cdt", 9);
     ASSERT_TRUE(load_tape_file(writeTape("Game (Side 1).cdt").c_str()));
     EXPECT_TRUE(flipTapeSide());
-    EXPECT_STREQ(fileName_cdt_str, "Game (Side 2).cdt");
+    EXPECT_EQ(deck(), "in Game (Side 2).cdt pulses");
     EXPECT_FALSE(flipTapeSide()) << "a second flip within a second is ignored";
     advanceMs(1000);
     EXPECT_TRUE(flipTapeSide());
@@ -409,7 +403,7 @@ TEST_F(TapeMedia, FlipLoadsTheOtherSideFromTheTapesDirectory) {
     advanceMs(1000);
     ASSERT_TRUE(load_tape_file(writeTape("Other (Side 1).cdt").c_str()));
     EXPECT_FALSE(flipTapeSide()) << "no other side on disk";
-    EXPECT_STREQ(fileName_cdt_str, "Other (Side 1).cdt");
+    EXPECT_EQ(deck(), "in Other (Side 1).cdt pulses");
 }
 
 // Autorun typing on emulated time: storage of the text, the key sequence with
@@ -489,9 +483,7 @@ std::string typed(const std::vector<Press>& presses, bool times = false) {
 
 TEST_F(Autorun, TextIsStoredReversedBehindReturn) {
     setAutorunText("run\"x");
-    EXPECT_EQ(autorun_dsk_str[0], 0x0D);
-    EXPECT_STREQ(autorun_dsk_str + 1, "x\"nur");
-    EXPECT_EQ(autorun_dsk_str_idx, 5);
+    EXPECT_EQ(std::string(autorun_dsk_str) + " at " + std::to_string(autorun_dsk_str_idx), "\rx\"nur at 5");
     EXPECT_TRUE(autorunInProgress()) << "pending until typed";
 
     const std::string longText(600, 'k');
@@ -508,8 +500,7 @@ TEST_F(Autorun, TypesEachKeyForOnePeriodAfterTheDelay) {
 
     // a, B with SHIFT, 1 on the keypad, then RETURN (keypad ENTER), each held 30 ms.
     EXPECT_EQ(typed(record(500), true), "85 2000-2030, S66 2060-2090, 15 2120-2150, 06 2180-2210");
-    EXPECT_TRUE(allKeysUp());
-    EXPECT_FALSE(autorunInProgress());
+    EXPECT_EQ(std::tuple(allKeysUp(), autorunInProgress()), std::tuple(true, false));
     EXPECT_EQ(autorun_dsk_key[0], 0);
 }
 
@@ -517,8 +508,8 @@ TEST_F(Autorun, UntypableCharacterEndsTyping) {
     setAutorunText("a~b");
     autorun_dsk(0, 30);
     EXPECT_EQ(typed(record(1000)), "85");
-    EXPECT_TRUE(allKeysUp());
-    EXPECT_FALSE(autorunInProgress()) << "the rest is dropped, so later autoruns are not blocked";
+    EXPECT_EQ(std::tuple(allKeysUp(), autorunInProgress()), std::tuple(true, false))
+        << "the rest is dropped, so later autoruns are not blocked";
 
     setAutorunText("c");
     autorun_dsk(0, 30);

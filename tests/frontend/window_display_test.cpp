@@ -223,8 +223,7 @@ TEST(OnScreenText, LayoutCentresWhatFitsAndCutsWhatDoesNot) {
 
 TEST(OnScreenText, MessageShowsFor511PassesAndFadesOut) {
     textShowOSDInit();
-    EXPECT_EQ(textDisplayTime, 512);
-    EXPECT_EQ(textDisplayAlpha, 255);
+    EXPECT_EQ(std::tuple(textDisplayTime, textDisplayAlpha), std::tuple(512, 255));
     int shown = 0;
     int lastAlpha = 255;
     while (osdAdvance()) {
@@ -303,19 +302,16 @@ TEST_F(ScreenshotPng, WritesRgbaUnfilteredAtLevelNineWithTitleAndAuthor) {
 
     PngChunks chunks = readChunks(path);
     ASSERT_EQ(chunks.ihdr.size(), 13u);
-    EXPECT_EQ(chunks.ihdr[8], 8) << "bit depth";
-    EXPECT_EQ(chunks.ihdr[9], 6) << "colour type RGBA";
-    EXPECT_EQ(chunks.ihdr[12], 0) << "no interlace";
-    EXPECT_EQ(chunks.text["Title"], "Game_000.png");
-    EXPECT_EQ(chunks.text["Author"], KestrixVersionText);
     ASSERT_GE(chunks.idat.size(), 2u);
-    EXPECT_EQ(chunks.idat[1] >> 6, 3) << "zlib header says maximum compression";
+    // Bit depth 8, colour type RGBA, no interlace; the zlib header says maximum compression.
+    EXPECT_EQ(std::tuple(chunks.ihdr[8], chunks.ihdr[9], chunks.ihdr[12], chunks.idat[1] >> 6), std::tuple(8, 6, 0, 3));
+    EXPECT_EQ(chunks.text,
+              (std::map<std::string, std::string>{{"Author", KestrixVersionText}, {"Title", "Game_000.png"}}));
     std::vector<uint8_t> raw(2 * (1 + 3 * 4));
     uLongf rawSize = raw.size();
     ASSERT_EQ(uncompress(raw.data(), &rawSize, chunks.idat.data(), chunks.idat.size()), Z_OK);
     ASSERT_EQ(rawSize, raw.size());
-    EXPECT_EQ(raw[0], 0) << "row 0 filter";
-    EXPECT_EQ(raw[13], 0) << "row 1 filter";
+    EXPECT_EQ(std::tuple(raw[0], raw[13]), std::tuple(0, 0)) << "the rows' filters";
 }
 
 TEST_F(ScreenshotPng, FailedWriteIsReported) {

@@ -5,9 +5,9 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "disk/fdc765.h"
@@ -37,6 +37,16 @@ using frontend_test::rectText;
 using window_test::loadGeneratedImage;
 using window_test::mismatchedPixels;
 
+void clickAt(int x, int y) {
+    button_x = x;
+    button_y = y;
+    checkClickButton();
+}
+void clickOn(StatusImageId id) {
+    const SDL_Rect& r = statusImages[id].rect;
+    clickAt(r.x + r.w / 2, r.y + r.h / 2);
+}
+
 class StatusStrip : public ::testing::Test {
 protected:
     TempKestrixHome home{true};
@@ -45,9 +55,7 @@ protected:
     SDL_Surface* keyboardWindow = nullptr;
 
     void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_GENERATED_IMAGES();
         frontend_test::linkGeneratedImages(home.path());
         setenv("KESTRIX_HOME", home.path().c_str(), 1);
         initBasePath();
@@ -90,33 +98,17 @@ protected:
         SDL_RenderPresent(mRenderer);
     }
 
-    int iconMismatch(const char* name, StatusImageId at) {
+    // An icon where the strip shows it, but for the part another image covers (in icon coordinates).
+    int iconMismatch(const char* name, StatusImageId at, SDL_Rect covered = {0, 0, 0, 0}) {
         SDL_Surface* image = loadGeneratedImage(name);
         if (!image) return -2;
-        int bad = mismatchedPixels(window, image, statusImages[at].rect.x, statusImages[at].rect.y);
+        int bad = mismatchedPixels(window, image, statusImages[at].rect.x, statusImages[at].rect.y, covered);
         SDL_FreeSurface(image);
         return bad;
     }
-
-    // An icon but for the part another image covers (in icon coordinates).
-    int iconMismatchBesides(const char* name, StatusImageId at, const SDL_Rect& covered) {
-        SDL_Surface* icon = loadGeneratedImage(name);
-        if (!icon) return -2;
-        const SDL_Rect& r = statusImages[at].rect;
-        int bad = 0;
-        for (int y = 0; y < icon->h; ++y)
-            for (int x = 0; x < icon->w; ++x) {
-                SDL_Point p = {x, y};
-                if (SDL_PointInRect(&p, &covered)) continue;
-                bad += (static_cast<Uint32*>(icon->pixels)[y * (icon->pitch / 4) + x] | 0xFF) !=
-                       (windowPixel(r.x + x, r.y + y) | 0xFF);
-            }
-        SDL_FreeSurface(icon);
-        return bad;
-    }
+    // A model icon but for the flag on it.
     int modelMismatch(const char* name, StatusImageId at) {
-        const SDL_Rect& r = statusImages[at].rect;
-        return iconMismatchBesides(name, at, {r.w - 24, 16, 24, 16});
+        return iconMismatch(name, at, {statusImages[at].rect.w - 24, 16, 24, 16});
     }
 
     Uint32 windowPixel(int x, int y) const { return main.pixel(x, y); }
@@ -155,11 +147,10 @@ TEST_F(StatusStrip, EveryImageLoadsAndTheIconsFitTheStripSideBySide) {
     for (const auto& [inner, on] : within)
         EXPECT_TRUE(inside(inner, statusImages[on].rect)) << rectText(inner) << " outside image " << on;
     for (int id = img464; id <= imgGX4000; ++id) {
-        EXPECT_EQ(statusImages[id].rect.x, statusImages[imgLumarch].rect.x);
-        EXPECT_EQ(statusImages[id].rect.w, statusImages[imgLumarch].rect.w);
+        const SDL_Rect &model = statusImages[id].rect, &place = statusImages[imgLumarch].rect;
+        EXPECT_EQ(std::tuple(model.x, model.w), std::tuple(place.x, place.w)) << "model " << id;
     }
-    EXPECT_EQ(statusImages[imgK6128uk].rect.w, kKeyboardWindowWidth);
-    EXPECT_EQ(statusImages[imgK6128uk].rect.h, kKeyboardWindowHeight);
+    EXPECT_EQ(rectText(statusImages[imgK6128uk].rect), rectText({0, 0, kKeyboardWindowWidth, kKeyboardWindowHeight}));
 }
 
 TEST_F(StatusStrip, StripShowsTheMachineState) {
@@ -183,7 +174,7 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
         {fdc ? "padlock_open" : "disk0_no", fdc ? imgPadlockOpen1 : imgDisk0}};
     for (const auto& [name, at] : shown) EXPECT_EQ(iconMismatch(name, at), 0) << name;
     if (fdc) {
-        EXPECT_EQ(iconMismatchBesides("disk0", imgDisk0, {24, 0, 12, 11}), 0) << "the drive with its LED off";
+        EXPECT_EQ(iconMismatch("disk0", imgDisk0, {24, 0, 12, 11}), 0) << "the drive with its LED off";
     }
     EXPECT_EQ(modelMismatch("6128", img6128), 0);
 
@@ -207,12 +198,6 @@ TEST_F(StatusStrip, StripShowsTheMachineState) {
 TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     SKIP_WITHOUT_SHARED_ROMS();
     ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
-    auto write = [&](const char* name, const std::vector<uint8_t>& bytes) {
-        std::string path = home.path() + "/" + name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
-    };
     // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
     std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0,
                                 'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
@@ -225,13 +210,13 @@ TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     hfe[10] = 1;
     hfe[0x12] = 1;
     const SDL_Rect led = {24, 0, 12, 11};
-    ASSERT_TRUE(loadeject_dsk(write("Game.ipf", ipf).c_str(), 0, 'i'));
+    ASSERT_TRUE(loadeject_dsk(home.write("Game.ipf", ipf).c_str(), 0, 'i'));
     composeWindow();
-    EXPECT_EQ(iconMismatchBesides("disk_eject_original", imgDisk0, led), 0);
+    EXPECT_EQ(iconMismatch("disk_eject_original", imgDisk0, led), 0);
     eject_dsk(0, true);
-    ASSERT_TRUE(loadeject_dsk(write("Game.hfe", hfe).c_str(), 0, 'h'));
+    ASSERT_TRUE(loadeject_dsk(home.write("Game.hfe", hfe).c_str(), 0, 'h'));
     composeWindow();
-    EXPECT_EQ(iconMismatchBesides("disk_eject", imgDisk0, led), 0);
+    EXPECT_EQ(iconMismatch("disk_eject", imgDisk0, led), 0);
 }
 
 TEST_F(StatusStrip, ModelIconCarriesTheFlagAndTheKeyboardWindowFollowsTheModel) {
@@ -273,8 +258,8 @@ TEST_F(StatusStrip, PauseScreenDimsThePictureAndCentresItsText) {
     test_support::ScreenText text = test_support::readScreenText(picture, font);
     test_support::TextPosition at = text.find("The emulation is paused");
     ASSERT_TRUE(at.found()) << text.dump();
-    EXPECT_EQ(text.slice(at.row, at.column - 2, 2), "? ") << "the opening frame glyph";
-    EXPECT_EQ(text.slice(at.row, at.column + 23, 2), " ?") << "the closing frame glyph";
+    // The frame glyphs, opening and closing.
+    EXPECT_EQ(text.slice(at.row, at.column - 2, 2) + text.slice(at.row, at.column + 23, 2), "?  ?");
     const int textLeft = text.originX + (at.column - 2) * 16;
     EXPECT_NEAR(textLeft, (kPictureWidth - 27 * 16) / 2, 1) << "centred";
 
@@ -329,15 +314,6 @@ TEST_F(StatusStrip, AnUnchangedRunningPictureLeavesTheWindowAsItIs) {
 }
 
 TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
-    auto clickAt = [](int x, int y) {
-        button_x = x;
-        button_y = y;
-        checkClickButton();
-    };
-    auto clickOn = [&clickAt](StatusImageId id) {
-        const SDL_Rect& r = statusImages[id].rect;
-        clickAt(r.x + r.w / 2, r.y + r.h / 2);
-    };
     running = 1;
     crtcType = 0;
     refreshImageAll();
@@ -372,30 +348,6 @@ TEST_F(StatusStrip, ClicksActOnTheIconStrictlyInsideTheirRectangle) {
     t_colorG = false;
 }
 
-TEST(StatusStripWithoutImages, MissingImageDirectoryLeavesTheStripWhite) {
-    TempKestrixHome home(false);
-    setenv("KESTRIX_HOME", home.path().c_str(), 1);
-    initBasePath();
-    OffscreenWindow window;
-    ASSERT_NE(mRenderer, nullptr);
-    beginCPC();
-    running = 1;
-    loadStatusImages(true);
-    for (int id = 0; id < imgCount; ++id) EXPECT_EQ(statusImages[id].texture, nullptr);
-    refreshImageAll();
-    textShowOSDInit();
-    presentRunningFrame();
-    int coloured = 0;
-    for (int y = kStripTop; y < kMainWindowHeight; ++y)
-        for (int x = 0; x < kPictureWidth; ++x) coloured += (window.pixel(x, y) >> 8) != 0xFFFFFFu;
-    EXPECT_EQ(coloured, 0);
-    running = 0;
-    forgetStatusImages(true);
-    endCPC();
-    freeBasePath();
-    unsetenv("KESTRIX_HOME");
-}
-
 // Clicks on the side and rewind icons while the emulation thread runs frames:
 // the disk and the tape position change only between frames.
 // A frame sees the tape at pulse 7, as if the deck had moved it there; the
@@ -420,9 +372,7 @@ protected:
     std::unique_ptr<frontend_test::OffscreenWindow> window;
 
     void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
+        ASSERT_GENERATED_IMAGES();
         BuiltMachine::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         frontend_test::linkGeneratedImages(home.path());
@@ -459,13 +409,6 @@ protected:
         freeTextBuffers();
         BuiltMachine::TearDown();
     }
-
-    static void clickOn(StatusImageId id) {
-        const SDL_Rect& r = statusImages[id].rect;
-        button_x = r.x + r.w / 2;
-        button_y = r.y + r.h / 2;
-        checkClickButton();
-    }
 };
 
 TEST_F(IconClicksWhileRunning, SideAndRewindWaitForTheFrameToEnd) {
@@ -493,12 +436,7 @@ Uint32 pixel(SDL_Surface* s, int x, int y) {
 }
 
 class GeneratedImages : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // The build generates them beside the executable.
-        ASSERT_TRUE(window_test::generatedImagesPresent())
-            << "no generated images in " << window_test::generatedImageDir();
-    }
+    void SetUp() override { ASSERT_GENERATED_IMAGES(); }
 };
 
 TEST_F(GeneratedImages, CharsetHasADistinctGlyphForEveryPrintableCodeAndTheFrames) {

@@ -8,30 +8,21 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "machine/file_reader.h"
+#include "support/temp_home.h"
 
 namespace {
 
 class FileReader : public ::testing::Test {
 protected:
-    std::string path;
-    void SetUp() override {
-        path = (std::filesystem::temp_directory_path() /
-                ("kestrix-file-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                   .string();
-    }
-    void TearDown() override {
-        SDL_CloseFile();
-        std::remove(path.c_str());
-    }
-    void write(const std::vector<uint8_t>& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
+    TempKestrixHome home{false};
+    const std::string path = home.file("file");
+    void TearDown() override { SDL_CloseFile(); }
+    void write(const std::vector<uint8_t>& bytes) { home.write("file", bytes); }
 };
 
 TEST_F(FileReader, WholeRecordReadNeedsTheFullSize) {
@@ -41,13 +32,11 @@ TEST_F(FileReader, WholeRecordReadNeedsTheFullSize) {
 
     write(std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
     EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16384), 0);
-    EXPECT_EQ(buffer[0], 0xAA) << "a short file must leave the buffer alone";
-    EXPECT_EQ(cPCFileLength, 0);
+    EXPECT_EQ(std::tuple(buffer[0], cPCFileLength), std::tuple(0xAA, 0)) << "a short file leaves the buffer alone";
 
     write(bytes);
     EXPECT_EQ(SDL_ReadFile(path.c_str(), buffer.data(), 16384), 1);
-    EXPECT_EQ(buffer, bytes);
-    EXPECT_EQ(cPCFile, nullptr);
+    EXPECT_EQ(std::tuple(buffer, cPCFile), std::tuple(bytes, nullptr));
 
     std::vector<uint8_t> longer(bytes);
     longer.resize(32768, 0x55);
@@ -94,8 +83,7 @@ TEST_F(FileReader, HeaderCheckConsumesUpToTheFirstDifference) {
 
 TEST_F(FileReader, MissingFileAndNoOpenFile) {
     EXPECT_EQ(SDL_OpenFile((path + ".missing").c_str()), 0);
-    EXPECT_EQ(cPCFile, nullptr);
-    EXPECT_EQ(cPCFileLength, 0);
+    EXPECT_EQ(std::tuple(cPCFile, cPCFileLength), std::tuple(nullptr, 0));
     // Seeks and reads without a file do nothing harmful.
     SDL_RewindFile(10);
     SDL_ForwadFile(10);

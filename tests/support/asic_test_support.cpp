@@ -67,12 +67,6 @@ void asicIo(uint16_t port, uint8_t data, bool write) { test_support::ioCycleOn(a
 
 uint8_t ram(uint16_t address) { return mem->banks[address >> 14][address & 0x3FFF]; }
 
-void programFirmwareCrtc(uint8_t r12) {
-    const uint8_t values[14] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, r12, 0};
-    for (uint8_t r = 0; r < 14; ++r) {
-        asicIo(0xBC00, r);
-        asicIo(0xBD00, values[r]);
-    }
-}
+void programFirmwareCrtc(uint8_t r12) { test_support::programFirmwareCrtc(r12, as); }
 
 }  // namespace asic_test

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
+#include <memory>
 
 #include "disk/dsk_image.h"
 #include "disk/fdc765.h"
 #include "machine/cpu.h"
 #include "machine/file_reader.h"
+#include "support/temp_home.h"
 
 namespace disk_test {
 
@@ -102,31 +103,17 @@ std::vector<std::vector<uint8_t>> sampleImages() {
 }
 
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // One folder per process, removed at its end: two suites running at once
-    // (two build trees) must not share the files of a test.
-    static const struct ProcessFolder {
-        std::filesystem::path path =
-            std::filesystem::temp_directory_path() / "kestrix_disk_tests" / std::to_string(getpid());
-        ~ProcessFolder() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    } processFolder;
-    std::filesystem::path dir =
-        processFolder.path / (info ? std::string(info->test_suite_name()) + "." + info->name() : "any");
-    // Each test starts from an empty directory, whatever earlier runs left.
-    static std::filesystem::path lastDir;
-    if (dir != lastDir) {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir, ignored);
-        lastDir = dir;
+    // Each test writes into a directory of its own, removed when the next test writes its first file.
+    static std::unique_ptr<TempKestrixHome> dir;
+    static const ::testing::TestInfo* owner = nullptr;
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!dir || test != owner) {
+        dir.reset();
+        dir = std::make_unique<TempKestrixHome>(false);
+        owner = test;
     }
-    std::filesystem::path path = dir / name;
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path.string();
+    std::filesystem::create_directories(std::filesystem::path(dir->file(name)).parent_path());
+    return dir->write(name, bytes);
 }
 
 int loadWith(int (*loader)(floppyDrive*), floppyDrive& drive, const std::vector<uint8_t>& bytes, const char* name) {

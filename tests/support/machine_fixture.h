@@ -121,11 +121,17 @@ inline void crtcWrite(uint8_t reg, uint8_t value) {
     ioCycle(0xBD00, value);
 }
 
-// The register values the CPC firmware programs at start-up.
-inline void programFirmwareCrtc() {
-    const uint8_t values[16] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, 0x30, 0, 0, 0};
-    for (uint8_t r = 0; r < 16; ++r) crtcWrite(r, values[r]);
+// The register values the CPC firmware programs at start-up, the screen at
+// `r12`, written through `chip` (the gate array, or the ASIC on a Plus).
+template <typename Chip>
+inline void programFirmwareCrtc(uint8_t r12, Chip* chip) {
+    const uint8_t values[16] = {63, 40, 46, 0x8E, 38, 0, 25, 30, 0, 7, 0, 0, r12, 0, 0, 0};
+    for (uint8_t r = 0; r < 16; ++r) {
+        ioCycleOn(chip, 0xBC00, r);
+        ioCycleOn(chip, 0xBD00, values[r]);
+    }
 }
+inline void programFirmwareCrtc() { programFirmwareCrtc(0x30, ga); }
 
 // The real emulation thread, for tests that race the main thread against it;
 // the end stops the emulation, ends the thread's loop and waits for it.

@@ -30,8 +30,6 @@ inline void chunk(std::vector<uint8_t>& file, const char* id, const std::vector<
     file.insert(file.end(), data.begin(), data.end());
 }
 
-inline std::vector<uint8_t> readFile(const std::string& path) { return fileBytes(path); }
-
 inline std::string text(const std::vector<uint8_t>& data) { return std::string(data.begin(), data.end()); }
 
 // An SNR file from a snapshot with a memory dump: "RW - SNR", no dump, the

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -41,16 +42,14 @@ TEST_F(TapeDeck, PlayWithoutMotorStaysAndMotorStartsAfterItsInertia) {
     insert({100, 100, 100});
     tape->playPause(true);
     run(500000);
-    EXPECT_FALSE(tape->moving) << "play alone does not turn the motor";
-    EXPECT_EQ(tape->pulseIndex, 0u);
+    EXPECT_EQ(std::tuple(tape->moving, tape->pulseIndex), std::tuple(false, 0u)) << "play alone turns no motor";
 
     tape->motorLine = true;
     tape->setPlaymotorChange();
     run(kTapeMotorStartUs - 1);
     EXPECT_FALSE(tape->moving);
     run(1);
-    EXPECT_TRUE(tape->moving) << "the tape moves 186000 us after the motor came on";
-    EXPECT_EQ(tape->pulseIndex, 1u);
+    EXPECT_EQ(std::tuple(tape->moving, tape->pulseIndex), std::tuple(true, 1u)) << "186000 us after the motor came on";
 }
 
 TEST_F(TapeDeck, MotorOffStopsAfterItsInertiaAndKeepsThePosition) {
@@ -81,9 +80,8 @@ TEST_F(TapeDeck, EachPulseHoldsItsLevelForItsDuration) {
         levels += char('0' + tape->readLevel);
     }
     EXPECT_EQ(levels, "111000001100");
-    EXPECT_FALSE(tape->playKey) << "the end of the tape releases play";
-    EXPECT_EQ(tape->readLevel, 0);
-    EXPECT_TRUE(tape->playIconNotice);
+    // The end of the tape releases play.
+    EXPECT_EQ(std::tuple(tape->playKey, tape->readLevel, tape->playIconNotice.load()), std::tuple(false, 0, true));
 }
 
 TEST_F(TapeDeck, RewindPastTheEndLeavesTheDeckAtTheEndWithLevelLow) {
@@ -182,11 +180,9 @@ TEST_F(TapeDeck, EjectEmptiesDeckAndIndex) {
     insert({10, 10});
     motorAndPlay();
     tape->eject();
-    EXPECT_EQ(tape->pulses, nullptr);
-    EXPECT_EQ(tape->pulseCount, 0u);
-    EXPECT_FALSE(tape->playKey);
-    EXPECT_TRUE(tape->motorLine) << "the motor line belongs to the PPI";
-    EXPECT_EQ(tapeIndex->cdtNbBlock, 0u);
+    // The motor line belongs to the PPI.
+    EXPECT_EQ(std::tuple(tape->pulses, tape->pulseCount, tape->playKey, tape->motorLine, tapeIndex->cdtNbBlock),
+              std::tuple(nullptr, 0u, false, true, 0u));
 }
 
 TEST(TapePulseBuilder, PausesAndRounding) {

@@ -87,7 +87,7 @@ TEST(CrtcPorts, StatusPortOnlyOnTypes1_3_4) {
     EXPECT_EQ(in(c, kStatusPort), 0x60);
 }
 
-TEST(CrtcPorts, Types3And4MirrorRegistersOnTheStatusPort) {
+TEST(CrtcPorts, Types3And4MirrorRegistersAndStatusOnTheStatusPort) {
     for (uint8_t type : {3, 4}) {
         crtc6845 c = booted(type);
         writeReg(c, 15, 0x5A);
@@ -100,12 +100,7 @@ TEST(CrtcPorts, Types3And4MirrorRegistersOnTheStatusPort) {
         out(c, kSelectPort, 8);  // 8 & 7 = 0 -> R16, cleared by the read
         const int first = in(c, kStatusPort), second = in(c, kStatusPort);
         EXPECT_EQ(std::make_tuple(first, second, c.lpenStrobe), std::make_tuple(0x21, 0, false));
-    }
-}
-
-TEST(CrtcPorts, Status1AtTheLastCharacterOfALine) {
-    for (uint8_t type : {3, 4}) {
-        crtc6845 c = booted(type);
+        // Status 1 at the last character of a line.
         while (c.C0 != 63) c.crtc_clock();
         out(c, kSelectPort, 2);
         // The last character, and not at R2, R1 or the half line.

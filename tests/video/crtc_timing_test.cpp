@@ -16,49 +16,28 @@ protected:
     void SetUp() override { bootFirmware(c, type()); }
 };
 
-TEST_P(CrtcFirmwareTiming, LinesAre64MicrosecondsAndFramesAre312Lines) {
+TEST_P(CrtcFirmwareTiming, LinesOf64MicrosecondsFramesOf312LinesAndSyncWidthsOfTheType) {
     Trace t = record(c, 3 * 19968);
+    const int hsyncWidth = (type() == 3 || type() == 4) ? 15 : 14;
     auto h = risingEdges(t.hsync);
     ASSERT_GT(h.size(), 600u);
     for (size_t i = 1; i < h.size(); ++i) ASSERT_EQ(h[i] - h[i - 1], 64) << "line " << i;
+    for (size_t i = 0; i + 1 < h.size(); ++i) ASSERT_EQ(pulseLength(t.hsync, h[i]), hsyncWidth) << "line " << i;
     auto v = risingEdges(t.vsync);
     ASSERT_GE(v.size(), 2u);
     for (size_t i = 1; i < v.size(); ++i) EXPECT_EQ(v[i] - v[i - 1], 19968);
+    EXPECT_EQ(pulseLength(t.vsync, v[0]), ((type() == 1 || type() == 2) ? 16 : 8) * 64);
 }
 
-TEST_P(CrtcFirmwareTiming, SyncWidthsFollowTheType) {
-    Trace t = record(c, 2 * 19968);
-    int hsyncWidth = (type() == 3 || type() == 4) ? 15 : 14;
-    for (int edge : risingEdges(t.hsync)) {
-        if (edge + 20 >= static_cast<int>(t.hsync.size())) break;
-        ASSERT_EQ(pulseLength(t.hsync, edge), hsyncWidth);
-    }
-    int vsyncLines = (type() == 1 || type() == 2) ? 16 : 8;
-    auto v = risingEdges(t.vsync);
-    ASSERT_FALSE(v.empty());
-    EXPECT_EQ(pulseLength(t.vsync, v[0]), vsyncLines * 64);
-}
-
-TEST_P(CrtcFirmwareTiming, DisplayIs40CharactersBy200Lines) {
-    runToFrameStart(c);
-    Trace t = record(c, 19968);
-    int displayLines = 0;
-    for (int line = 0; line < 312; ++line) {
-        int chars = 0;
-        for (int i = 0; i < 64; ++i) chars += t.dispen[line * 64 + i];
-        if (chars) {
-            ++displayLines;
-            EXPECT_EQ(chars, 40) << "line " << line;
-        }
-    }
-    EXPECT_EQ(displayLines, 200);
-}
-
-TEST_P(CrtcFirmwareTiming, AddressesRunFromTheStartAddressRowByRow) {
+TEST_P(CrtcFirmwareTiming, FrameShows40By200CharactersRowByRowFromTheStartAddress) {
     runToFrameStart(c);
     // The frame starts at &3000 (R12 = &30); each row advances by R1 = 40 words,
     // each of its eight lines repeats the row's addresses with RA = raster.
     Trace t = record(c, 19968);
+    for (int line = 0; line < 312; ++line) {
+        const int chars = std::count(t.dispen.begin() + line * 64, t.dispen.begin() + line * 64 + 64, 1);
+        ASSERT_EQ(chars, line < 200 ? 40 : 0) << "line " << line;
+    }
     for (int line = 0; line < 200; ++line) {
         int row = line / 8;
         for (int ch = 0; ch < 40; ++ch) {
@@ -70,17 +49,11 @@ TEST_P(CrtcFirmwareTiming, AddressesRunFromTheStartAddressRowByRow) {
         }
         ASSERT_FALSE(t.dispen[line * 64]) << "line " << line;
     }
+    auto v = risingEdges(t.vsync);
+    EXPECT_EQ(v, std::vector<int>{30 * 8 * 64}) << "VSYNC on row 30";
     // The next frame starts again at &3000.
     c.crtc_clock();
     EXPECT_EQ(c.MA, 0x3000);
-}
-
-TEST_P(CrtcFirmwareTiming, VsyncStartsOnRow30) {
-    runToFrameStart(c);
-    Trace t = record(c, 19968);
-    auto v = risingEdges(t.vsync);
-    ASSERT_EQ(v.size(), 1u);
-    EXPECT_EQ(v[0], 30 * 8 * 64);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, CrtcFirmwareTiming, ::testing::Values(0, 1, 2, 3, 4),
@@ -145,7 +118,7 @@ TEST(CrtcTypes, R6SwitchesTheDisplayOffAndOnAtOnceOnlyOnType1) {
     }
 }
 
-TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
+TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4AndThreeNone) {
     for (uint8_t type = 0; type <= 4; ++type) {
         crtc6845 c = booted(type);
         writeReg(c, 8, 0x10);
@@ -163,13 +136,11 @@ TEST(CrtcTypes, SkewOneShowsEverySecondCharacterOnTypes0_3_4) {
             EXPECT_EQ(chars, 8 * 40) << "type " << int(type);
         }
     }
-}
-
-TEST(CrtcTypes, SkewThreeSwitchesTheDisplayOff) {
+    // Skew three switches the display off.
     crtc6845 c = booted(0);
     writeReg(c, 8, 0x30);
     Trace t = record(c, 19968);
-    for (uint8_t d : t.dispen) ASSERT_FALSE(d);
+    EXPECT_EQ(std::count(t.dispen.begin(), t.dispen.end(), 1), 0);
 }
 
 TEST(CrtcTypes, Type1ReloadsTheStartAddressOnEveryLineOfRow0) {

@@ -82,16 +82,10 @@ TEST_F(GateArrayBus, RamConfigurationAndCrtcShareA14Low) {
     EXPECT_EQ(std::make_tuple(mem->page[3], crtc->selectedReg), std::make_tuple(mem->banks[7], 0xC1 & 31));
     ioCycle(0x3F00, 0xC3);
     EXPECT_EQ(mem->page[1], mem->banks[3]);
-    // A15 = 1 never reaches the RAM configuration.
+    // A15 = 1 never reaches the RAM configuration, nor does a mode/ROM byte (bits 7-6 are 10).
     ioCycle(0xBF00, 0xC2);
+    ioCycle(0x3F00, 0x8C);
     EXPECT_EQ(mem->ramConfig, 0xC3);
-}
-
-TEST_F(GateArrayBus, GateArrayFunctionsAreNotRamConfiguration) {
-    ioCycle(0x7F00, 0x8C);  // mode/ROM: bits 7-6 are 10
-    EXPECT_EQ(mem->ramConfig, 0);
-    ioCycle(0xFF00, 0xC2);  // A15 = 1
-    EXPECT_EQ(mem->ramConfig, 0);
 }
 
 TEST_F(GateArrayBus, UpperRomSelectFallsBackToSlotZero) {
@@ -122,10 +116,7 @@ TEST_F(GateArrayBus, CrtcAndPpiBothTakeA14AndA11Low) {
     ioCycle(0xBC00, 12);
     ioCycle(0xBF00, 0x00, false);
     EXPECT_EQ(cpu->dataBus, 0x2A);
-}
-
-TEST_F(GateArrayBus, UnansweredReadLeavesTheBus) {
-    ioCycle(0x7F00, 0x99, false);  // the gate array is write-only
+    ioCycle(0x7F00, 0x99, false);  // the gate array is write-only: the read leaves the bus
     EXPECT_EQ(cpu->dataBus, 0x99);
 }
 

@@ -2,6 +2,7 @@
 // resynchronisation, mode changes and colour writes, with the CRTC running
 // the firmware's screen.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <tuple>
 
 #include "support/machine_fixture.h"
@@ -60,7 +61,7 @@ protected:
     }
 };
 
-TEST_F(GateArrayTiming, InterruptsEvery52HsyncEnds) {
+TEST_F(GateArrayTiming, InterruptsEvery52HsyncEndsAndALateAcknowledgeDelaysByAtMost32Lines) {
     ga->reset();
     cpu->intLine = false;
     EXPECT_EQ(hsyncEndsToInterrupt(), 52) << "the first interrupt comes at the 52nd HSYNC end";
@@ -69,14 +70,10 @@ TEST_F(GateArrayTiming, InterruptsEvery52HsyncEnds) {
     // 52 lines after this one.
     acknowledge();
     EXPECT_FALSE(cpu->intLine);
-    EXPECT_EQ(hsyncEndsToInterrupt(), 52);
-}
-
-TEST_F(GateArrayTiming, LateAcknowledgeDelaysByAtMost32Lines) {
-    ga->reset();
-    cpu->intLine = false;
     ASSERT_EQ(hsyncEndsToInterrupt(), 52);
-    // Unacknowledged for 40 lines: the line stays high, the counter runs on.
+
+    // Unacknowledged for 40 lines: the line stays high, the counter runs on;
+    // the acknowledge then delays the next by at most 32 lines.
     for (int lines = 0; lines < 40;) lines += stepSeeingHsyncEnd();
     EXPECT_EQ(std::make_tuple(cpu->intLine, ga->intCounter), std::make_tuple(true, 40));
     acknowledge();
@@ -127,8 +124,7 @@ TEST_F(GateArrayTiming, ModeChangesOnlyAtHsync) {
         ga->clockMicrosecond();
         ++afterStart;
     }
-    EXPECT_GE(afterStart, 1);
-    EXPECT_LE(afterStart, 2) << "in the first or second microsecond of HSYNC";
+    EXPECT_TRUE(afterStart == 1 || afterStart == 2) << afterStart << ": in the first or second microsecond of HSYNC";
 }
 
 TEST_F(GateArrayTiming, BeamLinesLockElevenAndAHalfMicrosecondsAfterHsync) {
@@ -142,8 +138,7 @@ TEST_F(GateArrayTiming, BeamLinesLockElevenAndAHalfMicrosecondsAfterHsync) {
         ga->clockMicrosecond();
         ++stepsToDraw;
     }
-    EXPECT_EQ(stepsToDraw, 11);
-    EXPECT_EQ(cpcscreenpixels_xy % kFrameWidth, 8u);
+    EXPECT_EQ(std::make_tuple(stepsToDraw, cpcscreenpixels_xy % kFrameWidth), std::make_tuple(11, 8u));
 }
 
 TEST_F(GateArrayTiming, OneFinishedPicturePerFrame) {
@@ -183,8 +178,7 @@ TEST_F(GateArrayTiming, ColourWritesShowOnTheirHalfMicrosecond) {
             previous = c;
         }
     }
-    EXPECT_GT(toWhite, 100);
-    EXPECT_GT(toBlack, 100);
+    EXPECT_GT(std::min(toWhite, toBlack), 100);
 }
 
 // The same flipping on pen 0 over a screen of zero bytes, and on the
@@ -212,8 +206,7 @@ TEST_F(GateArrayTiming, PaperAndBorderColourWritesShowWithinOneRun) {
         }
         // Each colour covers a good part of the frame; a colour stuck for
         // the run leaves the other a small fraction of that.
-        EXPECT_GT(whitePixels, 50000) << "pen select " << int(pen);
-        EXPECT_GT(redPixels, 50000) << "pen select " << int(pen);
+        EXPECT_GT(std::min(whitePixels, redPixels), 50000) << "pen select " << int(pen);
     }
 }
 
