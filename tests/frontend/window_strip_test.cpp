@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 #include <tuple>
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "disk/fdc765.h"
@@ -199,9 +201,9 @@ TEST_F(StatusStrip, DriveIconTellsPreservationImagesApart) {
     SKIP_WITHOUT_SHARED_ROMS();
     ASSERT_NE(fdc, nullptr) << "the 6128 has its disk controller";
     // The smallest images that load: an IPF of CAPS and INFO records, an HFE of one empty track.
-    std::vector<uint8_t> ipf = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0,
-                                'I', 'N', 'F', 'O', 0, 0, 0, 96, 0, 0, 0, 0};
-    ipf.resize(12 + 96, 0);
+    const uint8_t records[] = {'C', 'A', 'P', 'S', 0, 0, 0, 12, 0, 0, 0, 0, 'I', 'N', 'F', 'O', 0, 0, 0, 96};
+    std::vector<uint8_t> ipf(12 + 96, 0);
+    std::copy(std::begin(records), std::end(records), ipf.begin());
     ipf[12 + 12 + 7] = 2;   // encoder type
     ipf[12 + 12 + 71] = 1;  // creator
     std::vector<uint8_t> hfe(1024, 0);
