@@ -3,13 +3,13 @@
 // frames run, and the images the build generates.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <tuple>
-#include <algorithm>
-#include <iterator>
 #include <vector>
 
 #include "disk/fdc765.h"
