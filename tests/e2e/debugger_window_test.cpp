@@ -56,12 +56,8 @@ bool markedRow(const std::string& window, const std::string& file, int& y) {
 
 TEST_F(WindowedDebugger, AClickOnTheListingStopsTheMachineThere) {
     window_test::KestrixWindow k;
-    const int port = freePort();
-    ASSERT_TRUE(k.start({"--monitor-port=" + std::to_string(port)}));
-    ASSERT_FALSE(k.waitForWindow().empty()) << k.log();
-    ASSERT_TRUE(k.waitForText("Ready", 60)) << k.log();
-    const int client = connectWhenListening(port);
-    ASSERT_GE(client, 0) << k.log();
+    const int client = openWithMonitor(k);
+    ASSERT_GE(client, 0);
 
     std::string debuggerWindow;
     EXPECT_NE(say(client, "ui", "ui shown").find("ui shown"), std::string::npos);

@@ -14,12 +14,8 @@ class WindowedMonitor : public window_test::XvfbTest {};
 
 TEST_F(WindowedMonitor, PauseStopsTheMachineIntoTheMonitor) {
     window_test::KestrixWindow k;
-    const int port = freePort();
-    ASSERT_TRUE(k.start({"--monitor-port=" + std::to_string(port)}));
-    ASSERT_FALSE(k.waitForWindow().empty()) << k.log();
-    ASSERT_TRUE(k.waitForText("Ready", 60)) << k.log();
-    const int client = connectWhenListening(port);
-    ASSERT_GE(client, 0) << k.log();
+    const int client = openWithMonitor(k);
+    ASSERT_GE(client, 0);
     ASSERT_TRUE(k.key("Pause"));
     const std::string stop = readUntil(client, "\n");
     EXPECT_EQ(stop.rfind("stopped user PC=", 0), 0u) << stop;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "e2e/monitor_client.h"
 #include "support/window_test_images.h"
 
 // Only for the event layout of a window manager's close request; the library
@@ -254,6 +255,14 @@ bool XvfbTest::open(KestrixWindow& k, const std::vector<std::string>& args, bool
         return false;
     }
     return !toBasic || reachBasic(k);
+}
+
+int XvfbTest::openWithMonitor(KestrixWindow& k) {
+    const int port = monitor_client::freePort();
+    if (!open(k, {"--monitor-port=" + std::to_string(port)}, true)) return -1;
+    const int client = monitor_client::connectWhenListening(port);
+    if (client < 0) ADD_FAILURE() << "nothing listens on the monitor port; log:\n" << k.log();
+    return client;
 }
 
 bool XvfbTest::reachBasic(KestrixWindow& k) {

@@ -98,6 +98,9 @@ protected:
     static bool open(KestrixWindow& k, const std::vector<std::string>& args = {}, bool toBasic = false);
     // Waits for the BASIC prompt; false, with a failure showing the screen and the window closed, if none.
     static bool reachBasic(KestrixWindow& k);
+    // Starts kestrix with a monitor port, waits for BASIC and connects to the port: the client socket, or -1
+    // with a failure.
+    static int openWithMonitor(KestrixWindow& k);
     static void closeAndExpectCleanExit(KestrixWindow& k);
 };
 
