@@ -163,34 +163,22 @@ bool Debugger::isSsmByte(uint8_t v) {
 // under that ED, twice. Any other fetch starts again, at it when it is an ED.
 void Debugger::ssmFetch() {
     const uint8_t value = processorView(cpu->addressBus);
-    const bool plain = cpu->prefix == Z80CPU::PrefixNone;
-    const bool underEd = cpu->prefix == Z80CPU::PrefixED;
-    switch (ssmState) {
-        case 1:
-        case 3:
-            if (underEd && isSsmByte(value)) {
-                if (ssmState == 1) {
-                    ssmLow = value;
-                    ssmState = 2;
-                    return;
-                }
-                ssmState = 0;
-                StopReport r;
-                r.reason = StopReason::Ssm;
-                r.address = uint16_t(value << 8 | ssmLow);
-                pend(r);
-                return;
-            }
-            break;
-        case 2:
-            if (plain && value == 0xED) {
-                ssmState = 3;
-                return;
-            }
-            break;
-        default: break;
+    const bool plainEd = cpu->prefix == Z80CPU::PrefixNone && value == 0xED;
+    const bool codeByte = cpu->prefix == Z80CPU::PrefixED && isSsmByte(value);
+    if (ssmState == 1 && codeByte) {
+        ssmLow = value;
+        ssmState = 2;
+    } else if (ssmState == 2 && plainEd) {
+        ssmState = 3;
+    } else if (ssmState == 3 && codeByte) {
+        ssmState = 0;
+        StopReport r;
+        r.reason = StopReason::Ssm;
+        r.address = uint16_t(value << 8 | ssmLow);
+        pend(r);
+    } else {
+        ssmState = plainEd ? 1 : 0;
     }
-    ssmState = plain && value == 0xED ? 1 : 0;
 }
 
 void Debugger::holdAtStart() {

@@ -124,8 +124,8 @@ std::string FileBrowser::activate(int index) {
     if (entry.folder) {
         if (entry.name == "..") {
             // The parent: the folder without its last part, whichever separator it uses.
-            std::string parent = folder_.substr(0, folder_.size() - 1);
-            list(parent.empty() ? "/" : directoryPart(parent.c_str()).empty() ? "/" : directoryPart(parent.c_str()));
+            const std::string parent = directoryPart(folder_.substr(0, folder_.size() - 1).c_str());
+            list(parent.empty() ? "/" : parent);
         } else {
             list(folder_ + entry.name);
         }

@@ -13,16 +13,17 @@
 #include <cstring>
 #include <strings.h>
 
+#include "machine/archive_reader.h"
 #include "machine/base_path.h"
 #include "machine/cpc.h"
 #include "machine/emulation_thread.h"
 #include "machine/file_reader.h"
 #include "machine/frontend_hooks.h"
 #include "machine/keyboard.h"
-#include "machine/archive_reader.h"
 #include "machine/media_kind.h"
 #include "machine/memory.h"
 #include "machine/model.h"
+#include "machine/safe_file.h"
 #include "machine/shared_flag.h"
 #include "machine/text_buffers.h"
 #include "sound/audio_output.h"
@@ -496,16 +497,11 @@ bool setMainConfigValue(const char* key, const std::string& value) {
     std::string text;
     for (const std::string& l : lines) text += l + "\n";
     if (text.size() > static_cast<size_t>(kMaxConfigFileSize)) return false;
-    // Through a temporary file, so that a failed write leaves the old settings.
-    const std::string path = mainConfigPath(), temporary = path + ".kestrix-tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // A failed write leaves the old settings.
+    std::string error;
+    if (writeFileSafely(mainConfigPath(), std::vector<uint8_t>(text.begin(), text.end()), true, error)) return true;
+    SDL_Log("config: Kestrix.ini not written: %s", error.c_str());
+    return false;
 }
 
 bool parseMainConfigFile() {

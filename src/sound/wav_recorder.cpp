@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "machine/byte_order.h"
+#include "machine/safe_file.h"
 
 WavRecorder wavRecorder;
 
@@ -27,7 +28,7 @@ int16_t wavSampleOf(float sample) {
 bool WavRecorder::start(const char* path) {
     if (active()) stop(44100);
     path_ = path ? path : "";
-    temporary_ = path_ + ".kestrix-tmp-XXXXXX";
+    temporary_ = path_ + kTemporaryFileTag + "XXXXXX";
     int fd = path_.empty() ? -1 : mkstemp(temporary_.data());
     if (fd >= 0) {
         // mkstemp keeps the file to its owner; the recording is an ordinary file.
